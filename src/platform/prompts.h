@@ -1,0 +1,46 @@
+// What the user is shown outside the dialog's own controls: message boxes and the progress bar.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// MessageBox flags and answers (MB_* / ID*).
+inline constexpr std::uint32_t kMbOk = 0x0;
+inline constexpr std::uint32_t kMbAbortRetryIgnore = 0x2;
+inline constexpr std::uint32_t kMbYesNo = 0x4;
+inline constexpr std::uint32_t kMbIconStop = 0x10;
+inline constexpr std::uint32_t kMbIconQuestion = 0x20;
+inline constexpr std::uint32_t kMbIconExclamation = 0x30;
+
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdAbort = 3;
+inline constexpr int kIdRetry = 4;
+inline constexpr int kIdIgnore = 5;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// An opaque window reference (an HWND on Windows); 0 means "the active window".
+using WindowRef = std::uintptr_t;
+
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  // A modal message box. Text and caption are UTF-8 (ANSI data inside them has been
+  // converted already); returns the button pressed.
+  virtual int MessageBox(WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+                         std::uint32_t flags) = 0;
+};
+
+// The progress bar control's messages (PBM_SETRANGE, PBM_SETSTEP, PBM_SETPOS, PBM_STEPIT).
+class ProgressBar {
+ public:
+  virtual ~ProgressBar() = default;
+  virtual void SetRange(int minimum, int maximum) = 0;
+  virtual void SetStep(int step) = 0;
+  virtual void SetPos(int position) = 0;
+  virtual void StepIt() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+// The registry operations the program uses, with Windows' semantics; RAII key ownership.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace platform {
+
+// Registry value types (REG_*).
+inline constexpr std::uint32_t kRegNone = 0;
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegExpandSz = 2;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
+
+// The registry's own limit for a key name, in characters (without the terminator).
+inline constexpr std::size_t kMaxKeyNameChars = 255;
+
+enum class RootKey { LocalMachine, CurrentUser };
+enum class Access { Read, ReadWrite };  // KEY_READ (0x20019) or KEY_ALL_ACCESS
+
+// An opaque handle value of the implementation; 0 is "no key".
+using KeyHandle = std::uintptr_t;
+
+class Registry;
+
+// Owns one open key and closes it in its destructor, like WIL's unique_hkey.
+class UniqueKey {
+ public:
+  UniqueKey() = default;
+  UniqueKey(Registry* registry, KeyHandle handle) : registry_(registry), handle_(handle) {}
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+  UniqueKey(UniqueKey&& other) noexcept
+      : registry_(std::exchange(other.registry_, nullptr)), handle_(std::exchange(other.handle_, 0)) {}
+  UniqueKey& operator=(UniqueKey&& other) noexcept {
+    if (this != &other) {
+      reset();
+      registry_ = std::exchange(other.registry_, nullptr);
+      handle_ = std::exchange(other.handle_, 0);
+    }
+    return *this;
+  }
+  ~UniqueKey() { reset(); }
+
+  void reset();
+  KeyHandle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != 0; }
+
+ private:
+  Registry* registry_ = nullptr;
+  KeyHandle handle_ = 0;
+};
+
+// One value as stored: its type and raw bytes (a REG_SZ may or may not end in NUL).
+struct RegValue {
+  std::uint32_t type = kRegNone;
+  std::vector<std::uint8_t> data;
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  // RegOpenKeyA(root, NULL): a handle on the predefined root itself.
+  virtual Status OpenRoot(RootKey root, UniqueKey& out) = 0;
+  // RegOpenKeyExA: a sub-key (or a backslash-separated path) of an open key.
+  // An empty name opens the parent itself once more, as Windows does.
+  virtual Status OpenKey(KeyHandle parent, const std::string& subKey, Access access, UniqueKey& out) = 0;
+  // RegQueryInfoKeyA, sub-key count only.
+  virtual Status CountSubKeys(KeyHandle key, std::uint32_t& count) = 0;
+  // RegEnumKeyExA with a name buffer of `capacity` characters including the terminator.
+  // A longer name gives kMoreData and leaves `name` empty; past the end gives kNoMoreItems.
+  virtual Status EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) = 0;
+  // RegQueryValueExA into a buffer of `capacity` bytes. When the data need more,
+  // the result is kMoreData, `value.data` is empty and `requiredSize` tells the size.
+  // A missing value gives kFileNotFound.
+  virtual Status QueryValue(KeyHandle key, const std::string& name, std::size_t capacity, RegValue& value,
+                            std::size_t& requiredSize) = 0;
+  // RegCreateKeyA: creates every missing level of the path, or opens the existing key, read/write.
+  virtual Status CreateKey(KeyHandle parent, const std::string& subKey, UniqueKey& out) = 0;
+  // RegDeleteKeyA: refused (kAccessDenied) while the key has sub-keys.
+  virtual Status DeleteKey(KeyHandle parent, const std::string& subKey) = 0;
+  // RegSetValueExA.
+  virtual Status SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
+                          const std::vector<std::uint8_t>& data) = 0;
+  // RegCloseKey; called by UniqueKey only.
+  virtual void CloseKey(KeyHandle key) = 0;
+};
+
+inline void UniqueKey::reset() {
+  if (registry_ != nullptr && handle_ != 0) registry_->CloseKey(handle_);
+  handle_ = 0;
+}
+
+// Helpers over the interface, shared by every caller.
+// Reads a whole value of any size (grows the buffer on kMoreData).
+Status QueryWholeValue(Registry& registry, KeyHandle key, const std::string& name, RegValue& value);
+// The text of REG_SZ-style data: up to the first NUL, or all of it when there is none.
+std::string ValueText(const RegValue& value);
+// REG_SZ data for a text: the bytes followed by one terminating NUL.
+std::vector<std::uint8_t> SzData(const std::string& text);
+std::vector<std::uint8_t> DwordData(std::uint32_t value);
+
+}  // namespace platform

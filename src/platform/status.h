@@ -1,0 +1,26 @@
+// Win32 status codes the program tests for, so that logic compiled on Linux speaks the same values.
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+using Status = std::int32_t;
+
+inline constexpr Status kSuccess = 0;               // ERROR_SUCCESS
+inline constexpr Status kFileNotFound = 2;          // ERROR_FILE_NOT_FOUND
+inline constexpr Status kPathNotFound = 3;          // ERROR_PATH_NOT_FOUND
+inline constexpr Status kAccessDenied = 5;          // ERROR_ACCESS_DENIED
+inline constexpr Status kInvalidHandle = 6;         // ERROR_INVALID_HANDLE
+inline constexpr Status kNotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
+inline constexpr Status kNoMoreFiles = 18;          // ERROR_NO_MORE_FILES
+inline constexpr Status kFileExists = 80;           // ERROR_FILE_EXISTS
+inline constexpr Status kInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
+inline constexpr Status kInvalidName = 123;         // ERROR_INVALID_NAME
+inline constexpr Status kAlreadyExists = 183;       // ERROR_ALREADY_EXISTS
+inline constexpr Status kFilenameTooLong = 206;     // ERROR_FILENAME_EXCED_RANGE
+inline constexpr Status kMoreData = 234;            // ERROR_MORE_DATA
+inline constexpr Status kNoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
+inline constexpr Status kKeyDeleted = 1018;         // ERROR_KEY_DELETED
+inline constexpr Status kBadPathName = 161;         // ERROR_BAD_PATHNAME
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+// Process-wide facts the program reads: its own path, the current folder, environment, processes.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace platform {
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // GetModuleFileNameA(NULL): the full path of the running program. kFilenameTooLong
+  // (ERROR_INSUFFICIENT_BUFFER on Windows) when it does not fit `capacity` characters with the terminator.
+  virtual Status ModulePath(std::size_t capacity, std::string& path) = 0;
+  // GetCurrentDirectoryA.
+  virtual Status CurrentDirectory(std::string& path) = 0;
+  // GetEnvironmentVariableA: kFileNotFound (ERROR_ENVVAR_NOT_FOUND on Windows) when unset,
+  // kMoreData when the value does not fit `capacity` characters with the terminator.
+  virtual Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) = 0;
+  // CreateToolhelp32Snapshot + Process32First/Next: the executable names (szExeFile)
+  // in snapshot order. False when no snapshot could be taken or its first entry read.
+  virtual bool ProcessNames(std::vector<std::string>& names) = 0;
+};
+
+}  // namespace platform
