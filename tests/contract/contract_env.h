@@ -1,0 +1,30 @@
+// The platform a contract test runs against: the simulated machine (host) or the Win32 adapter (under Wine).
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+namespace contract {
+
+class Env {
+ public:
+  virtual ~Env() = default;  // removes the scratch key and folder
+  virtual platform::Registry& Registry() = 0;
+  virtual platform::FileSystem& Files() = 0;
+  virtual platform::SystemInfo& System() = 0;
+  // A key path under HKEY_CURRENT_USER that exists, is empty and belongs to this test alone.
+  virtual std::string ScratchKey() = 0;
+  // An existing, empty folder on a drive letter (no trailing backslash) that belongs to this test alone.
+  virtual std::string ScratchDir() = 0;
+  // Where Wine departs from Windows' documented behaviour the test follows Windows and skips
+  // the check on Wine, saying why. False on the simulated machine and on real Windows.
+  virtual bool IsWine() = 0;
+};
+
+// A fresh environment for one test.
+std::unique_ptr<Env> MakeEnv();
+
+}  // namespace contract
