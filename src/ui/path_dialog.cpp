@@ -1,0 +1,221 @@
+// The folder chooser's logic.
+#include "ui/path_dialog.h"
+
+#include <cstdlib>
+
+#include "platform/text.h"
+
+namespace {
+
+// Windows' MAX_PATH less its terminator: the longest path the chooser takes.
+constexpr std::size_t kMaxPathChars = platform::kMaxPath - 1;
+// "X:\"
+constexpr std::size_t kRootLength = 3;
+
+constexpr std::string_view kInvalidFormat = "The folder:\n\n%s\n\nis invalid. Please reenter.";
+constexpr std::string_view kNotCreatedFormat = "The folder:\n\n%s\n\ncan not be created. Please double check.";
+constexpr std::string_view kCreateQuestionFormat =
+    "The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
+
+// The nine characters Windows refuses in a file name.
+constexpr std::string_view kReservedChars = "\"*/:<>?\\|";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool IsEdgeChar(char c) { return c == '\t' || c == ' ' || c == '.'; }
+
+bool Exists(platform::FileSystem& files, const std::string& path) {
+  std::uint32_t attributes = 0;
+  return files.GetAttributes(path, attributes) == platform::kSuccess;
+}
+
+// The message with the path in place of %s; the path is ANSI data, the message UTF-8.
+std::string FolderMessage(std::string_view format, std::string_view path) {
+  const std::size_t at = format.find("%s");
+  std::string message(format.substr(0, at));
+  message += text::AnsiToUtf8(path);
+  message += format.substr(at + 2);
+  return message;
+}
+
+// The application's title: the running executable's file name without its extension.
+std::string ApplicationTitle(platform::SystemInfo& system) {
+  std::string modulePath;
+  // GetModuleFileNameA refuses a short buffer; grow it up to the longest path Windows has.
+  std::size_t capacity = platform::kMaxPath;
+  platform::Status st = system.ModulePath(capacity, modulePath);
+  while (st == platform::kFilenameTooLong && capacity < 32768) {
+    capacity *= 2;
+    st = system.ModulePath(capacity, modulePath);
+  }
+  if (st != platform::kSuccess) return std::string();
+  const std::size_t slash = text::ReverseFind(modulePath, '\\');
+  std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
+  const std::size_t dot = text::ReverseFind(name, '.');
+  if (dot != std::string::npos) name.erase(dot);
+  return text::AnsiToUtf8(name);
+}
+
+int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::string_view format,
+                      std::string_view path, std::uint32_t flags) {
+  return machine.prompts.MessageBox(owner, FolderMessage(format, path), ApplicationTitle(machine.system), flags);
+}
+
+void ReportFailure(platform::Machine& machine, platform::WindowRef owner, int result, std::string_view path) {
+  ShowFolderMessage(machine, owner, result == CPathDialog::kPathInvalid ? kInvalidFormat : kNotCreatedFormat, path,
+                    platform::kMbOk | platform::kMbIconExclamation);
+}
+
+}  // namespace
+
+namespace ui {
+namespace {
+FolderBrowser* g_browser = nullptr;
+}
+
+FolderBrowser& CurrentFolderBrowser() {
+  if (g_browser == nullptr) std::abort();
+  return *g_browser;
+}
+
+void SetCurrentFolderBrowser(FolderBrowser* browser) { g_browser = browser; }
+
+}  // namespace ui
+
+CPathDialog::CPathDialog(const char* pszCaption, const char* pszTitle, const char* pszStartFolder,
+                         platform::WindowRef parent)
+    : m_pszWindowCaption(pszCaption),
+      m_pszStartFolder(pszStartFolder),
+      m_pszTitle(pszTitle),
+      m_pOwnerWnd(parent),
+      m_machine(nullptr),
+      m_browser(nullptr) {}
+
+CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
+                         const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
+    : m_pszWindowCaption(pszCaption),
+      m_pszStartFolder(pszStartFolder),
+      m_pszTitle(pszTitle),
+      m_pOwnerWnd(parent),
+      m_machine(&machine),
+      m_browser(&browser) {}
+
+int CPathDialog::DoModal() {
+  ui::FolderBrowser& browser = m_browser != nullptr ? *m_browser : ui::CurrentFolderBrowser();
+  m_bAccepted = 0;
+  if (!browser.Run(*this)) return kNotAccepted;
+  return m_bAccepted != 0 ? kAccepted : kNotAccepted;
+}
+
+bool CPathDialog::IsComponentValid(std::string_view name) {
+  if (name.empty()) return false;
+  if (IsEdgeChar(name.front())) return false;
+  // Walk whole characters: the trail byte of a double-byte character may equal '\\' or '|'
+  // and is part of its character, not one of the refused ones.
+  char last = name.front();
+  for (std::size_t i = 0; i < name.size();) {
+    const char c = name[i];
+    if (text::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < name.size()) {
+      last = name[i + 1];
+      i += 2;
+      continue;
+    }
+    // A NUL would end the name early in the ANSI API: the folder made would not be the one named.
+    if (c == '\0' || kReservedChars.find(c) != std::string_view::npos) return false;
+    last = c;
+    ++i;
+  }
+  // A trail byte is never a tab, a blank or a dot, so the last byte seen tells the last character.
+  return !IsEdgeChar(last);
+}
+
+int CPathDialog::CreatePath(std::string_view path, bool validateOnly) {
+  return CreatePath(platform::CurrentMachine().files, path, validateOnly);
+}
+
+int CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
+  if (path.size() > kMaxPathChars) return kPathInvalid;
+  if (path.size() < kRootLength) return kPathInvalid;
+  if (!IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\') return kPathInvalid;
+
+  if (path.size() == kRootLength) {
+    if (validateOnly) return kFolderReady;
+    return Exists(files, std::string(path)) ? kFolderReady : kFolderNotCreated;
+  }
+
+  std::size_t start = kRootLength;
+  for (;;) {
+    const std::size_t end = text::Find(path, '\\', start);
+    const std::size_t stop = end == std::string_view::npos ? path.size() : end;
+    if (!IsComponentValid(path.substr(start, stop - start))) return kPathInvalid;
+    if (!validateOnly) {
+      const std::string level(path.substr(0, stop));
+      // An existing folder is fine: only whether the level is there afterwards counts.
+      files.CreateDirectory(level);
+      if (!Exists(files, level)) return kFolderNotCreated;
+    }
+    if (end == std::string_view::npos) return kFolderReady;
+    start = end + 1;
+    if (start == path.size()) return kPathInvalid;  // trailing backslash
+  }
+}
+
+int CPathDialog::EnsureFolderExists(std::string_view path, platform::WindowRef owner) {
+  return EnsureFolderExists(platform::CurrentMachine(), path, owner);
+}
+
+int CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner) {
+  int result = CreatePath(machine.files, path, true);
+  if (result != kFolderReady) {
+    ReportFailure(machine, owner, result, path);
+    return result;
+  }
+  if (Exists(machine.files, std::string(path))) return kFolderReady;
+
+  const int answer = ShowFolderMessage(machine, owner, kCreateQuestionFormat, path,
+                                       platform::kMbYesNo | platform::kMbIconQuestion);
+  if (answer != platform::kIdYes) return kCreationDeclined;
+
+  result = CreatePath(machine.files, path, false);
+  if (result != kFolderReady) {
+    ReportFailure(machine, owner, result, path);
+    return result;
+  }
+  return kFolderReady;
+}
+
+std::string CPathDialog::InitialSelection() const {
+  if (m_pszStartFolder != nullptr) return m_pszStartFolder;
+  platform::Machine& machine = m_machine != nullptr ? *m_machine : platform::CurrentMachine();
+  std::string current;
+  // No current directory to offer: the browser keeps its own first selection.
+  if (machine.system.CurrentDirectory(current) != platform::kSuccess) return std::string();
+  return current;
+}
+
+void CPathDialog::OnSelChanged(ui::BrowserView& view, const std::string& fsPath) {
+  // Only paths on a drive letter can be chosen from the tree: virtual folders and shares
+  // without a letter leave the box empty and OK disabled.
+  const bool onDrive = fsPath.size() >= 2 && fsPath[1] == ':';
+  const std::string shown = onDrive ? fsPath : std::string();
+  view.EnableOk(onDrive);
+  view.SetStatusText(shown);
+  view.SetPathText(shown);
+}
+
+void CPathDialog::OnPathTextChanged(ui::BrowserView& view) {
+  m_szChosenPath = view.PathText();
+  // Typing overrides the tree's verdict either way.
+  view.EnableOk(!m_szChosenPath.empty());
+}
+
+void CPathDialog::OnOK(ui::BrowserView& view) {
+  m_szChosenPath = view.PathText();
+  platform::Machine& machine = m_machine != nullptr ? *m_machine : platform::CurrentMachine();
+  if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != kFolderReady) {
+    view.FocusPathEdit();
+    return;
+  }
+  m_bAccepted = 1;
+  view.EndBrowser(kAccepted);
+}
