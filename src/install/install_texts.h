@@ -1,0 +1,33 @@
+// The installer's own message texts and caption, shown through the wide API (UTF-8 here).
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace install {
+
+inline constexpr const char* kCaption = "V-软件安装";
+
+// No payload beside the installer: most often a download that was run without being unpacked.
+inline constexpr const char* kPayloadMissingText =
+    "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !";
+
+// A failed copy; {} is the destination path.
+inline constexpr const char* kCopyFailedText =
+    "拷贝文件 {} 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+
+// A source or destination path beyond what the ANSI file API takes (259 characters); {} is that
+// path. Retrying cannot help, so the text says what can.
+inline constexpr const char* kPathTooLongText =
+    "拷贝文件 {} 失败：\n\n路径超过259个字符，系统无法处理。\n\n请选择较短的安装路径后重新安装，或选择“忽略”跳过此文件。";
+
+// APPDATA unset: the settings file has no place to go; {} is its name.
+inline constexpr const char* kNoAppDataText =
+    "拷贝文件 {} 失败：\n\n未找到当前用户的应用程序数据文件夹（环境变量APPDATA未设置）。";
+
+// The payload folder was found but its listing could not be read; {} is the folder.
+inline constexpr const char* kPayloadUnreadableText = "无法读取安装文件夹 {} 中的文件 !";
+
+// `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
+std::string WithPath(std::string_view pattern, std::string_view ansiPath);
+
+}  // namespace install

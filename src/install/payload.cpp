@@ -1,0 +1,181 @@
+// Payload deployment: the payload folder lookup and the flat copy into the install folder.
+#include "install/payload.h"
+
+#include <memory>
+#include <utility>
+
+#include "discovery/acad_catalog.h"
+#include "install/install_texts.h"
+#include "platform/text.h"
+
+namespace {
+
+using platform::FindEntry;
+using platform::Listing;
+using platform::Machine;
+
+// GetModuleFileNameA is given room for the longest path Windows knows, so that a deep install
+// location is read whole; whether each path formed from it fits the file API is checked where it is used.
+constexpr std::size_t kModulePathCapacity = 32768;
+// GetEnvironmentVariableA likewise: the longest value an environment variable can hold.
+constexpr std::size_t kEnvironmentCapacity = 32768;
+
+constexpr const char* kZoneStream = ":Zone.Identifier";
+
+// Files of the payload that the copy passes over: the installer itself (present in the flat
+// layout) and the files that go into each AutoCAD folder instead.
+constexpr const char* kPassedOverNames[] = {"SetUp.EXE", "Vornex_EN.shx", "Vornex_HZ.shx", "Vornex.prt5"};
+
+bool IsPassedOver(const FindEntry& entry) {
+  if (entry.name == "." || entry.name == "..") return true;
+  // Sub-folders of the payload are not entered: the copy is flat.
+  if ((entry.attributes & platform::kAttrDirectory) != 0) return true;
+  for (const char* name : kPassedOverNames) {
+    if (text::EqualsNoCase(entry.name, name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FindPayloadFolder(std::string& folder, Machine& machine) {
+  std::string program;
+  if (machine.system.ModulePath(kModulePathCapacity, program) == platform::kSuccess) {
+    const std::size_t slash = text::ReverseFind(program, '\\');
+    const std::string programFolder = slash == std::string::npos ? std::string() : program.substr(0, slash);
+
+    folder = programFolder + "\\" + kPayloadFolderName;
+    if (GetPathKind(folder, machine) == kPathFolder) return true;
+
+    folder = programFolder + "\\" + kFlatLayoutMarker;
+    if (GetPathKind(folder, machine) == kPathFile) {
+      folder = programFolder;
+      return true;
+    }
+  } else {
+    // No path of our own means no place to look; nothing half-read is put into `folder`.
+    folder.clear();
+  }
+  machine.prompts.MessageBox(0, install::kPayloadMissingText, install::kCaption, platform::kMbOk);
+  return false;
+}
+
+int GetPathKind(const std::string& path, Machine& machine) {
+  if (!FitsMaxPath(path)) return kPathNone;
+  FindEntry entry;
+  std::unique_ptr<Listing> listing;
+  if (machine.files.FindFirst(path, entry, listing) != platform::kSuccess) return kPathNone;
+  return (entry.attributes & platform::kAttrDirectory) != 0 ? kPathFolder : kPathFile;
+}
+
+void ClearReadOnly(const std::string& path, Machine& machine) {
+  if (!FitsMaxPath(path)) return;
+  std::uint32_t attributes = 0;
+  if (machine.files.GetAttributes(path, attributes) != platform::kSuccess) return;
+  if ((attributes & platform::kAttrReadOnly) == 0) return;
+  machine.files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
+}
+
+bool RemoveZoneMark(const std::string& path, Machine& machine) {
+  const std::string stream = path + kZoneStream;
+  if (!FitsMaxPath(stream)) return false;
+  return machine.files.DeleteFile(stream) == platform::kSuccess;
+}
+
+CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine)
+    : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine) {
+  StripTrailingBackslash(m_strTarget);
+}
+
+bool CPayloadCopier::CopyPayload() {
+  std::string payload;
+  if (!FindPayloadFolder(payload, m_machine)) return false;
+
+  // A failure here shows up as copy failures below, each with its own message.
+  if (FitsMaxPath(m_strTarget)) m_machine.files.CreateDirectory(m_strTarget);
+
+  const std::string pattern = payload + "\\*.*";
+  FindEntry entry;
+  std::unique_ptr<Listing> listing;
+  if (!FitsMaxPath(pattern) || m_machine.files.FindFirst(pattern, entry, listing) != platform::kSuccess ||
+      listing == nullptr) {
+    // The folder was there a moment ago but cannot be read: without its files there is nothing
+    // to install, so this ends the installation like a missing payload.
+    m_machine.prompts.MessageBox(0, install::WithPath(install::kPayloadUnreadableText, payload),
+                                 install::kCaption, platform::kMbOk);
+    return false;
+  }
+
+  // Every entry of the listing is worked through, however many there are; the bar takes one step
+  // per entry and one for the end of the listing, and wraps round when it passes its maximum.
+  for (bool first = true;; first = false) {
+    m_progress.StepIt();
+    if (!first && !listing->Next(entry)) break;
+    if (IsPassedOver(entry)) continue;
+    if (CopyOne(payload, entry.name) == Outcome::Aborted) return false;
+  }
+  return true;
+}
+
+CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder, const std::string& name) {
+  const std::string source = payloadFolder + "\\" + name;
+  std::string destination;
+  std::string failure;
+  Outcome outcome = Outcome::Copied;
+  while (!TryCopy(source, name, destination, failure)) {
+    const int answer = m_machine.prompts.MessageBox(0, failure, install::kCaption, platform::kMbAbortRetryIgnore);
+    if (answer == platform::kIdAbort) return Outcome::Aborted;
+    if (answer == platform::kIdIgnore) {
+      outcome = Outcome::Skipped;
+      break;
+    }
+    // Retry, or any other answer: the whole attempt once more.
+  }
+  // Also after Ignore: an older copy left in place should not stay read-only either.
+  if (!destination.empty()) ClearReadOnly(destination, m_machine);
+  return outcome;
+}
+
+bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name, std::string& destination,
+                             std::string& failureText) {
+  if (text::EqualsNoCase(name, kSettingsFileName)) {
+    std::string folder;
+    if (!SettingsFolder(folder)) {
+      destination.clear();
+      failureText = install::WithPath(install::kNoAppDataText, name);
+      return false;
+    }
+    destination = folder + "\\" + name;
+  } else {
+    destination = m_strTarget + "\\" + name;
+  }
+
+  // The payload's own file loses its read-only bit and download mark too, so that the copy
+  // carries neither and a read-only destination can be replaced.
+  ClearReadOnly(source, m_machine);
+  RemoveZoneMark(source, m_machine);
+  ClearReadOnly(destination, m_machine);
+
+  for (const std::string_view path : {std::string_view(source), std::string_view(destination)}) {
+    if (!FitsMaxPath(path)) {
+      failureText = install::WithPath(install::kPathTooLongText, path);
+      return false;
+    }
+  }
+  if (m_machine.files.CopyFile(source, destination, false) == platform::kSuccess) return true;
+  failureText = install::WithPath(install::kCopyFailedText, destination);
+  return false;
+}
+
+bool CPayloadCopier::SettingsFolder(std::string& folder) {
+  std::string appData;
+  if (m_machine.system.EnvironmentVariable("APPDATA", kEnvironmentCapacity, appData) != platform::kSuccess ||
+      appData.empty()) {
+    // Unset: the settings file would otherwise land in "\Vornex" on whatever the current drive is.
+    return false;
+  }
+  folder = appData + "\\" + kSettingsFolderName;
+  // A failure shows up as the copy's failure.
+  if (FitsMaxPath(folder)) m_machine.files.CreateDirectory(folder);
+  return true;
+}

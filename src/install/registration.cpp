@@ -1,0 +1,205 @@
+// Registration with AutoCAD: the demand-load keys under HKLM and "TRUSTEDPATHS" under HKCU.
+#include "install/registration.h"
+
+#include <string_view>
+#include <vector>
+
+#include "install/build_constants.h"
+#include "install/path_limits.h"
+#include "install/trusted_paths.h"
+
+namespace {
+
+using platform::Access;
+using platform::KeyHandle;
+using platform::Registry;
+using platform::RootKey;
+using platform::UniqueKey;
+
+// AutoCAD's demand-load values: LOADCTRLS 2 loads the module at start-up.
+constexpr std::uint32_t kLoadOnStartup = 2;
+constexpr std::uint32_t kManagedModule = 1;
+
+constexpr const char* kAcadUserRoot = "SOFTWARE\\Autodesk\\AutoCAD";
+constexpr const char* kTrustedPathsValue = "TRUSTEDPATHS";
+// RegEnumKeyExA's name buffer: every key name (255 characters at most) fits.
+constexpr std::size_t kKeyNameCapacity = platform::kMaxKeyNameChars + 1;
+
+// The 64-bit 2009 product also loads the 2008 module, which the add-on ships for that release's
+// 64-bit edition; the 2008 key is written beside the 2009 one.
+constexpr int kReleaseWithExtraArx = 2009;
+constexpr int kExtraArxYear = 2008;
+
+struct YearRow {
+  int release;
+  ModuleYears modules;
+};
+constexpr YearRow kModuleYears[] = {
+    {2007, {2008, 2007}}, {2008, {2008, 2007}}, {2009, {2009, 2009}}, {2010, {2010, 2010}},
+    {2011, {2010, 2010}}, {2012, {2010, 2010}}, {2013, {2013, 2013}}, {2014, {2013, 2013}},
+    {2015, {2015, 2013}}, {2016, {2015, 2013}}, {2017, {2017, 2013}}, {2018, {2018, 2013}},
+    {2019, {2019, 2013}}, {2020, {2019, 2013}}, {2021, {2021, 2013}}, {2022, {2021, 2013}},
+    {2023, {2021, 2013}}, {2024, {2021, 2013}}, {2025, {2025, 2013}}, {2026, {2025, 2013}},
+};
+static_assert(std::size(kModuleYears) == static_cast<std::size_t>(kYearCount), "one row per served release");
+
+struct LoadValue {
+  const char* name;
+  std::uint32_t type;
+  std::vector<std::uint8_t> data;
+};
+
+std::string ArxKeyName(int year) { return "Applications\\VX_ZurezUvad" + std::to_string(year); }
+std::string ArxLoader(const std::string& installFolder, int moduleYear) {
+  return installFolder + "\\VX_ZurezUvad" + std::to_string(moduleYear) + ".ARX";
+}
+std::string ManagedKeyName(int year) { return "Applications\\Vornex" + std::to_string(year) + "DLLP"; }
+std::string ManagedLoader(const std::string& acadFolder, int moduleYear) {
+  return acadFolder + "\\VXCAD" + std::to_string(moduleYear) + "P.dll";
+}
+
+// Replaces the load key `keyName` of an open product key by one that holds exactly `values`.
+// A loader path that AutoCAD could not open (over 259 characters) leaves the key as it was,
+// rather than registering a path cut short or a key without its module.
+void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& keyName, const std::string& loader,
+                  std::vector<LoadValue> values) {
+  if (!FitsMaxPath(loader)) return;
+  values.push_back({"LOADER", platform::kRegSz, platform::SzData(loader)});
+  // Deleting first drops whatever an older key held; a key with sub-keys of its own stays, and
+  // its values are then set over the old ones.
+  registry.DeleteKey(product, keyName);
+  UniqueKey key;
+  if (registry.CreateKey(product, keyName, key) != platform::kSuccess) return;
+  for (const LoadValue& value : values) registry.SetValue(key.get(), value.name, value.type, value.data);
+}
+
+// The old "TRUSTEDPATHS" text of one profile. False when it cannot be told (the key or the
+// value exists but cannot be read): the profile is then left alone rather than overwritten.
+bool ReadTrustedPaths(Registry& registry, KeyHandle user, const std::string& variablesPath, std::string& text) {
+  text.clear();
+  UniqueKey variables;
+  const platform::Status opened = registry.OpenKey(user, variablesPath, Access::Read, variables);
+  if (opened == platform::kFileNotFound) return true;
+  if (opened != platform::kSuccess) return false;
+  platform::RegValue value;
+  const platform::Status read = platform::QueryWholeValue(registry, variables.get(), kTrustedPathsValue, value);
+  if (read == platform::kFileNotFound) return true;
+  if (read != platform::kSuccess) return false;
+  // Only text can hold paths; a value of another type has none worth keeping.
+  if (value.type == platform::kRegSz || value.type == platform::kRegExpandSz) text = platform::ValueText(value);
+  return true;
+}
+
+// "<base>\<name>" with one trailing backslash dropped, then `suffix`.
+std::string ChildPath(const std::string& base, const std::string& name, const char* suffix) {
+  std::string path = base + "\\" + name;
+  StripTrailingBackslash(path);
+  return path + suffix;
+}
+
+}  // namespace
+
+std::optional<ModuleYears> FindModuleYears(int releaseYear) {
+  for (const YearRow& row : kModuleYears) {
+    if (row.release == releaseYear) return row.modules;
+  }
+  return std::nullopt;
+}
+
+void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, platform::Machine& machine) {
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, machine);
+  }
+  AddTrustedPath(catalog, machine);
+}
+
+void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, platform::Machine& machine) {
+  const std::optional<ModuleYears> modules = FindModuleYears(releaseYear);
+  if (!modules) return;
+  Registry& registry = machine.registry;
+  UniqueKey localMachine;
+  if (registry.OpenRoot(RootKey::LocalMachine, localMachine) != platform::kSuccess) return;
+
+  const StringList& keyPaths = catalog.m_arrKeyPaths[YearIndex(releaseYear)];
+  const StringList& locations = catalog.m_arrLocations[YearIndex(releaseYear)];
+  for (std::size_t i = 0; i < keyPaths.size(); ++i) {
+    UniqueKey product;
+    if (registry.OpenKey(localMachine.get(), keyPaths[i], Access::ReadWrite, product) != platform::kSuccess) continue;
+
+    WriteLoadKey(registry, product.get(), ArxKeyName(releaseYear), ArxLoader(catalog.m_strInstallFolder, modules->arx),
+                 {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
+    if (g_nBitness == 64 && releaseYear == kReleaseWithExtraArx) {
+      WriteLoadKey(registry, product.get(), ArxKeyName(kExtraArxYear), ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
+                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
+    }
+    // The managed module lives in the AutoCAD folder that belongs to this very product key.
+    if (i < locations.size()) {
+      WriteLoadKey(registry, product.get(), ManagedKeyName(releaseYear), ManagedLoader(locations[i], modules->managed),
+                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)},
+                    {"MANAGED", platform::kRegDword, platform::DwordData(kManagedModule)}});
+    }
+  }
+}
+
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine) {
+  Registry& registry = machine.registry;
+
+  // Pass 1: every product key of every release under the user's AutoCAD key.
+  StringList profilesPaths;
+  {
+    UniqueKey user;
+    UniqueKey acad;
+    std::uint32_t releaseCount = 0;
+    if (registry.OpenRoot(RootKey::CurrentUser, user) == platform::kSuccess &&
+        registry.OpenKey(user.get(), kAcadUserRoot, Access::Read, acad) == platform::kSuccess &&
+        registry.CountSubKeys(acad.get(), releaseCount) == platform::kSuccess) {
+      for (std::uint32_t index = 0; index < releaseCount; ++index) {
+        // A failed enumeration leaves no name; an empty one would open the AutoCAD key itself.
+        std::string release;
+        if (registry.EnumSubKey(acad.get(), index, kKeyNameCapacity, release) != platform::kSuccess) continue;
+        UniqueKey releaseKey;
+        if (registry.OpenKey(acad.get(), release, Access::Read, releaseKey) != platform::kSuccess) continue;
+        StringList products;
+        ListSubKeys(registry, releaseKey.get(), products);
+        for (const std::string& product : products) {
+          profilesPaths.push_back(ChildPath(std::string(kAcadUserRoot) + "\\" + release, product, "\\Profiles"));
+        }
+      }
+    }
+  }
+
+  UniqueKey user;
+  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) return;
+
+  // Pass 2: every profile of those products; a product without "Profiles" yields none.
+  StringList variablesPaths;
+  for (const std::string& profiles : profilesPaths) {
+    UniqueKey profilesKey;
+    if (registry.OpenKey(user.get(), profiles, Access::Read, profilesKey) != platform::kSuccess) continue;
+    StringList names;
+    ListSubKeys(registry, profilesKey.get(), names);
+    for (const std::string& name : names) variablesPaths.push_back(ChildPath(profiles, name, "\\Variables"));
+  }
+
+  // Pass 3: the merge, value by value, read and written whole.
+  for (const std::string& variables : variablesPaths) {
+    std::string oldText;
+    if (!ReadTrustedPaths(registry, user.get(), variables, oldText)) continue;
+    const std::string newText = MergeTrustedPaths(oldText, catalog.m_strInstallFolder);
+    // A profile without "Variables" gets the key.
+    UniqueKey key;
+    if (registry.CreateKey(user.get(), variables, key) != platform::kSuccess) continue;
+    registry.SetValue(key.get(), kTrustedPathsValue, platform::kRegSz, platform::SzData(newText));
+  }
+}
+
+void ListSubKeys(Registry& registry, KeyHandle key, StringList& names) {
+  std::uint32_t count = 0;
+  if (registry.CountSubKeys(key, count) != platform::kSuccess) return;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    std::string name;
+    if (registry.EnumSubKey(key, index, kKeyNameCapacity, name) != platform::kSuccess) continue;
+    UniqueKey sub;
+    if (registry.OpenKey(key, name, Access::Read, sub) == platform::kSuccess) names.push_back(name);
+  }
+}

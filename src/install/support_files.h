@@ -1,0 +1,21 @@
+// Per-release support files: fonts, the PDF library, the managed modules and the 2008 plotter driver.
+#pragma once
+#include <string>
+
+#include "discovery/acad_catalog.h"
+#include "install/registration.h"
+#include "platform/machine.h"
+
+// The managed modules tried in every AutoCAD folder, whichever release it belongs to.
+inline constexpr int kFirstModuleYear = 2007;
+inline constexpr int kLastModuleYear = 2050;
+// The release whose AutoCAD gets the add-on's plotter driver in place of its own.
+inline constexpr int kPlotterDriverYear = 2008;
+
+// For each selected release, the support files into each of its AutoCAD folders. Reports nothing.
+void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
+                        platform::Machine& machine = platform::CurrentMachine());
+
+// The support files into one AutoCAD folder; copies that fail are passed over silently.
+void CopySupportFiles(std::string acadFolder, bool withPlotterDriver,
+                      platform::Machine& machine = platform::CurrentMachine());

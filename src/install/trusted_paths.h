@@ -1,0 +1,14 @@
+// The merge of the install folder into AutoCAD's "TRUSTEDPATHS" profile variable (pure text work).
+#pragma once
+#include <string>
+#include <string_view>
+
+// True when one ";"-separated entry of `trustedPaths` names `folder` itself or `folder\...` (the
+// folder with its sub-folders), compared without regard to letter case and ignoring one trailing
+// backslash on either side. A longer path that merely begins with the folder's text does not count.
+bool TrustedPathsContain(std::string_view trustedPaths, std::string_view folder);
+
+// The new "TRUSTEDPATHS" text for an old one. Two bytes or fewer hold no usable entry and are
+// replaced by `folder` in its own case; otherwise the old text is upper-cased and, when the folder
+// is not yet trusted, ";" and the upper-cased folder are appended.
+std::string MergeTrustedPaths(std::string_view oldText, std::string_view folder);
