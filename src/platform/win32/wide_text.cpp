@@ -1,0 +1,29 @@
+// Conversions to UTF-16 through MultiByteToWideChar.
+#include "platform/win32/wide_text.h"
+
+#include <limits>
+
+#include "platform/win32/windows_api.h"
+
+namespace platform::win32 {
+namespace {
+
+std::wstring ToWide(UINT codePage, std::string_view text) {
+  if (text.empty()) return {};
+  // The API counts in int; no message or path comes near that, and a cut text would mislead.
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
+  const int bytes = static_cast<int>(text.size());
+  const int chars = ::MultiByteToWideChar(codePage, 0, text.data(), bytes, nullptr, 0);
+  if (chars <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+  const int written = ::MultiByteToWideChar(codePage, 0, text.data(), bytes, wide.data(), chars);
+  wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
+
+}  // namespace platform::win32

@@ -1,0 +1,13 @@
+// Message boxes through the wide API, so that the program's UTF-8 texts read correctly on any code page.
+#pragma once
+#include "platform/prompts.h"
+
+namespace platform::win32 {
+
+class Win32Prompts final : public Prompts {
+ public:
+  int MessageBox(WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+                 std::uint32_t flags) override;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,15 @@
+// Process-wide facts from the Win32 API: module path, current folder, environment, process list.
+#pragma once
+#include "platform/system.h"
+
+namespace platform::win32 {
+
+class Win32SystemInfo final : public SystemInfo {
+ public:
+  Status ModulePath(std::size_t capacity, std::string& path) override;
+  Status CurrentDirectory(std::string& path) override;
+  Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
+  bool ProcessNames(std::vector<std::string>& names) override;
+};
+
+}  // namespace platform::win32
