@@ -1,0 +1,99 @@
+// A simulated Windows file system: drive letters, case-insensitive names, attributes, named
+// streams, CopyFile semantics, listings; with failure injection and inspection for tests.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace sim {
+
+// Operations whose failure a test can force.
+enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile };
+
+// Passed as `times` to fail on every call.
+inline constexpr int kAlways = -1;
+
+class SimFileSystem final : public platform::FileSystem {
+ public:
+  SimFileSystem();
+  ~SimFileSystem() override;
+  SimFileSystem(const SimFileSystem&) = delete;
+  SimFileSystem& operator=(const SimFileSystem&) = delete;
+
+  // platform::FileSystem
+  platform::Status FindFirst(const std::string& pattern, platform::FindEntry& first,
+                             std::unique_ptr<platform::Listing>& listing) override;
+  platform::Status CreateDirectory(const std::string& path) override;
+  platform::Status CopyFile(const std::string& source, const std::string& destination, bool failIfExists) override;
+  platform::Status GetAttributes(const std::string& path, std::uint32_t& attributes) override;
+  platform::Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  platform::Status DeleteFile(const std::string& path) override;
+
+  // The machine: drives and the current directory (which resolves relative paths and "\x").
+  void AddDrive(char letter);
+  bool SetCurrentDirectory(const std::string& path);
+  const std::string& CurrentDirectory() const { return currentDirectory_; }
+
+  // Listings opened and not yet destroyed.
+  std::size_t OpenListingCount() const { return *openListings_; }
+
+  // Failure injection: `op` on `path` (for Copy: as source or destination) fails with `status`
+  // the next `times` calls, or always; the path is compared without regard to letter case.
+  void FailOn(FileOp op, const std::string& path, platform::Status status, int times = kAlways);
+  void ClearFailures();
+  // How many injected failures have been served, to prove a retry really happened.
+  std::size_t InjectedFailureCount() const { return injectedServed_; }
+
+  // Direct access for building fixtures and checking results. Paths are absolute.
+  // Creates every missing folder level; false when something in the way is a file.
+  bool MakeDirectories(const std::string& path);
+  // Creates or replaces a file, creating missing folders; false when the path is unusable.
+  bool WriteFile(const std::string& path, const std::string& content,
+                 std::uint32_t attributes = platform::kAttrArchive);
+  std::optional<std::string> ReadFile(const std::string& path) const;
+  bool Exists(const std::string& path) const;
+  bool IsDirectory(const std::string& path) const;
+  // Stored attribute bits (0 for a file without any), or nullopt when nothing is there.
+  std::optional<std::uint32_t> Attributes(const std::string& path) const;
+  // The entry's name with its stored letter case, or nullopt.
+  std::optional<std::string> StoredName(const std::string& path) const;
+  bool AddStream(const std::string& path, const std::string& stream, const std::string& content);
+  bool HasStream(const std::string& path, const std::string& stream) const;
+  std::optional<std::string> ReadStream(const std::string& path, const std::string& stream) const;
+  // Removes a file or a folder with everything in it.
+  bool Remove(const std::string& path);
+  // Every entry at or below `path` (all drives when empty) as full paths in listing order,
+  // folders with a trailing backslash.
+  std::vector<std::string> Tree(const std::string& path = "") const;
+
+  struct Node;
+
+ private:
+  struct Parsed;
+  struct Failure {
+    FileOp op;
+    std::string path;  // normalised and upper-cased
+    platform::Status status;
+    int times;
+  };
+
+  platform::Status Parse(const std::string& path, bool lastMayHaveWildcards, Parsed& out) const;
+  Node* Lookup(const Parsed& parsed, platform::Status& status) const;
+  Node* Parent(const Parsed& parsed, platform::Status& status) const;
+  Node* LookupPath(const std::string& path) const;
+  bool Injected(FileOp op, const Parsed& parsed, platform::Status& status);
+
+  std::map<char, std::unique_ptr<Node>> drives_;
+  std::string currentDirectory_;
+  std::shared_ptr<std::size_t> openListings_;
+  std::vector<Failure> failures_;
+  std::size_t injectedServed_ = 0;
+};
+
+}  // namespace sim
