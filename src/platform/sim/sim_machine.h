@@ -1,0 +1,141 @@
+// A whole simulated Windows machine: registry, files, process facts, message boxes, progress bar.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/machine.h"
+#include "platform/prompts.h"
+#include "platform/sim/reg_file.h"
+#include "platform/sim/sim_files.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/system.h"
+
+namespace sim {
+
+class SimSystem final : public platform::SystemInfo {
+ public:
+  // The current directory is the file system's, which resolves relative paths.
+  explicit SimSystem(SimFileSystem& files) : files_(files) {}
+
+  platform::Status ModulePath(std::size_t capacity, std::string& path) override;
+  platform::Status CurrentDirectory(std::string& path) override;
+  platform::Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
+  bool ProcessNames(std::vector<std::string>& names) override;
+
+  void SetModulePath(std::string path) { modulePath_ = std::move(path); }
+  // Names compare without regard to case, as Windows' environment does.
+  void SetEnvironment(const std::string& name, std::string value);
+  void UnsetEnvironment(const std::string& name);
+  void SetProcesses(std::vector<std::string> names) { processes_ = std::move(names); }
+  // Makes the process snapshot fail (CreateToolhelp32Snapshot or Process32First failing).
+  void FailProcessSnapshot(bool fail) { failSnapshot_ = fail; }
+
+ private:
+  SimFileSystem& files_;
+  std::string modulePath_;
+  std::map<std::string, std::pair<std::string, std::string>> environment_;  // upper-cased -> (name, value)
+  std::vector<std::string> processes_;
+  bool failSnapshot_ = false;
+};
+
+// Message boxes answered from a script. Every box is recorded. A box with no scripted answer
+// left is recorded as unscripted and gets the answer that ends its question (OK, Abort, No or
+// Cancel by its buttons), so that a forgotten answer stops a retry loop instead of spinning;
+// tests check UnscriptedCount() or install a handler that fails the test.
+class SimPrompts final : public platform::Prompts {
+ public:
+  struct Box {
+    platform::WindowRef owner = 0;
+    std::string text;
+    std::string caption;
+    std::uint32_t flags = 0;
+    int answer = 0;
+    bool scripted = false;
+  };
+
+  int MessageBox(platform::WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+                 std::uint32_t flags) override;
+
+  // Queues the answer for the next box.
+  void Answer(int button) { script_.push_back(button); }
+  const std::vector<Box>& Boxes() const { return boxes_; }
+  std::size_t UnscriptedCount() const;
+  std::size_t PendingAnswers() const { return script_.size(); }
+  void OnUnscripted(std::function<void(const Box&)> handler) { onUnscripted_ = std::move(handler); }
+  void Clear();
+
+  // The answer an unscripted box gets for its button set.
+  static int StopAnswer(std::uint32_t flags);
+
+ private:
+  std::deque<int> script_;
+  std::vector<Box> boxes_;
+  std::function<void(const Box&)> onUnscripted_;
+};
+
+// Records what a progress bar control is told and keeps its position as the control does.
+class SimProgressBar final : public platform::ProgressBar {
+ public:
+  enum class Call { SetRange, SetStep, SetPos, StepIt };
+
+  void SetRange(int minimum, int maximum) override;
+  void SetStep(int step) override;
+  void SetPos(int position) override;
+  void StepIt() override;
+
+  int Minimum() const { return minimum_; }
+  int Maximum() const { return maximum_; }
+  int Step() const { return step_; }
+  int Position() const { return position_; }
+  std::size_t StepCount() const;
+  const std::vector<Call>& Calls() const { return calls_; }
+
+ private:
+  void Coerce();
+
+  // The control's defaults: range 0-100, step 10.
+  int minimum_ = 0;
+  int maximum_ = 100;
+  int step_ = 10;
+  int position_ = 0;
+  std::vector<Call> calls_;
+};
+
+// The simulated machine: a C: drive, APPDATA pointing at an existing roaming folder, the
+// program at C:\Setup\SetUp.exe (the file itself is not created), and the processes of a
+// freshly started desktop with SetUp.exe among them.
+class SimMachine {
+ public:
+  SimMachine();
+  SimMachine(const SimMachine&) = delete;
+  SimMachine& operator=(const SimMachine&) = delete;
+
+  SimRegistry& registry() { return registry_; }
+  SimFileSystem& files() { return files_; }
+  SimSystem& system() { return system_; }
+  SimPrompts& prompts() { return prompts_; }
+  SimProgressBar& progress() { return progress_; }
+  platform::Machine& machine() { return machine_; }
+
+  // Applies a .reg fixture file to the registry.
+  RegFileResult LoadRegistryFixture(const std::string& path) { return LoadRegFile(registry_, path); }
+
+  static constexpr const char* kDefaultAppData = "C:\\Users\\User\\AppData\\Roaming";
+  static constexpr const char* kDefaultModulePath = "C:\\Setup\\SetUp.exe";
+
+ private:
+  SimRegistry registry_;
+  SimFileSystem files_;
+  SimSystem system_;
+  SimPrompts prompts_;
+  SimProgressBar progress_;
+  platform::Machine machine_;
+};
+
+}  // namespace sim
