@@ -1,0 +1,92 @@
+// A machine for dialog tests that must not reach the registry, the disk, processes or message
+// boxes: every use fails the test.
+#pragma once
+#include <gtest/gtest.h>
+
+#include "platform/machine.h"
+
+namespace uitest {
+
+class UntouchedRegistry final : public platform::Registry {
+ public:
+  platform::Status OpenRoot(platform::RootKey, platform::UniqueKey&) override { return Touched(); }
+  platform::Status OpenKey(platform::KeyHandle, const std::string&, platform::Access, platform::UniqueKey&) override {
+    return Touched();
+  }
+  platform::Status CountSubKeys(platform::KeyHandle, std::uint32_t&) override { return Touched(); }
+  platform::Status EnumSubKey(platform::KeyHandle, std::uint32_t, std::size_t, std::string&) override {
+    return Touched();
+  }
+  platform::Status QueryValue(platform::KeyHandle, const std::string&, std::size_t, platform::RegValue&,
+                              std::size_t&) override {
+    return Touched();
+  }
+  platform::Status CreateKey(platform::KeyHandle, const std::string&, platform::UniqueKey&) override {
+    return Touched();
+  }
+  platform::Status DeleteKey(platform::KeyHandle, const std::string&) override { return Touched(); }
+  platform::Status SetValue(platform::KeyHandle, const std::string&, std::uint32_t,
+                            const std::vector<std::uint8_t>&) override {
+    return Touched();
+  }
+  void CloseKey(platform::KeyHandle) override { Touched(); }
+
+ private:
+  static platform::Status Touched() {
+    ADD_FAILURE() << "the registry was used";
+    return platform::kAccessDenied;
+  }
+};
+
+class UntouchedFiles final : public platform::FileSystem {
+ public:
+  platform::Status FindFirst(const std::string&, platform::FindEntry&, std::unique_ptr<platform::Listing>&) override {
+    return Touched();
+  }
+  platform::Status CreateDirectory(const std::string&) override { return Touched(); }
+  platform::Status CopyFile(const std::string&, const std::string&, bool) override { return Touched(); }
+  platform::Status GetAttributes(const std::string&, std::uint32_t&) override { return Touched(); }
+  platform::Status SetAttributes(const std::string&, std::uint32_t) override { return Touched(); }
+  platform::Status DeleteFile(const std::string&) override { return Touched(); }
+
+ private:
+  static platform::Status Touched() {
+    ADD_FAILURE() << "the file system was used";
+    return platform::kAccessDenied;
+  }
+};
+
+class UntouchedSystem final : public platform::SystemInfo {
+ public:
+  platform::Status ModulePath(std::size_t, std::string&) override { return Touched(); }
+  platform::Status CurrentDirectory(std::string&) override { return Touched(); }
+  platform::Status EnvironmentVariable(const std::string&, std::size_t, std::string&) override { return Touched(); }
+  bool ProcessNames(std::vector<std::string>&) override {
+    Touched();
+    return false;
+  }
+
+ private:
+  static platform::Status Touched() {
+    ADD_FAILURE() << "process facts were read";
+    return platform::kAccessDenied;
+  }
+};
+
+class UntouchedPrompts final : public platform::Prompts {
+ public:
+  int MessageBox(platform::WindowRef, const std::string& text, const std::string&, std::uint32_t) override {
+    ADD_FAILURE() << "a message box was shown: " << text;
+    return platform::kIdCancel;
+  }
+};
+
+struct UntouchedMachine {
+  UntouchedRegistry registry;
+  UntouchedFiles files;
+  UntouchedSystem system;
+  UntouchedPrompts prompts;
+  platform::Machine machine{registry, files, system, prompts};
+};
+
+}  // namespace uitest
