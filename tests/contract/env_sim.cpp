@@ -1,0 +1,56 @@
+// The contract tests' environment on the host: a fresh simulated machine per test.
+#ifdef SETUP_CONTRACT_SIM
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "contract/contract_env.h"
+#include "platform/sim/sim_machine.h"
+
+namespace contract {
+namespace {
+
+constexpr const char* kScratchKey = "Software\\VornexContractTest\\case";
+constexpr const char* kScratchDir = "C:\\Users\\User\\AppData\\Local\\Temp\\contract";
+constexpr const char* kProgram = "C:\\Tests\\contract_tests_sim.exe";
+
+class SimEnv final : public Env {
+ public:
+  SimEnv() {
+    machine_.registry().CreatePath(platform::RootKey::CurrentUser, kScratchKey);
+    machine_.files().MakeDirectories(kScratchDir);
+    // The program's own file exists, as it does on Windows, and serves as a copy source.
+    machine_.files().WriteFile(kProgram, std::string(4096, 'M'));
+    machine_.files().SetCurrentDirectory("C:\\Tests");
+    machine_.system().SetModulePath(kProgram);
+    machine_.system().SetEnvironment("SystemRoot", "C:\\Windows");
+    machine_.system().SetProcesses({"[System Process]", "System", "explorer.exe", "contract_tests_sim.exe"});
+  }
+
+  // Every test must have closed what it opened: the simulation counts what Windows would leak.
+  ~SimEnv() override {
+    EXPECT_EQ(machine_.registry().OpenHandleCount(), 0u) << "registry handles left open";
+    EXPECT_EQ(machine_.registry().BadCloseCount(), 0u) << "registry handles closed twice or never opened";
+    EXPECT_EQ(machine_.files().OpenListingCount(), 0u) << "listings left open";
+  }
+
+  platform::Registry& Registry() override { return machine_.registry(); }
+  platform::FileSystem& Files() override { return machine_.files(); }
+  platform::SystemInfo& System() override { return machine_.system(); }
+  std::string ScratchKey() override { return kScratchKey; }
+  std::string ScratchDir() override { return kScratchDir; }
+  bool IsWine() override { return false; }
+
+ private:
+  sim::SimMachine machine_;
+};
+
+}  // namespace
+
+std::unique_ptr<Env> MakeEnv() { return std::make_unique<SimEnv>(); }
+
+}  // namespace contract
+
+#endif  // SETUP_CONTRACT_SIM
