@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ struct NameCase {
   int year;  // 0: not filed
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) { *os << ::testing::PrintToString(std::string(c.productName)); }
+
 class ProductNameYear : public CatalogScan, public ::testing::WithParamInterface<NameCase> {};
 
 TEST_P(ProductNameYear, DecidesTheYear) {
@@ -103,6 +106,8 @@ struct LocationCase {
   const char* utf8Location;
   const char* utf8Folder;
 };
+
+void PrintTo(const LocationCase& c, std::ostream* os) { *os << c.utf8Location; }
 
 class LocationFolder : public CatalogScan, public ::testing::WithParamInterface<LocationCase> {};
 
@@ -316,6 +321,8 @@ struct DepthCase {
   std::size_t nameLength;
   bool filed;
 };
+
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.levels << " levels of " << c.nameLength << " characters"; }
 
 class DeepKeys : public CatalogScan, public ::testing::WithParamInterface<DepthCase> {};
 
