@@ -1,0 +1,69 @@
+// The dialog view, device context, GDI factory and progress bar on the real Win32 objects.
+#pragma once
+#include <map>
+#include <memory>
+
+#include "platform/win32/windows_api.h"
+#include "ui/dialog_view.h"
+
+namespace ui::win32 {
+
+// The process's GDI: brushes and fonts live until deleted, whatever window used them.
+ui::Gdi& Win32Gdi();
+
+class Win32ProgressBar final : public platform::ProgressBar {
+ public:
+  explicit Win32ProgressBar(HWND control) : m_hwnd(control) {}
+  void SetRange(int minimum, int maximum) override;
+  void SetStep(int step) override;
+  void SetPos(int position) override;
+  void StepIt() override;
+
+ private:
+  HWND m_hwnd;
+};
+
+// The DC of one WM_CTLCOLOR* message; Default() is DefWindowProc's handling of it.
+class Win32PaintContext final : public ui::PaintContext {
+ public:
+  Win32PaintContext(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+      : m_dialog(dialog), m_message(message), m_wParam(wParam), m_lParam(lParam) {}
+  ui::GdiHandle Default() override;
+  void SetTextColor(ui::ColorRef color) override;
+  void SetTransparentBackground() override;
+  void SelectFont(ui::GdiHandle font) override;
+
+ private:
+  HDC Dc() const { return reinterpret_cast<HDC>(m_wParam); }
+  HWND m_dialog;
+  UINT m_message;
+  WPARAM m_wParam;
+  LPARAM m_lParam;
+};
+
+class Win32DialogView final : public ui::DialogView {
+ public:
+  explicit Win32DialogView(HWND dialog) : m_hwnd(dialog) {}
+
+  void ShowControl(int id, bool show) override;
+  void EnableControl(int id, bool enable) override;
+  int GetCheck(int id) override;
+  void SetCheck(int id, int state) override;
+  std::string GetText(int id, ui::TextEncoding encoding) override;
+  void SetText(int id, const std::string& text, ui::TextEncoding encoding) override;
+  ui::Rect WindowRect() override;
+  ui::Rect ControlRectInClient(int id) override;
+  void MoveWindow(const ui::Rect& rect, bool repaint) override;
+  bool SetSmallIcon(int iconId) override;
+  void EndDialog(int result) override;
+  platform::ProgressBar& ProgressBar(int id) override;
+  platform::WindowRef Window() override;
+  ui::Gdi& Gdi() override;
+
+ private:
+  HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
+  HWND m_hwnd;
+  std::map<int, std::unique_ptr<Win32ProgressBar>> m_progress;
+};
+
+}  // namespace ui::win32
