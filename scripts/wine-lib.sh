@@ -53,33 +53,60 @@ wine_path() {
   echo "Z:${path//\//\\}"
 }
 
+# Imports .reg files (UTF-8 or UTF-16) into a prefix, then waits until the prefix's wineserver
+# has ended: otherwise the next program could join the import's session, whose desktop process
+# was started without the X display that program needs.
 wine_reg_import() {
-  local prefix=$1 file=$2
-  local tmp
-  tmp=$(mktemp --suffix=.reg)
-  wine_reg_to_utf16 "$file" "$tmp" || { rm -f "$tmp"; return 1; }
-  local rc=0
-  WINEPREFIX=$prefix "$WINE" reg import "$(wine_path "$tmp")" >/dev/null 2>&1 || rc=$?
-  rm -f "$tmp"
-  [ "$rc" -eq 0 ] || wine_log "reg import of $file failed ($rc)"
+  local prefix=$1
+  shift
+  local file tmp rc=0
+  for file in "$@"; do
+    tmp=$(mktemp --suffix=.reg)
+    if wine_reg_to_utf16 "$file" "$tmp" &&
+      WINEPREFIX=$prefix "$WINE" reg import "$(wine_path "$tmp")" >/dev/null 2>&1; then
+      :
+    else
+      wine_log "reg import of $file failed"
+      rc=1
+    fi
+    rm -f "$tmp"
+  done
+  WINEPREFIX=$prefix "$WINESERVER" -w >/dev/null 2>&1 || true
   return "$rc"
 }
 
-# Wine 8 has no SimSun. Dialog text in "宋体"/SimSun would fall back to a font without Chinese
-# glyphs, so both names are substituted by WenQuanYi Micro Hei (fonts-wqy-microhei).
-wine_add_font_substitutes() {
-  local prefix=$1
-  local reg
-  reg=$(mktemp --suffix=.reg)
-  cat >"$reg" <<'REG'
-Windows Registry Editor Version 5.00
+# Wine 8 has no SimSun, and its UI font (Tahoma) links for Chinese glyphs only to SimSun and
+# Microsoft YaHei, which are missing too: message boxes show boxes instead of Chinese. So
+# "宋体"/SimSun are substituted by WenQuanYi Micro Hei (fonts-wqy-microhei), and the UI fonts
+# link to it first. Wine rewrites the Tahoma links when the code page changes, which is why the
+# base prefix is built under the zh_CN locale that the Chinese runs use.
+WINE_CJK_FONT_FILE=wqy-microhei.ttc
+WINE_CJK_FONT_FACE="WenQuanYi Micro Hei"
 
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
-"SimSun"="WenQuanYi Micro Hei"
-"NSimSun"="WenQuanYi Micro Hei"
-"宋体"="WenQuanYi Micro Hei"
-"新宋体"="WenQuanYi Micro Hei"
-REG
+# A REG_MULTI_SZ of one string as .reg hex(7) data: UTF-16LE, then two NUL terminators.
+wine_reg_multi_sz_hex() {
+  { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; printf '\0\0\0\0'; } | od -An -v -tx1 |
+    tr -s ' \n' ',' | sed 's/^,//; s/,$//'
+}
+
+wine_add_base_settings() {
+  local prefix=$1
+  local reg link
+  reg=$(mktemp --suffix=.reg)
+  link=$(wine_reg_multi_sz_hex "$WINE_CJK_FONT_FILE,$WINE_CJK_FONT_FACE")
+  {
+    printf 'Windows Registry Editor Version 5.00\n\n'
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\n'
+    local face
+    for face in SimSun NSimSun 宋体 新宋体; do printf '"%s"="%s"\n' "$face" "$WINE_CJK_FONT_FACE"; done
+    printf '\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
+    for face in Tahoma "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" "Lucida Sans Unicode"; do
+      printf '"%s"=hex(7):%s\n' "$face" "$link"
+    done
+    # Xvfb has no window manager: Wine then draws the frames and captions itself, so that
+    # screenshots show them.
+    printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n'
+  } >"$reg"
   wine_reg_import "$prefix" "$reg"
   local rc=$?
   rm -f "$reg"
@@ -93,7 +120,8 @@ wine_version() { "$WINE" --version 2>/dev/null; }
 wine_base_prefix() {
   local stamp="$WINE_BASE_PREFIX/.vornex-base"
   local version
-  version=$(wine_version)
+  # The recipe number changes whenever what goes into the base changes, so caches are rebuilt.
+  version="$(wine_version) recipe 3"
   mkdir -p "$WINE_CACHE_DIR"
   (
     flock 9
@@ -102,9 +130,11 @@ wine_base_prefix() {
     rm -rf "$building"
     wine_log "building the base Wine prefix ($version) in $WINE_BASE_PREFIX"
     # The prefix's own wineserver is the only one these commands start.
+    export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+    wine_ensure_locale "$LANG" || exit 1
     WINEPREFIX=$building "$WINE" wineboot -i >/dev/null 2>&1 || { wine_log "wineboot failed"; exit 1; }
     WINEPREFIX=$building "$WINESERVER" -w
-    wine_add_font_substitutes "$building" || exit 1
+    wine_add_base_settings "$building" || exit 1
     WINEPREFIX=$building "$WINESERVER" -w
     echo "$version" >"$building/.vornex-base"
     rm -rf "$WINE_BASE_PREFIX"

@@ -22,6 +22,8 @@ constexpr std::size_t kLargestNameBuffer = 32768;
 
 constexpr DWORD kReadWrite = KEY_READ | KEY_WRITE;
 
+bool IsStringType(std::uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
 }  // namespace
 
 Status Win32Registry::OpenRoot(RootKey root, UniqueKey& out) {
@@ -123,9 +125,23 @@ Status Win32Registry::DeleteKey(KeyHandle parent, const std::string& subKey) {
 Status Win32Registry::SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                                const std::vector<std::uint8_t>& data) {
   if (HasNul(name)) return kInvalidParameter;
-  if (data.size() > std::numeric_limits<DWORD>::max()) return kInvalidParameter;
-  return static_cast<Status>(::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data.data(),
-                                              static_cast<DWORD>(data.size())));
+  if (data.size() >= std::numeric_limits<DWORD>::max()) return kInvalidParameter;
+  const DWORD size = static_cast<DWORD>(data.size());
+  if (IsStringType(type) && !data.empty() && data.back() != 0) {
+    // For string data that does not end in NUL, RegSetValueExA looks at the byte just past the
+    // data and stores it too when it is a NUL (NT's allowance for a forgotten terminator). A
+    // non-NUL guard byte there keeps the stored bytes exactly the ones given.
+    std::vector<std::uint8_t> guarded;
+    try {
+      guarded.reserve(data.size() + 1);
+    } catch (const std::bad_alloc&) {
+      return kNotEnoughMemory;
+    }
+    guarded.assign(data.begin(), data.end());
+    guarded.push_back(0xFF);
+    return static_cast<Status>(::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, guarded.data(), size));
+  }
+  return static_cast<Status>(::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data.data(), size));
 }
 
 void Win32Registry::CloseKey(KeyHandle key) {
