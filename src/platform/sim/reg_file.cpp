@@ -193,7 +193,7 @@ RegFileResult Reader::Run(std::string_view textIn) {
     }
     if (line.front() == '"' || line.front() == '@') {
       std::string joined(line);
-      while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
+      while (!joined.empty() && LastOf(joined, '\\') == joined.size() - 1 && i + 1 < lines.size()) {
         joined.pop_back();
         joined.append(Trim(lines[++i]));
       }
@@ -225,7 +225,7 @@ RegFileResult Reader::KeyLine(std::string_view line) {
   } else {
     return Fail(lineNo_, "unsupported root key \"" + std::string(rootName.substr(0, 40)) + "\"");
   }
-  while (!sub.empty() && sub.back() == '\\') sub.remove_suffix(1);
+  while (!sub.empty() && LastOf(sub, '\\') == sub.size() - 1) sub.remove_suffix(1);
   if (!ToAnsi(sub, path_)) return Fail(lineNo_, "key name has no form in the ANSI code page");
 
   if (remove) {
