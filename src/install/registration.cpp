@@ -4,7 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "install/build_constants.h"
 #include "install/path_limits.h"
 #include "install/trusted_paths.h"
 
@@ -27,6 +26,7 @@ constexpr std::size_t kKeyNameCapacity = platform::kMaxKeyNameChars + 1;
 
 // The 64-bit 2009 product also loads the 2008 module, which the add-on ships for that release's
 // 64-bit edition; the 2008 key is written beside the 2009 one.
+constexpr int kBitnessWithExtraArx = 64;
 constexpr int kReleaseWithExtraArx = 2009;
 constexpr int kExtraArxYear = 2008;
 
@@ -106,14 +106,15 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear) {
   return std::nullopt;
 }
 
-void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, platform::Machine& machine) {
+void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
+                      platform::Machine& machine) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
-    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, machine);
+    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, bitness, machine);
   }
   AddTrustedPath(catalog, machine);
 }
 
-void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, platform::Machine& machine) {
+void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, platform::Machine& machine) {
   const std::optional<ModuleYears> modules = FindModuleYears(releaseYear);
   if (!modules) return;
   Registry& registry = machine.registry;
@@ -128,7 +129,7 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, platform::Mac
 
     WriteLoadKey(registry, product.get(), ArxKeyName(releaseYear), ArxLoader(catalog.m_strInstallFolder, modules->arx),
                  {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
-    if (g_nBitness == 64 && releaseYear == kReleaseWithExtraArx) {
+    if (bitness == kBitnessWithExtraArx && releaseYear == kReleaseWithExtraArx) {
       WriteLoadKey(registry, product.get(), ArxKeyName(kExtraArxYear), ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
                    {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
     }

@@ -22,11 +22,13 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear);
 
 // Writes the load entries of every selected release, then trusts the install folder in every
 // AutoCAD profile of the current user (also when nothing is selected). Reports nothing.
-void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags,
+// `bitness` is the build's g_nBitness (ui/build_constants.h), handed down by the install sequence.
+void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
                       platform::Machine& machine = platform::CurrentMachine());
 
-// The load entries of one release under each of its product keys; what fails is skipped.
-void RegisterRelease(const CAcadCatalog& catalog, int releaseYear,
+// The load entries of one release under each of its product keys; what fails is skipped. The
+// 64-bit edition of 2009 also gets the 2008 module's key.
+void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
                      platform::Machine& machine = platform::CurrentMachine());
 
 // Merges the catalogue's install folder into "TRUSTEDPATHS" of every profile of every AutoCAD

@@ -1,0 +1,58 @@
+// Shared helpers of the installation tests.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/acad_catalog.h"
+#include "platform/sim/sim_machine.h"
+#include "platform/text.h"
+
+namespace install_test {
+
+inline constexpr const char* kInstallFolder = "C:\\Vornex\\V-ZurezUvad";
+
+// Code page 936 bytes of a UTF-8 literal: paths and registry names as the ANSI API sees them.
+inline std::string Ansi(const std::string& utf8) {
+  std::string ansi;
+  EXPECT_TRUE(text::Utf8ToAnsi(utf8, ansi)) << utf8;
+  return ansi;
+}
+
+inline std::string FixturePath(const std::string& relative) {
+  return std::string(SETUP_FIXTURES_DIR) + "/" + relative;
+}
+
+// A simulated machine on which any message box fails the test unless the test scripts it.
+class MachineTest : public ::testing::Test {
+ protected:
+  MachineTest() {
+    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << "unexpected message box: " << box.text;
+    });
+  }
+
+  void LoadRegistry(const std::string& fixture) {
+    const sim::RegFileResult loaded = sim_.LoadRegistryFixture(FixturePath("registry/" + fixture));
+    ASSERT_TRUE(loaded) << loaded.Describe();
+  }
+
+  std::optional<std::string> HklmString(const std::string& path, const std::string& name) {
+    return sim_.registry().GetString(platform::RootKey::LocalMachine, path, name);
+  }
+  std::optional<std::uint32_t> HklmDword(const std::string& path, const std::string& name) {
+    const std::optional<platform::RegValue> value = sim_.registry().Get(platform::RootKey::LocalMachine, path, name);
+    if (!value || value->type != platform::kRegDword || value->data.size() != 4) return std::nullopt;
+    return static_cast<std::uint32_t>(value->data[0] | (value->data[1] << 8) | (value->data[2] << 16) |
+                                      (static_cast<std::uint32_t>(value->data[3]) << 24));
+  }
+  std::optional<std::string> HkcuString(const std::string& path, const std::string& name) {
+    return sim_.registry().GetString(platform::RootKey::CurrentUser, path, name);
+  }
+
+  sim::SimMachine sim_;
+};
+
+}  // namespace install_test

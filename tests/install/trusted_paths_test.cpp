@@ -1,0 +1,131 @@
+// The "TRUSTEDPATHS" merge: which entries count as the install folder, and what is written.
+#include "install/trusted_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "install/install_test_support.h"
+#include "platform/text.h"
+
+namespace {
+
+using install_test::Ansi;
+
+constexpr const char* kFolder = "C:\\Vornex\\V-ZurezUvad";
+constexpr const char* kUpperFolder = "C:\\VORNEX\\V-ZUREZUVAD";
+
+struct MergeCase {
+  const char* label;
+  std::string oldText;
+  std::string expected;
+};
+
+class MergeTest : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(MergeTest, WritesExpectedText) {
+  const MergeCase& c = GetParam();
+  EXPECT_EQ(MergeTrustedPaths(c.oldText, kFolder), c.expected) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, MergeTest,
+    ::testing::Values(
+        MergeCase{"empty", "", kFolder},
+        MergeCase{"one byte", ";", kFolder},
+        MergeCase{"two bytes", "d:", kFolder},
+        MergeCase{"three bytes lacking the folder", "d:\\", std::string("D:\\;") + kUpperFolder},
+        MergeCase{"ending in a separator", "d:\\lisp;", std::string("D:\\LISP;;") + kUpperFolder},
+        MergeCase{"present in another case", "d:\\lisp;c:\\vornex\\v-zurezuvad", "D:\\LISP;C:\\VORNEX\\V-ZUREZUVAD"},
+        MergeCase{"present with a trailing backslash", "c:\\Vornex\\V-ZurezUvad\\;d:\\x", "C:\\VORNEX\\V-ZUREZUVAD\\;D:\\X"},
+        MergeCase{"present with its sub-folders", "C:\\Vornex\\V-ZurezUvad\\...", "C:\\VORNEX\\V-ZUREZUVAD\\..."},
+        MergeCase{"present with sub-folders and a backslash", "c:\\vornex\\v-zurezuvad\\...\\;e:\\y",
+                  "C:\\VORNEX\\V-ZUREZUVAD\\...\\;E:\\Y"},
+        MergeCase{"present, ending in a separator", "C:\\Vornex\\V-ZurezUvad;", "C:\\VORNEX\\V-ZUREZUVAD;"},
+        MergeCase{"only a longer path with the folder's text", "C:\\Vornex\\V-ZurezUvad2;D:\\x",
+                  std::string("C:\\VORNEX\\V-ZUREZUVAD2;D:\\X;") + kUpperFolder},
+        MergeCase{"only a sub-folder", "C:\\Vornex\\V-ZurezUvad\\Fonts",
+                  std::string("C:\\VORNEX\\V-ZUREZUVAD\\FONTS;") + kUpperFolder},
+        MergeCase{"only the parent", "C:\\Vornex", std::string("C:\\VORNEX;") + kUpperFolder},
+        MergeCase{"folder text inside another entry", "X:\\C:\\Vornex\\V-ZurezUvad",
+                  std::string("X:\\C:\\VORNEX\\V-ZUREZUVAD;") + kUpperFolder},
+        MergeCase{"dots without a backslash", "C:\\Vornex\\V-ZurezUvad...",
+                  std::string("C:\\VORNEX\\V-ZUREZUVAD...;") + kUpperFolder}));
+
+TEST(MergeTrustedPaths, KeepsTheFolderCaseOnlyWhenTheOldTextIsReplaced) {
+  EXPECT_EQ(MergeTrustedPaths("", "d:\\Tools\\V-ZurezUvad"), "d:\\Tools\\V-ZurezUvad");
+  EXPECT_EQ(MergeTrustedPaths("e:\\", "d:\\Tools\\V-ZurezUvad"), "E:\\;D:\\TOOLS\\V-ZUREZUVAD");
+}
+
+// Double-byte characters: case mapping and separators must not touch trail bytes.
+TEST(MergeTrustedPaths, TreatsDoubleByteCharactersWhole) {
+  // 誠 is D5 5C in code page 936: its trail byte is the backslash code.
+  const std::string cheng = Ansi("C:\\誠");
+  // Its trail byte is not a trailing backslash to drop, so the entry names the folder exactly.
+  EXPECT_EQ(MergeTrustedPaths("d:\\x;" + cheng, cheng), "D:\\X;" + cheng);
+  // A real trailing backslash after it is dropped; a byte-wise strip of the folder would miss this.
+  EXPECT_EQ(MergeTrustedPaths("d:\\x;" + cheng + "\\", cheng), "D:\\X;" + cheng + "\\");
+  // 癮 is B0 61: its trail byte is the code of 'a' and must survive upper-casing.
+  const std::string yin = Ansi("D:\\癮\\lisp");
+  EXPECT_EQ(MergeTrustedPaths(yin, kFolder), Ansi("D:\\癮\\LISP;") + kUpperFolder);
+  // A Chinese install folder found in another letter case.
+  const std::string chinese = Ansi("D:\\软件\\V-ZurezUvad");
+  EXPECT_EQ(MergeTrustedPaths(Ansi("d:\\软件\\v-zurezuvad\\..."), chinese), Ansi("D:\\软件\\V-ZUREZUVAD\\..."));
+}
+
+TEST(MergeTrustedPaths, KeepsAHundredKilobytesWhole) {
+  std::string old;
+  for (int i = 0; old.size() < 100 * 1024; ++i) old += "D:\\PROJECTS\\CLIENT" + std::to_string(i) + "\\LISP;";
+  old.pop_back();
+  const std::string merged = MergeTrustedPaths(old, kFolder);
+  EXPECT_EQ(merged, old + ";" + kUpperFolder);
+  // Found at the very end of a long text.
+  EXPECT_EQ(MergeTrustedPaths(merged, kFolder), merged);
+}
+
+struct ContainCase {
+  const char* text;
+  const char* folder;
+  bool present;
+};
+
+TEST(TrustedPathsContain, DecidesEntryByEntry) {
+  const ContainCase cases[] = {
+      {"", kFolder, false},
+      {"C:\\Vornex\\V-ZurezUvad", kFolder, true},
+      {"C:\\VORNEX\\V-ZUREZUVAD\\", "c:\\vornex\\v-zurezuvad\\", true},  // one backslash dropped on both sides
+      {"C:\\Vornex\\V-ZurezUvad\\\\", kFolder, false},                    // only one is dropped
+      {"a;;C:\\Vornex\\V-ZurezUvad\\...;b", kFolder, true},
+      {"C:\\Vornex\\V-ZurezUvad\\....", kFolder, false},
+      {"C:\\Vornex\\V-ZurezUvadX\\...", kFolder, false},
+      {" C:\\Vornex\\V-ZurezUvad", kFolder, false},
+  };
+  for (const ContainCase& c : cases) {
+    EXPECT_EQ(TrustedPathsContain(c.text, c.folder), c.present) << '"' << c.text << "\" / \"" << c.folder << '"';
+  }
+}
+
+// Whatever the old text, the merge keeps all of it (upper-cased), trusts the folder afterwards,
+// and a second merge changes nothing.
+TEST(MergeTrustedPaths, KeepsEverythingAndSettlesOnRandomTexts) {
+  const std::vector<std::string> pieces = {";", "\\", "...", "c:", "C:", "vornex", "V-ZurezUvad", kFolder,
+                                           Ansi("誠"), Ansi("癮"), "a"};
+  std::mt19937 random(20250428);
+  for (int round = 0; round < 3000; ++round) {
+    std::string old;
+    const int count = static_cast<int>(random() % 8);
+    for (int i = 0; i < count; ++i) old += pieces[random() % pieces.size()];
+    const std::string merged = MergeTrustedPaths(old, kFolder);
+    ASSERT_TRUE(TrustedPathsContain(merged, kFolder)) << old;
+    if (old.size() > 2) {
+      const std::string upper = text::ToUpper(old);
+      ASSERT_EQ(merged.compare(0, upper.size(), upper), 0) << old;
+      ASSERT_TRUE(merged.size() == upper.size() || merged == upper + ";" + kUpperFolder) << old;
+    }
+    ASSERT_EQ(MergeTrustedPaths(merged, kFolder), merged.size() > 2 ? text::ToUpper(merged) : merged) << old;
+  }
+}
+
+}  // namespace
