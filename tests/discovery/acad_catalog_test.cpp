@@ -344,8 +344,10 @@ TEST_P(DeepKeys, AreWalkedWithoutCuttingPaths) {
 
 INSTANTIATE_TEST_SUITE_P(Trees, DeepKeys,
                          ::testing::Values(DepthCase{sim::kMaxKeyDepth - 5, 1, true},
+                                           // about 25,650 characters: a long path, still one HKLM can open
                                            DepthCase{100, platform::kMaxKeyNameChars, true},
-                                           DepthCase{sim::kMaxKeyDepth - 5, platform::kMaxKeyNameChars, false}));
+                                           // about 33,330 characters: past the 32,767 of a full key name
+                                           DepthCase{130, platform::kMaxKeyNameChars, false}));
 
 TEST_F(CatalogScan, ScanningTwiceFilesEveryProductTwice) {
   Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804", "C:\\A\\", "AutoCAD 2010");
