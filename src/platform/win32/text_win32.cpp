@@ -100,7 +100,12 @@ std::size_t Find(std::string_view s, char ch, std::size_t from) {
 std::size_t FindSubstring(std::string_view haystack, std::string_view needle) {
   if (needle.empty()) return 0;
   for (std::size_t i = 0; i + needle.size() <= haystack.size(); i += CharLength(haystack, i)) {
-    if (haystack.substr(i, needle.size()) == needle) return i;
+    if (haystack.substr(i, needle.size()) != needle) continue;
+    // The match must end on a character boundary too: a needle ending in a lead byte would
+    // otherwise match the first half of a double-byte character.
+    std::size_t end = i;
+    while (end < i + needle.size()) end += CharLength(haystack, end);
+    if (end == i + needle.size()) return i;
   }
   return std::string_view::npos;
 }
@@ -139,9 +144,12 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
+// `ansi` is only written on success.
 bool Utf8ToAnsi(std::string_view utf8, std::string& ansi) {
-  ansi.clear();
-  if (utf8.empty()) return true;
+  if (utf8.empty()) {
+    ansi.clear();
+    return true;
+  }
   if (!FitsInt(utf8.size())) return false;
   const int length = static_cast<int>(utf8.size());
   const int wideLength = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
