@@ -1,4 +1,5 @@
 // A simulated Windows registry (ANSI view) with handle accounting and failure injection for tests.
+// Values are stored and read back byte for byte: string data without a NUL stays without one.
 #pragma once
 #include <cstddef>
 #include <cstdint>
