@@ -25,6 +25,19 @@ bool EntryNamesFolder(std::string_view entry, std::string_view folder) {
   return text::ReverseFind(entry, '\\') == split && text::EqualsNoCase(entry.substr(0, split), folder);
 }
 
+// A value cut after the lead byte of a double-byte character ends in half a character. Left in
+// place, it would take the ';' appended after it for its trail byte, glue the folder to the last
+// entry and so have the folder added again at every installation.
+std::string_view WithoutDanglingLeadByte(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const bool lead = text::IsLeadByte(static_cast<unsigned char>(s[i]));
+    if (lead && i + 1 == s.size()) return s.substr(0, i);
+    i += lead ? 2 : 1;
+  }
+  return s;
+}
+
 }  // namespace
 
 bool TrustedPathsContain(std::string_view trustedPaths, std::string_view folder) {
@@ -42,6 +55,7 @@ bool TrustedPathsContain(std::string_view trustedPaths, std::string_view folder)
 
 std::string MergeTrustedPaths(std::string_view oldText, std::string_view folder) {
   if (oldText.size() <= kMeaninglessLength) return std::string(folder);
+  oldText = WithoutDanglingLeadByte(oldText);
   std::string merged = text::ToUpper(oldText);
   if (!TrustedPathsContain(oldText, folder)) {
     merged += ';';

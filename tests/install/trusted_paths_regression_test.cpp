@@ -1,0 +1,40 @@
+// Inputs found by fuzzing the "TRUSTEDPATHS" merge (fuzz/fuzz_trusted_paths.cpp), kept so that
+// the faults stay fixed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "install/trusted_paths.h"
+
+namespace {
+
+struct DamagedEndCase {
+  const char* label;
+  std::string oldText;
+  std::string folder;
+  std::string expected;
+};
+
+class DamagedEnd : public ::testing::TestWithParam<DamagedEndCase> {};
+
+// An old value ending in half a double-byte character would take the ';' for its trail byte:
+// the folder would be glued to the last entry, never found again, and added at every install.
+TEST_P(DamagedEnd, FolderStandsAsItsOwnEntry) {
+  const DamagedEndCase& c = GetParam();
+  const std::string merged = MergeTrustedPaths(c.oldText, c.folder);
+  EXPECT_EQ(merged, c.expected);
+  EXPECT_TRUE(TrustedPathsContain(merged, c.folder));
+  EXPECT_EQ(MergeTrustedPaths(merged, c.folder), merged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FoundByFuzzing, DamagedEnd,
+    ::testing::Values(
+        // The fuzzer's input: a value cut after the lead byte 0xA6.
+        DamagedEndCase{"cut after a lead byte", "D:\\\xC8\xED\xBC\\;D:\\T\xA6", "C:\\Vornex\\V-ZurezUvad",
+                       "D:\\\xC8\xED\xBC\\;D:\\T;C:\\VORNEX\\V-ZUREZUVAD"},
+        DamagedEndCase{"only a lead byte after an entry", "d:\\x;\x81", "C:\\V", "D:\\X;;C:\\V"},
+        // A whole character whose trail byte is 0x5C is not damaged and stays.
+        DamagedEndCase{"whole character at the end", "d:\\\xD5\x5C", "C:\\V", "D:\\\xD5\x5C;C:\\V"}));
+
+}  // namespace
