@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -39,10 +40,15 @@ bool DeleteKeyTree(HKEY parent, const std::string& name, int depth) {
   HKEY raw = nullptr;
   if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS) return false;
   UniqueHkey key(raw);
+  // Sized from the key itself: Wine accepts names longer than Windows' 255 characters.
+  DWORD longest = 0;
+  ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+  const DWORD capacity = std::max<DWORD>(longest, platform::kMaxKeyNameChars) + 1;
   DWORD index = 0;  // stays 0 while children go away; moves past a child that would not
   for (;;) {
-    std::string child(256, '\0');
-    DWORD length = static_cast<DWORD>(child.size());
+    std::string child(capacity, '\0');
+    DWORD length = capacity;
     const LSTATUS st = ::RegEnumKeyExA(key.get(), index, child.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (st != ERROR_SUCCESS) break;
     child.resize(length);
