@@ -2,10 +2,11 @@
 #   . scripts/wine-lib.sh
 #   wine_ensure_locale zh_CN.UTF-8
 #   prefix=$(wine_new_prefix build/wine/run-1)      # a private copy of the cached base prefix
-#   wine_reg_import "$prefix" tests/fixtures/some.reg
+#   wine_reg_import "$prefix" tests/fixtures/a.reg tests/fixtures/b.reg   # UTF-8 .reg files
 #   wine_xvfb_start                                  # only for programs that open windows
-#   wine_run "$prefix" 60 build/win64/SetUp.exe; rc=$?
+#   LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wine_run "$prefix" 60 build/win64/SetUp.exe; rc=$?
 #   wine_stop_prefix "$prefix"; wine_xvfb_stop
+# The base prefix is built under zh_CN.UTF-8; LANG chooses each run's ANSI code page (zh_CN: 936).
 # Every process it starts is ended by its own id (Xvfb) or through its own prefix's wineserver.
 
 WINE_LIB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
