@@ -11,6 +11,8 @@
 //   set-text 1000 "C:\Tools"               wait-msgbox 20
 //   expect-msgbox-text "..."               answer-msgbox 4
 //   wait-exit 20 expect 0                  dump-controls
+//   wait-window-with 14145 20              hold-file "C:\x\a.dll" / release-file "C:\x\a.dll"
+//   must-fail "REASON" STEP...             (the step must fail, with REASON in its message)
 //
 // In quoted text, \n \t \" and \\ are escapes; any other backslash stands for itself.
 #include <windows.h>
@@ -222,6 +224,7 @@ class Driver {
   HWND msgbox_ = nullptr;   // the message box that msgbox steps act on
   std::set<HWND> known_;    // windows found by caption: never taken for a message box
   std::optional<Geometry> geometry_;
+  std::vector<std::pair<std::wstring, HANDLE>> held_;  // files held open without sharing
   int stepNo_ = 0;
 
   void Start(const std::wstring& exe, const std::wstring& cwd, const std::vector<std::wstring>& args);
@@ -494,13 +497,56 @@ void Driver::Step(const std::vector<std::wstring>& t) {
     if (t.size() < n + 1) Fail(op + L" needs " + std::to_wstring(n) + L" argument(s)");
   };
 
-  if (op == L"wait-window") {
+  if (op == L"must-fail") {
+    // must-fail "REASON" STEP...: the step must fail with a message containing REASON. The
+    // driver's own self-test uses it to show that its checks can fail.
+    need(2);
+    std::vector<std::wstring> inner(t.begin() + 2, t.end());
+    try {
+      Step(inner);
+    } catch (const StepFailure& f) {
+      if (f.message.find(t[1]) == std::wstring::npos)
+        Fail(L"the step failed, but not with " + Visible(t[1]) + L": " + f.message);
+      OutLine(L"    failed as expected: " + f.message);
+      return;
+    }
+    Fail(L"the step did not fail");
+  } else if (op == L"wait-window") {
     need(1);
     CheckAlive();
     HWND found = nullptr;
     WaitFor(TimeoutArg(t, 2), L"a window " + Visible(t[1]), [&] { return (found = FindWindowByCaption(t[1])) != nullptr; });
     window_ = found;
     known_.insert(found);
+  } else if (op == L"wait-window-with") {
+    // A window known by a control it holds, e.g. the folder browser by its tree 14145, whatever
+    // its caption.
+    need(1);
+    CheckAlive();
+    int id = ControlId(t[1]);
+    HWND found = nullptr;
+    WaitFor(TimeoutArg(t, 2), L"a window with control " + std::to_wstring(id), [&] {
+      for (HWND h : TopWindows())
+        if (IsWindowVisible(h) && ChildById(h, id) != nullptr && known_.count(h) == 0) found = h;
+      return found != nullptr;
+    });
+    window_ = found;
+    known_.insert(found);
+    OutLine(L"    window " + Visible(CaptionOf(found)));
+  } else if (op == L"hold-file") {
+    // Holds a file open without sharing, as a running AutoCAD holds its modules: a copy onto it
+    // fails with a sharing violation until release-file. Wine enforces sharing even for root,
+    // which ignores read-only bits.
+    need(1);
+    HANDLE f = CreateFileW(t[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) Fail(L"cannot hold " + t[1] + L" (error " + std::to_wstring(GetLastError()) + L")");
+    held_.emplace_back(t[1], f);
+  } else if (op == L"release-file") {
+    need(1);
+    auto it = std::find_if(held_.begin(), held_.end(), [&](const auto& h) { return h.first == t[1]; });
+    if (it == held_.end()) Fail(L"not held: " + t[1]);
+    CloseHandle(it->second);
+    held_.erase(it);
   } else if (op == L"wait-closed") {
     HWND w = window_;
     if (w == nullptr) Fail(L"no current window");

@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# Scenario tests: the real SetUp.exe under Wine and Xvfb, driven from outside by driver.exe, each
+# scenario in a fresh copy of a base Wine prefix; afterwards the Wine registry and the C: drive are
+# checked.
+#
+# Usage: scripts/scenarios.sh [--keep] [--list] [NAME...]
+#   NAME     run only these scenarios (file names in tests/wine/scenarios without .steps)
+#   --keep   keep each scenario's prefix and logs under build/scenarios/ (logs are kept anyway)
+#   --list   list the scenarios and what they need
+# Environment: SCN_BUILD_DIR (default build/win64), SCN_DISABLED_FEATURES (features SetUp.exe
+# does not have yet; scenarios that need one are skipped).
+#
+# A scenario is tests/wine/scenarios/NAME.steps: driver steps (see tests/wine/driver.cpp) with
+# set-up directives in "#@" comment lines, and optionally NAME.check: checks of the registry and
+# the C: drive after the run (see scn_check in scripts/scenario-lib.sh). Directives:
+#   #@ lang zh_CN.UTF-8            LANG and LC_ALL of the run (default zh_CN.UTF-8: code page 936)
+#   #@ reg FILE.reg                import a registry fixture (UTF-8, relative to the scenarios folder)
+#   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
+#   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
+#   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
+#   #@ acad-running                a process named acad.exe runs while SetUp.exe runs
+#   #@ env NAME=VALUE              an environment variable for SetUp.exe (APPDATA=... also
+#                                  becomes %APPDATA% in the checks)
+#   #@ mkdir 'C:\...'              a folder made before the run
+#   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
+#   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
+#   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
+#   #@ limit SECONDS               the scenario's time limit (default 60)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+# shellcheck source=scripts/scenario-lib.sh
+. scripts/scenario-lib.sh
+
+build_dir=${SCN_BUILD_DIR:-$root/build/win64}
+disabled=" ${SCN_DISABLED_FEATURES-} "
+scen_dir=$root/tests/wine/scenarios
+work=$root/build/scenarios
+payload=$root/demo/payload
+keep=0
+list=0
+names=()
+for a in "$@"; do
+  case "$a" in
+    --keep) keep=1 ;;
+    --list) list=1 ;;
+    -*) echo "unknown option $a" >&2; exit 2 ;;
+    *) names+=("$a") ;;
+  esac
+done
+if [ ${#names[@]} -eq 0 ]; then
+  for f in "$scen_dir"/*.steps; do names+=("$(basename "$f" .steps)"); done
+fi
+
+if [ "$list" -eq 1 ]; then
+  for n in "${names[@]}"; do
+    printf '%-24s %s\n' "$n" "$(grep -m1 '^# ' "$scen_dir/$n.steps" | sed 's/^# //')"
+  done
+  exit 0
+fi
+
+# ---------------------------------------------------------------- build
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then
+  cmake --preset win64 >/dev/null || { echo "scenarios: cmake configure failed"; exit 1; }
+fi
+cmake --build "$build_dir" -j2 --target driver acad_stub selftest >"$work.build.log" 2>&1 ||
+  { mkdir -p "$work"; cat "$work.build.log"; echo "scenarios: build of the test programs failed"; exit 1; }
+have_setup=1
+cmake --build "$build_dir" -j2 --target SetUp >>"$work.build.log" 2>&1 || have_setup=0
+SCN_DRIVER_EXE=$build_dir/tests/wine/driver.exe
+setup_exe=$build_dir/src/SetUp.exe
+acad_exe=$build_dir/tests/wine/acad.exe
+selftest_exe=$build_dir/tests/wine/selftest.exe
+[ -f "$setup_exe" ] || have_setup=0
+
+mkdir -p "$work"
+wine_ensure_locale zh_CN.UTF-8 || true
+wine_ensure_locale en_US.UTF-8 || true
+wine_base_prefix >/dev/null || { echo "scenarios: no base Wine prefix"; exit 1; }
+wine_xvfb_start 1280x1024x24 || { echo "scenarios: Xvfb did not start"; exit 1; }
+trap 'wine_xvfb_stop' EXIT
+
+# ---------------------------------------------------------------- one scenario
+# Reads the directives of a steps file into globals.
+read_directives() {
+  local file=$1 line
+  d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
+  d_steps=$file; d_limit=60
+  d_regs=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_needs=()
+  while IFS= read -r line || [ -n "$line" ]; do
+    line=${line%$'\r'}
+    [[ $line == '#@ '* ]] || continue
+    scn_tokenize "${line:3}" || { echo "bad directive: $line"; return 1; }
+    local k=${SCN_TOKENS[0]} v=${SCN_TOKENS[1]:-}
+    case "$k" in
+      lang) d_lang=$v ;;
+      reg) d_regs+=("$v") ;;
+      layout) d_layout=$v ;;
+      setup-dir) d_setup_dir=$v ;;
+      acad-dir) d_acad_dirs+=("$v") ;;
+      acad-running) d_acad_running=1 ;;
+      env) d_env+=("$v") ;;
+      mkdir) d_mkdirs+=("$v") ;;
+      needs) d_needs+=("$v") ;;
+      program) d_program=$v ;;
+      steps) d_steps=$scen_dir/$v ;;
+      limit) d_limit=$v ;;
+      *) echo "unknown directive: $line"; return 1 ;;
+    esac
+  done <"$file"
+}
+
+# Runs one scenario; its output goes to the caller (the scenario's log). Returns 0 when it passed.
+run_scenario() {
+  local name=$1
+  local file=$scen_dir/$name.steps
+  read_directives "$file" || return 1
+  export LANG=$d_lang LC_ALL=$d_lang
+  local prefix
+  prefix=$(scn_new_prefix "$work/$name/prefix") || { echo "no prefix"; return 1; }
+  local ok=0
+  (
+    set -e
+    for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
+    for a in "${d_acad_dirs[@]}"; do scn_make_acad_dir "$prefix" "$a"; done
+    for m in "${d_mkdirs[@]}"; do mkdir -p "$(scn_unix_path "$prefix" "$m")"; done
+    if [ "$d_program" = setup ]; then
+      scn_place_setup "$prefix" "$d_layout" "$setup_exe" "$payload" "$d_setup_dir"
+    fi
+  ) || { echo "scenario set-up failed"; ok=1; }
+
+  local exe_win args=()
+  if [ "$d_program" = selftest ]; then
+    exe_win=$(wine_path "$selftest_exe")
+  else
+    exe_win="$d_setup_dir\\SetUp.exe"
+    args+=(--cwd "$d_setup_dir")
+  fi
+  SCN_APPDATA=
+  local e
+  for e in "${d_env[@]}"; do
+    args+=(--env "$e")
+    [[ $e == APPDATA=* ]] && SCN_APPDATA=${e#APPDATA=}
+  done
+
+  local stub_pid=
+  if [ "$ok" -eq 0 ] && [ "$d_acad_running" -eq 1 ]; then
+    local stub_dir
+    stub_dir=$(scn_unix_path "$prefix" 'C:\Program Files\Autodesk\AutoCAD 2010')
+    mkdir -p "$stub_dir"
+    cp "$acad_exe" "$stub_dir/acad.exe"
+    WINEPREFIX=$prefix "$WINE" "$stub_dir/acad.exe" "$d_limit" >/dev/null 2>&1 &
+    stub_pid=$!
+    # The stub is in the process list once the driver can see it: the driver's own attach waits.
+    scn_driver "$prefix" 20 "$work/$name/stub.log" --attach acad.exe --keep || { echo "acad.exe did not start"; ok=1; }
+  fi
+
+  if [ "$ok" -eq 0 ]; then
+    local rc=0
+    scn_driver "$prefix" "$d_limit" "$work/$name/driver.log" --exe "$exe_win" "${args[@]}" \
+      --script "$(wine_path "$d_steps")" || rc=$?
+    cat "$work/$name/driver.log"
+    [ "$rc" -eq 0 ] || { echo "driver: exit code $rc"; ok=1; }
+  fi
+
+  if [ "$ok" -eq 0 ] && [ -f "$scen_dir/$name.check" ]; then
+    scn_reg_snapshot "$prefix" "$work/$name/registry.tsv"
+    scn_check "$prefix" "$work/$name/registry.tsv" "$scen_dir/$name.check" "$payload" || ok=1
+  fi
+
+  wine_stop_prefix "$prefix"
+  [ -n "$stub_pid" ] && wait "$stub_pid" 2>/dev/null
+  if [ "$keep" -eq 0 ]; then rm -rf "$prefix"; fi
+  return "$ok"
+}
+
+# ---------------------------------------------------------------- all of them
+passed=0
+failed=0
+skipped=0
+failed_names=()
+t_all=$SECONDS
+for name in "${names[@]}"; do
+  if [ ! -f "$scen_dir/$name.steps" ]; then
+    echo "FAIL $name: no such scenario"; failed=$((failed + 1)); failed_names+=("$name"); continue
+  fi
+  read_directives "$scen_dir/$name.steps" >/dev/null || true
+  skip=""
+  for f in "${d_needs[@]}"; do
+    [[ $disabled == *" $f "* ]] && skip="needs $f"
+  done
+  if [ "$d_program" = setup ] && [ "$have_setup" -eq 0 ]; then skip="SetUp.exe does not build yet"; fi
+  if [ -n "$skip" ]; then
+    echo "SKIP $name ($skip)"; skipped=$((skipped + 1)); continue
+  fi
+  mkdir -p "$work/$name"
+  t0=$SECONDS
+  if run_scenario "$name" >"$work/$name/scenario.log" 2>&1; then
+    echo "PASS $name ($((SECONDS - t0)) s)"; passed=$((passed + 1))
+  else
+    echo "FAIL $name ($((SECONDS - t0)) s); log: ${work#"$root"/}/$name/scenario.log"
+    sed 's/^/    | /' "$work/$name/scenario.log"
+    failed=$((failed + 1)); failed_names+=("$name")
+  fi
+done
+echo
+[ "$failed" -eq 0 ] || echo "failed scenarios: ${failed_names[*]}"
+echo "scenarios took $((SECONDS - t_all)) s"
+echo "scenarios: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
