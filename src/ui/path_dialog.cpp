@@ -115,7 +115,10 @@ bool CPathDialog::IsComponentValid(std::string_view name) {
   char last = name.front();
   for (std::size_t i = 0; i < name.size();) {
     const char c = name[i];
-    if (text::IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < name.size()) {
+    if (text::IsLeadByte(static_cast<unsigned char>(c))) {
+      // Half a character names no folder: the ANSI API would end the name at a NUL, and at the
+      // end the "\" appended below it would become its trail byte.
+      if (i + 1 >= name.size() || name[i + 1] == '\0') return false;
       last = name[i + 1];
       i += 2;
       continue;
