@@ -27,6 +27,17 @@ inline constexpr const char* kNoAppDataText =
 // The payload folder was found but its listing could not be read; {} is the folder.
 inline constexpr const char* kPayloadUnreadableText = "无法读取安装文件夹 {} 中的文件 !";
 
+// The first press of the install button while AutoCAD runs.
+inline constexpr const char* kAcadRunningText = "请关闭AutoCAD后再进行安装 !";
+
+// A folder text that cannot name a folder; {} is the text as typed.
+inline constexpr const char* kInvalidFolderText =
+    "安装路径 {} 无效 !\n\n请输入以盘符开头的完整路径，例如 C:\\Vornex；\n"
+    "各级文件夹名不能为空，不能以空格或“.”开头或结尾，\n也不能含有 / : * ? \" < > | 等字符。";
+// A folder text too long once "\V-ZurezUvad" is added; {} is the text as typed.
+inline constexpr const char* kFolderTooLongText =
+    "安装路径 {} 过长 !\n\n加上“\\V-ZurezUvad”后不能超过259个字符，请选择较短的路径。";
+
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
 std::string WithPath(std::string_view pattern, std::string_view ansiPath);
 

@@ -1,7 +1,110 @@
 // The install button's handler and the installation sequence.
-// placeholder until the install/browse handler lands
+#include <stdexcept>
+#include <string>
+
+#include "discovery/acad_running.h"
+#include "install/install_sequence.h"
+#include "install/install_texts.h"
+#include "install/path_limits.h"
+#include "install/payload.h"
+#include "install/registration.h"
+#include "install/support_files.h"
 #include "ui/dlg_setup.h"
+#include "ui/path_dialog.h"
+#include "ui/setup_ids.h"
 
-void Dlg_Setup::OnInstall() {}
+namespace {
 
-bool Dlg_Setup::DoInstall() { return false; }
+// The controls the finished page shows and hides, in the order it does so (the release boxes follow).
+struct ControlChange {
+  int id;
+  bool show;
+};
+constexpr ControlChange kFinishedPage[] = {
+    {IDC_DONE_NOTE, true},          {IDC_MENU_PICTURE, true}, {IDC_COMPONENTS_LABEL, false},
+    {IDC_PROGRESS, false},          {IDC_FINISH, true},       {IDC_INSTALL, false},
+    {IDC_CANCEL, false},
+};
+
+}  // namespace
+
+void Dlg_Setup::OnInstall() {
+  platform::Machine& machine = GetMachine();
+
+  if (g_bCheckAcadRunning && IsAcadRunning(machine.system)) {
+    machine.prompts.MessageBox(0, install::kAcadRunningText, install::kCaption, platform::kMbOk);
+    g_bCheckAcadRunning = false;
+    return;
+  }
+
+  UpdateData(true);
+
+  // An empty text is the string class's invalid argument: the dialog framework shows its error
+  // box for it, and the dialog stays as it is.
+  if (m_strPath.empty()) throw std::invalid_argument("the install folder text is empty");
+
+  // Everything is checked before anything is created: the install folder must be a full path on
+  // a drive letter with valid names that the file API can take, as the folder chooser demands.
+  const std::string chosen = ChosenFolder(m_strPath);
+  const std::string installFolder = FormInstallFolder(m_strPath);
+  const char* refusal = nullptr;
+  if (!FitsMaxPath(installFolder)) {
+    refusal = install::kFolderTooLongText;
+  } else if (CPathDialog::CreatePath(machine.files, installFolder, true) != CPathDialog::kFolderReady) {
+    refusal = install::kInvalidFolderText;
+  }
+  if (refusal != nullptr) {
+    machine.prompts.MessageBox(0, install::WithPath(refusal, m_strPath), install::kCaption, platform::kMbOk);
+    return;
+  }
+
+  // One level each; a failure (a missing parent, say) shows up as the payload copy's failures.
+  machine.files.CreateDirectory(chosen);
+  m_strPath = installFolder;
+  machine.files.CreateDirectory(m_strPath);
+
+  if (!DoInstall()) return;
+
+  ui::DialogView& view = View();
+  for (const ControlChange& change : kFinishedPage) view.ShowControl(change.id, change.show);
+  for (int year = kFirstYear; year <= kLastYear; ++year) ReleaseBox(year).Show(false);
+
+  UpdateData(false);
+
+  // "安装完成" ends up as far above the window's bottom edge as "取  消" was.
+  const ui::Rect window = view.WindowRect();
+  const ui::Rect finish = view.ControlRectInClient(IDC_FINISH);
+  const ui::Rect cancel = view.ControlRectInClient(IDC_CANCEL);
+  view.MoveWindow({window.left, window.top, window.right, window.bottom + finish.bottom - cancel.bottom}, true);
+}
+
+bool Dlg_Setup::DoInstall() {
+  platform::Machine& machine = GetMachine();
+  ui::DialogView& view = View();
+
+  // The progress bar takes the band of the folder controls.
+  view.ShowControl(IDC_PATH_LABEL, false);
+  view.ShowControl(IDC_PATH, false);
+  view.ShowControl(IDC_BROWSE, false);
+  view.ShowControl(IDC_PROGRESS, true);
+  m_progress.SetRange(kProgressMinimum, kProgressMaximum);
+  m_progress.SetStep(kProgressStep);
+  m_progress.SetPos(kProgressMinimum);
+
+  CPayloadCopier copier(m_strPath, m_progress, machine);
+  if (!copier.CopyPayload()) {
+    // What was copied stays; nothing is registered.
+    OnCancel();
+    return false;
+  }
+  m_progress.StepIt();
+
+  m_catalog.m_strInstallFolder = ChosenFolder(m_strPath);
+  RegisterWithAcad(m_catalog, m_bCheck, g_nBitness, machine);
+  m_progress.StepIt();
+
+  DeploySupportFiles(m_catalog, m_bCheck, machine);
+  m_progress.StepIt();
+  m_progress.SetPos(kProgressMaximum);
+  return true;
+}
