@@ -36,8 +36,6 @@ inline constexpr int kBitnessFontWeight = 400;
 // Texts (UTF-8).
 inline constexpr std::string_view kTitlePrefix = "批打印软件 V";
 inline constexpr std::string_view kBitnessFormat = "( %d位 AutoCAD版 )";
-// Caption of the installer's own message boxes.
-inline constexpr std::string_view kMessageCaption = "V-软件安装";
 
 // The folder offered at start (ANSI; plain ASCII).
 inline constexpr std::string_view kDefaultPath = "C:\\Vornex";
