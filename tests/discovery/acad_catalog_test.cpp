@@ -93,14 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
                                "2010",
                                0}));
 
-TEST_F(CatalogScan, ChineseProductNameIsFiled) {
-  Product("SOFTWARE\\Autodesk\\AutoCAD\\R20.0\\ACAD-E005:804", "C:\\Program Files\\Autodesk\\AutoCAD 2015\\",
-          Ansi("AutoCAD Mechanical 2015 - 简体中文 (Simplified Chinese)"));
-  const std::vector<Filed> expected{
-      {2015, "SOFTWARE\\Autodesk\\AutoCAD\\R20.0\\ACAD-E005:804\\", "C:\\Program Files\\Autodesk\\AutoCAD 2015"}};
-  EXPECT_EQ(Scan(), expected);
-}
-
 // The folder is AcadLocation with at most one trailing backslash removed, never a trail byte.
 struct LocationCase {
   const char* utf8Location;
@@ -348,13 +340,6 @@ INSTANTIATE_TEST_SUITE_P(Trees, DeepKeys,
                                            DepthCase{100, platform::kMaxKeyNameChars, true},
                                            // about 33,330 characters: past the 32,767 of a full key name
                                            DepthCase{130, platform::kMaxKeyNameChars, false}));
-
-TEST_F(CatalogScan, ScanningTwiceFilesEveryProductTwice) {
-  Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804", "C:\\A\\", "AutoCAD 2010");
-  Scan();
-  const std::vector<Filed> expected(2, Filed{2010, std::string(kNative) + "R18.0\\ACAD-8001:804\\", "C:\\A"});
-  EXPECT_EQ(Scan(), expected);
-}
 
 }  // namespace
 }  // namespace discovery_test
