@@ -111,14 +111,20 @@ read_directives() {
 }
 
 # Runs one scenario; its output goes to the caller (the scenario's log). Returns 0 when it passed.
+now_ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
+phase() { local ms=$(($(now_ms) - t_scn)); printf '[%3d.%d s] %s\n' $((ms / 1000)) $((ms % 1000 / 100)) "$*"; }
+
 run_scenario() {
   local name=$1
+  t_scn=$(now_ms)
   local file=$scen_dir/$name.steps
   read_directives "$file" || return 1
   export LANG=$d_lang LC_ALL=$d_lang
   local prefix
+  phase "new prefix"
   prefix=$(scn_new_prefix "$work/$name/prefix") || { echo "no prefix"; return 1; }
   local ok=0
+  phase "set-up: registry, folders, SetUp.exe"
   (
     set -e
     for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
@@ -156,6 +162,7 @@ run_scenario() {
   fi
 
   if [ "$ok" -eq 0 ]; then
+    phase "driver"
     local rc=0
     scn_driver "$prefix" "$d_limit" "$work/$name/driver.log" --exe "$exe_win" "${args[@]}" \
       --script "$(wine_path "$d_steps")" || rc=$?
@@ -164,11 +171,14 @@ run_scenario() {
   fi
 
   if [ "$ok" -eq 0 ] && [ -f "$scen_dir/$name.check" ]; then
+    phase "checks"
     scn_reg_snapshot "$prefix" "$work/$name/registry.tsv"
     scn_check "$prefix" "$work/$name/registry.tsv" "$scen_dir/$name.check" "$payload" || ok=1
   fi
 
+  phase "stop"
   wine_stop_prefix "$prefix"
+  phase "stopped"
   [ -n "$stub_pid" ] && wait "$stub_pid" 2>/dev/null
   if [ "$keep" -eq 0 ]; then rm -rf "$prefix"; fi
   return "$ok"

@@ -74,7 +74,11 @@ std::wstring Visible(const std::wstring& s) {
     else if (c == L'\r') r += L"\\r";
     else if (c == L'\t') r += L"\\t";
     else if (c == L'"') r += L"\\\"";
-    else r += c;
+    else if (c < 0x20 || c == 0xFFFF) {
+      wchar_t buf[8];
+      swprintf(buf, 8, L"\\x%04X", static_cast<unsigned>(c));
+      r += buf;
+    } else r += c;
   }
   return L"\"" + r + L"\"";
 }
