@@ -17,6 +17,9 @@ constexpr std::string_view kNotCreatedFormat = "The folder:\n\n%s\n\ncan not be 
 constexpr std::string_view kCreateQuestionFormat =
     "The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
 
+// The lowest trail byte of every double-byte ANSI code page (932, 936, 949, 950).
+constexpr unsigned char kFirstTrailByte = 0x40;
+
 // The nine characters Windows refuses in a file name.
 constexpr std::string_view kReservedChars = "\"*/:<>?\\|";
 
@@ -117,8 +120,10 @@ bool CPathDialog::IsComponentValid(std::string_view name) {
     const char c = name[i];
     if (text::IsLeadByte(static_cast<unsigned char>(c))) {
       // Half a character names no folder: the ANSI API would end the name at a NUL, and at the
-      // end the "\" appended below it would become its trail byte.
-      if (i + 1 >= name.size() || name[i + 1] == '\0') return false;
+      // end the "\" appended below it would become its trail byte. No double-byte code page has
+      // a trail byte under 0x40, so a lead byte before a '/' or a ':' is half a character too,
+      // and the system would take that byte on its own (a '/' as a separator).
+      if (i + 1 >= name.size() || static_cast<unsigned char>(name[i + 1]) < kFirstTrailByte) return false;
       last = name[i + 1];
       i += 2;
       continue;

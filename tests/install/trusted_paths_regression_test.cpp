@@ -31,10 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
     FoundByFuzzing, DamagedEnd,
     ::testing::Values(
         // The fuzzer's input: a value cut after the lead byte 0xA6.
-        DamagedEndCase{"cut after a lead byte", "D:\\\xC8\xED\xBC\\;D:\\T\xA6", "C:\\Vornex\\V-ZurezUvad",
+        DamagedEndCase{"CutAfterLeadByte", "D:\\\xC8\xED\xBC\\;D:\\T\xA6", "C:\\Vornex\\V-ZurezUvad",
                        "D:\\\xC8\xED\xBC\\;D:\\T;C:\\VORNEX\\V-ZUREZUVAD"},
-        DamagedEndCase{"only a lead byte after an entry", "d:\\x;\x81", "C:\\V", "D:\\X;;C:\\V"},
+        DamagedEndCase{"OnlyLeadByteAfterEntry", "d:\\x;\x81", "C:\\V", "D:\\X;;C:\\V"},
         // A whole character whose trail byte is 0x5C is not damaged and stays.
-        DamagedEndCase{"whole character at the end", "d:\\\xD5\x5C", "C:\\V", "D:\\\xD5\x5C;C:\\V"}));
+        DamagedEndCase{"WholeCharacterAtTheEnd", "d:\\\xD5\x5C", "C:\\V", "D:\\\xD5\x5C;C:\\V"}));
 
 }  // namespace

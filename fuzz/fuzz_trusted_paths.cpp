@@ -1,0 +1,55 @@
+// Fuzzes the "TRUSTEDPATHS" merge: whatever the old text holds, every old entry stays (upper-cased,
+// in order), the install folder ends up trusted, and it is added once and only when it was missing.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "install/trusted_paths.h"
+#include "platform/sim/sim_files.h"
+#include "platform/text.h"
+#include "ui/path_dialog.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::string folder = input.ConsumeRandomLengthString(300);
+  std::string oldText = input.ConsumeRemainingBytesAsString();
+  // The old text is read as a string, up to its first NUL.
+  oldText.resize(std::min(oldText.size(), oldText.find('\0')));
+
+  // The folder is one the chooser accepts. A ';' inside it, which Windows allows in a name, cannot
+  // be told apart from the separator by anyone reading the variable, AutoCAD included.
+  sim::SimFileSystem untouched;
+  if (CPathDialog::CreatePath(untouched, folder, true) != CPathDialog::kFolderReady) return 0;
+  if (folder.find(';') != std::string::npos) return 0;
+
+  const std::string merged = MergeTrustedPaths(oldText, folder);
+  if (oldText.size() <= 2) {
+    FUZZ_CHECK(merged == folder);
+    return 0;
+  }
+
+  const std::string upperOld = text::ToUpper(oldText);
+  const std::string upperFolder = text::ToUpper(folder);
+  const bool wasTrusted = TrustedPathsContain(oldText, folder);
+  FUZZ_CHECK(merged == (wasTrusted ? upperOld : upperOld + ";" + upperFolder));
+
+  // Every old entry survives, upper-cased and in its place, whatever bytes surround the join.
+  const std::vector<std::string> oldEntries = fuzzcheck::SplitEntries(upperOld, ';');
+  const std::vector<std::string> newEntries = fuzzcheck::SplitEntries(merged, ';');
+  FUZZ_CHECK(newEntries.size() >= oldEntries.size());
+  FUZZ_CHECK(std::equal(oldEntries.begin(), oldEntries.end(), newEntries.begin()));
+  if (!wasTrusted) {
+    FUZZ_CHECK(std::count(newEntries.begin(), newEntries.end(), upperFolder) == 1);
+    FUZZ_CHECK(newEntries.size() == oldEntries.size() + 1);
+  }
+
+  // The folder is trusted now, and a second installation changes nothing.
+  FUZZ_CHECK(TrustedPathsContain(merged, folder));
+  FUZZ_CHECK(MergeTrustedPaths(merged, folder) == merged);
+  return 0;
+}
