@@ -22,6 +22,7 @@
 #   #@ env NAME=VALUE              an environment variable for SetUp.exe (APPDATA=... also
 #                                  becomes %APPDATA% in the checks)
 #   #@ mkdir 'C:\...'              a folder made before the run
+#   #@ file 'C:\...' "TEXT"        a file with one line of text made before the run
 #   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
@@ -86,7 +87,7 @@ read_directives() {
   local file=$1 line
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
-  d_regs=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_needs=()
+  d_regs=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_needs=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -101,6 +102,7 @@ read_directives() {
       acad-running) d_acad_running=1 ;;
       env) d_env+=("$v") ;;
       mkdir) d_mkdirs+=("$v") ;;
+      file) d_files+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
@@ -130,6 +132,11 @@ run_scenario() {
     for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
     for a in "${d_acad_dirs[@]}"; do scn_make_acad_dir "$prefix" "$a"; done
     for m in "${d_mkdirs[@]}"; do mkdir -p "$(scn_unix_path "$prefix" "$m")"; done
+    for f in "${d_files[@]}"; do
+      p=$(scn_unix_path "$prefix" "${f%%$'\t'*}")
+      mkdir -p "$(dirname "$p")"
+      printf '%s\r\n' "${f#*$'\t'}" >"$p"
+    done
     if [ "$d_program" = setup ]; then
       scn_place_setup "$prefix" "$d_layout" "$setup_exe" "$payload" "$d_setup_dir"
     fi
@@ -152,7 +159,7 @@ run_scenario() {
   local stub_pid=
   if [ "$ok" -eq 0 ] && [ "$d_acad_running" -eq 1 ]; then
     local stub_dir
-    stub_dir=$(scn_unix_path "$prefix" 'C:\Program Files\Autodesk\AutoCAD 2010')
+    stub_dir=$(scn_unix_path "$prefix" 'C:\AcadStub')
     mkdir -p "$stub_dir"
     cp "$acad_exe" "$stub_dir/acad.exe"
     WINEPREFIX=$prefix "$WINE" "$stub_dir/acad.exe" "$d_limit" >/dev/null 2>&1 &

@@ -13,6 +13,7 @@
 //   wait-exit 20 expect 0                  dump-controls
 //   wait-window-with 14145 20              hold-file "C:\x\a.dll" / release-file "C:\x\a.dll"
 //   must-fail "REASON" STEP...             (the step must fail, with REASON in its message)
+//   expect-file "C:\Vornex" / expect-no-file "C:\Vornex"
 //
 // In quoted text, \n \t \" and \\ are escapes; any other backslash stands for itself.
 #include <windows.h>
@@ -551,6 +552,11 @@ void Driver::Step(const std::vector<std::wstring>& t) {
     if (it == held_.end()) Fail(L"not held: " + t[1]);
     CloseHandle(it->second);
     held_.erase(it);
+  } else if (op == L"expect-file" || op == L"expect-no-file") {
+    // Whether anything (file or folder) exists at the path, at this moment of the run.
+    need(1);
+    bool exists = GetFileAttributesW(t[1].c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (exists != (op == L"expect-file")) Fail(t[1] + (exists ? L" exists" : L" does not exist"));
   } else if (op == L"wait-closed") {
     HWND w = window_;
     if (w == nullptr) Fail(L"no current window");
