@@ -45,8 +45,9 @@ class MachineTest : public ::testing::Test {
   std::optional<std::uint32_t> HklmDword(const std::string& path, const std::string& name) {
     const std::optional<platform::RegValue> value = sim_.registry().Get(platform::RootKey::LocalMachine, path, name);
     if (!value || value->type != platform::kRegDword || value->data.size() != 4) return std::nullopt;
-    return static_cast<std::uint32_t>(value->data[0] | (value->data[1] << 8) | (value->data[2] << 16) |
-                                      (static_cast<std::uint32_t>(value->data[3]) << 24));
+    std::uint32_t number = 0;
+    for (std::size_t i = 4; i-- > 0;) number = (number << 8) | value->data[i];
+    return number;
   }
   std::optional<std::string> HkcuString(const std::string& path, const std::string& name) {
     return sim_.registry().GetString(platform::RootKey::CurrentUser, path, name);
