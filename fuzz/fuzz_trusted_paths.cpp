@@ -1,5 +1,6 @@
 // Fuzzes the "TRUSTEDPATHS" merge: whatever the old text holds, every old entry stays (upper-cased,
-// in order), the install folder ends up trusted, and it is added once and only when it was missing.
+// in order; only half a character at its end goes), the install folder ends up trusted, and it is
+// added once and only when it was missing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -33,9 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
-  const std::string upperOld = text::ToUpper(oldText);
+  // Half a character left at the end of a damaged value goes: it would take the ';' for its trail.
+  std::string whole = oldText;
+  const std::vector<std::size_t> starts = fuzzcheck::CharStarts(whole);
+  const auto lastByte = static_cast<unsigned char>(whole.back());
+  if (starts.back() + 1 == whole.size() && lastByte >= 0x81 && lastByte <= 0xFE) whole.pop_back();
+
+  const std::string upperOld = text::ToUpper(whole);
   const std::string upperFolder = text::ToUpper(folder);
-  const bool wasTrusted = TrustedPathsContain(oldText, folder);
+  const bool wasTrusted = TrustedPathsContain(whole, folder);
   FUZZ_CHECK(merged == (wasTrusted ? upperOld : upperOld + ";" + upperFolder));
 
   // Every old entry survives, upper-cased and in its place, whatever bytes surround the join.
