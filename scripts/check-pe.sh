@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Checks the built SetUp.exe the way a loader sees it: a 64-bit image whose import table names
+# only system DLLs that cannot be planted beside it, with ASLR (relocatable, high-entropy) and DEP.
+# Usage: scripts/check-pe.sh [path/to/SetUp.exe]   (default: the win64 preset's build)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+exe=${1:-build/win64/src/SetUp.exe}
+objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+
+if [ ! -f "$exe" ]; then
+  echo "no exe at $exe: build it first (cmake --preset win64 && cmake --build --preset win64 --target SetUp)"
+  exit 1
+fi
+
+# The DLLs SetUp.exe may import statically. Static imports are resolved before the first line of
+# our code runs, so SetDefaultDllDirectories cannot protect them: each one must be found by the
+# loader somewhere a user cannot drop a file, never in the folder SetUp.exe was started from.
+# - KERNEL32, USER32, GDI32, ADVAPI32, SHELL32, OLE32 and msvcrt (MinGW-w64's C runtime) are
+#   KnownDLLs: the loader maps them from the system's section objects and never searches for them.
+# - COMCTL32 is not a KnownDLL. It is allowed because the embedded manifest asks for Common
+#   Controls 6.0, so the activation context sends the loader to the side-by-side store and not
+#   down the search path; the manifest is checked below.
+# - Not allowed: api-ms-win-crt-* (the UCRT). They are API sets on Windows 10 and later, but
+#   plain files on Windows 7/8 with the UCRT update, found through the normal search order
+#   starting with the exe's folder. The msvcrt build needs none of them.
+allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL MSVCRT.DLL COMCTL32.DLL"
+
+dump=$("$objdump" -p "$exe") || { echo "objdump cannot read $exe"; exit 1; }
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+echo "exe: $exe ($(stat -c %s "$exe") bytes)"
+
+grep -q 'Magic.*(PE32+)' <<<"$dump" || fail "not a 64-bit (PE32+) image"
+
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr -d '\r' | sort -u)
+echo "imports:"
+for dll in $imports; do
+  upper=$(tr '[:lower:]' '[:upper:]' <<<"$dll")
+  if grep -qw -- "$upper" <<<"$allowed"; then
+    echo "  $dll"
+  else
+    echo "  $dll  <- not on the allow-list"
+    failed=1
+  fi
+done
+[ -n "$imports" ] || fail "no import table found"
+# A delay-loaded DLL is searched for at its first call, through the same search order; objdump
+# does not list them, so an image with any is refused rather than passed unseen.
+grep -qE '^Entry d 0+ 0+ Delay Import Directory' <<<"$dump" || fail "the image has delay imports"
+
+if grep -qi '^[[:space:]]*COMCTL32.DLL$' <<<"$imports"; then
+  if grep -aq 'Microsoft.Windows.Common-Controls' "$exe"; then
+    echo "manifest: Common Controls 6.0 dependency present (COMCTL32 comes from the side-by-side store)"
+  else
+    fail "COMCTL32.dll imported without a Common Controls 6.0 manifest dependency"
+  fi
+fi
+
+# DllCharacteristics: DYNAMIC_BASE 0x40, HIGH_ENTROPY_VA 0x20, NX_COMPAT 0x100.
+dllchars=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\).*/\1/p' <<<"$dump")
+[ -n "$dllchars" ] || fail "no DllCharacteristics in the optional header"
+value=$((16#${dllchars:-0}))
+printf 'DllCharacteristics: 0x%04x\n' "$value"
+for flag in "DYNAMIC_BASE 0x40" "HIGH_ENTROPY_VA 0x20" "NX_COMPAT 0x100"; do
+  set -- $flag
+  if (( value & $2 )); then echo "  $1 ($2): set"; else fail "$1 ($2) not set"; fi
+done
+
+# ASLR moves the image only if it can be relocated: the relocations must be there.
+characteristics=$(sed -n 's/^Characteristics 0x\([0-9a-fA-F]*\).*/\1/p' <<<"$dump" | head -1)
+if (( 16#${characteristics:-0} & 0x1 )); then
+  fail "IMAGE_FILE_RELOCS_STRIPPED is set: the image cannot be moved"
+fi
+reloc=$(sed -n 's/^Entry 5 [0-9a-fA-F]* \([0-9a-fA-F]*\) Base Relocation Directory.*/\1/p' <<<"$dump")
+if [ -n "$reloc" ] && (( 16#$reloc > 0 )); then
+  echo "base relocations: 0x$reloc bytes (.reloc)"
+else
+  fail "no base relocation directory: ASLR cannot relocate the image"
+fi
+
+if [ "$failed" -eq 0 ]; then echo "PE checks: ok"; else echo "PE checks: FAILED"; fi
+[ "$failed" -eq 0 ]
