@@ -422,7 +422,7 @@ class Writer {
     } else {
       std::string name;
       if (!ToUtf8Exact(entry.name, name)) return Fail(0, "value name without a UTF-8 form");
-      line = "\"" + Escape(name) + "\"=";
+      line.assign(1, '"').append(Escape(name)).append("\"=");
     }
     const RegValue& v = entry.value;
     std::string asText;
@@ -430,7 +430,7 @@ class Writer {
                            std::find(v.data.begin(), v.data.end() - 1, std::uint8_t{0}) == v.data.end() - 1 &&
                            ToUtf8Exact(std::string(v.data.begin(), v.data.end() - 1), asText);
     if (plainText) {
-      line += "\"" + Escape(asText) + "\"";
+      line.append(1, '"').append(Escape(asText)).append(1, '"');
     } else if (v.type == platform::kRegDword && v.data.size() == 4) {
       char buf[16];
       const std::uint32_t n = static_cast<std::uint32_t>(v.data[0]) | (static_cast<std::uint32_t>(v.data[1]) << 8) |
