@@ -582,7 +582,12 @@ void Driver::Step(const std::vector<std::wstring>& t) {
       }
     }
     std::wstring why;
-    auto matches = [&] { return ControlMatches(Control(id), states, 2, why); };
+    // A message box that opens meanwhile cannot be what the scenario waits for: say so at once
+    // instead of waiting out the limit.
+    auto matches = [&] {
+      if (HWND m = FindMessageBox()) Fail(L"a message box opened: " + Visible(TextOf(ChildById(m, kMsgBoxTextId))));
+      return ControlMatches(Control(id), states, 2, why);
+    };
     if (op == L"expect-control") {
       if (!matches()) Fail(L"control " + std::to_wstring(id) + L": " + why);
     } else {
@@ -701,6 +706,7 @@ void Driver::Step(const std::vector<std::wstring>& t) {
   } else if (op == L"wait-exit") {
     CheckAlive();
     WaitFor(TimeoutArg(t, 1), L"the program to exit", [&] {
+      if (HWND m = FindMessageBox()) Fail(L"a message box opened: " + Visible(TextOf(ChildById(m, kMsgBoxTextId))));
       if (!exited_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process_, &exitCode_);
         exited_ = true;
@@ -734,12 +740,18 @@ void Driver::Step(const std::vector<std::wstring>& t) {
 struct Watchdog {
   DWORD seconds;
   HANDLE* process;
+  std::function<void()> dump;
 };
 
 DWORD WINAPI WatchdogThread(LPVOID p) {
   auto* w = static_cast<Watchdog*>(p);
   Sleep(w->seconds * 1000);
   OutLine(L"FAIL: the driver's overall limit of " + std::to_wstring(w->seconds) + L" s has passed");
+  try {
+    if (w->dump) w->dump();
+  } catch (const StepFailure&) {
+    OutLine(L"    (the windows could not be read)");
+  }
   if (*w->process != nullptr) TerminateProcess(*w->process, 99);
   ExitProcess(3);
 }
@@ -780,8 +792,9 @@ int Driver::Run(int argc, wchar_t** argv) {
   std::vector<std::wstring> args;
   std::vector<std::wstring> steps;
   bool keep = false;
-  static Watchdog watchdog{180, nullptr};
+  static Watchdog watchdog{180, nullptr, {}};
   watchdog.process = &process_;
+  watchdog.dump = [this] { DumpWindows(); };
 
   try {
     for (int i = 1; i < argc; ++i) {
