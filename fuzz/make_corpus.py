@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the seed corpora in fuzz/corpus/<target>/: small, realistic inputs from which libFuzzer
 starts. Text is code page 936 where the program sees ANSI bytes. Run again after editing; the
-files are kept in the repository so that every run starts from the same seeds."""
+files are kept in the repository so that every run starts from the same seeds. The found-* files
+beside them are not written here: they are inputs on which a fuzzer once failed, kept as seeds so
+that every run tries them again (each also has a regression test in tests/)."""
 import codecs
 import pathlib
 
