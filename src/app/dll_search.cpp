@@ -1,0 +1,47 @@
+// The DLL search order of the elevated process.
+//
+// SetUp.exe runs as administrator from wherever the user unpacked it, typically Downloads, where
+// any page or archive can drop a file named version.dll, uxtheme.dll, cryptbase.dll or dwmapi.dll
+// beside it. The loader's default order looks in the exe's own folder first, so such a file would
+// run with administrator rights.
+//
+// What this call can and cannot cover:
+// - The DLLs in SetUp.exe's import table are resolved by the loader before wWinMain runs. They are
+//   KnownDLLs (mapped from the system's section objects, never searched for) or, for comctl32,
+//   redirected to the side-by-side store by the manifest; scripts/check-pe.sh keeps it that way.
+// - Everything loaded later by name is searched for at that moment: uxtheme when the first themed
+//   window is drawn, version, dwmapi, cryptbase and the like when the shell's folder browser, COM
+//   or the crypto provider pull them in, and a DLL loaded by name pulls in its own dependencies the
+//   same way. Those loads follow the process's default directories, which is what is set here; so
+//   the call comes before the first window, the first COM call and the first shell call.
+#include "app/dll_search.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace app {
+namespace {
+
+// Not in every SDK's headers for the Windows 7 target, and the value is fixed by the ABI.
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+}  // namespace
+
+DllSearch RestrictDllSearch() {
+  // SetDefaultDllDirectories came with KB2533623 on Windows 7 and is missing on an unpatched one;
+  // importing it would stop SetUp.exe from starting there, so it is looked up. kernel32 is mapped
+  // into every process before the first instruction of ours: asking for its handle loads nothing.
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const FARPROC proc = kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+  if (proc != nullptr) {
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(proc));
+    if (setDefault(kSearchSystem32)) return DllSearch::kSystemFolderOnly;
+  }
+  // The fallback takes the current directory out of the search, nothing more: the exe's folder is
+  // still searched first on such a system. An updated Windows 7 is what closes that.
+  if (::SetDllDirectoryW(L"")) return DllSearch::kCurrentDirectoryRemoved;
+  return DllSearch::kUnchanged;
+}
+
+}  // namespace app
