@@ -585,7 +585,8 @@ void Driver::Step(const std::vector<std::wstring>& t) {
     // A message box that opens meanwhile cannot be what the scenario waits for: say so at once
     // instead of waiting out the limit.
     auto matches = [&] {
-      if (HWND m = FindMessageBox()) Fail(L"a message box opened: " + Visible(TextOf(ChildById(m, kMsgBoxTextId))));
+      if (op == L"wait-control")
+        if (HWND m = FindMessageBox()) Fail(L"a message box opened: " + Visible(TextOf(ChildById(m, kMsgBoxTextId))));
       return ControlMatches(Control(id), states, 2, why);
     };
     if (op == L"expect-control") {
