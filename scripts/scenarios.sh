@@ -34,7 +34,7 @@ cd "$root"
 . scripts/scenario-lib.sh
 
 build_dir=${SCN_BUILD_DIR:-$root/build/win64}
-disabled=" ${SCN_DISABLED_FEATURES-ansi-environment browser-initial-selection} "
+disabled=" ${SCN_DISABLED_FEATURES-browser-initial-selection} "
 scen_dir=$root/tests/wine/scenarios
 work=$root/build/scenarios
 payload=$root/demo/payload

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 // After windows.h: the ANSI process entry and functions are the ones we want.
 #include <tlhelp32.h>
@@ -62,20 +63,38 @@ Status Win32SystemInfo::CurrentDirectory(std::string& path) {
 Status Win32SystemInfo::EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) {
   value.clear();
   if (name.empty() || name.find('\0') != std::string::npos) return kInvalidParameter;
-  const std::size_t chars = std::min(capacity, kLargestBuffer);
-  std::string buffer(chars + 1, '\0');  // the spare byte keeps a zero capacity off a null pointer
-  ::SetLastError(ERROR_SUCCESS);
-  const DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(chars));
-  if (length == 0) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_ENVVAR_NOT_FOUND) return kFileNotFound;
-    if (error != ERROR_SUCCESS) return static_cast<Status>(error);
-    return kSuccess;  // set, and empty
+  // Read through the wide API and convert ourselves: Wine 8's GetEnvironmentVariableA cuts a
+  // value with double-byte characters to as many bytes as it has UTF-16 characters, which would
+  // turn "C:\Users\设计师\AppData\Roaming" into another folder.
+  const std::wstring wideName = AnsiToWide(name);
+  std::wstring wide(256, L'\0');
+  for (int round = 0; round < 4; ++round) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), wide.data(), static_cast<DWORD>(wide.size()));
+    if (length == 0) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_ENVVAR_NOT_FOUND) return kFileNotFound;
+      if (error != ERROR_SUCCESS) return static_cast<Status>(error);
+      return capacity == 0 ? kMoreData : kSuccess;  // set, and empty
+    }
+    if (length < wide.size()) {
+      wide.resize(length);
+      break;
+    }
+    if (length > kLargestBuffer) return kMoreData;
+    wide.assign(length, L'\0');  // too small: length is the size needed, terminator included
   }
-  // Too small a buffer gives the size needed, terminator included, and leaves the buffer alone.
-  if (length >= chars) return kMoreData;
-  buffer.resize(length);
-  value = std::move(buffer);
+  if (wide.empty() || wide.back() == L'\0') return kMoreData;  // kept growing between calls
+  BOOL usedDefault = FALSE;
+  const int wideLength = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr, 0, nullptr,
+                                          &usedDefault);
+  // A character without an ANSI form would come out as '?': a different folder, so refuse it.
+  if (bytes <= 0 || usedDefault) return kInvalidName;
+  if (static_cast<std::size_t>(bytes) + 1 > capacity) return kMoreData;
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, ansi.data(), bytes, nullptr, nullptr);
+  value = std::move(ansi);
   return kSuccess;
 }
 
