@@ -1,0 +1,48 @@
+# Keeps the MinGW-w64 SetUp.exe small: one static exe of at most 300 KB that a user downloads
+# and runs, with nothing but Windows' own DLLs (msvcrt.dll included) beside it.
+# scripts/check-size.sh holds the limit; README.md ("Figures") has the measurements.
+#
+# Included from src/CMakeLists.txt before its targets are made, so that the settings below reach
+# SetUp.exe and every library linked into it, and nothing outside src/.
+
+option(SETUP_LTO "Link-time optimisation of SetUp.exe and its libraries (MinGW release builds)" ON)
+option(SETUP_STRIP "Strip SetUp.exe; OFF keeps its symbols for x86_64-w64-mingw32-nm --size-sort -S" ON)
+
+# LTO is where most of the saving is (about 35 KB): the dialog logic, the install steps and the
+# Win32 adapters are small functions across many static libraries, and only whole-program
+# optimisation can inline them into their few callers and drop what SetUp.exe never calls.
+# CMake makes the archives with gcc-ar, so the libraries keep their LTO symbol tables; Debug builds
+# stay without it so that a debugger sees the code as written.
+if(SETUP_LTO)
+  include(CheckIPOSupported)
+  check_ipo_supported(RESULT setup_ipo_ok OUTPUT setup_ipo_output LANGUAGES CXX)
+  if(setup_ipo_ok)
+    # CMake adds -fno-fat-lto-objects, which is GCC's default anyway and which the clang-based
+    # static analysis (scripts/check-static.sh, over these compile commands) rejects.
+    set(CMAKE_CXX_COMPILE_OPTIONS_IPO -flto=auto)
+    set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_MINSIZEREL ON)
+    set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
+    set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELWITHDEBINFO ON)
+  else()
+    message(WARNING "No link-time optimisation with this toolchain; SetUp.exe will be larger: ${setup_ipo_output}")
+  endif()
+endif()
+
+# Link options of SetUp.exe.
+function(setup_small_exe_options target)
+  set(options -municode -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va)
+  if(SETUP_STRIP)
+    list(APPEND options -s)
+  endif()
+  # Unreferenced data and library sections go. (Functions mostly stay: binutils keeps every
+  # .pdata unwind entry, and through it the code it describes, so -ffunction-sections buys
+  # nothing here and its padding even costs a few KB; LTO does that work instead.)
+  list(APPEND options -Wl,--gc-sections)
+  # libstdc++'s default terminate handler prints the pending exception's demangled type to
+  # stderr before abort(); it drags in the C++ demangler and MinGW's printf with its float
+  # formatting, about 70 KB. A GUI program has no stderr for that line to reach, so the handler
+  # is bound to abort() directly: an exception that escapes still ends the program the same way.
+  # (SetUp.exe keeps exceptions on: its dialog host catches what the handlers throw.)
+  list(APPEND options -Wl,--defsym=_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
+  target_link_options(${target} PRIVATE ${options})
+endfunction()
