@@ -47,6 +47,10 @@ class CountingFiles final : public platform::FileSystem {
     ++calls;
     return inner_.DeleteFile(path);
   }
+  platform::Status ProtectFolder(const std::string& path) override {
+    ++calls;
+    return inner_.ProtectFolder(path);
+  }
 
  private:
   platform::FileSystem& inner_;

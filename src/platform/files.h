@@ -51,6 +51,12 @@ class FileSystem {
   virtual Status SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   // DeleteFileA: a file, or a named stream given as "file:stream".
   virtual Status DeleteFile(const std::string& path) = 0;
+  // Gives a folder the access list of a folder whose code other programs load with their users'
+  // rights: Administrators and SYSTEM full control, Users read and execute, inherited by everything
+  // inside it (what exists is updated, what is created later inherits), and protected from the
+  // entries the folder above would pass down, so a looser parent cannot widen it. The owner is left
+  // as it is. kFileNotFound or kPathNotFound when nothing is at the path.
+  virtual Status ProtectFolder(const std::string& path) = 0;
 };
 
 }  // namespace platform

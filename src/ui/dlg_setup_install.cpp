@@ -9,6 +9,8 @@
 #include "install/payload.h"
 #include "install/registration.h"
 #include "install/support_files.h"
+#include "platform/machine.h"
+#include "platform/status.h"
 #include "ui/dlg_setup.h"
 #include "ui/path_dialog.h"
 #include "ui/setup_ids.h"
@@ -25,6 +27,32 @@ constexpr ControlChange kFinishedPage[] = {
     {IDC_PROGRESS, false},          {IDC_FINISH, true},       {IDC_INSTALL, false},
     {IDC_CANCEL, false},
 };
+
+// The install folder's access list could not be set; {} is the folder.
+constexpr const char* kProtectFailedText =
+    "无法设置安装文件夹 {} 的访问权限 !\n\n"
+    "AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
+    "请选择NTFS磁盘上的其他安装路径后重新安装。";
+
+// Locks the freshly created install folder down before anything is copied into it (see
+// FileSystem::ProtectFolder); the folder the user chose above it keeps what it has. A folder
+// created under a drive root by an elevated process lets every signed-in user change what is in
+// it, and AutoCAD loads the add-on from it, from a trusted path, for every user, administrators
+// included: so when the list cannot be set, the installation stops here with a message, rather
+// than go on with a warning few users could judge. Where the folder is not there at all (its
+// parent missing, say), nothing can be copied into it either, and the payload copy reports that
+// as it always has.
+bool ProtectInstallFolder(platform::Machine& machine, const std::string& installFolder) {
+  const platform::Status status = machine.files.ProtectFolder(installFolder);
+  if (status == platform::kSuccess || status == platform::kFileNotFound || status == platform::kPathNotFound) {
+    return true;
+  }
+  machine.prompts.MessageBox(0,
+                             install::WithPath(kProtectFailedText, installFolder) + "\n\n错误代码：" +
+                                 std::to_string(status),
+                             install::kCaption, platform::kMbOk);
+  return false;
+}
 
 }  // namespace
 
@@ -60,8 +88,9 @@ void Dlg_Setup::OnInstall() {
 
   // One level each; a failure (a missing parent, say) shows up as the payload copy's failures.
   machine.files.CreateDirectory(chosen);
+  machine.files.CreateDirectory(installFolder);
+  if (!ProtectInstallFolder(machine, installFolder)) return;
   m_strPath = installFolder;
-  machine.files.CreateDirectory(m_strPath);
 
   if (!DoInstall()) return;
 

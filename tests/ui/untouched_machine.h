@@ -48,6 +48,7 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string&, std::uint32_t&) override { return Touched(); }
   platform::Status SetAttributes(const std::string&, std::uint32_t) override { return Touched(); }
   platform::Status DeleteFile(const std::string&) override { return Touched(); }
+  platform::Status ProtectFolder(const std::string&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {

@@ -14,6 +14,7 @@ using platform::Status;
 struct SimFileSystem::Node {
   std::string name;
   std::uint32_t attributes = 0;
+  Acl acl = Acl::kOrdinary;
   std::string content;
   std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased name: NTFS order
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased -> (name, data)
@@ -41,6 +42,13 @@ constexpr std::uint32_t kSettable = platform::kAttrReadOnly | platform::kAttrHid
 constexpr std::size_t kMaxDirectoryPath = platform::kMaxPath - 12;
 
 std::uint32_t Reported(std::uint32_t stored) { return stored == 0 ? platform::kAttrNormal : stored; }
+
+// What a new entry gets from the folder it is created in.
+Acl InheritedFrom(const SimFileSystem::Node& folder);
+
+// Recomputes what the entries below a folder inherit, as SetNamedSecurityInfo does; an entry with a
+// protected list of its own keeps it, and so does everything under it.
+void PropagateInheritance(SimFileSystem::Node& folder);
 
 std::size_t CharLen(const std::string& s, std::size_t i) {
   return (text::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? std::size_t{2} : std::size_t{1};
@@ -316,6 +324,7 @@ Status SimFileSystem::CreateDirectory(const std::string& path) {
   auto dir = std::make_unique<Node>();
   dir->name = parsed.parts.back();
   dir->attributes = platform::kAttrDirectory;
+  dir->acl = InheritedFrom(*parent);
   parent->children.emplace(folded, std::move(dir));
   return platform::kSuccess;
 }
@@ -349,6 +358,8 @@ Status SimFileSystem::CopyFile(const std::string& source, const std::string& des
   // A replaced file keeps the name (and letter case) under which it was listed.
   copy->name = existing != dstDir->children.end() ? existing->second->name : to.parts.back();
   copy->attributes = src->attributes;
+  // Overwriting keeps the replaced file's security; a new file inherits from its folder.
+  copy->acl = existing != dstDir->children.end() ? existing->second->acl : InheritedFrom(*dstDir);
   copy->content = src->content;
   copy->streams = src->streams;
   dstDir->children[folded] = std::move(copy);
@@ -396,6 +407,19 @@ Status SimFileSystem::DeleteFile(const std::string& path) {
   return platform::kSuccess;
 }
 
+Status SimFileSystem::ProtectFolder(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  node->acl = Acl::kProtected;
+  PropagateInheritance(*node);
+  return platform::kSuccess;
+}
+
 bool SimFileSystem::SetCurrentDirectory(const std::string& path) {
   Parsed parsed;
   if (Parse(path, false, parsed) != platform::kSuccess || parsed.hasStream) return false;
@@ -426,6 +450,7 @@ bool SimFileSystem::MakeDirectories(const std::string& path) {
       slot = std::make_unique<Node>();
       slot->name = part;
       slot->attributes = platform::kAttrDirectory;
+      slot->acl = InheritedFrom(*node);
     }
     if (!slot->IsDirectory()) return false;
     node = slot.get();
@@ -446,6 +471,7 @@ bool SimFileSystem::WriteFile(const std::string& path, const std::string& conten
   if (!slot) {
     slot = std::make_unique<Node>();
     slot->name = parsed.parts.back();
+    slot->acl = InheritedFrom(*parent);
   }
   slot->content = content;
   slot->attributes = attributes & ~platform::kAttrDirectory & ~platform::kAttrNormal;
@@ -469,6 +495,12 @@ std::optional<std::uint32_t> SimFileSystem::Attributes(const std::string& path) 
   const Node* node = LookupPath(path);
   if (node == nullptr) return std::nullopt;
   return node->attributes;
+}
+
+std::optional<Acl> SimFileSystem::AclOf(const std::string& path) const {
+  const Node* node = LookupPath(path);
+  if (node == nullptr) return std::nullopt;
+  return node->acl;
 }
 
 std::optional<std::string> SimFileSystem::StoredName(const std::string& path) const {
@@ -528,6 +560,18 @@ std::vector<std::string> SimFileSystem::Tree(const std::string& path) const {
 }
 
 namespace {
+Acl InheritedFrom(const SimFileSystem::Node& folder) {
+  return folder.acl == Acl::kOrdinary ? Acl::kOrdinary : Acl::kInheritsProtected;
+}
+
+void PropagateInheritance(SimFileSystem::Node& folder) {
+  for (auto& [folded, child] : folder.children) {
+    if (child->acl == Acl::kProtected) continue;
+    child->acl = InheritedFrom(folder);
+    PropagateInheritance(*child);
+  }
+}
+
 void Collect(const SimFileSystem::Node& node, const std::string& prefix, std::vector<std::string>& out) {
   for (const auto& [folded, child] : node.children) {
     if (child->IsDirectory()) {

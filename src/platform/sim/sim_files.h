@@ -1,5 +1,6 @@
 // A simulated Windows file system: drive letters, case-insensitive names, attributes, named
-// streams, CopyFile semantics, listings; with failure injection and inspection for tests.
+// streams, CopyFile semantics, listings, protected folder access lists; with failure injection
+// and inspection for tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,16 @@
 namespace sim {
 
 // Operations whose failure a test can force.
-enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile };
+enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder };
+
+// An entry's access list, as far as the program is concerned. A new entry inherits from its folder
+// at the moment it is created: inside a protected folder it gets the protected entries, anywhere
+// else the volume's ordinary ones.
+enum class Acl {
+  kOrdinary,           // whatever the folders above pass down
+  kProtected,          // set by ProtectFolder: its own entries, nothing from above
+  kInheritsProtected,  // inherited from a protected folder above
+};
 
 // Passed as `times` to fail on every call.
 inline constexpr int kAlways = -1;
@@ -34,6 +44,7 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string& path, std::uint32_t& attributes) override;
   platform::Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   platform::Status DeleteFile(const std::string& path) override;
+  platform::Status ProtectFolder(const std::string& path) override;
 
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);
@@ -66,6 +77,8 @@ class SimFileSystem final : public platform::FileSystem {
   bool AddStream(const std::string& path, const std::string& stream, const std::string& content);
   bool HasStream(const std::string& path, const std::string& stream) const;
   std::optional<std::string> ReadStream(const std::string& path, const std::string& stream) const;
+  // The entry's access list, or nullopt when nothing is there.
+  std::optional<Acl> AclOf(const std::string& path) const;
   // Removes a file or a folder with everything in it.
   bool Remove(const std::string& path);
   // Every entry at or below `path` (all drives when empty) as full paths in listing order,

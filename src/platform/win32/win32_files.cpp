@@ -3,6 +3,10 @@
 
 #include <new>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
@@ -34,6 +38,22 @@ class Win32Listing final : public Listing {
 };
 
 Status Result(BOOL ok) { return ok ? kSuccess : LastErrorStatus(); }
+
+// The descriptor ConvertStringSecurityDescriptorToSecurityDescriptorW allocates, freed with LocalFree.
+class LocalSecurityDescriptor {
+ public:
+  LocalSecurityDescriptor() = default;
+  LocalSecurityDescriptor(const LocalSecurityDescriptor&) = delete;
+  LocalSecurityDescriptor& operator=(const LocalSecurityDescriptor&) = delete;
+  ~LocalSecurityDescriptor() {
+    if (descriptor_ != nullptr) ::LocalFree(descriptor_);
+  }
+  PSECURITY_DESCRIPTOR* put() { return &descriptor_; }
+  PSECURITY_DESCRIPTOR get() const { return descriptor_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+};
 
 }  // namespace
 
@@ -79,6 +99,29 @@ Status Win32FileSystem::SetAttributes(const std::string& path, std::uint32_t att
 Status Win32FileSystem::DeleteFile(const std::string& path) {
   if (HasNul(path)) return kInvalidName;
   return Result(::DeleteFileA(path.c_str()));
+}
+
+Status Win32FileSystem::ProtectFolder(const std::string& path) {
+  if (HasNul(path)) return kInvalidName;
+  if (path.empty()) return kPathNotFound;  // as the ANSI file functions answer
+  LocalSecurityDescriptor descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedFolderSddl, SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr)) {
+    return LastErrorStatus();
+  }
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!::GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) return LastErrorStatus();
+  if (!present || dacl == nullptr) return kInvalidParameter;  // a NULL DACL would grant everyone everything
+  // SetNamedSecurityInfoW rather than SetFileSecurityW: it takes PROTECTED_DACL_SECURITY_INFORMATION,
+  // and it brings what already is in the folder (a second installation) under the new entries.
+  std::wstring wide = AnsiToWide(path);
+  if (wide.empty()) return kInvalidName;
+  const DWORD result = ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                               nullptr, nullptr, dacl, nullptr);
+  return static_cast<Status>(result);
 }
 
 }  // namespace platform::win32
