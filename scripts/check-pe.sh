@@ -17,13 +17,14 @@ fi
 # loader somewhere a user cannot drop a file, never in the folder SetUp.exe was started from.
 # - KERNEL32, USER32, GDI32, ADVAPI32, SHELL32, OLE32 and msvcrt (MinGW-w64's C runtime) are
 #   KnownDLLs: the loader maps them from the system's section objects and never searches for them.
-# - COMCTL32 is not a KnownDLL. It is allowed because the embedded manifest asks for Common
-#   Controls 6.0, so the activation context sends the loader to the side-by-side store and not
-#   down the search path; the manifest is checked below.
+# - COMCTL32 is not a KnownDLL: start-up loads it at run time, after the DLL search has been
+#   restricted to the system folder (and the manifest's Common Controls 6.0 dependency sends it
+#   to the side-by-side store). A static import would be resolved before that restriction, so it
+#   is refused.
 # - Not allowed: api-ms-win-crt-* (the UCRT). They are API sets on Windows 10 and later, but
 #   plain files on Windows 7/8 with the UCRT update, found through the normal search order
 #   starting with the exe's folder. The msvcrt build needs none of them.
-allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL MSVCRT.DLL COMCTL32.DLL"
+allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL MSVCRT.DLL"
 
 dump=$("$objdump" -p "$exe") || { echo "objdump cannot read $exe"; exit 1; }
 failed=0
@@ -48,14 +49,6 @@ done
 # A delay-loaded DLL is searched for at its first call, through the same search order; objdump
 # does not list them, so an image with any is refused rather than passed unseen.
 grep -qE '^Entry d 0+ 0+ Delay Import Directory' <<<"$dump" || fail "the image has delay imports"
-
-if grep -qi '^[[:space:]]*COMCTL32.DLL$' <<<"$imports"; then
-  if grep -aq 'Microsoft.Windows.Common-Controls' "$exe"; then
-    echo "manifest: Common Controls 6.0 dependency present (COMCTL32 comes from the side-by-side store)"
-  else
-    fail "COMCTL32.dll imported without a Common Controls 6.0 manifest dependency"
-  fi
-fi
 
 # DllCharacteristics: DYNAMIC_BASE 0x40, HIGH_ENTROPY_VA 0x20, NX_COMPAT 0x100.
 dllchars=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\).*/\1/p' <<<"$dump")
