@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Start-up time of SetUp.exe under Wine, side by side with a minimal dialog program built the same
+# way (bench/startup): launch to dialog shown, taken by bench/startup/startup_timer.exe with
+# QueryPerformanceCounter from CreateProcess to the first visible window with the dialog's caption
+# (polled every millisecond), then WM_CLOSE. The two programs alternate, N runs each after two
+# warm-up runs each, all in one Wine session with a warm wineserver.
+#
+#   demo machine   the demo registry (tests/fixtures/demo) and payload: SetUp.exe must stay within
+#                  --max-ratio (default 1.2) of the minimal dialog's median, or the script fails
+#   full machine   every AutoCAD release 2007-2026 installed, several products each
+#                  (bench/gen_full_machine.py): the catalogue scan at its largest, for the record;
+#                  the difference of SetUp.exe's medians between the two machines is the scan's
+#                  cost under Wine
+#
+# Usage: scripts/bench-startup.sh [--runs N] [--max-ratio R] [--demo-only]
+# Environment: BUILD_DIR (SetUp.exe's build, default build/win64), BENCH_DIR (default
+# build/bench-startup: the benchmark's programs, prefixes and report, startup.txt).
+# Not part of scripts/test.sh: timings on a shared machine are for reading, not for gating CI.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+# shellcheck source=scripts/scenario-lib.sh
+. scripts/scenario-lib.sh
+
+runs=15
+max_ratio=1.2
+full=1
+while (($#)); do
+  case $1 in
+    --runs) runs=$2; shift 2 ;;
+    --max-ratio) max_ratio=$2; shift 2 ;;
+    --demo-only) full=0; shift ;;
+    -h | --help) sed -n '2,20p' "$0"; exit 0 ;;
+    *) echo "bench-startup: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+build=${BUILD_DIR:-build/win64}
+bench=${BENCH_DIR:-$root/build/bench-startup}
+mkdir -p "$bench"
+bench=$(cd "$bench" && pwd)
+report=$bench/startup.txt
+say() { echo "bench-startup: $*"; }
+die() { echo "bench-startup: $*" >&2; exit 1; }
+
+# ------------------------------------------------------------------ build
+say "building SetUp.exe ($build) and the benchmark programs ($bench/programs)"
+if [ "$build" = build/win64 ]; then
+  cmake --preset win64 >"$bench/build.log" 2>&1 || { cat "$bench/build.log"; die "configure failed"; }
+elif [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >"$bench/build.log" 2>&1 ||
+    { cat "$bench/build.log"; die "configure failed"; }
+fi
+cmake --build "$build" -j2 --target SetUp >>"$bench/build.log" 2>&1 || { tail -30 "$bench/build.log"; die "building SetUp.exe failed"; }
+cmake -S bench/startup -B "$bench/programs" --toolchain "$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")" >>"$bench/build.log" 2>&1 &&
+  cmake --build "$bench/programs" -j2 >>"$bench/build.log" 2>&1 || { tail -30 "$bench/build.log"; die "building bench/startup failed"; }
+setup_exe=$build/src/SetUp.exe
+minimal_exe=$bench/programs/minimal_dialog.exe
+timer_exe=$bench/programs/startup_timer.exe
+python3 bench/gen_full_machine.py "$bench/full-machine.reg" >/dev/null || die "cannot make the full machine"
+
+# ------------------------------------------------------------------ one machine, one timed session
+export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+wine_ensure_locale "$LANG" || die "no locale $LANG"
+# The dialogs' captions, and a control that only the dialog has (a message box may share the caption):
+# SetUp.exe's title (IDC_TITLE, src/ui/res/resource.h) and the baseline's text.
+setup_caption="V-批打印软件安装"
+setup_control=1013
+minimal_caption="最小对话框"
+minimal_control=1001
+
+prefix=
+cleanup() {
+  [ -n "$prefix" ] && wine_stop_prefix "$prefix"
+  wine_xvfb_stop
+}
+trap cleanup EXIT
+wine_xvfb_start || die "Xvfb did not start"
+
+# The AutoCAD folders named by the AcadLocation values of .reg files.
+acad_locations() {
+  sed -n 's/^"AcadLocation"="\(.*\)"\r\?$/\1/p' "$@" | sed 's/\\\\/\\/g; s/\\$//' | sort -u
+}
+
+time_machine() {  # label reg-files...
+  local label=$1
+  shift
+  say "$label machine: preparing the prefix"
+  prefix=$(scn_new_prefix "$bench/prefix-$label") || die "no Wine prefix"
+  wine_reg_import "$prefix" "$@" || die "cannot import $*"
+  local dir
+  while IFS= read -r dir; do scn_make_acad_dir "$prefix" "$dir"; done < <(acad_locations "$@")
+  scn_place_setup "$prefix" data "$setup_exe" demo/payload 'C:\Bench\Vornex' || die "cannot place SetUp.exe"
+  mkdir -p "$prefix/drive_c/Bench/Minimal"
+  cp "$minimal_exe" "$prefix/drive_c/Bench/Minimal/" && cp "$timer_exe" "$prefix/drive_c/Bench/" ||
+    die "cannot place the benchmark programs"
+
+  # A warm wineserver: kept running between programs (-p), and a first program run through it so
+  # that the desktop, services and the shared DLLs are up before anything is timed.
+  WINEPREFIX=$prefix "$WINESERVER" -p >/dev/null 2>&1
+  WINEPREFIX=$prefix timeout 60 "$WINE" cmd /c exit >/dev/null 2>&1
+
+  say "$label machine: $runs runs each, alternating (this takes a minute or two)"
+  local rc=0
+  {
+    echo "== $label machine"
+    WINEPREFIX=$prefix timeout -k 5 900 "$WINE" 'C:\Bench\startup_timer.exe' --runs "$runs" --warmup 2 \
+      --max-ratio "$max_ratio" \
+      SetUp.exe 'C:\Bench\Vornex\SetUp.exe' "$setup_caption" "$setup_control" \
+      minimal_dialog 'C:\Bench\Minimal\minimal_dialog.exe' "$minimal_caption" "$minimal_control" 2>&1 | tr -d '\r'
+    rc=${PIPESTATUS[0]}
+    echo
+  } | tee -a "$report"
+  wine_stop_prefix "$prefix"
+  prefix=
+  return "$rc"
+}
+
+{
+  echo "SetUp.exe start-up under $(wine_version), $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores"
+  echo "SetUp.exe $(stat -c %s "$setup_exe") bytes, minimal_dialog.exe $(stat -c %s "$minimal_exe") bytes"
+  echo
+} >"$report"
+time_machine demo tests/fixtures/demo/*.reg
+demo_rc=$?
+if ((full)); then
+  time_machine full "$bench/full-machine.reg"
+fi
+
+# The scan's cost under Wine: SetUp.exe on the full machine against the demo machine, by median
+# and by minimum (the minimum is the least disturbed by whatever else the machine is doing).
+figure() {  # machine field (3: the median, 6: the minimum)
+  awk -v m="== $1" -v k="$2" '$0 == m " machine" {f=1} f && /^median  SetUp.exe/ {v=$k; sub(/,$/, "", v); print v; exit}' "$report"
+}
+if ((full)); then
+  awk -v dm="$(figure demo 3)" -v fm="$(figure full 3)" -v dn="$(figure demo 6)" -v fn="$(figure full 6)" \
+    'BEGIN { if (dm != "" && fm != "") printf "catalogue scan of the full machine under Wine (SetUp.exe full - demo): %+.1f ms by median, %+.1f ms by minimum\n", fm - dm, fn - dn }' |
+    tee -a "$report"
+fi
+say "report: $report"
+case $demo_rc in
+  0) say "SetUp.exe within ${max_ratio}x of the minimal dialog on the demo machine" ;;
+  3) say "SetUp.exe is slower than ${max_ratio}x the minimal dialog on the demo machine"; exit 1 ;;
+  *) say "the timed runs failed (exit code $demo_rc)"; exit 1 ;;
+esac
