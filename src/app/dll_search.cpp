@@ -6,14 +6,17 @@
 // run with administrator rights.
 //
 // What this call can and cannot cover:
-// - The DLLs in SetUp.exe's import table are resolved by the loader before wWinMain runs. They are
-//   KnownDLLs (mapped from the system's section objects, never searched for) or, for comctl32,
-//   redirected to the side-by-side store by the manifest; scripts/check-pe.sh keeps it that way.
-// - Everything loaded later by name is searched for at that moment: uxtheme when the first themed
-//   window is drawn, version, dwmapi, cryptbase and the like when the shell's folder browser, COM
-//   or the crypto provider pull them in, and a DLL loaded by name pulls in its own dependencies the
-//   same way. Those loads follow the process's default directories, which is what is set here; so
-//   the call comes before the first window, the first COM call and the first shell call.
+// - The DLLs in SetUp.exe's import table are bound by the loader before wWinMain runs, and so is
+//   whatever their start-up code loads. Those are KnownDLLs only (kernel32, user32, gdi32, advapi32,
+//   shell32, ole32, msvcrt), which the loader maps from the system's own sections and never searches
+//   for; scripts/check-pe.sh keeps the import table that way. comctl32 is not a KnownDLL, so main.cpp
+//   loads it after this call instead of importing it.
+// - Everything loaded later by a bare name is searched for at that moment: uxtheme when the first
+//   themed window is drawn, version, dwmapi, cryptbase and the like when the shell's folder browser,
+//   COM or the crypto provider pull them in, and the dependencies of each of those. Those loads
+//   follow the process's default DLL directories, which is what is set here; hence the call comes
+//   before the first window, the first COM call and the first shell call.
+// scripts/check-dll-planting.sh shows this under Wine, and says what Wine cannot show.
 #include "app/dll_search.h"
 
 #include "platform/win32/windows_api.h"
