@@ -4,7 +4,8 @@
 # What Wine can show. Wine prefers its own builtin DLLs to a file of the same name in the program's
 # folder, so by default a planted DLL is ignored whatever the program does. WINEDLLOVERRIDES
 # "name=n,b" makes Wine take a native file first, found through the ordinary search order, which
-# is what Windows does for every DLL that is not a KnownDLL. Three runs, in one Wine prefix:
+# is what Windows does for every DLL that is not a KnownDLL. First the manifest embedded in
+# SetUp.exe is checked (step 0 below), then three runs, in one Wine prefix:
 #   1. control: planting_probe.exe loads each name with the default search order: every planted
 #      copy must be loaded (its marker file C:\planted-<name>.txt appears). Otherwise this Wine
 #      cannot show planting at all, and the check fails rather than pass on nothing.
@@ -70,6 +71,19 @@ flags=(-std=c++20 -O2 -s -static -Wall -Wextra -Wpedantic -Werror -Wshadow -Wcon
   { echo "dll-planting: building the planted DLL and the probe failed"; exit 1; }
 SCN_DRIVER_EXE=$root/$build_dir/tests/wine/driver.exe
 
+# ---------------------------------------------------------------- 0. the manifest
+# What the defence stands on: requireAdministrator is why a planted DLL would matter (it would run
+# elevated; Wine gives every process an elevated token, so refusal without it cannot be shown
+# here), and the Common Controls 6.0 dependency sends the run-time load of comctl32 to the
+# side-by-side store instead of any folder. The manifest is embedded as plain UTF-8 text.
+exe=${SETUP_EXE:-$build_dir/src/SetUp.exe}
+echo "==== 0. the manifest embedded in $exe"
+grep -aq '<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>' "$exe" ||
+  fail "the manifest does not ask for administrator rights (requireAdministrator, uiAccess false)"
+grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
+  fail "the manifest has no Common Controls 6.0 dependency"
+[ "$failed" -eq 0 ] && echo "    requireAdministrator, uiAccess false; Common Controls 6.0"
+
 # ---------------------------------------------------------------- prefix
 wine_ensure_locale zh_CN.UTF-8 || true
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
@@ -81,7 +95,7 @@ cleanup() {
 }
 trap cleanup EXIT
 prefix=$(scn_new_prefix "$work/prefix") || { echo "dll-planting: no prefix"; exit 1; }
-scn_place_setup "$prefix" data "${SETUP_EXE:-$build_dir/src/SetUp.exe}" demo/payload "$setup_dir" || exit 1
+scn_place_setup "$prefix" data "$exe" demo/payload "$setup_dir" || exit 1
 setup_unix=$(scn_unix_path "$prefix" "$setup_dir")
 for n in "${planted[@]}"; do cp "$work/bin/planted.dll" "$setup_unix/$n"; done
 cp "$work/bin/planting_probe.exe" "$setup_unix/"
@@ -98,11 +112,12 @@ echo "==== 1. control: the probe with the default search order, planted DLLs for
 clear_markers
 out=$(probe)
 echo "$out" | sed 's/^/    /'
+control_ok=1
 for n in "${planted[@]}"; do
-  grep -qxF "$n: $setup_dir\\$n" <<<"$out" || fail "control: $n was not loaded from beside the probe"
-  [ -f "$(scn_unix_path "$prefix" "$(marker_of "$n")")" ] || fail "control: no marker for $n"
+  grep -qxF "$n: $setup_dir\\$n" <<<"$out" || { fail "control: $n was not loaded from beside the probe"; control_ok=0; }
+  [ -f "$(scn_unix_path "$prefix" "$(marker_of "$n")")" ] || { fail "control: no marker for $n"; control_ok=0; }
 done
-if [ "$failed" -ne 0 ]; then
+if [ "$control_ok" -eq 0 ]; then
   echo "dll-planting: this Wine does not load planted DLLs even when asked to; nothing below would prove anything"
   exit 1
 fi
