@@ -15,7 +15,7 @@ root=$PWD
 build=${BUILD_DIR:-build/win64}
 jobs=${JOBS:-2}
 
-for tool in osslsigncode openssl unzip zip; do
+for tool in osslsigncode openssl zip python3; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
 done
 if [ "$build" = build/win64 ]; then
@@ -45,8 +45,9 @@ make_cert signer && make_cert stranger || { echo "openssl could not make a certi
 openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -passout pass:'s3cret pass' \
   -out "$work/signer.pfx" >/dev/null 2>&1 || { echo "openssl could not make a PKCS#12 file"; exit 1; }
 
+# Python's zipfile reads the zips (unzip is not among the build's packages).
 unpack() {  # zip folder
-  rm -rf "$2" && mkdir -p "$2" && unzip -q "$1" -d "$2"
+  rm -rf "$2" && mkdir -p "$2" && python3 -m zipfile -e "$1" "$2"
 }
 verify() {  # exe cert
   osslsigncode verify -CAfile "$2" -in "$1" >"$work/verify.log" 2>&1 &&
@@ -122,7 +123,8 @@ if env -u SETUP_SIGN_CERT -u SETUP_SIGN_KEY -u SETUP_SIGN_PASS \
   cmp -s "$exe" "$build/src/SetUp.exe" && pass "unsigned: SetUp.exe is the built file" ||
     fail "unsigned: SetUp.exe differs from $build/src/SetUp.exe"
   # Layout: one top folder; SetUp.exe, README.txt and Data\ in it; Data\ is the payload exactly.
-  tops=$(unzip -Z1 "$zip" | cut -d/ -f1 | sort -u)
+  tops=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip" |
+         cut -d/ -f1 | sort -u)
   [ "$tops" = "$top" ] && pass "one top folder $top" || fail "top-level entries: $(echo $tops)"
   for f in SetUp.exe README.txt Data; do
     [ -e "$work/plain/$top/$f" ] || fail "$top/$f is missing"
