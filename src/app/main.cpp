@@ -21,9 +21,13 @@ namespace {
 // for the life of the process, as an import would.
 void RegisterCommonControls() {
   const HMODULE comctl32 = ::LoadLibraryW(L"comctl32.dll");
-  if (comctl32 == nullptr) return;  // the dialog then fails to open, and the program ends as it would
+  // Without it the dialog cannot be created and the program ends, as a failed import would end it.
+  if (comctl32 == nullptr) return;
   const FARPROC proc = ::GetProcAddress(comctl32, "InitCommonControlsEx");
-  if (proc == nullptr) return;
+  if (proc == nullptr) {  // not a comctl32 worth keeping
+    ::FreeLibrary(comctl32);
+    return;
+  }
   using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   const auto init = reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void*>(proc));
   INITCOMMONCONTROLSEX controls{};
