@@ -89,8 +89,12 @@ wine_ensure_locale zh_CN.UTF-8 || true
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 wine_xvfb_start 1280x1024x24 || { echo "dll-planting: Xvfb did not start"; exit 1; }
 prefix=
+# The prefix is kept after a failure, for a look at what was loaded from where.
 cleanup() {
-  [ -n "$prefix" ] && wine_stop_prefix "$prefix"
+  if [ -n "$prefix" ]; then
+    wine_stop_prefix "$prefix"
+    [ "$failed" -eq 0 ] && rm -rf "$prefix"
+  fi
   wine_xvfb_stop
 }
 trap cleanup EXIT
