@@ -5,13 +5,14 @@
 // with the same caption does not count), and the time between is taken with
 // QueryPerformanceCounter. The window is then sent WM_CLOSE and the program waited for. The
 // programs take turns, and which one goes first alternates from round to round, so that a drift
-// in the machine's load touches them alike. Prints every run, the median of each program, the
-// first program's median over the second's, and how many check boxes each window had enabled
-// (what SetUp.exe found in the registry before showing its dialog).
+// in the machine's load touches them alike. Prints every run, the median of each program with how
+// many check boxes its window had enabled (what SetUp.exe found in the registry before showing its
+// dialog), and the first program against each other one.
 //
 // Usage: startup_timer [--runs N] [--warmup N] [--max-ratio R] NAME PATH CAPTION CONTROL ...
 //   CAPTION "" accepts any caption; CONTROL 0 any window.
-// Exit code: 0; 1 when a run failed; 3 when the ratio is above --max-ratio.
+// Exit code: 0; 1 when a run failed; 3 when the first program's median over the second's is above
+// --max-ratio.
 #include <windows.h>
 
 #include <algorithm>
@@ -30,7 +31,7 @@ struct Program {
   std::wstring path;
   std::wstring caption;
   int controlId;
-  std::vector<double> milliseconds;
+  std::vector<double> milliseconds;  // per timed round; -1 where the run failed
   int enabledCheckBoxes = -1;
 };
 
@@ -145,6 +146,14 @@ double Median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+std::vector<double> Valid(const std::vector<double>& values) {
+  std::vector<double> valid;
+  for (const double v : values) {
+    if (v > 0) valid.push_back(v);
+  }
+  return valid;
+}
+
 int Usage() {
   std::printf("usage: startup_timer [--runs N] [--warmup N] [--max-ratio R] NAME PATH CAPTION CONTROL ...\n");
   return 2;
@@ -181,6 +190,7 @@ int wmain(int argc, wchar_t** argv) {
       if (TimeOneStart(program) < 0) failed = true;
     }
   }
+  for (Program& program : programs) program.milliseconds.assign(static_cast<std::size_t>(runs), -1.0);
   for (int round = 0; round < runs; ++round) {
     for (std::size_t k = 0; k < programs.size(); ++k) {
       // Rounds alternate the order: A B, B A, A B, ...
@@ -190,25 +200,38 @@ int wmain(int argc, wchar_t** argv) {
         failed = true;
         continue;
       }
-      program.milliseconds.push_back(ms);
+      program.milliseconds[static_cast<std::size_t>(round)] = ms;
       std::printf("run %2d  %-16s %8.1f ms\n", round + 1, Narrow(program.name).c_str(), ms);
       std::fflush(stdout);
     }
   }
 
   for (const Program& program : programs) {
-    const auto& ms = program.milliseconds;
+    const std::vector<double> ms = Valid(program.milliseconds);
     if (ms.empty()) continue;
     std::printf("median  %-16s %8.1f ms  (min %.1f, max %.1f, %zu runs; %d check boxes enabled)\n",
                 Narrow(program.name).c_str(), Median(ms), *std::min_element(ms.begin(), ms.end()),
                 *std::max_element(ms.begin(), ms.end()), ms.size(), program.enabledCheckBoxes);
   }
+  // The first program against each other one: the ratio of the medians, and the median of the
+  // ratios of the two runs of each round, which were taken moments apart and so under the same
+  // load: the steadier figure on a machine shared with other work.
   int code = failed ? 1 : 0;
-  if (programs.size() >= 2 && !programs[0].milliseconds.empty() && !programs[1].milliseconds.empty()) {
-    const double ratio = Median(programs[0].milliseconds) / Median(programs[1].milliseconds);
-    std::printf("ratio   %s / %s = %.3f", Narrow(programs[0].name).c_str(), Narrow(programs[1].name).c_str(), ratio);
-    if (maxRatio > 0) {
-      std::printf("  (limit %.2f: %s)", maxRatio, ratio <= maxRatio ? "ok" : "ABOVE");
+  const Program& first = programs[0];
+  for (std::size_t k = 1; k < programs.size(); ++k) {
+    const Program& other = programs[k];
+    const std::vector<double> a = Valid(first.milliseconds);
+    const std::vector<double> b = Valid(other.milliseconds);
+    if (a.empty() || b.empty()) continue;
+    std::vector<double> paired;
+    for (std::size_t r = 0; r < first.milliseconds.size(); ++r) {
+      if (first.milliseconds[r] > 0 && other.milliseconds[r] > 0) paired.push_back(first.milliseconds[r] / other.milliseconds[r]);
+    }
+    const double ratio = Median(a) / Median(b);
+    std::printf("ratio   %s / %s = %.3f (paired runs: %.3f)", Narrow(first.name).c_str(), Narrow(other.name).c_str(),
+                ratio, Median(paired));
+    if (k == 1 && maxRatio > 0) {
+      std::printf("  limit %.2f: %s", maxRatio, ratio <= maxRatio ? "ok" : "ABOVE");
       if (ratio > maxRatio && code == 0) code = 3;
     }
     std::printf("\n");
