@@ -24,7 +24,7 @@ void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags, 
   }
 }
 
-void CopySupportFiles(std::string acadFolder, bool withPlotterDriver, platform::Machine& machine) {
+void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, platform::Machine& machine) {
   // The lookup shows its own message when the payload has gone; every copy from it would fail.
   std::string payload;
   if (!FindPayloadFolder(payload, machine)) return;

@@ -16,6 +16,7 @@ inline constexpr int kPlotterDriverYear = 2008;
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
                         platform::Machine& machine = platform::CurrentMachine());
 
-// The support files into one AutoCAD folder; copies that fail are passed over silently.
-void CopySupportFiles(std::string acadFolder, bool withPlotterDriver,
+// The support files into one AutoCAD folder; copies that fail are passed over silently. The
+// folder is only read, and only while the call runs.
+void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver,
                       platform::Machine& machine = platform::CurrentMachine());

@@ -52,7 +52,7 @@ class Dlg_Setup : public ui::Dialog {
 
   ui::GdiObject m_brush;                               // background, RGB(170, 210, 150); empty before init
   std::array<ui::Button, kYearCount> m_btnCheck;       // release boxes, 2026 first, 2007 last
-  std::array<std::int32_t, kYearCount> m_bCheck;       // index year - 2007; non-zero = install for it
+  std::array<std::int32_t, kYearCount> m_bCheck{};     // index year - 2007; non-zero = install for it
   std::string m_strTitle;                              // static 1013, UTF-8
   std::string m_strBitness;                            // static 1024, UTF-8
   ui::ProgressCtrl m_progress;                         // progress bar 1014

@@ -236,6 +236,10 @@ TEST(RegFile, SaveAndLoadRoundTrip) {
 
   saved = sim::SaveReg(reg, text);
   ASSERT_TRUE(saved) << saved.Describe();
+  // Numbers as regedit writes them: a dword in eight digits, a type and bytes in lower-case hex.
+  EXPECT_NE(text.find("\"on the root\"=dword:00000009\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"multi\"=hex(7):78,00,79,00,00\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"big\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,"), std::string::npos) << text;
   sim::SimRegistry back;
   const sim::RegFileResult loaded = sim::LoadReg(back, text);
   ASSERT_TRUE(loaded) << loaded.Describe() << "\n" << text;

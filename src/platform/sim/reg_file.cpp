@@ -2,8 +2,8 @@
 #include "platform/sim/reg_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -376,13 +376,20 @@ std::string Escape(const std::string& s) {
   return out;
 }
 
+// Lower-case hex digits, zero-padded to `width`, as regedit writes numbers.
+void AppendHexNumber(std::string& out, std::uint32_t value, std::size_t width) {
+  char digits[8];  // any 32-bit value
+  const char* const end = std::to_chars(std::begin(digits), std::end(digits), value, 16).ptr;
+  const auto count = static_cast<std::size_t>(end - std::begin(digits));
+  if (count < width) out.append(width - count, '0');
+  out.append(std::begin(digits), count);
+}
+
 void AppendHex(std::string& out, std::size_t prefixLength, const std::vector<std::uint8_t>& data) {
   // Wrap like regedit so that long values exercise continuation lines when read back.
   std::size_t column = prefixLength;
-  char buf[4];
   for (std::size_t i = 0; i < data.size(); ++i) {
-    std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned>(data[i]));
-    out.append(buf);
+    AppendHexNumber(out, data[i], 2);
     column += 2;
     if (i + 1 < data.size()) {
       out.push_back(',');
@@ -409,7 +416,9 @@ class Writer {
     for (const auto& [folded, sub] : key.subKeys) {
       std::string name;
       if (!ToUtf8Exact(sub->name, name)) return Fail(0, "key name without a UTF-8 form under " + path);
-      if (RegFileResult r = Key(*sub, path + "\\" + name, out); !r) return r;
+      std::string subPath = path;
+      subPath.append("\\").append(name);
+      if (RegFileResult r = Key(*sub, subPath, out); !r) return r;
     }
     return {};
   }
@@ -432,19 +441,18 @@ class Writer {
     if (plainText) {
       line.append(1, '"').append(Escape(asText)).append(1, '"');
     } else if (v.type == platform::kRegDword && v.data.size() == 4) {
-      char buf[16];
       const std::uint32_t n = static_cast<std::uint32_t>(v.data[0]) | (static_cast<std::uint32_t>(v.data[1]) << 8) |
                               (static_cast<std::uint32_t>(v.data[2]) << 16) |
                               (static_cast<std::uint32_t>(v.data[3]) << 24);
-      std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(n));
-      line += buf;
+      line += "dword:";
+      AppendHexNumber(line, n, 8);
     } else {
       if (v.type == platform::kRegBinary) {
         line += "hex:";
       } else {
-        char buf[24];
-        std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
-        line += buf;
+        line += "hex(";
+        AppendHexNumber(line, v.type, 1);
+        line += "):";
       }
       AppendHex(line, line.size(), v.data);
     }

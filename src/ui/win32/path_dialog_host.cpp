@@ -102,9 +102,8 @@ class CPathDialogSub {
 // One run of the browser: the window side of a CPathDialog, and its view for the chooser's logic.
 class CPathDialogHost final : public BrowserView {
  public:
-  explicit CPathDialogHost(CPathDialog& chooser) : m_chooser(chooser), m_browserSubclass(this) {
-    m_ansiTitle = TitleForAnsiApi(chooser.Title());
-    ZeroMemory(&m_browseInfo, sizeof(m_browseInfo));
+  explicit CPathDialogHost(CPathDialog& chooser)
+      : m_chooser(chooser), m_ansiTitle(TitleForAnsiApi(chooser.Title())), m_browserSubclass(this) {
     m_browseInfo.hwndOwner = ResolveOwner(chooser.OwnerWnd());
     m_browseInfo.pidlRoot = nullptr;
     m_browseInfo.pszDisplayName = nullptr;
@@ -238,7 +237,7 @@ class CPathDialogHost final : public BrowserView {
 
   CPathDialog& m_chooser;
   std::string m_ansiTitle;
-  BROWSEINFOA m_browseInfo;
+  BROWSEINFOA m_browseInfo{};
   HWND m_hBrowserWnd = nullptr;
   HWND m_hPathEdit = nullptr;
   CPathDialogSub m_browserSubclass;
