@@ -14,27 +14,8 @@ SCN_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 scn_log() { echo "scenario-lib: $*" >&2; }
 
-# A private copy of the base prefix at $1, in a fraction of a second: the big folders of Wine's
-# own DLLs are hard links (nothing writes into them), the registry and the rest are real copies.
-scn_new_prefix() {
-  local dest=$1
-  local base
-  base=$(wine_base_prefix) || return 1
-  mkdir -p "$(dirname "$dest")"
-  dest=$(cd "$(dirname "$dest")" && pwd)/$(basename "$dest")
-  if [ -d "$dest" ]; then
-    wine_stop_prefix "$dest"
-    rm -rf "$dest"
-  fi
-  mkdir -p "$dest"
-  (cd "$base" && tar -cf - --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 \
-      --exclude=./drive_c/windows/winsxs .) | (cd "$dest" && tar -xf -) || return 1
-  local d
-  for d in system32 syswow64 winsxs; do
-    [ -d "$base/drive_c/windows/$d" ] && { cp -al "$base/drive_c/windows/$d" "$dest/drive_c/windows/" || return 1; }
-  done
-  echo "$dest"
-}
+# A private copy of the base prefix at $1 (see wine_new_prefix).
+scn_new_prefix() { wine_new_prefix "$@"; }
 
 # The host path of a Windows path on drive C: of the prefix. Existing components are matched
 # without regard to letter case, as Windows would; missing ones are kept as written.

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
-
 namespace discovery_test {
 
 std::vector<Filed> FiledProducts(const CAcadCatalog& catalog) {
@@ -24,12 +22,6 @@ void AddProduct(sim::SimRegistry& registry, const std::string& keyPath, const st
   ASSERT_TRUE(registry.SetString(platform::RootKey::LocalMachine, keyPath, "ProductName", productName));
 }
 
-std::string FixturePath(const std::string& name) { return std::string(SETUP_FIXTURES_DIR) + "/registry/" + name; }
-
-std::string Ansi(const std::string& utf8) {
-  std::string ansi;
-  EXPECT_TRUE(text::Utf8ToAnsi(utf8, ansi)) << utf8;
-  return ansi;
-}
+std::string FixturePath(const std::string& name) { return support::FixturePath("registry/" + name); }
 
 }  // namespace discovery_test

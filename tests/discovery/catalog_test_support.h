@@ -6,6 +6,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "platform/sim/sim_registry.h"
+#include "support/fixtures.h"
 
 namespace discovery_test {
 
@@ -35,7 +36,6 @@ void AddProduct(sim::SimRegistry& registry, const std::string& keyPath, const st
 // Full path of a .reg fixture in tests/fixtures/registry.
 std::string FixturePath(const std::string& name);
 
-// Code page 936 bytes of a UTF-8 literal, as the ANSI registry functions deliver Chinese text.
-std::string Ansi(const std::string& utf8);
+using support::Ansi;
 
 }  // namespace discovery_test

@@ -8,22 +8,13 @@
 
 #include "discovery/acad_catalog.h"
 #include "platform/sim/sim_machine.h"
-#include "platform/text.h"
+#include "support/fixtures.h"
 
 namespace install_test {
 
 inline constexpr const char* kInstallFolder = "C:\\Vornex\\V-ZurezUvad";
 
-// Code page 936 bytes of a UTF-8 literal: paths and registry names as the ANSI API sees them.
-inline std::string Ansi(const std::string& utf8) {
-  std::string ansi;
-  EXPECT_TRUE(text::Utf8ToAnsi(utf8, ansi)) << utf8;
-  return ansi;
-}
-
-inline std::string FixturePath(const std::string& relative) {
-  return std::string(SETUP_FIXTURES_DIR) + "/" + relative;
-}
+using support::Ansi;
 
 // A simulated machine on which any message box fails the test unless the test scripts it.
 class MachineTest : public ::testing::Test {
@@ -35,7 +26,7 @@ class MachineTest : public ::testing::Test {
   }
 
   void LoadRegistry(const std::string& fixture) {
-    const sim::RegFileResult loaded = sim_.LoadRegistryFixture(FixturePath("registry/" + fixture));
+    const sim::RegFileResult loaded = support::LoadRegistryFixture(sim_, "registry/" + fixture);
     ASSERT_TRUE(loaded) << loaded.Describe();
   }
 

@@ -1,4 +1,5 @@
-// Test fixtures on disk: their paths, and loading a registry fixture into a simulated machine.
+// Test fixtures: paths on disk, loading a registry fixture into a simulated machine, and the code
+// page 936 bytes of texts written in UTF-8.
 #pragma once
 #include <string>
 
@@ -11,5 +12,9 @@ std::string FixturePath(const std::string& relative);
 
 // Loads a .reg fixture; the result's Describe() names the file and line of a fault.
 sim::RegFileResult LoadRegistryFixture(sim::SimMachine& machine, const std::string& relative);
+
+// Code page 936 bytes of a UTF-8 literal: paths and registry names as the ANSI API sees them.
+// Fails the test when the text has no such form.
+std::string Ansi(const std::string& utf8);
 
 }  // namespace support

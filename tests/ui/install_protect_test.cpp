@@ -11,6 +11,7 @@
 #include "platform/machine.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
+#include "support/fixtures.h"
 #include "ui/dlg_setup.h"
 #include "ui/fake_dialog_view.h"
 #include "ui/setup_ids.h"
@@ -65,8 +66,7 @@ class RecordingFiles final : public platform::FileSystem {
 struct Rig {
   Rig() : files(sim.files()), machine{sim.registry(), files, sim.system(), sim.prompts()}, view(gdi), dlg(catalog, machine) {
     g_bCheckAcadRunning = true;
-    const sim::RegFileResult loaded =
-        sim.LoadRegistryFixture(std::string(SETUP_FIXTURES_DIR) + "/registry/two-releases.reg");
+    const sim::RegFileResult loaded = support::LoadRegistryFixture(sim, "registry/two-releases.reg");
     EXPECT_TRUE(loaded) << loaded.Describe();
     catalog.Scan(sim.registry());
     for (const char* name : {"VX_ZurezUvad2010.arx", "VXCAD2010P.dll", "itextsharp.dll", "Vornex.Ini"}) {

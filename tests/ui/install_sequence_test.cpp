@@ -10,6 +10,7 @@
 #include "install/install_texts.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
+#include "support/fixtures.h"
 #include "ui/dlg_setup.h"
 #include "ui/fake_dialog_view.h"
 #include "ui/setup_ids.h"
@@ -22,19 +23,14 @@ constexpr const char* kData = "C:\\Setup\\Data";
 constexpr const char* kAcad2010 = "C:\\Program Files\\Autodesk\\AutoCAD 2010";
 constexpr const char* kAcad2022 = "C:\\Program Files\\Autodesk\\AutoCAD 2022";
 
-std::string Ansi(const std::string& utf8) {
-  std::string ansi;
-  EXPECT_TRUE(text::Utf8ToAnsi(utf8, ansi)) << utf8;
-  return ansi;
-}
+using support::Ansi;
 
 // The two-release machine with the payload beside the installer and the setup dialog open on it.
 class InstallSequenceTest : public ::testing::Test {
  protected:
   InstallSequenceTest() : view_(gdi_), dlg_(catalog_, sim_.machine()) {
     g_bCheckAcadRunning = true;  // as at program start
-    const sim::RegFileResult loaded =
-        sim_.LoadRegistryFixture(std::string(SETUP_FIXTURES_DIR) + "/registry/two-releases.reg");
+    const sim::RegFileResult loaded = support::LoadRegistryFixture(sim_, "registry/two-releases.reg");
     EXPECT_TRUE(loaded) << loaded.Describe();
     catalog_.Scan(sim_.registry());
     // Eight files: with "." and ".." the listing has ten entries.
