@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The old text is read as a string, up to its first NUL.
   oldText.resize(std::min(oldText.size(), oldText.find('\0')));
 
-  // The folder is one the chooser accepts. A ';' inside it, which Windows allows in a name, cannot
-  // be told apart from the separator by anyone reading the variable, AutoCAD included.
+  // The folder is one the installation accepts: the chooser's form, and no ';'. Windows allows a
+  // ';' in a name, but nobody reading the variable, AutoCAD included, could tell it from the
+  // separator, so the install button refuses such a folder before anything is merged.
   sim::SimFileSystem untouched;
   if (CPathDialog::CreatePath(untouched, folder, true) != CPathDialog::kFolderReady) return 0;
   if (folder.find(';') != std::string::npos) return 0;

@@ -38,6 +38,12 @@ inline constexpr const char* kInvalidFolderText =
 inline constexpr const char* kFolderTooLongText =
     "安装路径 {} 过长 !\n\n加上“\\V-ZurezUvad”后不能超过259个字符，请选择较短的路径。";
 
+// A folder text holding ';', which Windows allows in a name but AutoCAD's "TRUSTEDPATHS" takes for
+// the separator between folders; {} is the text as typed.
+inline constexpr const char* kSemicolonFolderText =
+    "安装路径 {} 含有分号“;” !\n\n"
+    "AutoCAD以分号分隔受信任的文件夹，含分号的路径会被拆成几个不同的文件夹。\n\n请选择不含分号的安装路径。";
+
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
 std::string WithPath(std::string_view pattern, std::string_view ansiPath);
 

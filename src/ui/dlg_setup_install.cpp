@@ -11,6 +11,7 @@
 #include "install/support_files.h"
 #include "platform/machine.h"
 #include "platform/status.h"
+#include "platform/text.h"
 #include "ui/dlg_setup.h"
 #include "ui/path_dialog.h"
 #include "ui/setup_ids.h"
@@ -73,6 +74,8 @@ void Dlg_Setup::OnInstall() {
 
   // Everything is checked before anything is created: the install folder must be a full path on
   // a drive letter with valid names that the file API can take, as the folder chooser demands.
+  // It must also hold no ';': "TRUSTEDPATHS" would split it into other folders, one of them
+  // perhaps a folder that any user can create (D:\a of D:\a;b), and add it again at every install.
   const std::string chosen = ChosenFolder(m_strPath);
   const std::string installFolder = FormInstallFolder(m_strPath);
   const char* refusal = nullptr;
@@ -80,6 +83,8 @@ void Dlg_Setup::OnInstall() {
     refusal = install::kFolderTooLongText;
   } else if (CPathDialog::CreatePath(machine.files, installFolder, true) != CPathDialog::kFolderReady) {
     refusal = install::kInvalidFolderText;
+  } else if (text::Find(installFolder, ';') != std::string::npos) {
+    refusal = install::kSemicolonFolderText;
   }
   if (refusal != nullptr) {
     machine.prompts.MessageBox(0, install::WithPath(refusal, m_strPath), install::kCaption, platform::kMbOk);

@@ -216,6 +216,10 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
       {"C:\\Tools\\\\", install::kInvalidFolderText},
       {Ansi("D:\\软件|旧"), install::kInvalidFolderText},
       {tooLong, install::kFolderTooLongText},
+      // Valid names, but "TRUSTEDPATHS" would read C:\a;b\V-ZurezUvad as two folders.
+      {"C:\\a;b", install::kSemicolonFolderText},
+      {Ansi("D:\\软件;旧\\Vornex"), install::kSemicolonFolderText},
+      {"C:\\Vornex;", install::kSemicolonFolderText},
   };
   ASSERT_EQ(tooLong.size() + std::string("\\V-ZurezUvad").size(), 260u);
   const std::vector<std::string> treeBefore = sim_.files().Tree();
