@@ -1,7 +1,9 @@
 // The installer's own message texts and caption, shown through the wide API (UTF-8 here).
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace install {
 
@@ -43,6 +45,22 @@ inline constexpr const char* kFolderTooLongText =
 inline constexpr const char* kSemicolonFolderText =
     "安装路径 {} 含有分号“;” !\n\n"
     "AutoCAD以分号分隔受信任的文件夹，含分号的路径会被拆成几个不同的文件夹。\n\n请选择不含分号的安装路径。";
+
+// The installation ran to its end but some registry entries or AutoCAD support files could not be
+// written: the lead, the items one per line (at most kIncompleteItemsShown, then the count of all),
+// and what most often helps, since a running AutoCAD or missing rights are the usual causes.
+inline constexpr const char* kIncompleteLead = "安装已完成，但以下项目未能完成：\n\n";
+inline constexpr std::size_t kIncompleteItemsShown = 10;
+inline constexpr const char* kIncompleteCountPattern = "……共 {} 项";
+inline constexpr const char* kIncompleteAdvice = "\n\n请关闭AutoCAD并以管理员身份重新运行安装程序。";
+
+// Notes after an item whose path alone does not say what went wrong.
+inline constexpr const char* kIssueUnreadable = "（无法读取）";
+inline constexpr const char* kIssueTooLong = "（路径超过259个字符）";
+inline constexpr const char* kIssueNoPayload = "（未找到安装文件）";
+
+// The whole message for `itemsUtf8` (not empty).
+std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);
 
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
 std::string WithPath(std::string_view pattern, std::string_view ansiPath);

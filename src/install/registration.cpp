@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "install/install_texts.h"
 #include "install/path_limits.h"
 #include "install/trusted_paths.h"
 
@@ -20,6 +21,9 @@ constexpr std::uint32_t kLoadOnStartup = 2;
 constexpr std::uint32_t kManagedModule = 1;
 
 constexpr const char* kAcadUserRoot = "SOFTWARE\\Autodesk\\AutoCAD";
+// How keys are named to the user: the way regedit shows them.
+constexpr const char* kLocalMachineName = "HKEY_LOCAL_MACHINE";
+constexpr const char* kCurrentUserName = "HKEY_CURRENT_USER";
 constexpr const char* kTrustedPathsValue = "TRUSTEDPATHS";
 // RegEnumKeyExA's name buffer: every key name (255 characters at most) fits.
 constexpr std::size_t kKeyNameCapacity = platform::kMaxKeyNameChars + 1;
@@ -58,19 +62,38 @@ std::string ManagedLoader(const std::string& acadFolder, int moduleYear) {
   return acadFolder + "\\VXCAD" + std::to_string(moduleYear) + "P.dll";
 }
 
+// "<root>\<path>" as regedit names it, from a catalogue key path that ends in a backslash.
+std::string FullKeyName(const char* root, std::string path) {
+  StripTrailingBackslash(path);
+  return path.empty() ? std::string(root) : std::string(root) + "\\" + path;
+}
+
 // Replaces the load key `keyName` of an open product key by one that holds exactly `values`.
 // A loader path that AutoCAD could not open (over 259 characters) leaves the key as it was,
-// rather than registering a path cut short or a key without its module.
-void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& keyName, const std::string& loader,
-                  std::vector<LoadValue> values) {
-  if (!FitsMaxPath(loader)) return;
+// rather than registering a path cut short or a key without its module. `productName` names the
+// product key in `issues`.
+void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& productName, const std::string& keyName,
+                  const std::string& loader, std::vector<LoadValue> values, install::InstallIssues* issues) {
+  const std::string fullName = productName + "\\" + keyName;
+  if (!FitsMaxPath(loader)) {
+    install::Report(issues, fullName, install::kIssueTooLong);
+    return;
+  }
   values.push_back({"LOADER", platform::kRegSz, platform::SzData(loader)});
   // Deleting first drops whatever an older key held; a key with sub-keys of its own stays, and
   // its values are then set over the old ones.
   registry.DeleteKey(product, keyName);
   UniqueKey key;
-  if (registry.CreateKey(product, keyName, key) != platform::kSuccess) return;
-  for (const LoadValue& value : values) registry.SetValue(key.get(), value.name, value.type, value.data);
+  if (registry.CreateKey(product, keyName, key) != platform::kSuccess) {
+    install::Report(issues, fullName);
+    return;
+  }
+  // Every value is still tried: AutoCAD may make do with some of them.
+  bool allSet = true;
+  for (const LoadValue& value : values) {
+    if (registry.SetValue(key.get(), value.name, value.type, value.data) != platform::kSuccess) allSet = false;
+  }
+  if (!allSet) install::Report(issues, fullName);
 }
 
 // The old "TRUSTEDPATHS" text of one profile. False when it cannot be told (the key or the
@@ -107,43 +130,64 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear) {
 }
 
 void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
-                      platform::Machine& machine) {
+                      platform::Machine& machine, install::InstallIssues* issues) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
-    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, bitness, machine);
+    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, bitness, machine, issues);
   }
-  AddTrustedPath(catalog, machine);
+  AddTrustedPath(catalog, machine, issues);
 }
 
-void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, platform::Machine& machine) {
+void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, platform::Machine& machine,
+                     install::InstallIssues* issues) {
   const std::optional<ModuleYears> modules = FindModuleYears(releaseYear);
   if (!modules) return;
   Registry& registry = machine.registry;
-  UniqueKey localMachine;
-  if (registry.OpenRoot(RootKey::LocalMachine, localMachine) != platform::kSuccess) return;
-
   const StringList& keyPaths = catalog.m_arrKeyPaths[YearIndex(releaseYear)];
   const StringList& locations = catalog.m_arrLocations[YearIndex(releaseYear)];
-  for (std::size_t i = 0; i < keyPaths.size(); ++i) {
-    UniqueKey product;
-    if (registry.OpenKey(localMachine.get(), keyPaths[i], Access::ReadWrite, product) != platform::kSuccess) continue;
 
-    WriteLoadKey(registry, product.get(), ArxKeyName(releaseYear), ArxLoader(catalog.m_strInstallFolder, modules->arx),
-                 {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
+  UniqueKey localMachine;
+  if (registry.OpenRoot(RootKey::LocalMachine, localMachine) != platform::kSuccess) {
+    for (const std::string& keyPath : keyPaths) install::Report(issues, FullKeyName(kLocalMachineName, keyPath));
+    return;
+  }
+
+  for (std::size_t i = 0; i < keyPaths.size(); ++i) {
+    const std::string productName = FullKeyName(kLocalMachineName, keyPaths[i]);
+    UniqueKey product;
+    if (registry.OpenKey(localMachine.get(), keyPaths[i], Access::ReadWrite, product) != platform::kSuccess) {
+      install::Report(issues, productName);
+      continue;
+    }
+
+    WriteLoadKey(registry, product.get(), productName, ArxKeyName(releaseYear),
+                 ArxLoader(catalog.m_strInstallFolder, modules->arx),
+                 {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, issues);
     if (bitness == kBitnessWithExtraArx && releaseYear == kReleaseWithExtraArx) {
-      WriteLoadKey(registry, product.get(), ArxKeyName(kExtraArxYear), ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
-                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}});
+      WriteLoadKey(registry, product.get(), productName, ArxKeyName(kExtraArxYear),
+                   ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
+                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, issues);
     }
     // The managed module lives in the AutoCAD folder that belongs to this very product key.
     if (i < locations.size()) {
-      WriteLoadKey(registry, product.get(), ManagedKeyName(releaseYear), ManagedLoader(locations[i], modules->managed),
+      WriteLoadKey(registry, product.get(), productName, ManagedKeyName(releaseYear),
+                   ManagedLoader(locations[i], modules->managed),
                    {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)},
-                    {"MANAGED", platform::kRegDword, platform::DwordData(kManagedModule)}});
+                    {"MANAGED", platform::kRegDword, platform::DwordData(kManagedModule)}},
+                   issues);
     }
   }
 }
 
-void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine) {
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallIssues* issues) {
   Registry& registry = machine.registry;
+  // A user key that exists but would not be read hides the profiles below it: they are named,
+  // since their "TRUSTEDPATHS" stays without the folder.
+  const auto reportUnreadable = [issues](const std::string& parent, const StringList& names) {
+    for (const std::string& name : names) {
+      install::Report(issues, FullKeyName(kCurrentUserName, name.empty() ? parent : parent + "\\" + name),
+                      install::kIssueUnreadable);
+    }
+  };
 
   // Pass 1: every product key of every release under the user's AutoCAD key.
   StringList profilesPaths;
@@ -151,56 +195,102 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine) {
     UniqueKey user;
     UniqueKey acad;
     std::uint32_t releaseCount = 0;
-    if (registry.OpenRoot(RootKey::CurrentUser, user) == platform::kSuccess &&
-        registry.OpenKey(user.get(), kAcadUserRoot, Access::Read, acad) == platform::kSuccess &&
-        registry.CountSubKeys(acad.get(), releaseCount) == platform::kSuccess) {
-      for (std::uint32_t index = 0; index < releaseCount; ++index) {
-        // A failed enumeration leaves no name; an empty one would open the AutoCAD key itself.
-        std::string release;
-        if (registry.EnumSubKey(acad.get(), index, kKeyNameCapacity, release) != platform::kSuccess) continue;
-        UniqueKey releaseKey;
-        if (registry.OpenKey(acad.get(), release, Access::Read, releaseKey) != platform::kSuccess) continue;
-        StringList products;
-        ListSubKeys(registry, releaseKey.get(), products);
-        for (const std::string& product : products) {
-          profilesPaths.push_back(ChildPath(std::string(kAcadUserRoot) + "\\" + release, product, "\\Profiles"));
-        }
+    platform::Status status = registry.OpenRoot(RootKey::CurrentUser, user);
+    if (status == platform::kSuccess) status = registry.OpenKey(user.get(), kAcadUserRoot, Access::Read, acad);
+    if (status == platform::kSuccess) status = registry.CountSubKeys(acad.get(), releaseCount);
+    // No AutoCAD key at all: no profile to trust the folder in, and nothing left undone.
+    if (status != platform::kSuccess && status != platform::kFileNotFound) {
+      reportUnreadable(kAcadUserRoot, {""});
+    }
+    for (std::uint32_t index = 0; status == platform::kSuccess && index < releaseCount; ++index) {
+      // A failed enumeration leaves no name; an empty one would open the AutoCAD key itself.
+      std::string release;
+      const platform::Status named = registry.EnumSubKey(acad.get(), index, kKeyNameCapacity, release);
+      if (named != platform::kSuccess) {
+        if (named != platform::kNoMoreItems) reportUnreadable(kAcadUserRoot, {""});
+        continue;
+      }
+      const std::string releasePath = std::string(kAcadUserRoot) + "\\" + release;
+      UniqueKey releaseKey;
+      const platform::Status opened = registry.OpenKey(acad.get(), release, Access::Read, releaseKey);
+      if (opened != platform::kSuccess) {
+        if (opened != platform::kFileNotFound) reportUnreadable(releasePath, {""});
+        continue;
+      }
+      StringList products;
+      StringList unreadable;
+      ListSubKeys(registry, releaseKey.get(), products, &unreadable);
+      reportUnreadable(releasePath, unreadable);
+      for (const std::string& product : products) {
+        profilesPaths.push_back(ChildPath(releasePath, product, "\\Profiles"));
       }
     }
   }
 
   UniqueKey user;
-  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) return;
+  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
+    // Pass 1 has said so already.
+    return;
+  }
 
   // Pass 2: every profile of those products; a product without "Profiles" yields none.
   StringList variablesPaths;
   for (const std::string& profiles : profilesPaths) {
     UniqueKey profilesKey;
-    if (registry.OpenKey(user.get(), profiles, Access::Read, profilesKey) != platform::kSuccess) continue;
+    const platform::Status opened = registry.OpenKey(user.get(), profiles, Access::Read, profilesKey);
+    if (opened != platform::kSuccess) {
+      if (opened != platform::kFileNotFound) reportUnreadable(profiles, {""});
+      continue;
+    }
     StringList names;
-    ListSubKeys(registry, profilesKey.get(), names);
+    StringList unreadable;
+    ListSubKeys(registry, profilesKey.get(), names, &unreadable);
+    reportUnreadable(profiles, unreadable);
     for (const std::string& name : names) variablesPaths.push_back(ChildPath(profiles, name, "\\Variables"));
   }
 
   // Pass 3: the merge, value by value, read and written whole.
   for (const std::string& variables : variablesPaths) {
+    const std::string valueName = FullKeyName(kCurrentUserName, variables) + "\\" + kTrustedPathsValue;
     std::string oldText;
-    if (!ReadTrustedPaths(registry, user.get(), variables, oldText)) continue;
+    if (!ReadTrustedPaths(registry, user.get(), variables, oldText)) {
+      install::Report(issues, valueName, install::kIssueUnreadable);
+      continue;
+    }
     const std::string newText = MergeTrustedPaths(oldText, catalog.m_strInstallFolder);
     // A profile without "Variables" gets the key.
     UniqueKey key;
-    if (registry.CreateKey(user.get(), variables, key) != platform::kSuccess) continue;
-    registry.SetValue(key.get(), kTrustedPathsValue, platform::kRegSz, platform::SzData(newText));
+    if (registry.CreateKey(user.get(), variables, key) != platform::kSuccess ||
+        registry.SetValue(key.get(), kTrustedPathsValue, platform::kRegSz, platform::SzData(newText)) !=
+            platform::kSuccess) {
+      install::Report(issues, valueName);
+    }
   }
 }
 
-void ListSubKeys(Registry& registry, KeyHandle key, StringList& names) {
+void ListSubKeys(Registry& registry, KeyHandle key, StringList& names, StringList* unreadable) {
+  // A key that vanished between its enumeration and its opening was not there to be read.
+  const auto missed = [unreadable](const std::string& name) {
+    if (unreadable != nullptr) unreadable->push_back(name);
+  };
   std::uint32_t count = 0;
-  if (registry.CountSubKeys(key, count) != platform::kSuccess) return;
+  if (registry.CountSubKeys(key, count) != platform::kSuccess) {
+    missed("");
+    return;
+  }
   for (std::uint32_t index = 0; index < count; ++index) {
     std::string name;
-    if (registry.EnumSubKey(key, index, kKeyNameCapacity, name) != platform::kSuccess) continue;
+    const platform::Status named = registry.EnumSubKey(key, index, kKeyNameCapacity, name);
+    if (named != platform::kSuccess) {
+      if (named != platform::kNoMoreItems) missed("");
+      continue;
+    }
     UniqueKey sub;
-    if (registry.OpenKey(key, name, Access::Read, sub) == platform::kSuccess) names.push_back(name);
+    const platform::Status opened = registry.OpenKey(key, name, Access::Read, sub);
+    if (opened == platform::kSuccess) {
+      names.push_back(name);
+    } else if (opened != platform::kFileNotFound) {
+      missed(name);
+    }
   }
 }

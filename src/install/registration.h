@@ -6,6 +6,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
+#include "install/install_issues.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 
@@ -21,19 +22,28 @@ struct ModuleYears {
 std::optional<ModuleYears> FindModuleYears(int releaseYear);
 
 // Writes the load entries of every selected release, then trusts the install folder in every
-// AutoCAD profile of the current user (also when nothing is selected). Reports nothing.
+// AutoCAD profile of the current user (also when nothing is selected). Shows nothing: what fails
+// is skipped, the next step runs, and the key or value left undone goes into `issues` if given.
 // `bitness` is the build's g_nBitness (ui/build_constants.h), handed down by the install sequence.
 void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
-                      platform::Machine& machine = platform::CurrentMachine());
+                      platform::Machine& machine = platform::CurrentMachine(),
+                      install::InstallIssues* issues = nullptr);
 
-// The load entries of one release under each of its product keys; what fails is skipped. The
-// 64-bit edition of 2009 also gets the 2008 module's key.
+// The load entries of one release under each of its product keys; what fails is skipped (and
+// named in `issues`). The 64-bit edition of 2009 also gets the 2008 module's key.
 void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
-                     platform::Machine& machine = platform::CurrentMachine());
+                     platform::Machine& machine = platform::CurrentMachine(),
+                     install::InstallIssues* issues = nullptr);
 
 // Merges the catalogue's install folder into "TRUSTEDPATHS" of every profile of every AutoCAD
-// product of the current user.
-void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine = platform::CurrentMachine());
+// product of the current user. A value that could not be written, or was left alone because it
+// could not be read, goes into `issues`, and so does a user key that hid profiles from the search.
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine = platform::CurrentMachine(),
+                    install::InstallIssues* issues = nullptr);
 
-// Appends the name of every sub-key of `key` that opens for reading, in enumeration order.
-void ListSubKeys(platform::Registry& registry, platform::KeyHandle key, StringList& names);
+// Appends the name of every sub-key of `key` that opens for reading, in enumeration order. When
+// `unreadable` is given, it gets the name of every sub-key that exists but would not open, and an
+// empty name when the sub-keys could not be counted or a name could not be read (the key itself
+// then stands for what was missed).
+void ListSubKeys(platform::Registry& registry, platform::KeyHandle key, StringList& names,
+                 StringList* unreadable = nullptr);

@@ -6,6 +6,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
+#include "install/install_issues.h"
 #include "platform/machine.h"
 #include "ui/build_constants.h"
 #include "ui/controls.h"
@@ -64,4 +65,6 @@ class Dlg_Setup : public ui::Dialog {
   ui::GdiObject m_fontBitness;
   CAcadCatalog& m_catalog;
   platform::Machine& m_machine;
+  // What DoInstall's registration and support files left undone, for OnInstall to tell.
+  install::InstallIssues m_issues;
 };

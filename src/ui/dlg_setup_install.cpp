@@ -99,6 +99,12 @@ void Dlg_Setup::OnInstall() {
 
   if (!DoInstall()) return;
 
+  // The installation ran to its end; what it could not do is said before the page says "done".
+  if (!m_issues.Empty()) {
+    machine.prompts.MessageBox(0, install::IncompleteInstallText(m_issues.Items()), install::kCaption,
+                               platform::kMbOk | platform::kMbIconExclamation);
+  }
+
   ui::DialogView& view = View();
   for (const ControlChange& change : kFinishedPage) view.ShowControl(change.id, change.show);
   for (int year = kFirstYear; year <= kLastYear; ++year) ReleaseBox(year).Show(false);
@@ -134,10 +140,11 @@ bool Dlg_Setup::DoInstall() {
   m_progress.StepIt();
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strPath);
-  RegisterWithAcad(m_catalog, m_bCheck, g_nBitness, machine);
+  m_issues = {};
+  RegisterWithAcad(m_catalog, m_bCheck, g_nBitness, machine, &m_issues);
   m_progress.StepIt();
 
-  DeploySupportFiles(m_catalog, m_bCheck, machine);
+  DeploySupportFiles(m_catalog, m_bCheck, machine, &m_issues);
   m_progress.StepIt();
   m_progress.SetPos(kProgressMaximum);
   return true;

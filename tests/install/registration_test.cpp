@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,7 +44,8 @@ class RegistrationTest : public MachineTest {
     catalog_.Scan(sim_.registry());
   }
   void Register(const ReleaseFlags& flags, int bitness = kBitness64) {
-    RegisterWithAcad(catalog_, flags, bitness, sim_.machine());
+    issues_ = {};
+    RegisterWithAcad(catalog_, flags, bitness, sim_.machine(), &issues_);
     EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
     EXPECT_EQ(sim_.registry().BadCloseCount(), 0u);
     EXPECT_TRUE(sim_.prompts().Boxes().empty());
@@ -59,12 +62,14 @@ class RegistrationTest : public MachineTest {
   }
 
   CAcadCatalog catalog_;
+  install::InstallIssues issues_;
 };
 
 TEST_F(RegistrationTest, TwoReleaseMachine) {
   ScanFixture("two-releases.reg");
   catalog_.m_strInstallFolder = kInstallFolder;
   Register(AllSelected());
+  EXPECT_EQ(issues_.Items(), std::vector<std::string>{});
 
   const std::string acad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\";
   EXPECT_EQ(HklmDword(acad2010 + "VX_ZurezUvad2010", "LOADCTRLS"), 2u);
@@ -243,6 +248,7 @@ TEST_F(RegistrationTest, UnopenableProductKeyIsSkipped) {
   AddProduct(2011, open, "C:\\AutoCAD 2011");
   sim_.registry().DenyOpen(RootKey::LocalMachine, locked, sim::Deny::WriteAccess);
   Register(Selected({2011}));
+  EXPECT_EQ(issues_.Items(), std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + locked});
   EXPECT_TRUE(Applications(locked).empty());
   EXPECT_EQ(HklmString(open + "\\Applications\\Vornex2011DLLP", "LOADER"), "C:\\AutoCAD 2011\\VXCAD2010P.dll");
 }
@@ -259,11 +265,14 @@ TEST_F(RegistrationTest, OverlongLoaderLeavesThatKeyAlone) {
     std::size_t acadLength;
     bool arxWritten;
     bool managedWritten;
+    std::vector<std::string> issues;
   };
   const Case cases[] = {
-      {259 - arxModule.size(), 259 - managedModule.size(), true, true},
-      {260 - arxModule.size(), 30, false, true},
-      {30, 260 - managedModule.size(), true, false},
+      {259 - arxModule.size(), 259 - managedModule.size(), true, true, {}},
+      {260 - arxModule.size(), 30, false, true,
+       {"HKEY_LOCAL_MACHINE\\" + apps + "VX_ZurezUvad2010（路径超过259个字符）"}},
+      {30, 260 - managedModule.size(), true, false,
+       {"HKEY_LOCAL_MACHINE\\" + apps + "Vornex2010DLLP（路径超过259个字符）"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installLength);
@@ -276,7 +285,9 @@ TEST_F(RegistrationTest, OverlongLoaderLeavesThatKeyAlone) {
     catalog.m_strInstallFolder = install;
     catalog.m_arrKeyPaths[YearIndex(2010)].push_back(product + "\\");
     catalog.m_arrLocations[YearIndex(2010)].push_back(acad);
-    RegisterWithAcad(catalog, Selected({2010}), kBitness64, fresh.machine());
+    install::InstallIssues issues;
+    RegisterWithAcad(catalog, Selected({2010}), kBitness64, fresh.machine(), &issues);
+    EXPECT_EQ(issues.Items(), c.issues);
     EXPECT_EQ(fresh.registry().GetString(RootKey::LocalMachine, apps + "VX_ZurezUvad2010", "LOADER"),
               c.arxWritten ? install + arxModule : "old");
     EXPECT_EQ(fresh.registry().GetString(RootKey::LocalMachine, apps + "Vornex2010DLLP", "LOADER"),
@@ -385,6 +396,71 @@ TEST_F(RegistrationTest, UnreadableNamesAreSkipped) {
   EXPECT_EQ(sim_.registry().SubKeyNames(RootKey::CurrentUser, "Software\\Autodesk\\AutoCAD"),
             (std::vector<std::string>{"R17.2", "R18.1"}));
 }
+
+// What could not be written is named, once, the way regedit shows it (UTF-8 on screen); every other
+// key and profile is still done.
+struct RefusalCase {
+  const char* label;
+  std::function<void(sim::SimRegistry&)> refuse;
+  std::vector<std::string> issues;
+};
+
+const std::string kAcad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804";
+const std::string kAcad2022 = "SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409";
+const std::string kChineseProfile = kAcad2010 + "\\Profiles\\<<未命名配置>>";
+const std::string kEnglishProfile = kAcad2022 + "\\Profiles\\<<Unnamed Profile>>";
+
+std::function<void(sim::SimRegistry&)> Deny(RootKey root, const std::string& path, sim::Deny what) {
+  return [=](sim::SimRegistry& registry) { registry.DenyOpen(root, Ansi(path), what); };
+}
+std::function<void(sim::SimRegistry&)> FailReleaseName(platform::Status status) {
+  return [=](sim::SimRegistry& registry) {
+    registry.FailEnumSubKey(RootKey::CurrentUser, "Software\\Autodesk\\AutoCAD", 1, status);
+  };
+}
+
+// Failures name the case, not its bytes.
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.label; }
+
+class RegistrationRefusalTest : public RegistrationTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RegistrationRefusalTest, WhatCouldNotBeWrittenIsNamed) {
+  const RefusalCase& c = GetParam();
+  ScanFixture("two-releases.reg");
+  catalog_.m_strInstallFolder = kInstallFolder;
+  c.refuse(sim_.registry());
+  Register(AllSelected());
+  EXPECT_EQ(issues_.Items(), c.issues) << c.label;
+  sim_.registry().ClearFailures();
+  // The rest was written all the same.
+  const bool product2010Refused = c.issues == std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + kAcad2010};
+  EXPECT_EQ(HklmString(kAcad2010 + "\\Applications\\Vornex2010DLLP", "LOADER").has_value(), !product2010Refused);
+  EXPECT_EQ(HklmString(kAcad2022 + "\\Applications\\Vornex2022DLLP", "LOADER"),
+            "C:\\Program Files\\Autodesk\\AutoCAD 2022\\VXCAD2013P.dll");
+  EXPECT_EQ(HkcuString(Ansi(kChineseProfile) + "\\Variables", "TRUSTEDPATHS").has_value(),
+            c.issues.empty() || c.issues[0].find("<<未命名配置>>") == std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, RegistrationRefusalTest,
+    ::testing::Values(
+        RefusalCase{"product key read-only", Deny(RootKey::LocalMachine, kAcad2010, sim::Deny::WriteAccess),
+                    {"HKEY_LOCAL_MACHINE\\" + kAcad2010}},
+        RefusalCase{"load key cannot be created",
+                    Deny(RootKey::LocalMachine, kAcad2022 + "\\Applications\\VX_ZurezUvad2022", sim::Deny::WriteAccess),
+                    {"HKEY_LOCAL_MACHINE\\" + kAcad2022 + "\\Applications\\VX_ZurezUvad2022"}},
+        RefusalCase{"Variables read-only", Deny(RootKey::CurrentUser, kEnglishProfile + "\\Variables", sim::Deny::WriteAccess),
+                    {"HKEY_CURRENT_USER\\" + kEnglishProfile + "\\Variables\\TRUSTEDPATHS"}},
+        RefusalCase{"Variables unreadable", Deny(RootKey::CurrentUser, kChineseProfile + "\\Variables", sim::Deny::AnyAccess),
+                    {"HKEY_CURRENT_USER\\" + kChineseProfile + "\\Variables\\TRUSTEDPATHS（无法读取）"}},
+        RefusalCase{"profile unreadable", Deny(RootKey::CurrentUser, kEnglishProfile, sim::Deny::AnyAccess),
+                    {"HKEY_CURRENT_USER\\" + kEnglishProfile + "（无法读取）"}},
+        RefusalCase{"profiles unreadable", Deny(RootKey::CurrentUser, kAcad2022 + "\\Profiles", sim::Deny::AnyAccess),
+                    {"HKEY_CURRENT_USER\\" + kAcad2022 + "\\Profiles（无法读取）"}},
+        RefusalCase{"release name unreadable", FailReleaseName(platform::kAccessDenied),
+                    {"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD（无法读取）"}},
+        // The list ended early: there was nothing more to read.
+        RefusalCase{"release gone while listed", FailReleaseName(platform::kNoMoreItems), {}}));
 
 TEST_F(RegistrationTest, ListSubKeysKeepsOrderAndCaseAndSkipsLockedKeys) {
   const std::string base = "Software\\Test";

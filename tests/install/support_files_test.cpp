@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ class SupportFilesTest : public MachineTest {
     for (const std::string& folder : folders) catalog_.m_arrLocations[YearIndex(year)].push_back(folder);
     ReleaseFlags flags{};
     flags[YearIndex(year)] = 1;
-    DeploySupportFiles(catalog_, flags, sim_.machine());
+    DeploySupportFiles(catalog_, flags, sim_.machine(), &issues_);
   }
 
   std::vector<std::string> Added(const std::string& folder) {
@@ -52,6 +54,7 @@ class SupportFilesTest : public MachineTest {
   }
 
   CAcadCatalog catalog_;
+  install::InstallIssues issues_;
 };
 
 const std::vector<std::string> kEveryRelease = {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx", "itextsharp.dll",
@@ -70,6 +73,8 @@ TEST_F(SupportFilesTest, Release2008GetsThePlotterDriver) {
   EXPECT_EQ(added, expected);
   EXPECT_EQ(sim_.files().ReadFile(acad + "\\Drv\\pdfplot9.hdi"), "payload Vornex.prt5");
   EXPECT_EQ(sim_.files().ReadFile(acad + "\\Fonts\\txt.shx"), "acad");
+  // Most module years are not shipped: their absence is no failure.
+  EXPECT_EQ(issues_.Items(), std::vector<std::string>{});
 }
 
 TEST_F(SupportFilesTest, OtherReleasesKeepTheirDriverAndGetEveryModule) {
@@ -122,6 +127,8 @@ TEST_F(SupportFilesTest, OverlongTargetsArePassedOver) {
   EXPECT_EQ(Added(acad), (std::vector<std::string>{"itextsharp.dll", "VXCAD2007P.dll", "VXCAD2010P.dll",
                                                    "VXCAD2013P.dll", "VXCAD2050P.dll"}));
   EXPECT_EQ(sim_.files().Tree(acad + "\\Fonts"), std::vector<std::string>{acad + "\\Fonts\\txt.shx"});
+  EXPECT_EQ(issues_.Items(), (std::vector<std::string>{acad + "\\Fonts\\Vornex_EN.shx（路径超过259个字符）",
+                                                       acad + "\\Fonts\\Vornex_HZ.shx（路径超过259个字符）"}));
 }
 
 TEST_F(SupportFilesTest, MissingPayloadIsReportedOncePerFolder) {
@@ -134,7 +141,88 @@ TEST_F(SupportFilesTest, MissingPayloadIsReportedOncePerFolder) {
   EXPECT_EQ(sim_.prompts().Boxes().size(), 2u);
   EXPECT_TRUE(Added("C:\\A").empty());
   EXPECT_TRUE(Added("C:\\B").empty());
+  EXPECT_EQ(issues_.Items(), (std::vector<std::string>{"C:\\A（未找到安装文件）", "C:\\B（未找到安装文件）"}));
 }
+
+// A copy that fails is named by its target when the payload has its source, and only then; the
+// copies after it are still made.
+struct FailedCopyCase {
+  const char* label;
+  int release;
+  std::function<void(sim::SimFileSystem&, const std::string& acad)> arrange;
+  std::vector<std::string> issues;  // targets below the AutoCAD folder
+  std::vector<std::string> added;   // what arrived nonetheless (sorted)
+};
+
+// Failures name the case, not its bytes.
+void PrintTo(const FailedCopyCase& c, std::ostream* out) { *out << c.label; }
+
+class FailedCopyTest : public SupportFilesTest, public ::testing::WithParamInterface<FailedCopyCase> {};
+
+TEST_P(FailedCopyTest, NamesTheTargetsLeftUndone) {
+  const FailedCopyCase& c = GetParam();
+  const std::string acad = Ansi("C:\\Program Files\\AutoCAD 机械版");
+  AddAcad(acad);
+  c.arrange(sim_.files(), acad);
+  Deploy(c.release, {acad, acad});
+  std::vector<std::string> expected;
+  for (const std::string& target : c.issues) expected.push_back("C:\\Program Files\\AutoCAD 机械版\\" + target);
+  EXPECT_EQ(issues_.Items(), expected) << c.label;
+  std::vector<std::string> added = Added(acad);
+  std::sort(added.begin(), added.end());
+  EXPECT_EQ(added, c.added) << c.label;
+}
+
+const std::vector<std::string> kModulesAndLibrary = {"VXCAD2007P.dll", "VXCAD2010P.dll", "VXCAD2013P.dll",
+                                                     "VXCAD2050P.dll", "itextsharp.dll"};
+
+std::vector<std::string> Plus(std::vector<std::string> files, std::initializer_list<const char*> more) {
+  files.insert(files.end(), more.begin(), more.end());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedCopyTest,
+    ::testing::Values(
+        FailedCopyCase{"no Fonts folder", 2015,
+                       [](sim::SimFileSystem& files, const std::string& acad) { files.Remove(acad + "\\Fonts"); },
+                       {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx"}, kModulesAndLibrary},
+        FailedCopyCase{"no Fonts folder and one font not shipped", 2015,
+                       [](sim::SimFileSystem& files, const std::string& acad) {
+                         files.Remove(acad + "\\Fonts");
+                         files.Remove(std::string(kData) + "\\Vornex_HZ.shx");
+                       },
+                       {"Fonts\\Vornex_EN.shx"}, kModulesAndLibrary},
+        FailedCopyCase{"2008 without Drv", 2008,
+                       [](sim::SimFileSystem& files, const std::string& acad) { files.Remove(acad + "\\Drv"); },
+                       {"Drv\\pdfplot9.hdi"},
+                       Plus(kModulesAndLibrary, {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx"})},
+        FailedCopyCase{"2008 without Drv and no driver shipped", 2008,
+                       [](sim::SimFileSystem& files, const std::string& acad) {
+                         files.Remove(acad + "\\Drv");
+                         files.Remove(std::string(kData) + "\\Vornex.prt5");
+                       },
+                       {}, Plus(kModulesAndLibrary, {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx"})},
+        FailedCopyCase{"a shipped module held by AutoCAD", 2013,
+                       [](sim::SimFileSystem& files, const std::string& acad) {
+                         files.FailOn(sim::FileOp::Copy, acad + "\\VXCAD2013P.dll", platform::kAccessDenied);
+                       },
+                       {"VXCAD2013P.dll"},
+                       {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx", "VXCAD2007P.dll", "VXCAD2010P.dll",
+                        "VXCAD2050P.dll", "itextsharp.dll"}},
+        FailedCopyCase{"a read-only library", 2013,
+                       [](sim::SimFileSystem& files, const std::string& acad) {
+                         files.WriteFile(acad + "\\itextsharp.dll", "acad", platform::kAttrReadOnly);
+                       },
+                       {"itextsharp.dll"},
+                       {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx", "VXCAD2007P.dll", "VXCAD2010P.dll",
+                        "VXCAD2013P.dll", "VXCAD2050P.dll"}},
+        FailedCopyCase{"a module of a year the payload lacks held by AutoCAD", 2013,
+                       [](sim::SimFileSystem& files, const std::string& acad) {
+                         files.FailOn(sim::FileOp::Copy, acad + "\\VXCAD2020P.dll", platform::kAccessDenied);
+                       },
+                       {}, Plus(kModulesAndLibrary, {"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx"})}));
 
 }  // namespace
 }  // namespace install_test

@@ -72,6 +72,10 @@ struct Rig {
     for (const char* name : {"VX_ZurezUvad2010.arx", "VXCAD2010P.dll", "itextsharp.dll", "Vornex.Ini"}) {
       EXPECT_TRUE(sim.files().WriteFile(std::string(kData) + "\\" + name, name));
     }
+    // The AutoCAD folders the registry names, so that the support files have somewhere to go.
+    for (const char* acad : {"C:\\Program Files\\Autodesk\\AutoCAD 2010", "C:\\Program Files\\Autodesk\\AutoCAD 2022"}) {
+      EXPECT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
+    }
     sim.files().AddDrive('D');
     sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "unexpected box: " << box.text; });
     for (int id : {IDC_FINISH, IDC_PROGRESS, IDC_MENU_PICTURE, IDC_DONE_NOTE}) view.At(id).visible = false;

@@ -122,6 +122,46 @@ TEST_F(InstallSequenceTest, InstallsAndShowsTheFinishedPage) {
   EXPECT_EQ(view_.endResults, std::vector<int>{platform::kIdOk});
 }
 
+// What the registration and the support files could not do is told in one box once the bar is full,
+// and the finished page follows as always.
+TEST_F(InstallSequenceTest, UndoneWorkIsToldOnceBeforeTheFinishedPage) {
+  ASSERT_TRUE(sim_.files().Remove(std::string(kAcad2022) + "\\Fonts"));
+  sim_.registry().DenyOpen(RootKey::LocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804",
+                           sim::Deny::WriteAccess);
+  bool finishedAtTheBox = true;
+  std::string progressAtTheBox;
+  sim_.prompts().OnUnscripted([&](const sim::SimPrompts::Box&) {
+    finishedAtTheBox = Finished();
+    progressAtTheBox = Progress().empty() ? "" : Progress().back();
+  });
+  const std::vector<std::string> calls = Press();
+
+  ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
+  const sim::SimPrompts::Box& box = sim_.prompts().Boxes()[0];
+  EXPECT_EQ(box.text,
+            "安装已完成，但以下项目未能完成：\n\n"
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\n"
+            "C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_EN.shx\n"
+            "C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_HZ.shx\n\n"
+            "请关闭AutoCAD并以管理员身份重新运行安装程序。");
+  EXPECT_EQ(box.caption, "V-软件安装");
+  EXPECT_EQ(box.flags, platform::kMbOk | platform::kMbIconExclamation);
+  EXPECT_EQ(box.owner, 0u);
+  EXPECT_FALSE(finishedAtTheBox);
+  EXPECT_EQ(progressAtTheBox, "pos 50");
+
+  std::vector<std::string> expected = {"show 1017 0", "show 1000 0", "show 1015 0", "show 1014 1"};
+  for (const std::string& call : FinishedPageCalls()) expected.push_back(call);
+  EXPECT_EQ(calls, expected);
+  EXPECT_EQ(view_.moves.size(), 1u);
+  EXPECT_TRUE(view_.endResults.empty());
+  // The rest was done: 2022's own load keys and library, 2010's support files.
+  EXPECT_TRUE(sim_.registry().KeyExists(
+      RootKey::LocalMachine, "SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Applications\\VX_ZurezUvad2022"));
+  EXPECT_TRUE(sim_.files().Exists(std::string(kAcad2022) + "\\itextsharp.dll"));
+  EXPECT_TRUE(sim_.files().Exists(std::string(kAcad2010) + "\\Fonts\\Vornex_EN.shx"));
+}
+
 TEST_F(InstallSequenceTest, WarnsOnceWhileAutoCadRuns) {
   sim_.system().SetProcesses({"explorer.exe", "ACAD.EXE", "SetUp.exe"});
   sim_.prompts().Answer(platform::kIdOk);
