@@ -56,7 +56,7 @@ class Gdi {
   // CreateSolidBrush; 0 on failure.
   virtual GdiHandle CreateSolidBrush(ColorRef color) = 0;
   // CreateFont; 0 on failure.
-  virtual GdiHandle CreateFont(const FontSpec& spec) = 0;
+  virtual GdiHandle CreateFont(const FontSpec& font) = 0;
   // DeleteObject.
   virtual void DeleteObject(GdiHandle object) = 0;
 };

@@ -12,11 +12,11 @@ namespace {
 std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
 
 ui::FontSpec HeadingFont(int height, int weight) {
-  ui::FontSpec spec;
-  spec.height = height;
-  spec.weight = weight;
-  spec.face = std::string(setup::kHeadingFace);
-  return spec;
+  ui::FontSpec font;
+  font.height = height;
+  font.weight = weight;
+  font.face = std::string(setup::kHeadingFace);
+  return font;
 }
 
 }  // namespace
@@ -122,17 +122,17 @@ ui::GdiHandle Dlg_Setup::OnCtlColor(ui::PaintContext& dc, int controlId, ui::Ctl
   if (controlId != IDC_PATH) dc.SetTransparentBackground();
 
   ui::GdiObject* font = nullptr;
-  ui::FontSpec spec;
+  ui::FontSpec wanted;
   if (controlId == IDC_TITLE) {
     font = &m_fontTitle;
-    spec = HeadingFont(setup::kTitleFontHeight, setup::kTitleFontWeight);
+    wanted = HeadingFont(setup::kTitleFontHeight, setup::kTitleFontWeight);
   } else if (controlId == IDC_BITNESS) {
     font = &m_fontBitness;
-    spec = HeadingFont(setup::kBitnessFontHeight, setup::kBitnessFontWeight);
+    wanted = HeadingFont(setup::kBitnessFontHeight, setup::kBitnessFontWeight);
   }
   if (font != nullptr) {
     // One font per heading for the dialog's life: the control may paint with it at any time.
-    if (!*font) font->Attach(View().Gdi(), View().Gdi().CreateFont(spec));
+    if (!*font) font->Attach(View().Gdi(), View().Gdi().CreateFont(wanted));
     if (*font) dc.SelectFont(font->Get());
     dc.SetTextColor(setup::kHeadingColor);
   }

@@ -32,7 +32,7 @@ class FakeGdi final : public ui::Gdi {
  public:
   bool failBrush = false;
   std::vector<ui::ColorRef> brushes;   // colours, in creation order
-  std::vector<ui::FontSpec> fonts;     // specs, in creation order
+  std::vector<ui::FontSpec> fonts;     // in creation order
   std::set<ui::GdiHandle> alive;
   std::vector<ui::GdiHandle> deletedTwice;
 
@@ -41,8 +41,8 @@ class FakeGdi final : public ui::Gdi {
     brushes.push_back(color);
     return Make();
   }
-  ui::GdiHandle CreateFont(const ui::FontSpec& spec) override {
-    fonts.push_back(spec);
+  ui::GdiHandle CreateFont(const ui::FontSpec& font) override {
+    fonts.push_back(font);
     return Make();
   }
   void DeleteObject(ui::GdiHandle object) override {

@@ -313,32 +313,32 @@ RegFileResult Reader::ValueLine(std::string_view line) {
     value.type = platform::kRegDword;
     value.data = platform::DwordData(number);
   } else if (StartsWithNoCase(rest, "hex")) {
-    std::string_view spec = rest.substr(3);
+    std::string_view hexForm = rest.substr(3);
     value.type = platform::kRegBinary;
-    if (!spec.empty() && spec.front() == '(') {
-      const std::size_t close = spec.find(')');
+    if (!hexForm.empty() && hexForm.front() == '(') {
+      const std::size_t close = hexForm.find(')');
       if (close == std::string_view::npos || close == 1 || close > 9) return Fail(lineNo_, "bad hex(type)");
       std::uint32_t type = 0;
-      for (const char c : spec.substr(1, close - 1)) {
+      for (const char c : hexForm.substr(1, close - 1)) {
         const int d = HexDigit(c);
         if (d < 0) return Fail(lineNo_, "bad hex digit in hex(type)");
         type = (type << 4) | static_cast<std::uint32_t>(d);
       }
       value.type = type;
-      spec.remove_prefix(close + 1);
+      hexForm.remove_prefix(close + 1);
     }
-    if (spec.empty() || spec.front() != ':') return Fail(lineNo_, "':' expected after hex");
-    spec.remove_prefix(1);
+    if (hexForm.empty() || hexForm.front() != ':') return Fail(lineNo_, "':' expected after hex");
+    hexForm.remove_prefix(1);
     // Bytes as two hex digits each, separated by commas; a trailing comma is tolerated.
-    while (!(spec = Trim(spec)).empty()) {
-      if (spec.size() < 2 || HexDigit(spec[0]) < 0 || HexDigit(spec[1]) < 0) {
+    while (!(hexForm = Trim(hexForm)).empty()) {
+      if (hexForm.size() < 2 || HexDigit(hexForm[0]) < 0 || HexDigit(hexForm[1]) < 0) {
         return Fail(lineNo_, "bad byte in hex data");
       }
-      value.data.push_back(static_cast<std::uint8_t>(HexDigit(spec[0]) * 16 + HexDigit(spec[1])));
-      spec = Trim(spec.substr(2));
-      if (spec.empty()) break;
-      if (spec.front() != ',') return Fail(lineNo_, "',' expected between hex bytes");
-      spec.remove_prefix(1);
+      value.data.push_back(static_cast<std::uint8_t>(HexDigit(hexForm[0]) * 16 + HexDigit(hexForm[1])));
+      hexForm = Trim(hexForm.substr(2));
+      if (hexForm.empty()) break;
+      if (hexForm.front() != ',') return Fail(lineNo_, "',' expected between hex bytes");
+      hexForm.remove_prefix(1);
     }
     const bool textType = value.type == platform::kRegSz || value.type == platform::kRegExpandSz ||
                           value.type == platform::kRegMultiSz;

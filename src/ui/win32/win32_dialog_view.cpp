@@ -23,13 +23,13 @@ ui::GdiHandle ToGdiHandle(Handle handle) {
 class Win32GdiImpl final : public ui::Gdi {
  public:
   ui::GdiHandle CreateSolidBrush(ui::ColorRef color) override { return ToGdiHandle(::CreateSolidBrush(color)); }
-  ui::GdiHandle CreateFont(const ui::FontSpec& spec) override {
+  ui::GdiHandle CreateFont(const ui::FontSpec& font) override {
     // The face goes through the wide API so that "宋体" names the font on any code page.
-    const std::wstring face = ToWide(spec.face, ui::TextEncoding::Utf8);
-    return ToGdiHandle(::CreateFontW(spec.height, spec.width, spec.escapement, spec.orientation, spec.weight,
-                                     spec.italic ? TRUE : FALSE, spec.underline ? TRUE : FALSE,
-                                     spec.strikeOut ? TRUE : FALSE, spec.charSet, spec.outPrecision,
-                                     spec.clipPrecision, spec.quality, spec.pitchAndFamily, face.c_str()));
+    const std::wstring face = ToWide(font.face, ui::TextEncoding::Utf8);
+    return ToGdiHandle(::CreateFontW(font.height, font.width, font.escapement, font.orientation, font.weight,
+                                     font.italic ? TRUE : FALSE, font.underline ? TRUE : FALSE,
+                                     font.strikeOut ? TRUE : FALSE, font.charSet, font.outPrecision,
+                                     font.clipPrecision, font.quality, font.pitchAndFamily, face.c_str()));
   }
   void DeleteObject(ui::GdiHandle object) override { ::DeleteObject(FromGdiHandle<HGDIOBJ>(object)); }
 };
