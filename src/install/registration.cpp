@@ -184,8 +184,9 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
   // since their "TRUSTEDPATHS" stays without the folder.
   const auto reportUnreadable = [issues](const std::string& parent, const StringList& names) {
     for (const std::string& name : names) {
-      install::Report(issues, FullKeyName(kCurrentUserName, name.empty() ? parent : parent + "\\" + name),
-                      install::kIssueUnreadable);
+      std::string path = parent;
+      if (!name.empty()) path.append(1, '\\').append(name);
+      install::Report(issues, FullKeyName(kCurrentUserName, path), install::kIssueUnreadable);
     }
   };
 
