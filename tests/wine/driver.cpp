@@ -229,6 +229,7 @@ class Driver {
   HWND msgbox_ = nullptr;   // the message box that msgbox steps act on
   std::set<HWND> known_;    // windows found by caption: never taken for a message box
   std::optional<Geometry> geometry_;
+  long long stopwatchStart_ = 0;
   std::vector<std::pair<std::wstring, HANDLE>> held_;  // files held open without sharing
   int stepNo_ = 0;
 
@@ -675,6 +676,23 @@ void Driver::Step(const std::vector<std::wstring>& t) {
       Fail(L"PostMessage failed");
     WaitFor(TimeoutArg(t, 2), L"the message box to close", [&] { return !IsWindow(m) || !IsWindowVisible(m); });
     msgbox_ = nullptr;
+  } else if (op == L"stopwatch") {
+    // stopwatch start | stopwatch lap LABEL: prints "stopwatch LABEL N ms" since the start, for
+    // the timed scripts (scripts/bench-install.sh).
+    need(1);
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    if (t[1] == L"start") {
+      stopwatchStart_ = now.QuadPart;
+    } else if (t[1] == L"lap") {
+      need(2);
+      LARGE_INTEGER frequency{};
+      QueryPerformanceFrequency(&frequency);
+      const long long ms = (now.QuadPart - stopwatchStart_) * 1000 / frequency.QuadPart;
+      OutLine(L"stopwatch " + t[2] + L" " + std::to_wstring(ms) + L" ms");
+    } else {
+      Fail(L"stopwatch takes start or lap LABEL");
+    }
   } else if (op == L"mark-geometry") {
     std::vector<int> ids;
     for (size_t i = 1; i < t.size(); ++i) ids.push_back(ControlId(t[i]));
