@@ -7,7 +7,7 @@ packages=(
   wine64 xvfb xdotool imagemagick fonts-wqy-microhei locales
   googletest libbenchmark-dev
   clang clang-tidy cppcheck libclang-rt-14-dev
-  osslsigncode zip
+  osslsigncode zip openssl
 )
 missing=()
 for p in "${packages[@]}"; do
