@@ -190,6 +190,23 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     }
   };
 
+  // Opens `name` below `parent` and adds "<path>\\<child><suffix>" for every child key that can be
+  // read; a key that exists but cannot be opened, and children that cannot be read, are reported.
+  const auto addChildPaths = [&](KeyHandle parent, const std::string& name, const std::string& path,
+                                 const char* suffix, StringList& out) {
+    UniqueKey key;
+    const platform::Status opened = registry.OpenKey(parent, name, Access::Read, key);
+    if (opened != platform::kSuccess) {
+      if (opened != platform::kFileNotFound) reportUnreadable(path, {""});
+      return;
+    }
+    StringList children;
+    StringList unreadable;
+    ListSubKeys(registry, key.get(), children, &unreadable);
+    reportUnreadable(path, unreadable);
+    for (const std::string& child : children) out.push_back(ChildPath(path, child, suffix));
+  };
+
   // Pass 1: every product key of every release under the user's AutoCAD key.
   StringList profilesPaths;
   {
@@ -212,19 +229,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
         continue;
       }
       const std::string releasePath = std::string(kAcadUserRoot) + "\\" + release;
-      UniqueKey releaseKey;
-      const platform::Status opened = registry.OpenKey(acad.get(), release, Access::Read, releaseKey);
-      if (opened != platform::kSuccess) {
-        if (opened != platform::kFileNotFound) reportUnreadable(releasePath, {""});
-        continue;
-      }
-      StringList products;
-      StringList unreadable;
-      ListSubKeys(registry, releaseKey.get(), products, &unreadable);
-      reportUnreadable(releasePath, unreadable);
-      for (const std::string& product : products) {
-        profilesPaths.push_back(ChildPath(releasePath, product, "\\Profiles"));
-      }
+      addChildPaths(acad.get(), release, releasePath, "\\Profiles", profilesPaths);
     }
   }
 
@@ -237,17 +242,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
   // Pass 2: every profile of those products; a product without "Profiles" yields none.
   StringList variablesPaths;
   for (const std::string& profiles : profilesPaths) {
-    UniqueKey profilesKey;
-    const platform::Status opened = registry.OpenKey(user.get(), profiles, Access::Read, profilesKey);
-    if (opened != platform::kSuccess) {
-      if (opened != platform::kFileNotFound) reportUnreadable(profiles, {""});
-      continue;
-    }
-    StringList names;
-    StringList unreadable;
-    ListSubKeys(registry, profilesKey.get(), names, &unreadable);
-    reportUnreadable(profiles, unreadable);
-    for (const std::string& name : names) variablesPaths.push_back(ChildPath(profiles, name, "\\Variables"));
+    addChildPaths(user.get(), profiles, profiles, "\\Variables", variablesPaths);
   }
 
   // Pass 3: the merge, value by value, read and written whole.
