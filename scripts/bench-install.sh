@@ -53,6 +53,7 @@ install_dir=$(scn_unix_path "$prefix" 'C:\Vornex')
 
 cat >"$work/install.steps" <<'STEPS'
 wait-window "V-批打印软件安装" 30
+poll 2
 stopwatch start
 click-async 1022
 wait-control 1 visible enabled 120

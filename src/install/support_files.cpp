@@ -1,17 +1,57 @@
 // Per-release support files.
 #include "install/support_files.h"
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "install/install_texts.h"
 #include "install/path_limits.h"
 #include "install/payload.h"
+#include "platform/text.h"
 
 namespace {
 
-// A copy into an AutoCAD folder. A path the file API would refuse is not handed to it at all.
-// A failure counts only when the payload has the file: most of the module years tried are not
-// shipped, and their absence is no fault. The source is looked at only after a failed copy.
-void CopyNoting(platform::Machine& machine, const std::string& source, const std::string& target,
-                install::InstallIssues* issues) {
+// The names of the files in the payload folder, read once per AutoCAD folder: of the fifty-odd
+// copies tried there, most are of module years the payload does not ship, and each of those
+// would otherwise be a failed open (a round trip when the installer runs from a network share).
+// Nothing when the folder cannot be listed: then every copy is tried, as if all were shipped.
+class ShippedFiles {
+ public:
+  ShippedFiles(const std::string& payload, platform::Machine& machine) {
+    platform::FindEntry entry;
+    std::unique_ptr<platform::Listing> listing;
+    const std::string pattern = payload + "\\*.*";
+    if (!FitsMaxPath(pattern) || machine.files.FindFirst(pattern, entry, listing) != platform::kSuccess ||
+        listing == nullptr) {
+      return;
+    }
+    m_listed = true;
+    do {
+      if ((entry.attributes & platform::kAttrDirectory) == 0) m_names.push_back(entry.name);
+    } while (listing->Next(entry));
+  }
+
+  // False only for a name the listing was read without.
+  bool MayHave(const std::string& name) const {
+    if (!m_listed) return true;
+    return std::any_of(m_names.begin(), m_names.end(),
+                       [&name](const std::string& listed) { return text::EqualsNoCase(listed, name); });
+  }
+
+ private:
+  bool m_listed = false;
+  std::vector<std::string> m_names;
+};
+
+// A copy of a payload file into an AutoCAD folder. A path the file API would refuse is not handed
+// to it at all. A failure counts only when the payload has the file: most of the module years
+// tried are not shipped, and their absence is no fault. The source is looked at only after a
+// failed copy.
+void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const std::string& payload,
+                const std::string& name, const std::string& target, install::InstallIssues* issues) {
+  if (!shipped.MayHave(name)) return;
+  const std::string source = payload + "\\" + name;
   if (FitsMaxPath(source) && FitsMaxPath(target) &&
       machine.files.CopyFile(source, target, false) == platform::kSuccess) {
     return;
@@ -41,16 +81,17 @@ void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, pla
     return;
   }
 
-  const std::string fonts = acadFolder + "\\Fonts";
-  CopyNoting(machine, payload + "\\Vornex_EN.shx", fonts + "\\Vornex_EN.shx", issues);
-  CopyNoting(machine, payload + "\\Vornex_HZ.shx", fonts + "\\Vornex_HZ.shx", issues);
-  CopyNoting(machine, payload + "\\itextsharp.dll", acadFolder + "\\itextsharp.dll", issues);
+  const ShippedFiles shipped(payload, machine);
+  const std::string fonts = acadFolder + "\\Fonts\\";
+  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", issues);
+  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", issues);
+  CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", issues);
   for (int year = kFirstModuleYear; year <= kLastModuleYear; ++year) {
-    const std::string module = "\\VXCAD" + std::to_string(year) + "P.dll";
-    CopyNoting(machine, payload + module, acadFolder + module, issues);
+    const std::string module = "VXCAD" + std::to_string(year) + "P.dll";
+    CopyNoting(machine, shipped, payload, module, acadFolder + "\\" + module, issues);
   }
   if (withPlotterDriver) {
     // The add-on's driver takes the name of AutoCAD's own PDF plotter driver.
-    CopyNoting(machine, payload + "\\Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", issues);
+    CopyNoting(machine, shipped, payload, "Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", issues);
   }
 }

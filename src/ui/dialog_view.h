@@ -98,6 +98,9 @@ class DialogView {
   virtual Rect ControlRectInClient(int id) = 0;
   // MoveWindow of the dialog, screen coordinates.
   virtual void MoveWindow(const Rect& rect, bool repaint) = 0;
+  // WM_SETREDRAW on the dialog: while off, controls shown, hidden and changed are not painted
+  // one by one; turning it on again repaints the dialog with all its controls at once.
+  virtual void SetRedraw(bool on) = 0;
 
   // Loads an icon resource of the program and makes it the window's small icon (WM_SETICON,
   // ICON_SMALL). False when the icon cannot be loaded; nothing is set then.

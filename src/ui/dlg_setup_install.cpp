@@ -55,6 +55,18 @@ bool ProtectInstallFolder(platform::Machine& machine, const std::string& install
   return false;
 }
 
+// The dialog's painting held while it lives, and let go however the scope is left.
+class HeldRedraw {
+ public:
+  explicit HeldRedraw(ui::DialogView& view) : m_view(view) { m_view.SetRedraw(false); }
+  ~HeldRedraw() { m_view.SetRedraw(true); }
+  HeldRedraw(const HeldRedraw&) = delete;
+  HeldRedraw& operator=(const HeldRedraw&) = delete;
+
+ private:
+  ui::DialogView& m_view;
+};
+
 }  // namespace
 
 void Dlg_Setup::OnInstall() {
@@ -106,10 +118,13 @@ void Dlg_Setup::OnInstall() {
   }
 
   ui::DialogView& view = View();
-  for (const ControlChange& change : kFinishedPage) view.ShowControl(change.id, change.show);
-  for (int year = kFirstYear; year <= kLastYear; ++year) ReleaseBox(year).Show(false);
-
-  UpdateData(false);
+  {
+    // Some thirty controls change: the dialog is repainted once when they all have.
+    const HeldRedraw held(view);
+    for (const ControlChange& change : kFinishedPage) view.ShowControl(change.id, change.show);
+    for (int year = kFirstYear; year <= kLastYear; ++year) ReleaseBox(year).Show(false);
+    UpdateData(false);
+  }
 
   // "安装完成" ends up as far above the window's bottom edge as "取  消" was.
   const ui::Rect window = view.WindowRect();

@@ -144,6 +144,36 @@ TEST_F(SupportFilesTest, MissingPayloadIsReportedOncePerFolder) {
   EXPECT_EQ(issues_.Items(), (std::vector<std::string>{"C:\\A（未找到安装文件）", "C:\\B（未找到安装文件）"}));
 }
 
+// Module years the payload does not ship are not even tried (no failed open per year), while the
+// shipped ones are, whatever the letter case of their names in the payload; when the payload
+// cannot be listed, every copy is tried as if all were shipped, and the shipped ones still arrive.
+class ShippedFilesTest : public SupportFilesTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ShippedFilesTest, OnlyShippedFilesAreTriedUnlessThePayloadCannotBeListed) {
+  const bool listable = GetParam();
+  sim::SimFileSystem& files = sim_.files();
+  ASSERT_TRUE(files.Remove(std::string(kData) + "\\VXCAD2013P.dll"));
+  ASSERT_TRUE(files.WriteFile(std::string(kData) + "\\vxcad2013p.DLL", "payload lower case"));
+  AddAcad("C:\\A");
+  if (!listable) files.FailOn(sim::FileOp::Find, std::string(kData) + "\\*.*", platform::kAccessDenied);
+  // Copies from these two sources fail once: a copy tried shows up as an injected failure served.
+  files.FailOn(sim::FileOp::Copy, std::string(kData) + "\\VXCAD2013P.dll", platform::kAccessDenied, 1);
+  files.FailOn(sim::FileOp::Copy, std::string(kData) + "\\VXCAD2020P.dll", platform::kAccessDenied, 1);
+  Deploy(2010, {"C:\\A"});
+  // Listed: the shipped module only. Not listable: the listing, and both modules.
+  EXPECT_EQ(files.InjectedFailureCount(), listable ? 1u : 3u);
+  EXPECT_EQ(issues_.Items(), std::vector<std::string>{"C:\\A\\VXCAD2013P.dll"});
+  std::vector<std::string> added = Added("C:\\A");
+  std::sort(added.begin(), added.end());
+  EXPECT_EQ(added, (std::vector<std::string>{"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx", "VXCAD2007P.dll",
+                                             "VXCAD2010P.dll", "VXCAD2050P.dll", "itextsharp.dll"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PayloadListing, ShippedFilesTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                           return param.param ? "Listed" : "NotListable";
+                         });
+
 // A copy that fails is named by its target when the payload has its source, and only then; the
 // copies after it are still made.
 struct FailedCopyCase {

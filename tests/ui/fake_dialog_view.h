@@ -118,6 +118,7 @@ class FakeDialogView final : public ui::DialogView {
     moves.push_back(rect);
     window = rect;
   }
+  void SetRedraw(bool on) override { log.push_back(on ? "redraw 1" : "redraw 0"); }
   bool SetSmallIcon(int iconId) override {
     if (!iconLoads) return false;
     iconsSet.push_back(iconId);

@@ -14,6 +14,7 @@
 //   wait-window-with 14145 20              hold-file "C:\x\a.dll" / release-file "C:\x\a.dll"
 //   must-fail "REASON" STEP...             (the step must fail, with REASON in its message)
 //   expect-file "C:\Vornex" / expect-no-file "C:\Vornex"
+//   stopwatch start / stopwatch lap LABEL  poll 2   (waits look every 2 ms instead of 50: for timing)
 //
 // In quoted text, \n \t \" and \\ are escapes; any other backslash stands for itself.
 #include <windows.h>
@@ -151,7 +152,7 @@ int ControlId(const std::wstring& s) {
 // ---------------------------------------------------------------- windows of the driven process
 
 constexpr double kDefaultTimeout = 20.0;
-constexpr DWORD kPollMs = 50;
+constexpr DWORD kDefaultPollMs = 50;
 constexpr UINT kSendTimeoutMs = 5000;
 constexpr int kMsgBoxTextId = 0xFFFF;  // the message box's text is the static with id -1
 constexpr int kMsgBoxIconId = 0x0440;  // the message box's icon static
@@ -230,6 +231,7 @@ class Driver {
   std::set<HWND> known_;    // windows found by caption: never taken for a message box
   std::optional<Geometry> geometry_;
   long long stopwatchStart_ = 0;
+  DWORD pollMs_ = kDefaultPollMs;
   std::vector<std::pair<std::wstring, HANDLE>> held_;  // files held open without sharing
   int stepNo_ = 0;
 
@@ -314,7 +316,7 @@ void Driver::WaitFor(double seconds, const std::wstring& what, const std::functi
       GetExitCodeProcess(process_, &exitCode_);
       exited_ = true;
     }
-    Sleep(kPollMs);
+    Sleep(pollMs_);
   }
 }
 
@@ -632,7 +634,7 @@ void Driver::Step(const std::vector<std::wstring>& t) {
     ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000.0);
     do {
       if (HWND m = FindMessageBox()) Fail(L"a message box is open: " + Visible(TextOf(ChildById(m, kMsgBoxTextId))));
-      Sleep(kPollMs);
+      Sleep(pollMs_);
     } while (GetTickCount64() < deadline);
   } else if (op == L"expect-msgbox-text" || op == L"expect-msgbox-contains") {
     need(1);
@@ -676,6 +678,12 @@ void Driver::Step(const std::vector<std::wstring>& t) {
       Fail(L"PostMessage failed");
     WaitFor(TimeoutArg(t, 2), L"the message box to close", [&] { return !IsWindow(m) || !IsWindowVisible(m); });
     msgbox_ = nullptr;
+  } else if (op == L"poll") {
+    // poll MS: how often the waits look; a timed wait is only as exact as this.
+    need(1);
+    const int ms = _wtoi(t[1].c_str());
+    if (ms < 1 || ms > 1000) Fail(L"poll takes 1 to 1000 ms");
+    pollMs_ = static_cast<DWORD>(ms);
   } else if (op == L"stopwatch") {
     // stopwatch start | stopwatch lap LABEL: prints "stopwatch LABEL N ms" since the start, for
     // the timed scripts (scripts/bench-install.sh).

@@ -280,6 +280,7 @@ Status SimFileSystem::FindFirst(const std::string& pattern, FindEntry& first,
   if (const Status st = Parse(pattern, true, parsed); st != platform::kSuccess) return st;
   if (parsed.hasStream) return platform::kInvalidName;
   if (parsed.parts.empty()) return platform::kFileNotFound;
+  if (Status injected = platform::kSuccess; Injected(FileOp::Find, parsed, injected)) return injected;
 
   std::vector<FindEntry> entries;
   Status status = platform::kSuccess;
@@ -432,7 +433,7 @@ bool SimFileSystem::SetCurrentDirectory(const std::string& path) {
 
 void SimFileSystem::FailOn(FileOp op, const std::string& path, Status status, int times) {
   Parsed parsed;
-  const std::string key = Parse(path, false, parsed) == platform::kSuccess ? parsed.full : path;
+  const std::string key = Parse(path, op == FileOp::Find, parsed) == platform::kSuccess ? parsed.full : path;
   failures_.push_back(Failure{op, text::ToUpper(key), status, times});
 }
 

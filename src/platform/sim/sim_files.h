@@ -14,8 +14,8 @@
 
 namespace sim {
 
-// Operations whose failure a test can force.
-enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder };
+// Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
+enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, Find };
 
 // An entry's access list, as far as the program is concerned. A new entry inherits from its folder
 // at the moment it is created: inside a protected folder it gets the protected entries, anywhere

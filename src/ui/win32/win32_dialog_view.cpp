@@ -50,12 +50,32 @@ void Win32ProgressBar::SetRange(int minimum, int maximum) {
   const auto low = static_cast<LPARAM>(static_cast<WORD>(minimum));
   const auto high = static_cast<LPARAM>(static_cast<WORD>(maximum));
   ::SendMessageW(m_hwnd, PBM_SETRANGE, 0, low | (high << 16));
+  m_pacer.Reset();
 }
 void Win32ProgressBar::SetStep(int step) { ::SendMessageW(m_hwnd, PBM_SETSTEP, static_cast<WPARAM>(step), 0); }
 void Win32ProgressBar::SetPos(int position) {
+  // The whole bar: steps taken unpainted since the last painted one are shown too.
+  ::InvalidateRect(m_hwnd, nullptr, TRUE);
   ::SendMessageW(m_hwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  ::UpdateWindow(m_hwnd);
+  m_pacer.Reset();
 }
-void Win32ProgressBar::StepIt() { ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0); }
+void Win32ProgressBar::StepIt() {
+  if (m_pacer.Due(::GetTickCount64())) {
+    // Painted now, the whole bar (the control itself would paint only its last step), and
+    // anything pending on it with it.
+    ::InvalidateRect(m_hwnd, nullptr, TRUE);
+    ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
+    ::UpdateWindow(m_hwnd);
+    return;
+  }
+  // Taken without painting, and left marked for painting: by the next painted step, or by
+  // whatever next lets the window paint (a message box waiting for an answer, say).
+  ::SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
+  ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
+  ::SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(m_hwnd, nullptr, TRUE);
+}
 
 ui::GdiHandle Win32PaintContext::Default() {
   return static_cast<ui::GdiHandle>(::DefWindowProcW(m_dialog, m_message, m_wParam, m_lParam));
@@ -106,6 +126,11 @@ ui::Rect Win32DialogView::ControlRectInClient(int id) {
 
 void Win32DialogView::MoveWindow(const ui::Rect& rect, bool repaint) {
   ::MoveWindow(m_hwnd, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, repaint ? TRUE : FALSE);
+}
+
+void Win32DialogView::SetRedraw(bool on) {
+  ::SendMessageW(m_hwnd, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+  if (on) ::RedrawWindow(m_hwnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 bool Win32DialogView::SetSmallIcon(int iconId) {

@@ -5,6 +5,7 @@
 
 #include "platform/win32/windows_api.h"
 #include "ui/dialog_view.h"
+#include "ui/repaint_pacer.h"
 
 namespace ui::win32 {
 
@@ -21,6 +22,7 @@ class Win32ProgressBar final : public platform::ProgressBar {
 
  private:
   HWND m_hwnd;
+  ui::RepaintPacer m_pacer;
 };
 
 // The DC of one WM_CTLCOLOR* message; Default() is DefWindowProc's handling of it.
@@ -54,6 +56,7 @@ class Win32DialogView final : public ui::DialogView {
   ui::Rect WindowRect() override;
   ui::Rect ControlRectInClient(int id) override;
   void MoveWindow(const ui::Rect& rect, bool repaint) override;
+  void SetRedraw(bool on) override;
   bool SetSmallIcon(int iconId) override;
   void EndDialog(int result) override;
   platform::ProgressBar& ProgressBar(int id) override;
