@@ -15,8 +15,11 @@ fi
 # The DLLs SetUp.exe may import statically. Static imports are resolved before the first line of
 # our code runs, so SetDefaultDllDirectories cannot protect them: each one must be found by the
 # loader somewhere a user cannot drop a file, never in the folder SetUp.exe was started from.
-# - KERNEL32, USER32, GDI32, ADVAPI32, SHELL32, OLE32 and msvcrt (MinGW-w64's C runtime) are
-#   KnownDLLs: the loader maps them from the system's section objects and never searches for them.
+# - KERNEL32, USER32, GDI32, ADVAPI32 and msvcrt (MinGW-w64's C runtime) are KnownDLLs: the
+#   loader maps them from the system's section objects and never searches for them.
+# - SHELL32 and OLE32, KnownDLLs too, serve the folder chooser alone and are loaded when it first
+#   opens, after the restriction: imported, they and what their start-up code loads would come
+#   before wWinMain on every start. An import of either is refused.
 # - COMCTL32 is not a KnownDLL: start-up loads it at run time, after the DLL search has been
 #   restricted to the system folder (and the manifest's Common Controls 6.0 dependency sends it
 #   to the side-by-side store). A static import would be resolved before that restriction, so it
@@ -24,7 +27,7 @@ fi
 # - Not allowed: api-ms-win-crt-* (the UCRT). They are API sets on Windows 10 and later, but
 #   plain files on Windows 7/8 with the UCRT update, found through the normal search order
 #   starting with the exe's folder. The msvcrt build needs none of them.
-allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL SHELL32.DLL OLE32.DLL MSVCRT.DLL"
+allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL MSVCRT.DLL"
 
 dump=$("$objdump" -p "$exe") || { echo "objdump cannot read $exe"; exit 1; }
 failed=0

@@ -45,11 +45,53 @@ std::wstring Widen(std::string_view utf8) {
   return wide;
 }
 
+// shell32 and ole32 serve the browser alone, so they are loaded when it is first opened rather
+// than imported: an import is loaded and initialised (shell32's icon cache and change notices,
+// COM's runtime) before wWinMain, on every start, for a dialog most users never open. Both are
+// system KnownDLLs, mapped from the system's own copies whatever the search order; they stay
+// loaded for the life of the process, as imports would.
+struct ShellApi {
+  decltype(&::SHGetMalloc) getMalloc = nullptr;
+  decltype(&::SHBrowseForFolderA) browseForFolder = nullptr;
+  decltype(&::SHGetPathFromIDListA) pathFromIdList = nullptr;
+  decltype(&::CoInitializeEx) coInitializeEx = nullptr;
+  decltype(&::CoUninitialize) coUninitialize = nullptr;
+
+  bool Complete() const {
+    return getMalloc != nullptr && browseForFolder != nullptr && pathFromIdList != nullptr &&
+           coInitializeEx != nullptr && coUninitialize != nullptr;
+  }
+};
+
+template <class Function>
+void Resolve(HMODULE module, const char* name, Function& function) {
+  const FARPROC proc = module != nullptr ? GetProcAddress(module, name) : nullptr;
+  function = reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
+
+ShellApi LoadShellApi() {
+  ShellApi api;
+  const HMODULE shell32 = LoadLibraryW(L"shell32.dll");
+  const HMODULE ole32 = LoadLibraryW(L"ole32.dll");
+  Resolve(shell32, "SHGetMalloc", api.getMalloc);
+  Resolve(shell32, "SHBrowseForFolderA", api.browseForFolder);
+  Resolve(shell32, "SHGetPathFromIDListA", api.pathFromIdList);
+  Resolve(ole32, "CoInitializeEx", api.coInitializeEx);
+  Resolve(ole32, "CoUninitialize", api.coUninitialize);
+  return api;
+}
+
+// Loaded once; null entries when a DLL or a function is missing, and the browser is not shown.
+const ShellApi& Shell() {
+  static const ShellApi api = LoadShellApi();
+  return api;
+}
+
 // Releases the shell allocator on every way out of Run.
 class ShellAllocator {
  public:
   ShellAllocator() {
-    if (SHGetMalloc(&malloc_) < 0) malloc_ = nullptr;
+    if (Shell().getMalloc(&malloc_) < 0) malloc_ = nullptr;
   }
   ~ShellAllocator() {
     if (malloc_ != nullptr) malloc_->Release();
@@ -66,9 +108,9 @@ class ShellAllocator {
 // The shell browser wants COM on its thread; undo only what this run did.
 class ComApartment {
  public:
-  ComApartment() : initialized_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) >= 0) {}
+  ComApartment() : initialized_(Shell().coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) >= 0) {}
   ~ComApartment() {
-    if (initialized_) CoUninitialize();
+    if (initialized_) Shell().coUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
@@ -113,6 +155,7 @@ class CPathDialogHost final : public BrowserView {
   }
 
   bool Run() {
+    if (!Shell().Complete()) return false;
     ShellAllocator allocator;
     if (!allocator) return false;
     ComApartment apartment;
@@ -121,7 +164,7 @@ class CPathDialogHost final : public BrowserView {
     m_browseInfo.lParam = reinterpret_cast<LPARAM>(this);
     m_browseInfo.lpfn = &BrowserCallback;
     // The chosen path comes from the OK handler, not from the returned item.
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&m_browseInfo);
+    PIDLIST_ABSOLUTE item = Shell().browseForFolder(&m_browseInfo);
     if (item != nullptr) allocator.Free(item);
     m_hBrowserWnd = nullptr;
     return true;
@@ -231,7 +274,7 @@ class CPathDialogHost final : public BrowserView {
   void OnSelChanged(PCIDLIST_ABSOLUTE item) {
     // SHGetPathFromIDListA needs MAX_PATH bytes and fails for a longer path rather than cutting it.
     char path[MAX_PATH] = {};
-    const bool havePath = item != nullptr && SHGetPathFromIDListA(item, path) != FALSE;
+    const bool havePath = item != nullptr && Shell().pathFromIdList(item, path) != FALSE;
     m_chooser.OnSelChanged(*this, havePath ? std::string(path) : std::string());
   }
 
