@@ -84,6 +84,14 @@ void Win32PaintContext::SetTextColor(ui::ColorRef color) { ::SetTextColor(Dc(), 
 void Win32PaintContext::SetTransparentBackground() { ::SetBkMode(Dc(), TRANSPARENT); }
 void Win32PaintContext::SelectFont(ui::GdiHandle font) { ::SelectObject(Dc(), FromGdiHandle<HGDIOBJ>(font)); }
 
+HWND Win32DialogView::Item(int id) {
+  if (const auto found = m_items.find(id); found != m_items.end()) return found->second;
+  const HWND control = ::GetDlgItem(m_hwnd, id);
+  // A missing control is looked up again next time rather than remembered as missing.
+  if (control != nullptr) m_items.emplace(id, control);
+  return control;
+}
+
 void Win32DialogView::ShowControl(int id, bool show) { ::ShowWindow(Item(id), show ? SW_SHOWNORMAL : SW_HIDE); }
 
 void Win32DialogView::EnableControl(int id, bool enable) { ::EnableWindow(Item(id), enable ? TRUE : FALSE); }

@@ -64,8 +64,11 @@ class Win32DialogView final : public ui::DialogView {
   ui::Gdi& Gdi() override;
 
  private:
-  HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
+  // The control with this id. Looked up once: GetDlgItem lists all the dialog's children (a
+  // round trip to the window server under Wine), and the controls live as long as the dialog.
+  HWND Item(int id);
   HWND m_hwnd;
+  std::map<int, HWND> m_items;
   std::map<int, std::unique_ptr<Win32ProgressBar>> m_progress;
 };
 
