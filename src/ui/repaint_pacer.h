@@ -8,10 +8,12 @@ namespace ui {
 // payload copy steps it once per file: hundreds of paints a second for a folder of small files,
 // each one a round trip on a remote desktop or under Wine's X11 driver. Nobody sees more than
 // the screen shows, so a step is painted when the last painted one is at least kInterval old;
-// the control still takes every step and is painted at its true place by the next painted one.
+// the steps in between reach the control with it, so that the bar is never more than that far
+// behind, and counts every step as the control counts them.
 class RepaintPacer {
  public:
-  static constexpr std::uint64_t kIntervalMs = 15;  // about one tick of the Windows clock
+  // About 30 paints a second: two ticks of the Windows clock.
+  static constexpr std::uint64_t kIntervalMs = 30;
 
   // True when a change made at `nowMs` (a millisecond clock that only goes forward) should be
   // painted now; it then counts as the last painted one.

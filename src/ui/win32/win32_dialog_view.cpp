@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ui/progress_steps.h"
 #include "ui/win32/win32_text.h"
 
 namespace ui::win32 {
@@ -46,35 +47,49 @@ ui::Gdi& Win32Gdi() {
 }
 
 void Win32ProgressBar::SetRange(int minimum, int maximum) {
+  TakePendingSteps();
   // PBM_SETRANGE takes two 16-bit values: MAKELPARAM(minimum, maximum).
   const auto low = static_cast<LPARAM>(static_cast<WORD>(minimum));
   const auto high = static_cast<LPARAM>(static_cast<WORD>(maximum));
   ::SendMessageW(m_hwnd, PBM_SETRANGE, 0, low | (high << 16));
   m_pacer.Reset();
 }
-void Win32ProgressBar::SetStep(int step) { ::SendMessageW(m_hwnd, PBM_SETSTEP, static_cast<WPARAM>(step), 0); }
+void Win32ProgressBar::SetStep(int step) {
+  TakePendingSteps();
+  ::SendMessageW(m_hwnd, PBM_SETSTEP, static_cast<WPARAM>(step), 0);
+}
 void Win32ProgressBar::SetPos(int position) {
-  // The whole bar: steps taken unpainted since the last painted one are shown too.
+  // Steps not yet taken would only have moved the bar to where it is now set.
+  m_pendingSteps = 0;
+  // The whole bar, so that no segment of an earlier position stays behind.
   ::InvalidateRect(m_hwnd, nullptr, TRUE);
   ::SendMessageW(m_hwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   ::UpdateWindow(m_hwnd);
   m_pacer.Reset();
 }
 void Win32ProgressBar::StepIt() {
-  if (m_pacer.Due(::GetTickCount64())) {
-    // Painted now, the whole bar (the control itself would paint only its last step), and
-    // anything pending on it with it.
-    ::InvalidateRect(m_hwnd, nullptr, TRUE);
-    ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
-    ::UpdateWindow(m_hwnd);
+  ++m_pendingSteps;
+  if (m_pacer.Due(::GetTickCount64())) TakePendingSteps();
+}
+void Win32ProgressBar::TakePendingSteps() {
+  if (m_pendingSteps == 0) return;
+  const unsigned steps = m_pendingSteps;
+  m_pendingSteps = 0;
+  const auto minimum = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETRANGE, TRUE, 0));
+  const auto maximum = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETRANGE, FALSE, 0));
+  const auto step = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETSTEP, 0, 0));
+  if (maximum <= minimum || step <= 0) {
+    // Not a bar that steps forward round a range: the control takes each step itself.
+    for (unsigned i = 0; i < steps; ++i) ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
     return;
   }
-  // Taken without painting, and left marked for painting: by the next painted step, or by
-  // whatever next lets the window paint (a message box waiting for an answer, say).
-  ::SendMessageW(m_hwnd, WM_SETREDRAW, FALSE, 0);
-  ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
-  ::SendMessageW(m_hwnd, WM_SETREDRAW, TRUE, 0);
+  // One move for all the steps, painting the whole bar: every PBM_STEPIT would update the window
+  // on its own, and even with its painting held costs round trips to the window system.
+  const auto position = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETPOS, 0, 0));
   ::InvalidateRect(m_hwnd, nullptr, TRUE);
+  ::SendMessageW(m_hwnd, PBM_SETPOS,
+                 static_cast<WPARAM>(ui::SteppedPosition(position, steps, step, minimum, maximum)), 0);
+  ::UpdateWindow(m_hwnd);
 }
 
 ui::GdiHandle Win32PaintContext::Default() {

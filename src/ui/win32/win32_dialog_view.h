@@ -21,8 +21,14 @@ class Win32ProgressBar final : public platform::ProgressBar {
   void StepIt() override;
 
  private:
+  void TakePendingSteps();
+
   HWND m_hwnd;
   ui::RepaintPacer m_pacer;
+  // Steps asked for since the last painted one, not yet passed to the control: they reach it
+  // with the next painted one (at most RepaintPacer::kIntervalMs later) or before a new range
+  // or step; a set position makes them moot.
+  unsigned m_pendingSteps = 0;
 };
 
 // The DC of one WM_CTLCOLOR* message; Default() is DefWindowProc's handling of it.

@@ -1,4 +1,6 @@
-// The progress bar's paint pacing: which of a run of steps are painted.
+// The progress bar's paint pacing: which of a run of steps are painted, and where the steps
+// taken together leave the bar.
+#include "ui/progress_steps.h"
 #include "ui/repaint_pacer.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +47,33 @@ TEST(RepaintPacer, PaintsAtMostOncePerIntervalAndAlwaysAfterReset) {
       painted += pacer.Due(c.times[i]) ? 'P' : '-';
     }
     EXPECT_EQ(painted, c.painted) << c.name;
+  }
+}
+
+// The installer's bar runs from 0 to 50 by 1 and takes a step per payload entry, so that a large
+// payload goes round it more than once; steps taken together must land where the same steps taken
+// one at a time by the control would.
+TEST(SteppedPosition, LandsWhereSingleStepsWould) {
+  struct Case {
+    const char* name;
+    int position;
+    unsigned steps;
+    int step, minimum, maximum;
+    int expected;
+  };
+  const Case cases[] = {
+      {"no steps", 17, 0, 1, 0, 50, 17},
+      {"up to the maximum, not past it", 0, 50, 1, 0, 50, 50},
+      {"one past the maximum starts over, keeping the step", 50, 1, 1, 0, 50, 1},
+      {"two rounds and a bit", 0, 103, 1, 0, 50, 3},
+      {"a payload of 101 entries from the start", 0, 102, 1, 0, 50, 2},
+      {"a larger step past the maximum keeps what it went past by", 45, 1, 10, 0, 50, 5},
+      {"a range not starting at zero", 95, 3, 2, 90, 100, 91},
+      {"a step larger than the range", 0, 1, 120, 0, 50, 20},
+      {"the 16-bit extremes do not overflow", 65535, 2, 65535, 0, 65535, 65535},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ui::SteppedPosition(c.position, c.steps, c.step, c.minimum, c.maximum), c.expected) << c.name;
   }
 }
 
