@@ -86,9 +86,10 @@ void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, pla
   CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", issues);
   CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", issues);
   CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", issues);
+  const std::string folder = acadFolder + "\\";
   for (int year = kFirstModuleYear; year <= kLastModuleYear; ++year) {
     const std::string module = "VXCAD" + std::to_string(year) + "P.dll";
-    CopyNoting(machine, shipped, payload, module, acadFolder + "\\" + module, issues);
+    CopyNoting(machine, shipped, payload, module, folder + module, issues);
   }
   if (withPlotterDriver) {
     // The add-on's driver takes the name of AutoCAD's own PDF plotter driver.

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,47 +52,45 @@ std::wstring Widen(std::string_view utf8) {
 // system KnownDLLs, mapped from the system's own copies whatever the search order; they stay
 // loaded for the life of the process, as imports would.
 struct ShellApi {
-  decltype(&::SHGetMalloc) getMalloc = nullptr;
-  decltype(&::SHBrowseForFolderA) browseForFolder = nullptr;
-  decltype(&::SHGetPathFromIDListA) pathFromIdList = nullptr;
-  decltype(&::CoInitializeEx) coInitializeEx = nullptr;
-  decltype(&::CoUninitialize) coUninitialize = nullptr;
-
-  bool Complete() const {
-    return getMalloc != nullptr && browseForFolder != nullptr && pathFromIdList != nullptr &&
-           coInitializeEx != nullptr && coUninitialize != nullptr;
-  }
+  decltype(&::SHGetMalloc) getMalloc;
+  decltype(&::SHBrowseForFolderA) browseForFolder;
+  decltype(&::SHGetPathFromIDListA) pathFromIdList;
+  decltype(&::CoInitializeEx) coInitializeEx;
+  decltype(&::CoUninitialize) coUninitialize;
 };
 
 template <class Function>
-void Resolve(HMODULE module, const char* name, Function& function) {
+Function Find(HMODULE module, const char* name) {
   const FARPROC proc = module != nullptr ? GetProcAddress(module, name) : nullptr;
-  function = reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
 }
 
-ShellApi LoadShellApi() {
-  ShellApi api;
+std::optional<ShellApi> LoadShellApi() {
   const HMODULE shell32 = LoadLibraryW(L"shell32.dll");
   const HMODULE ole32 = LoadLibraryW(L"ole32.dll");
-  Resolve(shell32, "SHGetMalloc", api.getMalloc);
-  Resolve(shell32, "SHBrowseForFolderA", api.browseForFolder);
-  Resolve(shell32, "SHGetPathFromIDListA", api.pathFromIdList);
-  Resolve(ole32, "CoInitializeEx", api.coInitializeEx);
-  Resolve(ole32, "CoUninitialize", api.coUninitialize);
-  return api;
+  const auto getMalloc = Find<decltype(&::SHGetMalloc)>(shell32, "SHGetMalloc");
+  const auto browseForFolder = Find<decltype(&::SHBrowseForFolderA)>(shell32, "SHBrowseForFolderA");
+  const auto pathFromIdList = Find<decltype(&::SHGetPathFromIDListA)>(shell32, "SHGetPathFromIDListA");
+  const auto coInitializeEx = Find<decltype(&::CoInitializeEx)>(ole32, "CoInitializeEx");
+  const auto coUninitialize = Find<decltype(&::CoUninitialize)>(ole32, "CoUninitialize");
+  if (getMalloc == nullptr || browseForFolder == nullptr || pathFromIdList == nullptr || coInitializeEx == nullptr ||
+      coUninitialize == nullptr) {
+    return std::nullopt;
+  }
+  return ShellApi{getMalloc, browseForFolder, pathFromIdList, coInitializeEx, coUninitialize};
 }
 
-// Loaded once; null entries when a DLL or a function is missing, and the browser is not shown.
-const ShellApi& Shell() {
-  static const ShellApi api = LoadShellApi();
-  return api;
+// Loaded once; null when a DLL or a function is missing, and then the browser is not shown.
+const ShellApi* Shell() {
+  static const std::optional<ShellApi> api = LoadShellApi();
+  return api.has_value() ? &*api : nullptr;
 }
 
 // Releases the shell allocator on every way out of Run.
 class ShellAllocator {
  public:
-  ShellAllocator() {
-    if (Shell().getMalloc(&malloc_) < 0) malloc_ = nullptr;
+  explicit ShellAllocator(const ShellApi& shell) {
+    if (shell.getMalloc(&malloc_) < 0) malloc_ = nullptr;
   }
   ~ShellAllocator() {
     if (malloc_ != nullptr) malloc_->Release();
@@ -108,14 +107,16 @@ class ShellAllocator {
 // The shell browser wants COM on its thread; undo only what this run did.
 class ComApartment {
  public:
-  ComApartment() : initialized_(Shell().coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) >= 0) {}
+  explicit ComApartment(const ShellApi& shell)
+      : shell_(shell), initialized_(shell.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) >= 0) {}
   ~ComApartment() {
-    if (initialized_) Shell().coUninitialize();
+    if (initialized_) shell_.coUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
+  const ShellApi& shell_;
   bool initialized_;
 };
 
@@ -144,8 +145,8 @@ class CPathDialogSub {
 // One run of the browser: the window side of a CPathDialog, and its view for the chooser's logic.
 class CPathDialogHost final : public BrowserView {
  public:
-  explicit CPathDialogHost(CPathDialog& chooser)
-      : m_chooser(chooser), m_ansiTitle(TitleForAnsiApi(chooser.Title())), m_browserSubclass(this) {
+  CPathDialogHost(CPathDialog& chooser, const ShellApi& shell)
+      : m_chooser(chooser), m_shell(shell), m_ansiTitle(TitleForAnsiApi(chooser.Title())), m_browserSubclass(this) {
     m_browseInfo.hwndOwner = ResolveOwner(chooser.OwnerWnd());
     m_browseInfo.pidlRoot = nullptr;
     m_browseInfo.pszDisplayName = nullptr;
@@ -155,16 +156,15 @@ class CPathDialogHost final : public BrowserView {
   }
 
   bool Run() {
-    if (!Shell().Complete()) return false;
-    ShellAllocator allocator;
+    ShellAllocator allocator(m_shell);
     if (!allocator) return false;
-    ComApartment apartment;
+    ComApartment apartment(m_shell);
     char displayName[MAX_PATH] = {};  // required by the browser; its content is not used
     m_browseInfo.pszDisplayName = displayName;
     m_browseInfo.lParam = reinterpret_cast<LPARAM>(this);
     m_browseInfo.lpfn = &BrowserCallback;
     // The chosen path comes from the OK handler, not from the returned item.
-    PIDLIST_ABSOLUTE item = Shell().browseForFolder(&m_browseInfo);
+    PIDLIST_ABSOLUTE item = m_shell.browseForFolder(&m_browseInfo);
     if (item != nullptr) allocator.Free(item);
     m_hBrowserWnd = nullptr;
     return true;
@@ -274,11 +274,12 @@ class CPathDialogHost final : public BrowserView {
   void OnSelChanged(PCIDLIST_ABSOLUTE item) {
     // SHGetPathFromIDListA needs MAX_PATH bytes and fails for a longer path rather than cutting it.
     char path[MAX_PATH] = {};
-    const bool havePath = item != nullptr && Shell().pathFromIdList(item, path) != FALSE;
+    const bool havePath = item != nullptr && m_shell.pathFromIdList(item, path) != FALSE;
     m_chooser.OnSelChanged(*this, havePath ? std::string(path) : std::string());
   }
 
   CPathDialog& m_chooser;
+  const ShellApi& m_shell;
   std::string m_ansiTitle;
   BROWSEINFOA m_browseInfo{};
   HWND m_hBrowserWnd = nullptr;
@@ -333,7 +334,9 @@ ShellFolderBrowser g_shellBrowser;
 }  // namespace
 
 bool ShellFolderBrowser::Run(CPathDialog& chooser) {
-  CPathDialogHost host(chooser);
+  const ShellApi* shell = Shell();
+  if (shell == nullptr) return false;
+  CPathDialogHost host(chooser, *shell);
   return host.Run();
 }
 
