@@ -37,11 +37,9 @@ DllSearch RestrictDllSearch() {
   // importing it would stop SetUp.exe from starting there, so it is looked up. kernel32 is mapped
   // into every process before the first instruction of ours: asking for its handle loads nothing.
   const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC proc = kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-  if (proc != nullptr) {
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(proc));
-    if (setDefault(kSearchSystem32)) return DllSearch::kSystemFolderOnly;
-  }
+  const auto setDefault =
+      platform::win32::FindProc<SetDefaultDllDirectoriesFn>(kernel32, "SetDefaultDllDirectories");
+  if (setDefault != nullptr && setDefault(kSearchSystem32)) return DllSearch::kSystemFolderOnly;
   // The fallback takes the current directory out of the search, nothing more: the exe's folder is
   // still searched first on such a system. An updated Windows 7 is what closes that.
   if (::SetDllDirectoryW(L"")) return DllSearch::kCurrentDirectoryRemoved;

@@ -23,13 +23,11 @@ void RegisterCommonControls() {
   const HMODULE comctl32 = ::LoadLibraryW(L"comctl32.dll");
   // Without it the dialog cannot be created and the program ends, as a failed import would end it.
   if (comctl32 == nullptr) return;
-  const FARPROC proc = ::GetProcAddress(comctl32, "InitCommonControlsEx");
-  if (proc == nullptr) {  // not a comctl32 worth keeping
+  const auto init = platform::win32::FindProc<decltype(&::InitCommonControlsEx)>(comctl32, "InitCommonControlsEx");
+  if (init == nullptr) {  // not a comctl32 worth keeping
     ::FreeLibrary(comctl32);
     return;
   }
-  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  const auto init = reinterpret_cast<InitCommonControlsExFn>(reinterpret_cast<void*>(proc));
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;

@@ -68,6 +68,16 @@ int GetPathKind(const std::string& path, Machine& machine) {
   return (entry.attributes & platform::kAttrDirectory) != 0 ? kPathFolder : kPathFile;
 }
 
+bool ListFolder(const std::string& folder, FindEntry& first, std::unique_ptr<Listing>& listing, Machine& machine) {
+  const std::string pattern = folder + "\\*.*";
+  if (FitsMaxPath(pattern) && machine.files.FindFirst(pattern, first, listing) == platform::kSuccess &&
+      listing != nullptr) {
+    return true;
+  }
+  listing.reset();
+  return false;
+}
+
 void ClearReadOnly(const std::string& path, Machine& machine) {
   if (!FitsMaxPath(path)) return;
   std::uint32_t attributes = 0;
@@ -94,11 +104,9 @@ bool CPayloadCopier::CopyPayload() {
   // A failure here shows up as copy failures below, each with its own message.
   if (FitsMaxPath(m_strTarget)) m_machine.files.CreateDirectory(m_strTarget);
 
-  const std::string pattern = payload + "\\*.*";
   FindEntry entry;
   std::unique_ptr<Listing> listing;
-  if (!FitsMaxPath(pattern) || m_machine.files.FindFirst(pattern, entry, listing) != platform::kSuccess ||
-      listing == nullptr) {
+  if (!ListFolder(payload, entry, listing, m_machine)) {
     // The folder was there a moment ago but cannot be read: without its files there is nothing
     // to install, so this ends the installation like a missing payload.
     m_machine.prompts.MessageBox(0, install::WithPath(install::kPayloadUnreadableText, payload),

@@ -1,6 +1,7 @@
 // Payload deployment: finding the add-on's files beside the installer and copying them into the install folder.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ bool FindPayloadFolder(std::string& folder, platform::Machine& machine = platfor
 
 // kPathNone, kPathFile or kPathFolder. A path too long for the file API finds nothing.
 int GetPathKind(const std::string& path, platform::Machine& machine = platform::CurrentMachine());
+
+// FindFirst over every entry of a folder ("<folder>\*.*"). False, with no listing open, when that
+// pattern is too long for the file API or the folder cannot be listed.
+bool ListFolder(const std::string& folder, platform::FindEntry& first, std::unique_ptr<platform::Listing>& listing,
+                platform::Machine& machine);
 
 // Drops the read-only bit of an existing file; anything else is left alone.
 void ClearReadOnly(const std::string& path, platform::Machine& machine = platform::CurrentMachine());

@@ -21,11 +21,7 @@ class ShippedFiles {
   ShippedFiles(const std::string& payload, platform::Machine& machine) {
     platform::FindEntry entry;
     std::unique_ptr<platform::Listing> listing;
-    const std::string pattern = payload + "\\*.*";
-    if (!FitsMaxPath(pattern) || machine.files.FindFirst(pattern, entry, listing) != platform::kSuccess ||
-        listing == nullptr) {
-      return;
-    }
+    if (!ListFolder(payload, entry, listing, machine)) return;
     m_listed = true;
     do {
       if ((entry.attributes & platform::kAttrDirectory) == 0) m_names.push_back(entry.name);

@@ -43,4 +43,21 @@ class ProgressBar {
   virtual void StepIt() = 0;
 };
 
+// Where the control's position is after `steps` PBM_STEPITs of `step`: a step past the maximum
+// (or below the minimum) starts the bar over, carrying the overshoot, so that with a step of 1
+// the position after the maximum is minimum + 1; an empty range keeps it at the minimum.
+inline int SteppedPosition(int position, unsigned steps, int step, int minimum, int maximum) {
+  const std::int64_t span = static_cast<std::int64_t>(maximum) - minimum;
+  std::int64_t at = position;
+  for (unsigned i = 0; i < steps; ++i) {
+    at += step;
+    if (span <= 0) {
+      at = minimum;
+    } else if (at > maximum || at < minimum) {
+      at = minimum + ((at - minimum) % span + span) % span;
+    }
+  }
+  return static_cast<int>(at);
+}
+
 }  // namespace platform

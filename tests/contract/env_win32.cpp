@@ -122,13 +122,11 @@ class Win32Env final : public Env {
   bool IsWine() override { return WineVersion() != nullptr; }
 
   static const char* WineVersion() {
-    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    if (ntdll == nullptr) return nullptr;
-    const FARPROC proc = ::GetProcAddress(ntdll, "wine_get_version");
-    if (proc == nullptr) return nullptr;
     // The documented way to ask Wine for its version: a plain C function exported by its ntdll.
     using WineGetVersion = const char* (*)();
-    return reinterpret_cast<WineGetVersion>(reinterpret_cast<void*>(proc))();
+    const auto getVersion =
+        platform::win32::FindProc<WineGetVersion>(::GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    return getVersion != nullptr ? getVersion() : nullptr;
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/prompts.h"
 #include "platform/sim/sim_machine.h"
 #include "support/fixtures.h"
 
@@ -82,6 +83,35 @@ TEST(SimPrompts, UnscriptedBoxEndsItsQuestionAndIsReported) {
     EXPECT_EQ(prompts.MessageBox(0, "text", "caption", c.flags), c.answer) << c.flags;
     EXPECT_EQ(reported, c.answer);
     EXPECT_EQ(prompts.UnscriptedCount(), 1u);
+  }
+}
+
+// The installer's bar runs from 0 to 50 by 1 and takes a step per payload entry, so that a large
+// payload goes round it more than once; steps taken together must land where the same steps taken
+// one at a time by the control would.
+TEST(SteppedPosition, LandsWhereSingleStepsWould) {
+  struct Case {
+    const char* name;
+    int position;
+    unsigned steps;
+    int step, minimum, maximum;
+    int expected;
+  };
+  const Case cases[] = {
+      {"a step below the minimum starts over from the top", 2, 1, -5, 0, 50, 47},
+      {"an empty range keeps the minimum", 7, 3, 1, 5, 5, 5},
+      {"no steps", 17, 0, 1, 0, 50, 17},
+      {"up to the maximum, not past it", 0, 50, 1, 0, 50, 50},
+      {"one past the maximum starts over, keeping the step", 50, 1, 1, 0, 50, 1},
+      {"two rounds and a bit", 0, 103, 1, 0, 50, 3},
+      {"a payload of 101 entries from the start", 0, 102, 1, 0, 50, 2},
+      {"a larger step past the maximum keeps what it went past by", 45, 1, 10, 0, 50, 5},
+      {"a range not starting at zero", 95, 3, 2, 90, 100, 91},
+      {"a step larger than the range", 0, 1, 120, 0, 50, 20},
+      {"the 16-bit extremes do not overflow", 65535, 2, 65535, 0, 65535, 65535},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::SteppedPosition(c.position, c.steps, c.step, c.minimum, c.maximum), c.expected) << c.name;
   }
 }
 

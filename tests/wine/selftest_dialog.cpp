@@ -50,9 +50,11 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
           return TRUE;
         case IDC_ST_PATH:
           if (HIWORD(wp) == EN_CHANGE) {
-            wchar_t text[300] = {};
-            GetDlgItemTextW(dlg, IDC_ST_PATH, text, 300);
-            SetDlgItemTextW(dlg, IDC_ST_ECHO, (std::wstring(L"echo ") + text).c_str());
+            // The whole text, however long: the driver checks it comes back as it was typed.
+            const HWND edit = GetDlgItem(dlg, IDC_ST_PATH);
+            std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+            SetDlgItemTextW(dlg, IDC_ST_ECHO, (L"echo " + text).c_str());
           }
           return TRUE;
         case IDC_ST_INSTALL: {

@@ -106,15 +106,7 @@ void SimProgressBar::SetPos(int position) {
 
 void SimProgressBar::StepIt() {
   calls_.push_back(Call::StepIt);
-  // Past the maximum the control starts over from the minimum, carrying the overshoot.
-  const long long span = static_cast<long long>(maximum_) - minimum_;
-  long long next = static_cast<long long>(position_) + step_;
-  if (span > 0 && (next > maximum_ || next < minimum_)) {
-    next = minimum_ + ((next - minimum_) % span + span) % span;
-  } else if (span <= 0) {
-    next = minimum_;
-  }
-  position_ = static_cast<int>(next);
+  position_ = platform::SteppedPosition(position_, 1, step_, minimum_, maximum_);
 }
 
 std::size_t SimProgressBar::StepCount() const {

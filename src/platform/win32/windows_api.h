@@ -8,3 +8,15 @@
 #undef CreateDirectory
 #undef DeleteFile
 #undef MessageBox
+
+namespace platform::win32 {
+
+// A function exported by a loaded module, as the type it is called through; null when the module
+// is null or exports no such name. (GetProcAddress hands every export out as one function type.)
+template <class Function>
+Function FindProc(HMODULE module, const char* name) {
+  const FARPROC proc = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
+}
+
+}  // namespace platform::win32

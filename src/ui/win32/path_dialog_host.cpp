@@ -2,7 +2,8 @@
 // that hands the browser's OK button and the added path box to CPathDialog.
 #include "ui/win32/path_dialog_host.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
+// objbase.h and shlobj.h need windows.h before them.
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -59,20 +60,15 @@ struct ShellApi {
   decltype(&::CoUninitialize) coUninitialize;
 };
 
-template <class Function>
-Function Find(HMODULE module, const char* name) {
-  const FARPROC proc = module != nullptr ? GetProcAddress(module, name) : nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
-}
-
 std::optional<ShellApi> LoadShellApi() {
+  using platform::win32::FindProc;
   const HMODULE shell32 = LoadLibraryW(L"shell32.dll");
   const HMODULE ole32 = LoadLibraryW(L"ole32.dll");
-  const auto getMalloc = Find<decltype(&::SHGetMalloc)>(shell32, "SHGetMalloc");
-  const auto browseForFolder = Find<decltype(&::SHBrowseForFolderA)>(shell32, "SHBrowseForFolderA");
-  const auto pathFromIdList = Find<decltype(&::SHGetPathFromIDListA)>(shell32, "SHGetPathFromIDListA");
-  const auto coInitializeEx = Find<decltype(&::CoInitializeEx)>(ole32, "CoInitializeEx");
-  const auto coUninitialize = Find<decltype(&::CoUninitialize)>(ole32, "CoUninitialize");
+  const auto getMalloc = FindProc<decltype(&::SHGetMalloc)>(shell32, "SHGetMalloc");
+  const auto browseForFolder = FindProc<decltype(&::SHBrowseForFolderA)>(shell32, "SHBrowseForFolderA");
+  const auto pathFromIdList = FindProc<decltype(&::SHGetPathFromIDListA)>(shell32, "SHGetPathFromIDListA");
+  const auto coInitializeEx = FindProc<decltype(&::CoInitializeEx)>(ole32, "CoInitializeEx");
+  const auto coUninitialize = FindProc<decltype(&::CoUninitialize)>(ole32, "CoUninitialize");
   if (getMalloc == nullptr || browseForFolder == nullptr || pathFromIdList == nullptr || coInitializeEx == nullptr ||
       coUninitialize == nullptr) {
     return std::nullopt;

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "ui/progress_steps.h"
 #include "ui/win32/win32_text.h"
 
 namespace ui::win32 {
@@ -78,17 +77,12 @@ void Win32ProgressBar::TakePendingSteps() {
   const auto minimum = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETRANGE, TRUE, 0));
   const auto maximum = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETRANGE, FALSE, 0));
   const auto step = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETSTEP, 0, 0));
-  if (maximum <= minimum || step <= 0) {
-    // Not a bar that steps forward round a range: the control takes each step itself.
-    for (unsigned i = 0; i < steps; ++i) ::SendMessageW(m_hwnd, PBM_STEPIT, 0, 0);
-    return;
-  }
   // One move for all the steps, painting the whole bar: every PBM_STEPIT would update the window
   // on its own, and even with its painting held costs round trips to the window system.
   const auto position = static_cast<int>(::SendMessageW(m_hwnd, PBM_GETPOS, 0, 0));
   ::InvalidateRect(m_hwnd, nullptr, TRUE);
   ::SendMessageW(m_hwnd, PBM_SETPOS,
-                 static_cast<WPARAM>(ui::SteppedPosition(position, steps, step, minimum, maximum)), 0);
+                 static_cast<WPARAM>(platform::SteppedPosition(position, steps, step, minimum, maximum)), 0);
   ::UpdateWindow(m_hwnd);
 }
 
