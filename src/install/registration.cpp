@@ -190,12 +190,18 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     }
   };
 
-  // Opens `name` below `parent` and adds "<path>\\<child><suffix>" for every child key that can be
-  // read; a key that exists but cannot be opened, and children that cannot be read, are reported.
-  const auto addChildPaths = [&](KeyHandle parent, const std::string& name, const std::string& path,
-                                 const char* suffix, StringList& out) {
+  UniqueKey user;
+  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
+    reportUnreadable(kAcadUserRoot, {""});
+    return;
+  }
+
+  // Opens `path` below the user's key and adds "<path>\<child><suffix>" for every child key that
+  // can be read; a key that exists but cannot be opened, and children that cannot be read, are
+  // reported.
+  const auto addChildPaths = [&](const std::string& path, const char* suffix, StringList& out) {
     UniqueKey key;
-    const platform::Status opened = registry.OpenKey(parent, name, Access::Read, key);
+    const platform::Status opened = registry.OpenKey(user.get(), path, Access::Read, key);
     if (opened != platform::kSuccess) {
       if (opened != platform::kFileNotFound) reportUnreadable(path, {""});
       return;
@@ -207,43 +213,16 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     for (const std::string& child : children) out.push_back(ChildPath(path, child, suffix));
   };
 
-  // Pass 1: every product key of every release under the user's AutoCAD key.
+  // Pass 1: every product key of every release under the user's AutoCAD key (none when there is
+  // no such key: no profile to trust the folder in, and nothing left undone).
+  StringList releasePaths;
+  addChildPaths(kAcadUserRoot, "", releasePaths);
   StringList profilesPaths;
-  {
-    UniqueKey user;
-    UniqueKey acad;
-    std::uint32_t releaseCount = 0;
-    platform::Status status = registry.OpenRoot(RootKey::CurrentUser, user);
-    if (status == platform::kSuccess) status = registry.OpenKey(user.get(), kAcadUserRoot, Access::Read, acad);
-    if (status == platform::kSuccess) status = registry.CountSubKeys(acad.get(), releaseCount);
-    // No AutoCAD key at all: no profile to trust the folder in, and nothing left undone.
-    if (status != platform::kSuccess && status != platform::kFileNotFound) {
-      reportUnreadable(kAcadUserRoot, {""});
-    }
-    for (std::uint32_t index = 0; status == platform::kSuccess && index < releaseCount; ++index) {
-      // A failed enumeration leaves no name; an empty one would open the AutoCAD key itself.
-      std::string release;
-      const platform::Status named = registry.EnumSubKey(acad.get(), index, kKeyNameCapacity, release);
-      if (named != platform::kSuccess) {
-        if (named != platform::kNoMoreItems) reportUnreadable(kAcadUserRoot, {""});
-        continue;
-      }
-      const std::string releasePath = std::string(kAcadUserRoot) + "\\" + release;
-      addChildPaths(acad.get(), release, releasePath, "\\Profiles", profilesPaths);
-    }
-  }
-
-  UniqueKey user;
-  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
-    // Pass 1 has said so already.
-    return;
-  }
+  for (const std::string& release : releasePaths) addChildPaths(release, "\\Profiles", profilesPaths);
 
   // Pass 2: every profile of those products; a product without "Profiles" yields none.
   StringList variablesPaths;
-  for (const std::string& profiles : profilesPaths) {
-    addChildPaths(user.get(), profiles, profiles, "\\Variables", variablesPaths);
-  }
+  for (const std::string& profiles : profilesPaths) addChildPaths(profiles, "\\Variables", variablesPaths);
 
   // Pass 3: the merge, value by value, read and written whole.
   for (const std::string& variables : variablesPaths) {
