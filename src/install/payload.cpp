@@ -14,12 +14,6 @@ using platform::FindEntry;
 using platform::Listing;
 using platform::Machine;
 
-// GetModuleFileNameA is given room for the longest path Windows knows, so that a deep install
-// location is read whole; whether each path formed from it fits the file API is checked where it is used.
-constexpr std::size_t kModulePathCapacity = 32768;
-// GetEnvironmentVariableA likewise: the longest value an environment variable can hold.
-constexpr std::size_t kEnvironmentCapacity = 32768;
-
 constexpr const char* kZoneStream = ":Zone.Identifier";
 
 // Files of the payload that the copy passes over: the installer itself (present in the flat
@@ -40,7 +34,9 @@ bool IsPassedOver(const FindEntry& entry) {
 
 bool FindPayloadFolder(std::string& folder, Machine& machine) {
   std::string program;
-  if (machine.system.ModulePath(kModulePathCapacity, program) == platform::kSuccess) {
+  // Read whole, however deep the program lies; whether each path formed from it fits the file
+  // API is checked where it is used.
+  if (machine.system.ModulePath(platform::kLongestPathChars, program) == platform::kSuccess) {
     const std::size_t slash = text::ReverseFind(program, '\\');
     const std::string programFolder = slash == std::string::npos ? std::string() : program.substr(0, slash);
 
@@ -177,7 +173,7 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
 
 bool CPayloadCopier::SettingsFolder(std::string& folder) {
   std::string appData;
-  if (m_machine.system.EnvironmentVariable("APPDATA", kEnvironmentCapacity, appData) != platform::kSuccess ||
+  if (m_machine.system.EnvironmentVariable("APPDATA", platform::kLongestPathChars, appData) != platform::kSuccess ||
       appData.empty()) {
     // Unset: the settings file would otherwise land in "\Vornex" on whatever the current drive is.
     return false;

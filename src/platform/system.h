@@ -8,6 +8,10 @@
 
 namespace platform {
 
+// The longest path Windows knows (with the "\\?\" prefix), and the longest value an environment
+// variable can hold, in characters with the terminator: a capacity that reads either whole.
+inline constexpr std::size_t kLongestPathChars = 32768;
+
 class SystemInfo {
  public:
   virtual ~SystemInfo() = default;

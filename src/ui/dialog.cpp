@@ -4,7 +4,20 @@
 #include <array>
 #include <cstdlib>
 
+#include "platform/text.h"
+
 namespace ui {
+
+std::string ApplicationTitle(platform::SystemInfo& system) {
+  std::string modulePath;
+  if (system.ModulePath(platform::kLongestPathChars, modulePath) != platform::kSuccess) return std::string();
+  const std::size_t slash = text::ReverseFind(modulePath, '\\');
+  std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
+  const std::size_t dot = text::ReverseFind(name, '.');
+  if (dot != std::string::npos) name.erase(dot);
+  return text::AnsiToUtf8(name);
+}
+
 namespace {
 
 constexpr int kIdOk = platform::kIdOk;

@@ -2,13 +2,19 @@
 // The window itself is the host's (ui/win32 in SetUp.exe, a fake view in tests).
 #pragma once
 #include <optional>
+#include <string>
 
 #include "platform/prompts.h"
+#include "platform/system.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_view.h"
 #include "ui/message_map.h"
 
 namespace ui {
+
+// The application's title, as message boxes without a caption of their own carry it: the running
+// executable's file name without its extension, as UTF-8; empty when the path cannot be read.
+std::string ApplicationTitle(platform::SystemInfo& system);
 
 class Dialog {
  public:

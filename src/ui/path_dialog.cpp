@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/text.h"
+#include "ui/dialog.h"
 
 namespace {
 
@@ -41,27 +42,9 @@ std::string FolderMessage(std::string_view format, std::string_view path) {
   return message;
 }
 
-// The application's title: the running executable's file name without its extension.
-std::string ApplicationTitle(platform::SystemInfo& system) {
-  std::string modulePath;
-  // GetModuleFileNameA refuses a short buffer; grow it up to the longest path Windows has.
-  std::size_t capacity = platform::kMaxPath;
-  platform::Status st = system.ModulePath(capacity, modulePath);
-  while (st == platform::kFilenameTooLong && capacity < 32768) {
-    capacity *= 2;
-    st = system.ModulePath(capacity, modulePath);
-  }
-  if (st != platform::kSuccess) return std::string();
-  const std::size_t slash = text::ReverseFind(modulePath, '\\');
-  std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
-  const std::size_t dot = text::ReverseFind(name, '.');
-  if (dot != std::string::npos) name.erase(dot);
-  return text::AnsiToUtf8(name);
-}
-
 int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::string_view format,
                       std::string_view path, std::uint32_t flags) {
-  return machine.prompts.MessageBox(owner, FolderMessage(format, path), ApplicationTitle(machine.system), flags);
+  return machine.prompts.MessageBox(owner, FolderMessage(format, path), ui::ApplicationTitle(machine.system), flags);
 }
 
 void ReportFailure(platform::Machine& machine, platform::WindowRef owner, int result, std::string_view path) {

@@ -10,7 +10,10 @@
 #include <string>
 
 #include "platform/win32/windows_api.h"
+#include "platform/machine.h"
+#include "ui/dialog.h"
 #include "ui/win32/win32_dialog_view.h"
+#include "ui/win32/win32_text.h"
 
 namespace ui::win32 {
 namespace {
@@ -19,28 +22,6 @@ struct ModalRun {
   ui::Dialog& dialog;
   std::unique_ptr<Win32DialogView> view;
 };
-
-// The application's title, as message boxes without a caption of their own carry it: the
-// executable's file name without its extension.
-std::wstring ApplicationTitle() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD size = static_cast<DWORD>(path.size());
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), size);
-    if (length == 0) return L"SetUp";
-    if (length < size) {
-      path.resize(length);
-      break;
-    }
-    if (path.size() >= 32768) return L"SetUp";
-    path.resize(path.size() * 2);
-  }
-  const std::size_t slash = path.find_last_of(L"\\/");
-  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.find_last_of(L'.');
-  if (dot != std::wstring::npos) name.erase(dot);
-  return name;
-}
 
 std::wstring SystemMessage(HRESULT code) {
   wchar_t* buffer = nullptr;
@@ -58,7 +39,9 @@ std::wstring SystemMessage(HRESULT code) {
 void ReportHandlerFailure(HWND dialog, HRESULT code) {
   std::wstring text = SystemMessage(code);
   if (text.empty()) text = L"Error";
-  ::MessageBoxW(dialog, text.c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONSTOP);
+  std::wstring title = ToWide(ui::ApplicationTitle(platform::CurrentMachine().system), ui::TextEncoding::Utf8);
+  if (title.empty()) title = L"SetUp";
+  ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 template <class Body>
