@@ -26,7 +26,7 @@ constexpr std::size_t kValueBufferBytes = 256;
 constexpr std::size_t kNameBufferChars = 2 * platform::kMaxKeyNameChars + 1;
 
 // The registry nests keys at most 512 levels deep. A link key may point back at a key above it
-// (...\\R97.0\\ACAD-X\\loop -> ...\\R97.0), and a walk through it would never reach a bottom: the
+// (...\R97.0\ACAD-X\loop -> ...\R97.0), and a walk through it would never reach a bottom: the
 // walk goes no deeper than the registry itself could.
 constexpr std::size_t kMaxWalkDepth = 512;
 
