@@ -51,6 +51,10 @@ class CountingFiles final : public platform::FileSystem {
     ++calls;
     return inner_.ProtectFolder(path);
   }
+  platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override {
+    ++calls;
+    return inner_.ReadSecurity(path, security);
+  }
 
  private:
   platform::FileSystem& inner_;

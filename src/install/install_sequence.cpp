@@ -11,6 +11,12 @@ std::string ChosenFolder(std::string_view typed) {
   return folder;
 }
 
+std::string ChosenFolderPath(std::string_view typed) {
+  std::string folder = ChosenFolder(typed);
+  if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+  return folder;
+}
+
 std::string FormInstallFolder(std::string_view typed) {
   return ChosenFolder(typed) + "\\" + kInstallSubfolder;
 }

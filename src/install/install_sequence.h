@@ -18,6 +18,9 @@ extern bool g_bCheckAcadRunning;
 
 // The chosen folder with one trailing backslash removed (not a lone first character).
 std::string ChosenFolder(std::string_view typed);
+// The chosen folder as a path that names it on its own: ChosenFolder, except that a drive root
+// keeps its backslash ("D:" alone names the current folder on drive D:, not its root).
+std::string ChosenFolderPath(std::string_view typed);
 // The install folder for a chosen folder: "C:\Tools\" and "C:\Tools" give C:\Tools\V-ZurezUvad,
 // "D:\" gives D:\V-ZurezUvad.
 std::string FormInstallFolder(std::string_view typed);

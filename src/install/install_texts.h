@@ -46,6 +46,20 @@ inline constexpr const char* kSemicolonFolderText =
     "安装路径 {} 含有分号“;” !\n\n"
     "AutoCAD以分号分隔受信任的文件夹，含分号的路径会被拆成几个不同的文件夹。\n\n请选择不含分号的安装路径。";
 
+// The chosen folder or the install folder is a junction, a symbolic link or a mount point: what
+// would be protected and filled is wherever it leads; {} is that folder.
+inline constexpr const char* kReparseFolderText =
+    "安装路径 {} 是一个链接（联接点、符号链接或装入点），指向其他位置 !\n\n"
+    "AutoCAD会从安装文件夹加载程序，它必须是一个普通文件夹。请选择其他安装路径。";
+
+// The chosen folder, or a folder above it, can be taken over by someone other than the
+// administrators; {} is that folder. Asked with Yes and No, No the default.
+inline constexpr const char* kReplaceableFolderText =
+    "文件夹 {} 不属于管理员，或允许其他用户删除、改名或更改它的访问权限 !\n\n"
+    "AutoCAD会以每位用户（包括管理员）的身份从安装文件夹加载程序。其他用户可以把安装文件夹换成自己的文件夹，"
+    "让他们放入的程序在管理员的AutoCAD中运行。\n\n"
+    "建议选择其他安装路径，例如 C:\\Program Files 下的文件夹。\n\n是否仍要安装到此处？";
+
 // The installation ran to its end but some registry entries or AutoCAD support files could not be
 // written: the lead, the items one per line (at most kIncompleteItemsShown, then the count of all),
 // and what most often helps, since a running AutoCAD or missing rights are the usual causes.

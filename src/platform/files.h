@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/status.h"
 
@@ -15,6 +16,56 @@ inline constexpr std::uint32_t kAttrSystem = 0x4;
 inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrNormal = 0x80;
+// A junction, a symbolic link or a mount point: the name leads somewhere else.
+inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
+
+// Access rights on files and folders (winnt.h), specific and generic.
+inline constexpr std::uint32_t kRightDeleteChild = 0x40;     // FILE_DELETE_CHILD
+inline constexpr std::uint32_t kRightDelete = 0x10000;       // DELETE
+inline constexpr std::uint32_t kRightWriteDac = 0x40000;     // WRITE_DAC
+inline constexpr std::uint32_t kRightWriteOwner = 0x80000;   // WRITE_OWNER
+inline constexpr std::uint32_t kFileGenericRead = 0x120089;  // FILE_GENERIC_READ
+inline constexpr std::uint32_t kFileGenericWrite = 0x120116;
+inline constexpr std::uint32_t kFileGenericExecute = 0x1200A0;
+inline constexpr std::uint32_t kFileAllAccess = 0x1F01FF;
+inline constexpr std::uint32_t kGenericAll = 0x10000000;
+inline constexpr std::uint32_t kGenericExecute = 0x20000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+inline constexpr std::uint32_t kGenericRead = 0x80000000;
+
+// A mask with its generic rights replaced by the file rights they stand for, as the file system's
+// GENERIC_MAPPING does when it checks access: an entry granting GENERIC_ALL grants DELETE and
+// WRITE_DAC as surely as one that names them.
+constexpr std::uint32_t MapGenericFileRights(std::uint32_t mask) {
+  std::uint32_t mapped = mask & ~(kGenericAll | kGenericExecute | kGenericWrite | kGenericRead);
+  if ((mask & kGenericRead) != 0) mapped |= kFileGenericRead;
+  if ((mask & kGenericWrite) != 0) mapped |= kFileGenericWrite;
+  if ((mask & kGenericExecute) != 0) mapped |= kFileGenericExecute;
+  if ((mask & kGenericAll) != 0) mapped |= kFileAllAccess;
+  return mapped;
+}
+
+// Well-known security identifiers, in their string form.
+inline constexpr const char* kSidAdministrators = "S-1-5-32-544";
+inline constexpr const char* kSidUsers = "S-1-5-32-545";
+inline constexpr const char* kSidSystem = "S-1-5-18";
+inline constexpr const char* kSidAuthenticatedUsers = "S-1-5-11";
+inline constexpr const char* kSidEveryone = "S-1-1-0";
+inline constexpr const char* kSidTrustedInstaller = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+// One entry of an access list, as far as the program judges it.
+struct AccessEntry {
+  std::string sid;                // "S-1-5-11"
+  bool allow = true;              // false: an entry that denies
+  std::uint32_t mask = 0;         // generic rights already mapped to file rights
+  bool inheritOnly = false;       // passed on to what is created inside; does not apply to the entry itself
+};
+
+// Who owns an entry and its access list, explicit entries first as the list holds them.
+struct FileSecurity {
+  std::string owner;
+  std::vector<AccessEntry> entries;
+};
 
 // Windows' MAX_PATH: 259 characters and the terminator.
 inline constexpr std::size_t kMaxPath = 260;
@@ -53,10 +104,16 @@ class FileSystem {
   virtual Status DeleteFile(const std::string& path) = 0;
   // Gives a folder the access list of a folder whose code other programs load with their users'
   // rights: Administrators and SYSTEM full control, Users read and execute, inherited by everything
-  // inside it (what exists is updated, what is created later inherits), and protected from the
-  // entries the folder above would pass down, so a looser parent cannot widen it. The owner is left
-  // as it is. kFileNotFound or kPathNotFound when nothing is at the path.
-  virtual Status ProtectFolder(const std::string& path) = 0;
+  // inside it, and protected from the entries the folder above would pass down, so a looser parent
+  // cannot widen it. Administrators become the owner of the folder and of everything in it, and
+  // what it holds loses the entries set on it and inherits the new list alone: an owner keeps the
+  // right to change a list, and an entry someone set on a file would outlive the folder's list.
+  // kFileNotFound or kPathNotFound when nothing is at the path.
+  [[nodiscard]] virtual Status ProtectFolder(const std::string& path) = 0;
+  // GetNamedSecurityInfoW: the owner and the access list of what is at the path (a link is
+  // followed). A list that is missing altogether (a NULL DACL) lets everyone do everything and is
+  // reported as one entry saying so, for Everyone.
+  [[nodiscard]] virtual Status ReadSecurity(const std::string& path, FileSecurity& security) = 0;
 };
 
 }  // namespace platform

@@ -26,6 +26,9 @@ class SystemInfo {
   // CreateToolhelp32Snapshot + Process32First/Next: the executable names (szExeFile)
   // in snapshot order. False when no snapshot could be taken or its first entry read.
   virtual bool ProcessNames(std::vector<std::string>& names) = 0;
+  // OpenProcessToken + GetTokenInformation(TokenUser): the security identifier of the account the
+  // program runs as, in its string form ("S-1-5-21-...").
+  [[nodiscard]] virtual Status AccountSid(std::string& sid) = 0;
 };
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "discovery/acad_running.h"
+#include "install/folder_safety.h"
 #include "install/install_sequence.h"
 #include "install/install_texts.h"
 #include "install/path_limits.h"
@@ -29,30 +30,57 @@ constexpr ControlChange kFinishedPage[] = {
     {IDC_CANCEL, false},
 };
 
-// The install folder's access list could not be set; {} is the folder.
+// The access list of the install folder, or of the chosen folder this installation created, could
+// not be set; {} is the folder.
 constexpr const char* kProtectFailedText =
     "无法设置安装文件夹 {} 的访问权限 !\n\n"
     "AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
     "请选择NTFS磁盘上的其他安装路径后重新安装。";
 
-// Locks the freshly created install folder down before anything is copied into it (see
-// FileSystem::ProtectFolder); the folder the user chose above it keeps what it has. A folder
-// created under a drive root by an elevated process lets every signed-in user change what is in
-// it, and AutoCAD loads the add-on from it, from a trusted path, for every user, administrators
-// included: so when the list cannot be set, the installation stops here with a message, rather
-// than go on with a warning few users could judge. Where the folder is not there at all (its
-// parent missing, say), nothing can be copied into it either, and the payload copy reports that
-// as it always has.
-bool ProtectInstallFolder(platform::Machine& machine, const std::string& installFolder) {
-  const platform::Status status = machine.files.ProtectFolder(installFolder);
+// Locks a folder down before anything is copied into it (see FileSystem::ProtectFolder): the
+// install folder always, and the chosen folder when this installation made it. A folder created
+// under a drive root by an elevated process lets every signed-in user rename it and change what is
+// in it, and AutoCAD loads the add-on from the install folder, from a trusted path, for every user,
+// administrators included: so when the list cannot be set, the installation stops here with a
+// message, rather than go on with a warning few users could judge. Where the folder is not there
+// at all (its parent missing, say), nothing can be copied into it either, and the payload copy
+// reports that as it always has.
+bool ProtectFolder(platform::Machine& machine, const std::string& folder) {
+  const platform::Status status = machine.files.ProtectFolder(folder);
   if (status == platform::kSuccess || status == platform::kFileNotFound || status == platform::kPathNotFound) {
     return true;
   }
   machine.prompts.MessageBox(0,
-                             install::WithPath(kProtectFailedText, installFolder) + "\n\n错误代码：" +
-                                 std::to_string(status),
+                             install::WithPath(kProtectFailedText, folder) + "\n\n错误代码：" + std::to_string(status),
                              install::kCaption, platform::kMbOk);
   return false;
+}
+
+// Why the folder text cannot be installed to, or null; `named` is set to the path the message
+// names. Everything here is checked before anything is created. The install folder must be a full
+// path on a drive letter with valid names that the file API can take, as the folder chooser
+// demands. It must also hold no ';': "TRUSTEDPATHS" would split it into other folders, one of them
+// perhaps a folder that any user can create (D:\a of D:\a;b), and add it again at every install.
+// The chosen folder is held to the same rules on its own: a text ending in half a double-byte
+// character forms a valid install folder once the backslash after it has become its trail byte,
+// and the files would go to a folder beside the one created. Neither folder may be a junction, a
+// symbolic link or a mount point, which would send the protected list and the files elsewhere.
+const char* Refusal(platform::FileSystem& files, const std::string& typed, const std::string& chosen,
+                    const std::string& installFolder, std::string& named) {
+  named = typed;
+  if (!FitsMaxPath(installFolder)) return install::kFolderTooLongText;
+  if (CPathDialog::CreatePath(files, installFolder, true) != CPathDialog::kFolderReady) {
+    return install::kInvalidFolderText;
+  }
+  if (text::Find(installFolder, ';') != std::string::npos) return install::kSemicolonFolderText;
+  if (CPathDialog::CreatePath(files, chosen, true) != CPathDialog::kFolderReady) return install::kInvalidFolderText;
+  for (const std::string* folder : {&chosen, &installFolder}) {
+    if (install::IsReparsePoint(files, *folder)) {
+      named = *folder;
+      return install::kReparseFolderText;
+    }
+  }
+  return nullptr;
 }
 
 // The dialog's painting held while it lives, and let go however the scope is left.
@@ -84,29 +112,32 @@ void Dlg_Setup::OnInstall() {
   // box for it, and the dialog stays as it is.
   if (m_strPath.empty()) throw std::invalid_argument("the install folder text is empty");
 
-  // Everything is checked before anything is created: the install folder must be a full path on
-  // a drive letter with valid names that the file API can take, as the folder chooser demands.
-  // It must also hold no ';': "TRUSTEDPATHS" would split it into other folders, one of them
-  // perhaps a folder that any user can create (D:\a of D:\a;b), and add it again at every install.
-  const std::string chosen = ChosenFolder(m_strPath);
+  const std::string chosen = ChosenFolderPath(m_strPath);
   const std::string installFolder = FormInstallFolder(m_strPath);
-  const char* refusal = nullptr;
-  if (!FitsMaxPath(installFolder)) {
-    refusal = install::kFolderTooLongText;
-  } else if (CPathDialog::CreatePath(machine.files, installFolder, true) != CPathDialog::kFolderReady) {
-    refusal = install::kInvalidFolderText;
-  } else if (text::Find(installFolder, ';') != std::string::npos) {
-    refusal = install::kSemicolonFolderText;
-  }
-  if (refusal != nullptr) {
-    machine.prompts.MessageBox(0, install::WithPath(refusal, m_strPath), install::kCaption, platform::kMbOk);
+  std::string named;
+  if (const char* refusal = Refusal(machine.files, m_strPath, chosen, installFolder, named)) {
+    machine.prompts.MessageBox(0, install::WithPath(refusal, named), install::kCaption, platform::kMbOk);
     return;
   }
 
-  // One level each; a failure (a missing parent, say) shows up as the payload copy's failures.
-  machine.files.CreateDirectory(chosen);
+  // Whoever could rename a folder on the way to the install folder could put a folder of their own
+  // in its place, holding a module of their own; AutoCAD would load it for whoever starts it. The
+  // user may know better (a machine with one user, say), so this is a question, No by default.
+  const std::string replaceable = install::FindReplaceableFolder(machine, chosen);
+  if (!replaceable.empty() &&
+      machine.prompts.MessageBox(0, install::WithPath(install::kReplaceableFolderText, replaceable), install::kCaption,
+                                 platform::kMbYesNo | platform::kMbIconExclamation | platform::kMbDefButton2) !=
+          platform::kIdYes) {
+    return;
+  }
+
+  // One level each; a failure (a missing parent, say) shows up as the payload copy's failures. A
+  // chosen folder made here is protected like the install folder: made by an elevated process
+  // under a drive root, it would otherwise be open to every signed-in user. One that was there
+  // already keeps what it has: it may hold the user's other files.
+  if (machine.files.CreateDirectory(chosen) == platform::kSuccess && !ProtectFolder(machine, chosen)) return;
   machine.files.CreateDirectory(installFolder);
-  if (!ProtectInstallFolder(machine, installFolder)) return;
+  if (!ProtectFolder(machine, installFolder)) return;
   m_strPath = installFolder;
 
   if (!DoInstall()) return;

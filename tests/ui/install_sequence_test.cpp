@@ -201,7 +201,7 @@ TEST_F(InstallSequenceTest, CheckStaysArmedUntilTheWarningIsShown) {
 struct FolderCase {
   std::string typed;
   std::string installFolder;
-  std::vector<std::string> existing;  // folders there before the press
+  std::vector<std::string> existing;  // folders an administrator made and locked down before the press
 };
 
 TEST(InstallFolder, FormedFromTheTypedText) {
@@ -221,7 +221,10 @@ TEST(InstallFolder, FormedFromTheTypedText) {
     EXPECT_EQ(FormInstallFolder(c.typed), c.installFolder);
     sim::SimMachine sim;
     sim.files().AddDrive('D');
-    for (const std::string& folder : c.existing) ASSERT_TRUE(sim.files().MakeDirectories(folder));
+    for (const std::string& folder : c.existing) {
+      ASSERT_TRUE(sim.files().MakeDirectories(folder));
+      ASSERT_EQ(sim.files().ProtectFolder(folder), platform::kSuccess);
+    }
     ASSERT_TRUE(sim.files().WriteFile(std::string(kData) + "\\itextsharp.dll", "x"));
     CAcadCatalog catalog;
     uitest::FakeGdi gdi;
@@ -257,6 +260,8 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
       {"C:\\a\\\\b", install::kInvalidFolderText},
       {"C:\\Tools\\\\", install::kInvalidFolderText},
       {Ansi("D:\\软件|旧"), install::kInvalidFolderText},
+      // Half a character: "\V-ZurezUvad" would complete it, and the files would go beside C:\abc.
+      {"C:\\abc\x81", install::kInvalidFolderText},
       {tooLong, install::kFolderTooLongText},
       // Valid names, but "TRUSTEDPATHS" would read C:\a;b\V-ZurezUvad as two folders.
       {"C:\\a;b", install::kSemicolonFolderText},

@@ -49,6 +49,7 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status SetAttributes(const std::string&, std::uint32_t) override { return Touched(); }
   platform::Status DeleteFile(const std::string&) override { return Touched(); }
   platform::Status ProtectFolder(const std::string&) override { return Touched(); }
+  platform::Status ReadSecurity(const std::string&, platform::FileSecurity&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {
@@ -66,6 +67,7 @@ class UntouchedSystem final : public platform::SystemInfo {
     Touched();
     return false;
   }
+  platform::Status AccountSid(std::string&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {

@@ -14,7 +14,7 @@ using platform::Status;
 struct SimFileSystem::Node {
   std::string name;
   std::uint32_t attributes = 0;
-  Acl acl = Acl::kOrdinary;
+  SimSecurity security;
   std::string content;
   std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased name: NTFS order
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased -> (name, data)
@@ -43,12 +43,17 @@ constexpr std::size_t kMaxDirectoryPath = platform::kMaxPath - 12;
 
 std::uint32_t Reported(std::uint32_t stored) { return stored == 0 ? platform::kAttrNormal : stored; }
 
-// What a new entry gets from the folder it is created in.
-Acl InheritedFrom(const SimFileSystem::Node& folder);
+// What a new entry gets from the folder it is created in, owned by `owner`.
+SimSecurity NewSecurity(const SimFileSystem::Node& folder, bool directory, const std::string& owner);
 
 // Recomputes what the entries below a folder inherit, as SetNamedSecurityInfo does; an entry with a
 // protected list of its own keeps it, and so does everything under it.
 void PropagateInheritance(SimFileSystem::Node& folder);
+
+// What TreeResetNamedSecurityInfo does below a folder: every entry gets `owner`, loses its own
+// entries and its protection, and inherits from its folder alone. A reparse point is reset itself
+// but not walked through: what lies behind it is somewhere else.
+void ResetBelow(SimFileSystem::Node& folder, const std::string& owner);
 
 std::size_t CharLen(const std::string& s, std::size_t i) {
   return (text::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? std::size_t{2} : std::size_t{1};
@@ -125,6 +130,7 @@ void SimFileSystem::AddDrive(char letter) {
     root = std::make_unique<Node>();
     root->name = std::string(1, drive) + ":";
     root->attributes = platform::kAttrDirectory;
+    root->security = SimSecurity{platform::kSidSystem, UsualRootEntries(), {}, true};
   }
 }
 
@@ -325,7 +331,7 @@ Status SimFileSystem::CreateDirectory(const std::string& path) {
   auto dir = std::make_unique<Node>();
   dir->name = parsed.parts.back();
   dir->attributes = platform::kAttrDirectory;
-  dir->acl = InheritedFrom(*parent);
+  dir->security = NewSecurity(*parent, true, creatorOwner_);
   parent->children.emplace(folded, std::move(dir));
   return platform::kSuccess;
 }
@@ -360,7 +366,8 @@ Status SimFileSystem::CopyFile(const std::string& source, const std::string& des
   copy->name = existing != dstDir->children.end() ? existing->second->name : to.parts.back();
   copy->attributes = src->attributes;
   // Overwriting keeps the replaced file's security; a new file inherits from its folder.
-  copy->acl = existing != dstDir->children.end() ? existing->second->acl : InheritedFrom(*dstDir);
+  copy->security = existing != dstDir->children.end() ? existing->second->security
+                                                      : NewSecurity(*dstDir, false, creatorOwner_);
   copy->content = src->content;
   copy->streams = src->streams;
   dstDir->children[folded] = std::move(copy);
@@ -387,7 +394,7 @@ Status SimFileSystem::SetAttributes(const std::string& path, std::uint32_t attri
   if (Injected(FileOp::SetAttributes, parsed, status)) return status;
   Node* node = Lookup(parsed, status);
   if (node == nullptr) return status;
-  node->attributes = (attributes & kSettable) | (node->attributes & platform::kAttrDirectory);
+  node->attributes = (attributes & kSettable) | (node->attributes & (platform::kAttrDirectory | platform::kAttrReparsePoint));
   return platform::kSuccess;
 }
 
@@ -416,8 +423,27 @@ Status SimFileSystem::ProtectFolder(const std::string& path) {
   if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
   Node* node = Lookup(parsed, status);
   if (node == nullptr) return status;
-  node->acl = Acl::kProtected;
-  PropagateInheritance(*node);
+  node->security = SimSecurity{platform::kSidAdministrators, ProtectedEntries(), {}, true};
+  ResetBelow(*node, platform::kSidAdministrators);
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::ReadSecurity(const std::string& path, platform::FileSecurity& security) {
+  security = platform::FileSecurity{};
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::ReadSecurity, parsed, status)) return status;
+  const Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  security.owner = node->security.owner;
+  for (const auto* list : {&node->security.explicitEntries, &node->security.inherited}) {
+    for (const SimAce& ace : *list) {
+      security.entries.push_back(platform::AccessEntry{ace.sid, ace.allow, platform::MapGenericFileRights(ace.mask),
+                                                       (ace.flags & kInheritOnly) != 0});
+    }
+  }
   return platform::kSuccess;
 }
 
@@ -451,7 +477,7 @@ bool SimFileSystem::MakeDirectories(const std::string& path) {
       slot = std::make_unique<Node>();
       slot->name = part;
       slot->attributes = platform::kAttrDirectory;
-      slot->acl = InheritedFrom(*node);
+      slot->security = NewSecurity(*node, true, creatorOwner_);
     }
     if (!slot->IsDirectory()) return false;
     node = slot.get();
@@ -472,7 +498,7 @@ bool SimFileSystem::WriteFile(const std::string& path, const std::string& conten
   if (!slot) {
     slot = std::make_unique<Node>();
     slot->name = parsed.parts.back();
-    slot->acl = InheritedFrom(*parent);
+    slot->security = NewSecurity(*parent, false, creatorOwner_);
   }
   slot->content = content;
   slot->attributes = attributes & ~platform::kAttrDirectory & ~platform::kAttrNormal;
@@ -501,7 +527,56 @@ std::optional<std::uint32_t> SimFileSystem::Attributes(const std::string& path) 
 std::optional<Acl> SimFileSystem::AclOf(const std::string& path) const {
   const Node* node = LookupPath(path);
   if (node == nullptr) return std::nullopt;
-  return node->acl;
+  const SimSecurity& security = node->security;
+  const std::vector<SimAce> wanted = ProtectedEntries();
+  if (security.isProtected) {
+    return security.explicitEntries == wanted && security.inherited.empty() ? Acl::kProtected : Acl::kOther;
+  }
+  // Inherited, the entries keep their rights; their flags depend on whether a file or a folder took them.
+  const auto sameRights = [](const SimAce& a, const SimAce& b) {
+    return a.sid == b.sid && a.allow == b.allow && a.mask == b.mask && (a.flags & kInheritOnly) == 0;
+  };
+  const bool inherits = security.explicitEntries.empty() && security.inherited.size() == wanted.size() &&
+                        std::equal(wanted.begin(), wanted.end(), security.inherited.begin(), sameRights);
+  return inherits ? Acl::kInheritsProtected : Acl::kOrdinary;
+}
+
+std::optional<SimSecurity> SimFileSystem::SecurityOf(const std::string& path) const {
+  const Node* node = LookupPath(path);
+  if (node == nullptr) return std::nullopt;
+  return node->security;
+}
+
+bool SimFileSystem::SetSecurity(const std::string& path, const std::string& owner, std::vector<SimAce> explicitEntries,
+                                bool isProtected) {
+  Parsed parsed;
+  if (Parse(path, false, parsed) != platform::kSuccess || parsed.hasStream) return false;
+  Status status = platform::kSuccess;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return false;
+  SimSecurity& security = node->security;
+  security.owner = owner;
+  security.explicitEntries = std::move(explicitEntries);
+  security.isProtected = isProtected;
+  if (isProtected) {
+    security.inherited.clear();
+  } else if (!parsed.parts.empty()) {
+    const Node* parent = Parent(parsed, status);
+    security.inherited = NewSecurity(*parent, node->IsDirectory(), owner).inherited;
+  }
+  if (node->IsDirectory()) PropagateInheritance(*node);
+  return true;
+}
+
+bool SimFileSystem::MakeFolderAs(const std::string& path, const std::string& owner,
+                                 std::vector<SimAce> explicitEntries) {
+  return MakeDirectories(path) && SetSecurity(path, owner, std::move(explicitEntries));
+}
+
+bool SimFileSystem::MakeJunction(const std::string& path) {
+  if (!MakeDirectories(path)) return false;
+  LookupPath(path)->attributes |= platform::kAttrReparsePoint;
+  return true;
 }
 
 std::optional<std::string> SimFileSystem::StoredName(const std::string& path) const {
@@ -560,16 +635,65 @@ std::vector<std::string> SimFileSystem::Tree(const std::string& path) const {
   return out;
 }
 
+std::vector<SimAce> UsualRootEntries() {
+  using platform::kSidAuthenticatedUsers;
+  // Modify, written as the system writes it on the root: delete and the generic rights.
+  constexpr std::uint32_t kModifyGeneric =
+      platform::kRightDelete | platform::kGenericExecute | platform::kGenericWrite | platform::kGenericRead;
+  constexpr std::uint32_t kAddSubdirectory = 0x4;  // FILE_ADD_SUBDIRECTORY
+  std::vector<SimAce> entries = ProtectedEntries();
+  entries.push_back({kSidAuthenticatedUsers, true, kModifyGeneric, kObjectInherit | kContainerInherit | kInheritOnly});
+  entries.push_back({kSidAuthenticatedUsers, true, kAddSubdirectory, 0});
+  return entries;
+}
+
+std::vector<SimAce> ProtectedEntries() {
+  constexpr std::uint8_t kBoth = kObjectInherit | kContainerInherit;
+  return {{platform::kSidAdministrators, true, platform::kFileAllAccess, kBoth},
+          {platform::kSidSystem, true, platform::kFileAllAccess, kBoth},
+          {platform::kSidUsers, true, platform::kFileGenericRead | platform::kFileGenericExecute, kBoth}};
+}
+
 namespace {
-Acl InheritedFrom(const SimFileSystem::Node& folder) {
-  return folder.acl == Acl::kOrdinary ? Acl::kOrdinary : Acl::kInheritsProtected;
+SimSecurity NewSecurity(const SimFileSystem::Node& folder, bool directory, const std::string& owner) {
+  SimSecurity security;
+  security.owner = owner;
+  for (const auto* list : {&folder.security.explicitEntries, &folder.security.inherited}) {
+    for (const SimAce& ace : *list) {
+      const bool toFiles = (ace.flags & kObjectInherit) != 0;
+      const bool toFolders = (ace.flags & kContainerInherit) != 0;
+      SimAce taken = ace;
+      if (!directory) {
+        if (!toFiles) continue;
+        taken.flags = 0;
+      } else if (toFolders) {
+        taken.flags = ace.flags & (kObjectInherit | kContainerInherit);
+      } else if (toFiles) {
+        // Not for the folder itself, but carried on to the files in it.
+        taken.flags = kObjectInherit | kInheritOnly;
+      } else {
+        continue;
+      }
+      // An entry that applies holds file rights, as the system maps them when it passes the entry on.
+      if ((taken.flags & kInheritOnly) == 0) taken.mask = platform::MapGenericFileRights(taken.mask);
+      security.inherited.push_back(std::move(taken));
+    }
+  }
+  return security;
 }
 
 void PropagateInheritance(SimFileSystem::Node& folder) {
   for (auto& [folded, child] : folder.children) {
-    if (child->acl == Acl::kProtected) continue;
-    child->acl = InheritedFrom(folder);
+    if (child->security.isProtected) continue;
+    child->security.inherited = NewSecurity(folder, child->IsDirectory(), child->security.owner).inherited;
     PropagateInheritance(*child);
+  }
+}
+
+void ResetBelow(SimFileSystem::Node& folder, const std::string& owner) {
+  for (auto& [folded, child] : folder.children) {
+    child->security = NewSecurity(folder, child->IsDirectory(), owner);
+    if ((child->attributes & platform::kAttrReparsePoint) == 0) ResetBelow(*child, owner);
   }
 }
 

@@ -1,6 +1,6 @@
 // A simulated Windows file system: drive letters, case-insensitive names, attributes, named
-// streams, CopyFile semantics, listings, protected folder access lists; with failure injection
-// and inspection for tests.
+// streams, CopyFile semantics, listings, owners and access lists with inheritance, reparse points;
+// with failure injection and inspection for tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/files.h"
@@ -15,15 +16,45 @@
 namespace sim {
 
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
-enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, Find };
+enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find };
 
-// An entry's access list, as far as the program is concerned. A new entry inherits from its folder
-// at the moment it is created: inside a protected folder it gets the protected entries, anywhere
-// else the volume's ordinary ones.
+// ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
+inline constexpr std::uint8_t kObjectInherit = 0x1;
+inline constexpr std::uint8_t kContainerInherit = 0x2;
+inline constexpr std::uint8_t kInheritOnly = 0x8;
+
+// One entry of an access list as stored, generic rights and inheritance flags as they were set.
+struct SimAce {
+  std::string sid;
+  bool allow = true;
+  std::uint32_t mask = 0;
+  std::uint8_t flags = 0;
+  bool operator==(const SimAce&) const = default;
+};
+
+// An entry's security. A new entry is owned by whoever creates it and inherits, at that moment,
+// what its folder passes down (the entries with the object- or container-inherit flag); a
+// protected list takes nothing from above.
+struct SimSecurity {
+  std::string owner;
+  std::vector<SimAce> explicitEntries;  // set on the entry itself
+  std::vector<SimAce> inherited;        // passed down from the folder above
+  bool isProtected = false;
+};
+
+// The list a drive's root has on a freshly installed Windows: Administrators and SYSTEM full
+// control, Users read and execute, Authenticated Users may create folders on the root itself and
+// get Modify (delete included) on whatever is created below it.
+std::vector<SimAce> UsualRootEntries();
+// The list ProtectFolder sets: Administrators and SYSTEM full control, Users read and execute.
+std::vector<SimAce> ProtectedEntries();
+
+// An entry's access list in the terms of the protected list: what a read-back on Windows tells.
 enum class Acl {
-  kOrdinary,           // whatever the folders above pass down
-  kProtected,          // set by ProtectFolder: its own entries, nothing from above
-  kInheritsProtected,  // inherited from a protected folder above
+  kOrdinary,           // not protected, and not exactly the protected list inherited
+  kProtected,          // exactly the protected list, set on this entry
+  kInheritsProtected,  // exactly the protected list's entries, inherited from a folder above
+  kOther,              // protected, but not with that list
 };
 
 // Passed as `times` to fail on every call.
@@ -45,6 +76,11 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   platform::Status DeleteFile(const std::string& path) override;
   platform::Status ProtectFolder(const std::string& path) override;
+  platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override;
+
+  // Who owns what the program creates: Administrators by default, as for an elevated
+  // administrator, whose token names that group as the owner of new objects.
+  void SetCreatorOwner(std::string sid) { creatorOwner_ = std::move(sid); }
 
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);
@@ -79,6 +115,17 @@ class SimFileSystem final : public platform::FileSystem {
   std::optional<std::string> ReadStream(const std::string& path, const std::string& stream) const;
   // The entry's access list, or nullopt when nothing is there.
   std::optional<Acl> AclOf(const std::string& path) const;
+  std::optional<SimSecurity> SecurityOf(const std::string& path) const;
+  // Gives an entry an owner and its own entries, protected or not, as that owner could; what it
+  // inherits is worked out again, and so is what the folders below it inherit. False when nothing
+  // is there.
+  bool SetSecurity(const std::string& path, const std::string& owner, std::vector<SimAce> explicitEntries,
+                   bool isProtected = false);
+  // A folder made by another account: missing levels above it as the program would make them, the
+  // folder itself owned by `owner`, inheriting as usual, with `explicitEntries` of its own.
+  bool MakeFolderAs(const std::string& path, const std::string& owner, std::vector<SimAce> explicitEntries = {});
+  // Makes the folder (and missing levels) and marks it as a junction: FILE_ATTRIBUTE_REPARSE_POINT.
+  bool MakeJunction(const std::string& path);
   // Removes a file or a folder with everything in it.
   bool Remove(const std::string& path);
   // Every entry at or below `path` (all drives when empty) as full paths in listing order,
@@ -107,6 +154,7 @@ class SimFileSystem final : public platform::FileSystem {
   std::shared_ptr<std::size_t> openListings_;
   std::vector<Failure> failures_;
   std::size_t injectedServed_ = 0;
+  std::string creatorOwner_ = platform::kSidAdministrators;
 };
 
 }  // namespace sim

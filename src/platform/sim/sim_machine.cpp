@@ -41,6 +41,11 @@ bool SimSystem::ProcessNames(std::vector<std::string>& names) {
   return true;
 }
 
+Status SimSystem::AccountSid(std::string& sid) {
+  sid = accountSid_;
+  return platform::kSuccess;
+}
+
 void SimSystem::SetEnvironment(const std::string& name, std::string value) {
   environment_[text::ToUpper(name)] = {name, std::move(value)};
 }

@@ -27,7 +27,11 @@ class SimSystem final : public platform::SystemInfo {
   platform::Status CurrentDirectory(std::string& path) override;
   platform::Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
   bool ProcessNames(std::vector<std::string>& names) override;
+  platform::Status AccountSid(std::string& sid) override;
 
+  // The account the program runs as: by default an administrator's own account.
+  static constexpr const char* kDefaultAccountSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
+  void SetAccountSid(std::string sid) { accountSid_ = std::move(sid); }
   void SetModulePath(std::string path) { modulePath_ = std::move(path); }
   // Names compare without regard to case, as Windows' environment does.
   void SetEnvironment(const std::string& name, std::string value);
@@ -42,6 +46,7 @@ class SimSystem final : public platform::SystemInfo {
   std::map<std::string, std::pair<std::string, std::string>> environment_;  // upper-cased -> (name, value)
   std::vector<std::string> processes_;
   bool failSnapshot_ = false;
+  std::string accountSid_ = kDefaultAccountSid;
 };
 
 // Message boxes answered from a script. Every box is recorded. A box with no scripted answer

@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_security.h"
 
 namespace platform::win32 {
 namespace {
@@ -39,20 +40,17 @@ class Win32Listing final : public Listing {
 
 Status Result(BOOL ok) { return ok ? kSuccess : LastErrorStatus(); }
 
-// The descriptor ConvertStringSecurityDescriptorToSecurityDescriptorW allocates, freed with LocalFree.
-class LocalSecurityDescriptor {
- public:
-  LocalSecurityDescriptor() = default;
-  LocalSecurityDescriptor(const LocalSecurityDescriptor&) = delete;
-  LocalSecurityDescriptor& operator=(const LocalSecurityDescriptor&) = delete;
-  ~LocalSecurityDescriptor() {
-    if (descriptor_ != nullptr) ::LocalFree(descriptor_);
+// TreeResetNamedSecurityInfoW reports each entry it could not reset to a progress callback and
+// goes on; the first such failure is kept here. The callback's last parameter is a BOOL in some
+// headers and a PBOOL in others, so its type is taken from FN_PROGRESS itself.
+template <class Callback>
+struct TreeFailures;
+template <class Last>
+struct TreeFailures<VOID (*)(LPWSTR, DWORD, PPROG_INVOKE_SETTING, PVOID, Last)> {
+  static VOID Record(LPWSTR, DWORD status, PPROG_INVOKE_SETTING, PVOID first, Last) {
+    auto* kept = static_cast<DWORD*>(first);
+    if (status != ERROR_SUCCESS && *kept == ERROR_SUCCESS) *kept = status;
   }
-  PSECURITY_DESCRIPTOR* put() { return &descriptor_; }
-  PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-
- private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
 };
 
 }  // namespace
@@ -104,7 +102,12 @@ Status Win32FileSystem::DeleteFile(const std::string& path) {
 Status Win32FileSystem::ProtectFolder(const std::string& path) {
   if (HasNul(path)) return kInvalidName;
   if (path.empty()) return kPathNotFound;  // as the ANSI file functions answer
-  LocalSecurityDescriptor descriptor;
+  std::wstring wide = AnsiToWide(path);
+  if (wide.empty()) return kInvalidName;
+  // Whether anything is there is asked first: the answer for a missing folder is part of this
+  // interface, and Wine's TreeResetNamedSecurityInfoW answers success whatever the path.
+  if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return LastErrorStatus();
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedFolderSddl, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr)) {
     return LastErrorStatus();
@@ -112,16 +115,66 @@ Status Win32FileSystem::ProtectFolder(const std::string& path) {
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!::GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) return LastErrorStatus();
-  if (!present || dacl == nullptr) return kInvalidParameter;  // a NULL DACL would grant everyone everything
-  // SetNamedSecurityInfoW rather than SetFileSecurityW: it takes PROTECTED_DACL_SECURITY_INFORMATION,
-  // and it brings what already is in the folder (a second installation) under the new entries.
-  std::wstring wide = AnsiToWide(path);
+  PSID owner = nullptr;
+  if (!::GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) ||
+      !::GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted)) {
+    return LastErrorStatus();
+  }
+  if (!present || dacl == nullptr || owner == nullptr) return kInvalidParameter;  // a NULL DACL grants everything
+  // The folder gets the list and the owner; everything in it gets the owner, loses the entries
+  // set on it (KeepExplicit FALSE) and inherits the list. SetNamedSecurityInfoW would leave those
+  // entries, and the owners, in place. What cannot be reset makes the whole call fail, so that
+  // nothing is copied into a folder someone else still holds a grip on.
+  DWORD firstFailure = ERROR_SUCCESS;
+  const DWORD result = ::TreeResetNamedSecurityInfoW(
+      wide.data(), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, owner, nullptr,
+      dacl, nullptr, FALSE, &TreeFailures<FN_PROGRESS>::Record, ProgressInvokeOnError, &firstFailure);
+  return static_cast<Status>(result != ERROR_SUCCESS ? result : firstFailure);
+}
+
+Status Win32FileSystem::ReadSecurity(const std::string& path, FileSecurity& security) {
+  security = FileSecurity{};
+  if (HasNul(path)) return kInvalidName;
+  if (path.empty()) return kPathNotFound;
+  const std::wstring wide = AnsiToWide(path);
   if (wide.empty()) return kInvalidName;
-  const DWORD result = ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
-                                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                               nullptr, nullptr, dacl, nullptr);
-  return static_cast<Status>(result);
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  const DWORD result = ::GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT,
+                                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                                               nullptr, &dacl, nullptr, descriptor.put());
+  if (result != ERROR_SUCCESS) return static_cast<Status>(result);
+  // No owner is read as an owner nobody trusts: the empty string.
+  if (owner != nullptr) {
+    if (const Status status = SidToString(owner, security.owner); status != kSuccess) return status;
+  }
+  if (dacl == nullptr) {
+    security.entries.push_back(AccessEntry{kSidEveryone, true, kFileAllAccess, false});
+    return kSuccess;
+  }
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* raw = nullptr;
+    if (!::GetAce(dacl, i, &raw)) return LastErrorStatus();
+    const auto* header = static_cast<const ACE_HEADER*>(raw);
+    // The allowed and denied entries, and a conditional grant taken as granting; a conditional
+    // denial may not apply and is left out. Files carry no other kinds in their lists.
+    const BYTE type = header->AceType;
+    const bool allow = type == ACCESS_ALLOWED_ACE_TYPE || type == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+    if (!allow && type != ACCESS_DENIED_ACE_TYPE) continue;
+    // The three kinds share the layout of ACCESS_ALLOWED_ACE up to the SID.
+    const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    AccessEntry entry;
+    if (const Status status = SidToString(const_cast<DWORD*>(&ace->SidStart), entry.sid); status != kSuccess) {
+      return status;
+    }
+    entry.allow = allow;
+    entry.mask = MapGenericFileRights(ace->Mask);
+    entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+    security.entries.push_back(std::move(entry));
+  }
+  return kSuccess;
 }
 
 }  // namespace platform::win32

@@ -13,13 +13,15 @@ class Win32FileSystem final : public FileSystem {
   Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   Status DeleteFile(const std::string& path) override;
   Status ProtectFolder(const std::string& path) override;
+  Status ReadSecurity(const std::string& path, FileSecurity& security) override;
 };
 
-// The access list ProtectFolder sets, in the security descriptor language: protected (P) and
-// marked as taking part in automatic inheritance (AI); Administrators (BA) and SYSTEM (SY) full
-// access (FA), Users (BU) read and execute (0x1200a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE),
-// each inherited by sub-folders (CI) and files (OI).
+// The owner and access list ProtectFolder sets, in the security descriptor language: owned by
+// Administrators (O:BA); the list protected (P) and marked as taking part in automatic inheritance
+// (AI); Administrators (BA) and SYSTEM (SY) full access (FA), Users (BU) read and execute
+// (0x1200a9: FILE_GENERIC_READ | FILE_GENERIC_EXECUTE), each inherited by sub-folders (CI) and
+// files (OI).
 inline constexpr const wchar_t* kProtectedFolderSddl =
-    L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+    L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
 
 }  // namespace platform::win32

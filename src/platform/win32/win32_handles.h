@@ -58,6 +58,14 @@ struct SnapshotHandleTraits {
 };
 using UniqueSnapshot = UniqueHandle<SnapshotHandleTraits>;
 
+// A kernel object handle that is null on failure (a process token, say), released with CloseHandle.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
 // An HKEY we opened ourselves; the predefined roots are never closed.
 struct RegKeyTraits {
   using Handle = HKEY;

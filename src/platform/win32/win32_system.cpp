@@ -3,9 +3,12 @@
 #include "platform/win32/win32_system.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_security.h"
 // After windows.h: the ANSI process entry and functions are the ones we want.
 #include <tlhelp32.h>
 
@@ -110,6 +113,20 @@ bool Win32SystemInfo::ProcessNames(std::vector<std::string>& names) {
     entry.dwSize = sizeof(entry);
   } while (::Process32Next(snapshot.get(), &entry));
   return true;
+}
+
+Status Win32SystemInfo::AccountSid(std::string& sid) {
+  sid.clear();
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return LastErrorStatus();
+  const UniqueKernelHandle token(raw);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return LastErrorStatus();
+  // TOKEN_USER holds a pointer (to the SID that follows it): the buffer is aligned for one.
+  std::vector<std::uintptr_t> buffer((size + sizeof(std::uintptr_t) - 1) / sizeof(std::uintptr_t));
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return LastErrorStatus();
+  return SidToString(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, sid);
 }
 
 }  // namespace platform::win32

@@ -1,4 +1,4 @@
-// Process-wide facts from the Win32 API: module path, current folder, environment, process list.
+// Process-wide facts from the Win32 API: module path, current folder, environment, process list, account.
 #pragma once
 #include "platform/system.h"
 
@@ -10,6 +10,7 @@ class Win32SystemInfo final : public SystemInfo {
   Status CurrentDirectory(std::string& path) override;
   Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
   bool ProcessNames(std::vector<std::string>& names) override;
+  Status AccountSid(std::string& sid) override;
 };
 
 }  // namespace platform::win32

@@ -1,0 +1,71 @@
+// The folder-safety rule over what the file system reports.
+#include "install/folder_safety.h"
+
+#include <map>
+
+#include "platform/text.h"
+
+namespace install {
+namespace {
+
+// "X:\"
+constexpr std::size_t kRootLength = 3;
+
+// What lets someone swap the folder, or what is in it, for their own: deleting or renaming it,
+// deleting its contents, taking it over by changing its list or its owner.
+constexpr std::uint32_t kReplacingRights =
+    platform::kRightDelete | platform::kRightDeleteChild | platform::kRightWriteDac | platform::kRightWriteOwner;
+
+bool IsTrusted(std::string_view sid, std::string_view account) {
+  // An account that could not be read matches nobody, not an owner left empty.
+  return sid == platform::kSidAdministrators || sid == platform::kSidSystem || sid == platform::kSidTrustedInstaller ||
+         (!account.empty() && sid == account);
+}
+
+}  // namespace
+
+bool OthersCanReplace(const platform::FileSecurity& security, std::string_view account, bool driveRoot) {
+  if (!IsTrusted(security.owner, account)) return true;
+  const std::uint32_t replacing = driveRoot ? kReplacingRights & ~platform::kRightDelete : kReplacingRights;
+  // Windows reads the list in order and a right once denied to a principal stays denied to it. A
+  // denial to a group someone belongs to would take rights back too, but group membership is not
+  // known here, so only the same principal's denials count: the rule errs towards asking.
+  std::map<std::string, std::uint32_t> denied;
+  for (const platform::AccessEntry& entry : security.entries) {
+    if (entry.inheritOnly) continue;
+    if (!entry.allow) {
+      denied[entry.sid] |= entry.mask;
+      continue;
+    }
+    if (IsTrusted(entry.sid, account)) continue;
+    const auto earlier = denied.find(entry.sid);
+    const std::uint32_t taken = earlier != denied.end() ? earlier->second : 0;
+    if ((entry.mask & ~taken & replacing) != 0) return true;
+  }
+  return false;
+}
+
+std::string FindReplaceableFolder(platform::Machine& machine, const std::string& chosen) {
+  std::string account;
+  if (machine.system.AccountSid(account) != platform::kSuccess) account.clear();
+  std::string folder = chosen;
+  for (;;) {
+    const bool root = folder.size() <= kRootLength;
+    platform::FileSecurity security;
+    const platform::Status status = machine.files.ReadSecurity(folder, security);
+    const bool missing = status == platform::kFileNotFound || status == platform::kPathNotFound;
+    if (!missing && (status != platform::kSuccess || OthersCanReplace(security, account, root))) return folder;
+    if (root) return std::string();
+    const std::size_t cut = text::ReverseFind(folder, '\\');
+    if (cut == std::string::npos) return std::string();
+    folder.resize(cut < kRootLength ? kRootLength : cut);
+  }
+}
+
+bool IsReparsePoint(platform::FileSystem& files, const std::string& path) {
+  std::uint32_t attributes = 0;
+  return files.GetAttributes(path, attributes) == platform::kSuccess &&
+         (attributes & platform::kAttrReparsePoint) != 0;
+}
+
+}  // namespace install

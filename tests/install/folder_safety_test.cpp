@@ -1,0 +1,108 @@
+// Which folder on the way to the install folder someone other than the administrators could
+// replace, on simulated machines whose folders were made by various people with various lists.
+#include "install/folder_safety.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_machine.h"
+
+namespace {
+
+using platform::kSidAdministrators;
+using platform::kSidAuthenticatedUsers;
+using sim::SimAce;
+
+constexpr const char* kUser = "S-1-5-21-1-2-3-1001";  // a standard user
+constexpr std::uint8_t kBoth = sim::kObjectInherit | sim::kContainerInherit;
+constexpr std::uint32_t kReplacing = platform::kRightDelete | platform::kRightDeleteChild | platform::kRightWriteDac |
+                                     platform::kRightWriteOwner;
+
+// The protected list with `extra` entries after it.
+std::vector<SimAce> Protected(std::vector<SimAce> extra = {}) {
+  std::vector<SimAce> entries = sim::ProtectedEntries();
+  entries.insert(entries.end(), extra.begin(), extra.end());
+  return entries;
+}
+
+struct Made {
+  std::string path;
+  std::string owner;
+  std::vector<SimAce> entries;
+  bool isProtected = true;
+};
+
+TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
+  const std::string account = sim::SimSystem::kDefaultAccountSid;
+  const SimAce auAll{kSidAuthenticatedUsers, true, platform::kFileAllAccess, 0};
+  const SimAce auDenied{kSidAuthenticatedUsers, false, kReplacing, 0};
+  const std::vector<SimAce> usualRoot = sim::UsualRootEntries();
+  const auto root = [&](SimAce extra) {
+    std::vector<SimAce> entries = usualRoot;
+    entries.push_back(extra);
+    return Made{"D:\\", platform::kSidSystem, entries};
+  };
+  const struct {
+    const char* what;
+    std::vector<Made> made;
+    const char* chosen;
+    const char* replaceable;
+  } cases[] = {
+      {"the root's usual list", {}, "D:\\", ""},
+      {"a new folder on the root", {}, "D:\\Vornex", ""},
+      {"made by an administrator: users may rename it", {{"C:\\Vornex", kSidAdministrators, {}, false}}, "C:\\Vornex",
+       "C:\\Vornex"},
+      {"made and protected by an administrator", {{"C:\\Vornex", kSidAdministrators, Protected()}}, "C:\\Vornex", ""},
+      {"owned by a standard user", {{"C:\\Vornex", kUser, Protected()}}, "C:\\Vornex", "C:\\Vornex"},
+      {"open to all users", {{"D:\\Tools", kSidAdministrators, Protected({auAll})}}, "D:\\Tools", "D:\\Tools"},
+      {"a safe folder in an open one",
+       {{"D:\\Tools", kSidAdministrators, Protected({auAll})}, {"D:\\Tools\\Vornex", kSidAdministrators, Protected()}},
+       "D:\\Tools\\Vornex\\New", "D:\\Tools"},
+      {"the installing account's own", {{"D:\\Mine", account, {{account, true, platform::kFileAllAccess, kBoth}}}},
+       "D:\\Mine", ""},
+      {"inherit-only entries", {{"D:\\Safe", kSidAdministrators, Protected({{kSidAuthenticatedUsers, true,
+       platform::kGenericAll, kBoth | sim::kInheritOnly}})}}, "D:\\Safe", ""},
+      {"denied before granted", {{"D:\\Safe", kSidAdministrators, Protected({auDenied, auAll})}}, "D:\\Safe", ""},
+      {"granted before denied", {{"D:\\Safe", kSidAdministrators, Protected({auAll, auDenied})}}, "D:\\Safe",
+       "D:\\Safe"},
+      {"a denial grants nothing",
+       {{"D:\\Safe", kSidAdministrators, Protected({{platform::kSidEveryone, false, platform::kFileAllAccess, 0}})}},
+       "D:\\Safe", ""},
+      {"generic all",
+       {{"D:\\Safe", kSidAdministrators, Protected({{kSidAuthenticatedUsers, true, platform::kGenericAll, 0}})}},
+       "D:\\Safe", "D:\\Safe"},
+      {"generic read and execute",
+       {{"D:\\Safe", kSidAdministrators,
+         Protected({{kSidAuthenticatedUsers, true, platform::kGenericRead | platform::kGenericExecute, 0}})}},
+       "D:\\Safe", ""},
+      {"deleting what is inside", {{"D:\\Safe", kSidAdministrators, Protected({{kUser, true, platform::kRightDeleteChild, 0}})}},
+       "D:\\Safe", "D:\\Safe"},
+      {"delete on a root", {root({kSidAuthenticatedUsers, true, platform::kRightDelete, 0})}, "D:\\", ""},
+      {"list changes on a root", {root({kSidAuthenticatedUsers, true, platform::kRightWriteDac, 0})}, "D:\\Vornex",
+       "D:\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::SimMachine sim;
+    sim.files().AddDrive('D');
+    for (const Made& made : c.made) {
+      ASSERT_TRUE(sim.files().MakeDirectories(made.path));
+      ASSERT_TRUE(sim.files().SetSecurity(made.path, made.owner, made.entries, made.isProtected));
+    }
+    EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), c.chosen), c.replaceable);
+  }
+}
+
+// A folder whose security cannot be read is not vouched for; one that is not there is passed over.
+TEST(FolderSafety, UnreadableFolderCounts) {
+  sim::SimMachine sim;
+  ASSERT_TRUE(sim.files().MakeDirectories("C:\\Safe"));
+  ASSERT_EQ(sim.files().ProtectFolder("C:\\Safe"), platform::kSuccess);
+  EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), "C:\\Safe\\No\\Such"), "");
+  sim.files().FailOn(sim::FileOp::ReadSecurity, "C:\\Safe", platform::kAccessDenied);
+  EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), "C:\\Safe\\No\\Such"), "C:\\Safe");
+}
+
+}  // namespace
