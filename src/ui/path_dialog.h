@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "install/folder_rules.h"
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -14,9 +15,9 @@
 class CPathDialog {
  public:
   // Results of CreatePath and EnsureFolderExists.
-  static constexpr int kFolderReady = 0;
-  static constexpr int kPathInvalid = 1;
-  static constexpr int kFolderNotCreated = 2;
+  static constexpr int kFolderReady = install::kFolderReady;
+  static constexpr int kPathInvalid = install::kPathInvalid;
+  static constexpr int kFolderNotCreated = install::kFolderNotCreated;
   static constexpr int kCreationDeclined = -1;  // EnsureFolderExists only
 
   // DoModal's results: cancelling gives -1, not IDCANCEL.
