@@ -13,6 +13,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 # shellcheck source=scripts/scenario-lib.sh
 . scripts/scenario-lib.sh
+# Whatever the build, the tests or Wine need and this machine lacks is installed first (quick
+# when all is there; needs root or sudo the first time).
+bash scripts/install-deps.sh || { echo "$(basename "$0"): could not install the packages it needs" >&2; exit 1; }
 
 headless=0
 lang=zh_CN.UTF-8

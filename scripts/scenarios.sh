@@ -15,6 +15,7 @@
 # the C: drive after the run (see scn_check in scripts/scenario-lib.sh). Directives:
 #   #@ lang zh_CN.UTF-8            LANG and LC_ALL of the run (default zh_CN.UTF-8: code page 936)
 #   #@ reg FILE.reg                import a registry fixture (UTF-8, relative to the scenarios folder)
+#   #@ reg-link 'HKLM\...' '\REGISTRY\...'   make a link key pointing at the target (after the imports)
 #   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
@@ -23,8 +24,8 @@
 #                                  becomes %APPDATA% in the checks)
 #   #@ mkdir 'C:\...'              a folder made before the run
 #   #@ file 'C:\...' "TEXT"        a file with one line of text made before the run
-#   #@ link 'C:\...' 'C:\target'   a Unix symbolic link to a folder, which Wine reports as a
-#                                  reparse point (its junctions and CreateSymbolicLinkW make none)
+#   #@ folder-link 'C:\...' 'C:\target'   a Unix symbolic link to a folder, which Wine reports
+#                                  as a reparse point (its junctions and CreateSymbolicLinkW make none)
 #   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
@@ -67,11 +68,12 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake --preset win64 >/dev/null || { echo "scenarios: cmake configure failed"; exit 1; }
 fi
 mkdir -p "$work"
-cmake --build "$build_dir" -j2 --target SetUp driver acad_stub selftest >"$work/build.log" 2>&1 ||
+cmake --build "$build_dir" -j2 --target SetUp driver acad_stub selftest regtool >"$work/build.log" 2>&1 ||
   { tail -40 "$work/build.log"; echo "scenarios: the build of SetUp.exe or the test programs failed"; exit 1; }
 SCN_DRIVER_EXE=$build_dir/tests/wine/driver.exe
 setup_exe=$build_dir/src/SetUp.exe
 acad_exe=$build_dir/tests/wine/acad.exe
+regtool_exe=$build_dir/tests/wine/regtool.exe
 selftest_exe=$build_dir/tests/wine/selftest.exe
 
 mkdir -p "$work"
@@ -87,7 +89,7 @@ read_directives() {
   local file=$1 line
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
-  d_regs=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_links=(); d_needs=()
+  d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -96,6 +98,7 @@ read_directives() {
     case "$k" in
       lang) d_lang=$v ;;
       reg) d_regs+=("$v") ;;
+      reg-link) d_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       layout) d_layout=$v ;;
       setup-dir) d_setup_dir=$v ;;
       acad-dir) d_acad_dirs+=("$v") ;;
@@ -103,7 +106,7 @@ read_directives() {
       env) d_env+=("$v") ;;
       mkdir) d_mkdirs+=("$v") ;;
       file) d_files+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
-      link) d_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
+      folder-link) d_folder_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
@@ -131,6 +134,9 @@ run_scenario() {
   (
     set -e
     for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
+    for l in "${d_links[@]}"; do
+      WINEPREFIX=$prefix "$WINE" "$regtool_exe" link "${l%%$'\t'*}" "${l#*$'\t'}"
+    done
     for a in "${d_acad_dirs[@]}"; do scn_make_acad_dir "$prefix" "$a"; done
     for m in "${d_mkdirs[@]}"; do mkdir -p "$(scn_unix_path "$prefix" "$m")"; done
     for f in "${d_files[@]}"; do
@@ -138,7 +144,7 @@ run_scenario() {
       mkdir -p "$(dirname "$p")"
       printf '%s\r\n' "${f#*$'\t'}" >"$p"
     done
-    for l in "${d_links[@]}"; do
+    for l in "${d_folder_links[@]}"; do
       p=$(scn_unix_path "$prefix" "${l%%$'\t'*}")
       mkdir -p "$(dirname "$p")"
       ln -s "$(scn_unix_path "$prefix" "${l#*$'\t'}")" "$p"

@@ -5,6 +5,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# Whatever the build, the tests or Wine need and this machine lacks is installed first (quick
+# when all is there; needs root or sudo the first time).
+bash scripts/install-deps.sh || { echo "$(basename "$0"): could not install the packages it needs" >&2; exit 1; }
 jobs=${JOBS:-$(nproc)}
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1

@@ -3,6 +3,7 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/machine.h"
 #include "platform/text.h"
@@ -18,10 +19,16 @@ using platform::UniqueKey;
 constexpr const char* kAcadLocation = "AcadLocation";
 constexpr const char* kProductName = "ProductName";
 
-// RegQueryValueExA and RegEnumKeyExA are given 256-byte buffers: a longer value counts as absent,
-// and every key name (255 characters at most) fits.
+// RegQueryValueExA is given a 256-byte buffer: a longer value counts as absent. RegEnumKeyExA's
+// buffer holds every key name Windows allows: 255 characters, up to two bytes each in a
+// double-byte code page.
 constexpr std::size_t kValueBufferBytes = 256;
-constexpr std::size_t kNameBufferChars = 256;
+constexpr std::size_t kNameBufferChars = 2 * platform::kMaxKeyNameChars + 1;
+
+// The registry nests keys at most 512 levels deep. A link key may point back at a key above it
+// (...\R97.0\ACAD-X\loop -> ...\R97.0), and a walk through it would never reach a bottom: the
+// walk goes no deeper than the registry itself could.
+constexpr std::size_t kMaxWalkDepth = 512;
 
 // A filed key path is opened later from HKLM in one call. The kernel counts a full key name
 // ("\REGISTRY\MACHINE\" + path) in a 16-bit byte length, i.e. at most 32767 UTF-16 units; a path
@@ -51,7 +58,7 @@ struct CAcadCatalog::Pass {
   int lastYear;        // years kFirstYear..lastYear are filed
 };
 
-CAcadCatalog::CAcadCatalog() : m_strValueName(kAcadLocation) {}
+CAcadCatalog::CAcadCatalog() = default;
 
 void CAcadCatalog::Scan() { Scan(platform::CurrentMachine().registry); }
 
@@ -83,6 +90,8 @@ void CAcadCatalog::ScanPass(Registry& registry, const Pass& pass) {
 
   std::string releaseName;
   std::string basePath;
+  Findings locations;
+  Findings names;
   for (std::uint32_t i = 0; i < releaseCount; ++i) {
     releaseName.clear();
     // An unreadable name is skipped: used as "" it would reopen the root itself.
@@ -95,80 +104,107 @@ void CAcadCatalog::ScanPass(Registry& registry, const Pass& pass) {
     UniqueKey release;
     if (registry.OpenKey(root.get(), releaseName, platform::Access::Read, release) != platform::kSuccess) continue;
 
-    FindValue(registry, release.get(), basePath, kAcadLocation);
-    const StringList locationKeys = m_arrFoundKeys;
-    const StringList locationValues = m_arrFoundValues;
-    FindValue(registry, release.get(), basePath, kProductName);
-    FileProducts(pass, locationKeys, locationValues);
+    locations = {};
+    names = {};
+    CollectValues(registry, release.get(), basePath, locations, names);
+    FileProducts(pass, locations, names);
   }
 }
 
-void CAcadCatalog::FindValue(Registry& registry, KeyHandle releaseKey, const std::string& basePath,
-                             const char* valueName) {
-  m_arrFoundKeys.clear();
-  m_arrFoundValues.clear();
-  m_strValueName = valueName;
-  std::string relPath;
-  CollectValues(registry, releaseKey, std::string(), relPath, basePath);
-}
-
-// Joins the locations with the product names found in the same key (m_arrFoundKeys/Values hold the
-// names) and files each product under the first year of the pass that its name mentions.
-void CAcadCatalog::FileProducts(const Pass& pass, const StringList& locationKeys, const StringList& locationValues) {
-  if (locationKeys.empty() || m_arrFoundKeys.empty()) return;
+// Joins the locations with the product names found in the same key and files each product under
+// the first year of the pass that its name mentions.
+void CAcadCatalog::FileProducts(const Pass& pass, const Findings& locations, const Findings& names) {
+  if (locations.keys.empty() || names.keys.empty()) return;
   // One walk never yields a key path twice, so the first name per path is the only one.
   std::unordered_map<std::string_view, std::size_t> nameByKey;
-  nameByKey.reserve(m_arrFoundKeys.size());
-  for (std::size_t k = 0; k < m_arrFoundKeys.size(); ++k) nameByKey.emplace(m_arrFoundKeys[k], k);
+  nameByKey.reserve(names.keys.size());
+  for (std::size_t k = 0; k < names.keys.size(); ++k) nameByKey.emplace(names.keys[k], k);
 
-  for (std::size_t j = 0; j < locationKeys.size(); ++j) {
-    const auto found = nameByKey.find(locationKeys[j]);
+  for (std::size_t j = 0; j < locations.keys.size(); ++j) {
+    const auto found = nameByKey.find(locations.keys[j]);
     if (found == nameByKey.end()) continue;  // location and name must come from the same key
-    const std::string& productName = m_arrFoundValues[found->second];
+    const std::string& productName = names.values[found->second];
     for (int year = kFirstYear; year <= pass.lastYear; ++year) {
       // The year never opens the name ("2010 ..." is not a release name), hence position > 0.
       const std::size_t at = text::FindSubstring(productName, YearText(year));
       if (at == std::string_view::npos || at == 0) continue;
-      std::string folder = locationValues[j];
+      std::string folder = locations.values[j];
       StripTrailingBackslash(folder);
-      m_arrKeyPaths[YearIndex(year)].push_back(locationKeys[j]);
+      m_arrKeyPaths[YearIndex(year)].push_back(locations.keys[j]);
       m_arrLocations[YearIndex(year)].push_back(std::move(folder));
       break;
     }
   }
 }
 
-void CAcadCatalog::CollectValues(Registry& registry, KeyHandle parent, const std::string& subKeyName,
-                                 std::string& relPath, const std::string& basePath) {
-  UniqueKey key;
-  if (registry.OpenKey(parent, subKeyName, platform::Access::Read, key) != platform::kSuccess) return;
+void CAcadCatalog::CollectValues(Registry& registry, KeyHandle releaseKey, const std::string& basePath,
+                                 Findings& locations, Findings& names) {
+  // One open key on the way down: its sub-keys still to visit and what is still looked for below it.
+  struct Level {
+    UniqueKey key;
+    std::uint32_t count = 0;
+    std::uint32_t next = 0;
+    std::size_t relLength = 0;  // relPath's length at this key
+    bool wantLocation = true;
+    bool wantName = true;
+  };
+  // The key's path below the release key, one buffer for the whole walk (extended and cut back
+  // around each child), so that a deep tree costs no string copies per level.
+  std::string relPath;
+  std::vector<Level> levels;
 
-  {
-    platform::RegValue value;
-    std::size_t required = 0;
-    if (registry.QueryValue(key.get(), m_strValueName, kValueBufferBytes, value, required) == platform::kSuccess) {
-      if (FitsKeyPathLimit(basePath, relPath)) {
-        std::string keyPath;
-        keyPath.reserve(basePath.size() + relPath.size());
-        keyPath.append(basePath).append(relPath);
-        m_arrFoundKeys.push_back(std::move(keyPath));
-        m_arrFoundValues.push_back(platform::ValueText(value));
-      }
-      return;
-    }
-  }
+  // Looks for what is still wanted in `key`, records what it holds, and goes on below it while
+  // something is still missing (and the registry could nest that deep).
+  const auto visit = [&](UniqueKey key, bool wantLocation, bool wantName) {
+    const auto look = [&](const char* valueName, bool& wanted, Findings& findings) {
+      if (!wanted) return;
+      platform::RegValue value;
+      std::size_t required = 0;
+      if (registry.QueryValue(key.get(), valueName, kValueBufferBytes, value, required) != platform::kSuccess) return;
+      wanted = false;
+      if (!FitsKeyPathLimit(basePath, relPath)) return;
+      std::string keyPath;
+      keyPath.reserve(basePath.size() + relPath.size());
+      keyPath.append(basePath).append(relPath);
+      findings.keys.push_back(std::move(keyPath));
+      findings.values.push_back(platform::ValueText(value));
+    };
+    look(kAcadLocation, wantLocation, locations);
+    look(kProductName, wantName, names);
+    if (!wantLocation && !wantName) return;
+    if (levels.size() >= kMaxWalkDepth) return;
+    std::uint32_t count = 0;
+    if (registry.CountSubKeys(key.get(), count) != platform::kSuccess || count == 0) return;
+    levels.push_back(Level{std::move(key), count, 0, relPath.size(), wantLocation, wantName});
+  };
 
-  std::uint32_t count = 0;
-  if (registry.CountSubKeys(key.get(), count) != platform::kSuccess) return;
-  const std::size_t relLength = relPath.size();
+  UniqueKey release;
+  // An empty name opens the release key once more, so the walk owns a handle of its own.
+  if (registry.OpenKey(releaseKey, std::string(), platform::Access::Read, release) != platform::kSuccess) return;
+  visit(std::move(release), true, true);
+
   std::string name;
-  for (std::uint32_t i = 0; i < count; ++i) {
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next >= level.count) {
+      relPath.resize(level.relLength);
+      levels.pop_back();
+      continue;
+    }
+    const std::uint32_t index = level.next++;
     name.clear();
-    // Skipped, never taken as "": an empty name reopens this key and would recurse without end.
-    if (registry.EnumSubKey(key.get(), i, kNameBufferChars, name) != platform::kSuccess || name.empty()) continue;
+    // Skipped, never taken as "": an empty name reopens this key and would visit it again.
+    if (registry.EnumSubKey(level.key.get(), index, kNameBufferChars, name) != platform::kSuccess || name.empty()) {
+      continue;
+    }
+    UniqueKey child;
+    if (registry.OpenKey(level.key.get(), name, platform::Access::Read, child) != platform::kSuccess) continue;
+    relPath.resize(level.relLength);
     relPath.append(name).push_back('\\');
-    CollectValues(registry, key.get(), name, relPath, basePath);
-    relPath.resize(relLength);
+    // `level` may move when the next level is pushed: take what is needed first.
+    const bool wantLocation = level.wantLocation;
+    const bool wantName = level.wantName;
+    visit(std::move(child), wantLocation, wantName);
   }
 }
 

@@ -22,23 +22,23 @@ class CAcadCatalog {
   std::string m_strInstallFolder;  // the add-on's folder, set by the install sequence
   YearLists m_arrLocations;        // per year: AutoCAD folders, no trailing backslash
   YearLists m_arrKeyPaths;         // per year: product key paths under HKLM, ending in a backslash
-  std::string m_strValueName;      // the value CollectValues looks for
-  StringList m_arrFoundKeys;       // CollectValues' findings: key paths...
-  StringList m_arrFoundValues;     // ...and the value text found in each
 
  private:
   struct Pass;
+  // The keys below one release key that hold a value, and the value's text in each, in walk order.
+  struct Findings {
+    StringList keys;
+    StringList values;
+  };
   void ScanWow64(platform::Registry& registry);
   void ScanNative(platform::Registry& registry);
   void ScanPass(platform::Registry& registry, const Pass& pass);
-  void FindValue(platform::Registry& registry, platform::KeyHandle releaseKey, const std::string& basePath,
-                 const char* valueName);
-  void FileProducts(const Pass& pass, const StringList& locationKeys, const StringList& locationValues);
-  // Depth-first walk from `subKeyName` under `parent`, stopping at keys that hold m_strValueName.
-  // `relPath` is the key's path below the release key; it is one buffer shared by the whole walk
-  // (extended and cut back around each child) so that a deep tree costs no string copies per level.
-  void CollectValues(platform::Registry& registry, platform::KeyHandle parent, const std::string& subKeyName,
-                     std::string& relPath, const std::string& basePath);
+  void FileProducts(const Pass& pass, const Findings& locations, const Findings& names);
+  // One depth-first walk of the keys below `releaseKey` that gathers "AcadLocation" and
+  // "ProductName" alike: each value is looked for until a key on the way down holds it, and the
+  // keys below that one are not searched for it again.
+  static void CollectValues(platform::Registry& registry, platform::KeyHandle releaseKey, const std::string& basePath,
+                            Findings& locations, Findings& names);
 };
 
 // Removes the last character when it is a backslash (a character of its own, not a trail byte)

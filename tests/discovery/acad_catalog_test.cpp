@@ -211,6 +211,33 @@ TEST_F(CatalogScan, TrailByte5CInKeyNamesStaysInThePath) {
   EXPECT_EQ(Scan(), expected);
 }
 
+// A key name may be 255 characters, up to 510 bytes in code page 936: names of every length the
+// registry allows are read, at every level of the walk.
+TEST_F(CatalogScan, LongDoubleByteKeyNamesAreRead) {
+  std::string tu;
+  for (int i = 0; i < 130; ++i) tu += Ansi("图");  // 260 bytes
+  std::string longest;
+  for (int i = 0; i < 255; ++i) longest += Ansi("图");  // 510 bytes, the most a name can take
+  const struct {
+    std::string release;
+    std::string relPath;  // below the release key, ending in a backslash
+  } cases[] = {
+      {"R18.0", tu + "\\"},
+      {tu, "ACAD-8001:804\\"},
+      {"R18.0", "ACAD-8001:804\\" + longest + "\\"},
+      {longest, "ACAD-8001:804\\"},
+  };
+  for (const auto& c : cases) {
+    sim::SimRegistry registry;
+    CAcadCatalog catalog;
+    const std::string keyPath = std::string(kNative) + c.release + "\\" + c.relPath;
+    AddProduct(registry, keyPath, "C:\\AutoCAD 2010\\", "AutoCAD 2010");
+    catalog.Scan(registry);
+    const std::vector<Filed> expected{{2010, keyPath, "C:\\AutoCAD 2010"}};
+    EXPECT_EQ(FiledProducts(catalog), expected) << c.release.size() << " / " << c.relPath.size();
+  }
+}
+
 TEST_F(CatalogScan, UnreadableSubKeyNamesAreSkipped) {
   Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804", "C:\\A\\", "AutoCAD 2010");
   Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:809", "C:\\B\\", "AutoCAD 2010");

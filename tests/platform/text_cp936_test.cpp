@@ -81,6 +81,8 @@ TEST(TextCp936, CaseChangesWholeCharacters) {
       {"\xA3\xE1\xA3\xDA", "\xA3\xC1\xA3\xDA", "\xA3\xE1\xA3\xFA"},     // ａＺ fullwidth
       {"\xA6\xC1\xA6\xA2", "\xA6\xA1\xA6\xA2", "\xA6\xC1\xA6\xC2"},     // αΒ Greek
       {"\xA7\xD1\xA7\xA7", "\xA7\xA1\xA7\xA7", "\xA7\xD1\xA7\xD7"},     // аЁ Cyrillic
+      {"\xA2\xA1\xA2\xFA", "\xA2\xF1\xA2\xFA", "\xA2\xA1\xA2\xAA"},     // ⅰⅩ Roman numerals
+      {"\xA2\xB1\xA2\xE5", "\xA2\xB1\xA2\xE5", "\xA2\xB1\xA2\xE5"},     // ⒈㈠ beside them: no case
       {kCheng + "x", kCheng + "X", kCheng + "x"},
       {"z\xA3", "Z\xA3", "z\xA3"},                                       // lone lead at the end
       {kZhongWen, kZhongWen, kZhongWen},

@@ -34,6 +34,7 @@ constexpr CaseBlock kCaseBlocks[] = {
     {0xA3, 0xC1, 0xE1, 26},  // fullwidth Latin Ａ-Ｚ / ａ-ｚ
     {0xA6, 0xA1, 0xC1, 24},  // Greek Α-Ω / α-ω
     {0xA7, 0xA1, 0xD1, 33},  // Cyrillic А-Я / а-я (Ё/ё in place)
+    {0xA2, 0xF1, 0xA1, 10},  // Roman numerals Ⅰ-Ⅹ / ⅰ-ⅹ (the small ones come first in GBK)
 };
 
 enum class Case { Upper, Lower };
