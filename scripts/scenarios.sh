@@ -24,6 +24,8 @@
 #                                  becomes %APPDATA% in the checks)
 #   #@ mkdir 'C:\...'              a folder made before the run
 #   #@ file 'C:\...' "TEXT"        a file with one line of text made before the run
+#   #@ folder-link 'C:\...' 'C:\target'   a Unix symbolic link to a folder, which Wine reports
+#                                  as a reparse point (its junctions and CreateSymbolicLinkW make none)
 #   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
@@ -87,7 +89,7 @@ read_directives() {
   local file=$1 line
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
-  d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_needs=()
+  d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -104,6 +106,7 @@ read_directives() {
       env) d_env+=("$v") ;;
       mkdir) d_mkdirs+=("$v") ;;
       file) d_files+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
+      folder-link) d_folder_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
@@ -140,6 +143,11 @@ run_scenario() {
       p=$(scn_unix_path "$prefix" "${f%%$'\t'*}")
       mkdir -p "$(dirname "$p")"
       printf '%s\r\n' "${f#*$'\t'}" >"$p"
+    done
+    for l in "${d_folder_links[@]}"; do
+      p=$(scn_unix_path "$prefix" "${l%%$'\t'*}")
+      mkdir -p "$(dirname "$p")"
+      ln -s "$(scn_unix_path "$prefix" "${l#*$'\t'}")" "$p"
     done
     if [ "$d_program" = setup ]; then
       scn_place_setup "$prefix" "$d_layout" "$setup_exe" "$payload" "$d_setup_dir"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
@@ -34,13 +35,18 @@ struct Made {
   bool isProtected = true;
 };
 
+// D:\Safe, made and protected by an administrator, with `extra` entries after the protected ones.
+Made Safe(std::vector<SimAce> extra) { return {"D:\\Safe", kSidAdministrators, Protected(std::move(extra))}; }
+
 TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
   const std::string account = sim::SimSystem::kDefaultAccountSid;
   const SimAce auAll{kSidAuthenticatedUsers, true, platform::kFileAllAccess, 0};
   const SimAce auDenied{kSidAuthenticatedUsers, false, kReplacing, 0};
-  const std::vector<SimAce> usualRoot = sim::UsualRootEntries();
-  const auto root = [&](SimAce extra) {
-    std::vector<SimAce> entries = usualRoot;
+  const auto au = [](std::uint32_t mask, std::uint8_t flags = 0) {
+    return SimAce{kSidAuthenticatedUsers, true, mask, flags};
+  };
+  const auto root = [](SimAce extra) {
+    std::vector<SimAce> entries = sim::UsualRootEntries();
     entries.push_back(extra);
     return Made{"D:\\", platform::kSidSystem, entries};
   };
@@ -52,36 +58,23 @@ TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
   } cases[] = {
       {"the root's usual list", {}, "D:\\", ""},
       {"a new folder on the root", {}, "D:\\Vornex", ""},
-      {"made by an administrator: users may rename it", {{"C:\\Vornex", kSidAdministrators, {}, false}}, "C:\\Vornex",
-       "C:\\Vornex"},
+      {"made by an administrator, open", {{"C:\\Vornex", kSidAdministrators, {}, false}}, "C:\\Vornex", "C:\\Vornex"},
       {"made and protected by an administrator", {{"C:\\Vornex", kSidAdministrators, Protected()}}, "C:\\Vornex", ""},
       {"owned by a standard user", {{"C:\\Vornex", kUser, Protected()}}, "C:\\Vornex", "C:\\Vornex"},
-      {"open to all users", {{"D:\\Tools", kSidAdministrators, Protected({auAll})}}, "D:\\Tools", "D:\\Tools"},
-      {"a safe folder in an open one",
-       {{"D:\\Tools", kSidAdministrators, Protected({auAll})}, {"D:\\Tools\\Vornex", kSidAdministrators, Protected()}},
-       "D:\\Tools\\Vornex\\New", "D:\\Tools"},
+      {"a safe folder in an open one", {Safe({auAll}), {"D:\\Safe\\Vornex", kSidAdministrators, Protected()}},
+       "D:\\Safe\\Vornex\\New", "D:\\Safe"},
       {"the installing account's own", {{"D:\\Mine", account, {{account, true, platform::kFileAllAccess, kBoth}}}},
        "D:\\Mine", ""},
-      {"inherit-only entries", {{"D:\\Safe", kSidAdministrators, Protected({{kSidAuthenticatedUsers, true,
-       platform::kGenericAll, kBoth | sim::kInheritOnly}})}}, "D:\\Safe", ""},
-      {"denied before granted", {{"D:\\Safe", kSidAdministrators, Protected({auDenied, auAll})}}, "D:\\Safe", ""},
-      {"granted before denied", {{"D:\\Safe", kSidAdministrators, Protected({auAll, auDenied})}}, "D:\\Safe",
-       "D:\\Safe"},
-      {"a denial grants nothing",
-       {{"D:\\Safe", kSidAdministrators, Protected({{platform::kSidEveryone, false, platform::kFileAllAccess, 0}})}},
-       "D:\\Safe", ""},
-      {"generic all",
-       {{"D:\\Safe", kSidAdministrators, Protected({{kSidAuthenticatedUsers, true, platform::kGenericAll, 0}})}},
-       "D:\\Safe", "D:\\Safe"},
-      {"generic read and execute",
-       {{"D:\\Safe", kSidAdministrators,
-         Protected({{kSidAuthenticatedUsers, true, platform::kGenericRead | platform::kGenericExecute, 0}})}},
-       "D:\\Safe", ""},
-      {"deleting what is inside", {{"D:\\Safe", kSidAdministrators, Protected({{kUser, true, platform::kRightDeleteChild, 0}})}},
-       "D:\\Safe", "D:\\Safe"},
-      {"delete on a root", {root({kSidAuthenticatedUsers, true, platform::kRightDelete, 0})}, "D:\\", ""},
-      {"list changes on a root", {root({kSidAuthenticatedUsers, true, platform::kRightWriteDac, 0})}, "D:\\Vornex",
-       "D:\\"},
+      {"inherit-only entries", {Safe({au(platform::kGenericAll, kBoth | sim::kInheritOnly)})}, "D:\\Safe", ""},
+      {"denied before granted", {Safe({auDenied, auAll})}, "D:\\Safe", ""},
+      {"granted before denied", {Safe({auAll, auDenied})}, "D:\\Safe", "D:\\Safe"},
+      {"a denial grants nothing", {Safe({{platform::kSidEveryone, false, platform::kFileAllAccess, 0}})}, "D:\\Safe",
+       ""},
+      {"generic all", {Safe({au(platform::kGenericAll)})}, "D:\\Safe", "D:\\Safe"},
+      {"generic read and execute", {Safe({au(platform::kGenericRead | platform::kGenericExecute)})}, "D:\\Safe", ""},
+      {"deleting what is inside", {Safe({au(platform::kRightDeleteChild)})}, "D:\\Safe", "D:\\Safe"},
+      {"delete on a root", {root(au(platform::kRightDelete))}, "D:\\", ""},
+      {"list changes on a root", {root(au(platform::kRightWriteDac))}, "D:\\Vornex", "D:\\"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

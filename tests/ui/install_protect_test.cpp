@@ -189,8 +189,9 @@ TEST(InstallProtect, ProtectsTheFoldersItCreatesBeforeTheFirstCopy) {
 }
 
 // A standard user made C:\Vornex and C:\Vornex\V-ZurezUvad before, and set entries of their own on
-// a file and a folder inside. Asked, the user answers Yes: everything in the install folder then
-// belongs to Administrators and inherits the protected list alone; the chosen folder keeps what it had.
+// a file and a folder inside. Asked about C:\Vornex, the user answers Yes: everything in the
+// install folder then belongs to Administrators and inherits the protected list alone; the chosen
+// folder keeps what it had.
 TEST(InstallProtect, ExistingInstallFolderIsResetThroughout) {
   Rig rig;
   constexpr const char* kUser = "S-1-5-21-1-2-3-1001";
@@ -213,47 +214,35 @@ TEST(InstallProtect, ExistingInstallFolderIsResetThroughout) {
   EXPECT_EQ(rig.sim.files().SecurityOf("C:\\Vornex")->owner, kUser);
 }
 
-// A folder someone else could replace is named in a question whose default is No. No leaves the
-// dialog as it was with nothing created; Yes installs.
-TEST(InstallProtect, AsksBeforeInstallingBelowAFolderOthersCanReplace) {
-  for (const int answer : {platform::kIdNo, platform::kIdYes}) {
-    SCOPED_TRACE(answer);
+// Refused or declined before anything is created, the dialog left as it was: a link as the chosen
+// or the install folder is refused by name; a folder others could replace is named in a question
+// whose default is No, and No declines.
+TEST(InstallProtect, StopsBeforeAnythingIsCreated) {
+  const std::uint32_t question = platform::kMbYesNo | platform::kMbIconExclamation | platform::kMbDefButton2;
+  const struct {
+    const char* junction;
+    const char* text;
+    const char* named;
+    std::uint32_t flags;
+  } cases[] = {
+      {"C:\\Vornex", install::kReparseFolderText, "C:\\Vornex", platform::kMbOk},
+      {"C:\\Vornex\\V-ZurezUvad", install::kReparseFolderText, "C:\\Vornex\\V-ZurezUvad", platform::kMbOk},
+      {nullptr, install::kReplaceableFolderText, "C:\\Vornex", question},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.named);
     Rig rig;
     const std::vector<sim::SimAce> openToAll{{platform::kSidUsers, true, platform::kFileAllAccess, 0}};
-    ASSERT_TRUE(rig.sim.files().MakeFolderAs("D:\\Tools", platform::kSidAdministrators, openToAll));
+    ASSERT_TRUE(rig.sim.files().MakeFolderAs("C:\\Vornex", platform::kSidAdministrators, openToAll));
+    ASSERT_TRUE(c.junction == nullptr || rig.sim.files().MakeJunction(c.junction));
     const std::vector<std::string> treeBefore = rig.sim.files().Tree();
-    rig.sim.prompts().Answer(answer);
-    rig.Press("D:\\Tools");
-    ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
-    const sim::SimPrompts::Box& box = rig.sim.prompts().Boxes()[0];
-    EXPECT_EQ(box.text, install::WithPath(install::kReplaceableFolderText, "D:\\Tools"));
-    EXPECT_EQ(box.caption, "V-软件安装");
-    EXPECT_EQ(box.flags, platform::kMbYesNo | platform::kMbIconExclamation | platform::kMbDefButton2);
-    if (answer == platform::kIdNo) {
-      EXPECT_EQ(rig.sim.files().Tree(), treeBefore);
-      EXPECT_TRUE(rig.files.log.empty());
-      rig.ExpectStillChoosing("D:\\Tools");
-    } else {
-      EXPECT_TRUE(rig.Finished());
-      EXPECT_EQ(rig.Logged("protect"), std::vector<std::string>{"D:\\Tools\\V-ZurezUvad"});
-    }
-  }
-}
-
-// A junction, a symbolic link or a mount point as the chosen folder or as the install folder is
-// refused by name before anything is created.
-TEST(InstallProtect, RefusesReparsePoints) {
-  for (const char* junction : {"C:\\Vornex", "C:\\Vornex\\V-ZurezUvad"}) {
-    SCOPED_TRACE(junction);
-    Rig rig;
-    ASSERT_TRUE(rig.sim.files().MakeFolderAs("C:\\Vornex", platform::kSidAdministrators, sim::ProtectedEntries()));
-    ASSERT_TRUE(rig.sim.files().MakeJunction(junction));
-    const std::vector<std::string> treeBefore = rig.sim.files().Tree();
-    rig.sim.prompts().Answer(platform::kIdOk);
+    rig.sim.prompts().Answer(sim::SimPrompts::StopAnswer(c.flags));  // OK, or No
     rig.Press("C:\\Vornex");
     ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
-    EXPECT_EQ(rig.sim.prompts().Boxes()[0].text, install::WithPath(install::kReparseFolderText, junction));
-    EXPECT_EQ(rig.sim.prompts().Boxes()[0].flags, platform::kMbOk);
+    const sim::SimPrompts::Box& box = rig.sim.prompts().Boxes()[0];
+    EXPECT_EQ(box.text, install::WithPath(c.text, c.named));
+    EXPECT_EQ(box.caption, "V-软件安装");
+    EXPECT_EQ(box.flags, c.flags);
     EXPECT_TRUE(rig.files.log.empty());
     EXPECT_EQ(rig.sim.files().Tree(), treeBefore);
     rig.ExpectStillChoosing("C:\\Vornex");
