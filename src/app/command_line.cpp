@@ -191,6 +191,11 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
     if (!ApplyArgument(arguments[i], seen, result, error)) {
       CommandLine failed;
       failed.error = error;
+      // Asked to run unattended, it must not show a box for the fault either: the deployment tool
+      // that started it waits for an exit code, and nobody may be there to close the box.
+      for (std::size_t j = 1; j < arguments.size(); ++j) {
+        if (EqualsNoCase(arguments[j], u8"/S") || EqualsNoCase(arguments[j], u8"-S")) failed.mode = RunMode::Unattended;
+      }
       return failed;
     }
   }
@@ -221,6 +226,25 @@ std::u8string UsageText() {
          u8"  " + Number(kExitAcadRunning) + u8"       AutoCAD 正在运行，未做任何更改。\n"
          u8"  " + Number(kExitFailed) + u8"       安装失败或被中止。\n"
          u8"  " + Number(kExitIncomplete) + u8"  已安装，但部分项目未能完成，详见日志。\n";
+}
+
+int ExitCodeFor(install::InstallOutcome outcome) {
+  switch (outcome) {
+    case install::InstallOutcome::kDone:
+      return kExitSuccess;
+    case install::InstallOutcome::kDoneWithIssues:
+      return kExitIncomplete;
+    case install::InstallOutcome::kAcadRunning:
+      return kExitAcadRunning;
+    case install::InstallOutcome::kFolderRefused:
+      return kExitInvalidCommandLine;  // the folder /DIR named cannot be installed to
+    case install::InstallOutcome::kDeclined:
+    case install::InstallOutcome::kNothingChosen:
+    case install::InstallOutcome::kNotProtected:
+    case install::InstallOutcome::kStopped:
+      return kExitFailed;
+  }
+  return kExitFailed;
 }
 
 }  // namespace app

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "install/install_engine.h"
+
 namespace app {
 
 // Exit codes, as the usage text lists them. Windows Installer's own values where one means the
@@ -44,7 +46,8 @@ struct CommandLine {
   bool help = false;                         // /? or /HELP
   bool uninstall = false;                    // /UNINSTALL, reserved for the uninstaller
   // Empty for a valid line. Otherwise the fault, naming the argument, and every other member is as
-  // for an empty line, so that nothing acts on half of a line.
+  // for an empty line, so that nothing acts on half of a line; only the mode stays Unattended when
+  // /S is among the arguments, so that the fault goes to the log and the exit code, not to a box.
   std::u8string error;
 
   bool Valid() const { return error.empty(); }
@@ -64,6 +67,9 @@ std::vector<std::u8string> SplitCommandLine(std::u8string_view commandLine);
 // (/? and /HELP count as one), a value missing or empty, a value on a switch that takes none, and
 // an argument that is not a switch.
 CommandLine ParseCommandLine(std::u8string_view commandLine);
+
+// The exit code of an unattended installation that ended so.
+int ExitCodeFor(install::InstallOutcome outcome);
 
 // What /? shows: the switches and the exit codes.
 std::u8string UsageText();

@@ -17,6 +17,7 @@ enum class InstallOutcome {
   kAcadRunning,     // AutoCAD runs: the warning was shown, nothing changed
   kFolderRefused,   // the folder text cannot be installed to: said, nothing changed
   kDeclined,        // the question about a folder others could replace was answered No: nothing changed
+  kNothingChosen,   // no release to install for (unattended: none of those asked for is here): nothing changed
   kNotProtected,    // a folder could not be locked down: said, nothing copied or registered
   kStopped,         // the payload copy found no payload or was aborted: what was copied stays, nothing registered
   kDoneWithIssues,  // ran to its end; Issues() names what could not be done (already shown)
@@ -26,7 +27,7 @@ enum class InstallOutcome {
 // True for the outcomes after which nothing on the machine was changed.
 constexpr bool NothingChanged(InstallOutcome outcome) {
   return outcome == InstallOutcome::kAcadRunning || outcome == InstallOutcome::kFolderRefused ||
-         outcome == InstallOutcome::kDeclined;
+         outcome == InstallOutcome::kDeclined || outcome == InstallOutcome::kNothingChosen;
 }
 
 // What a person sees of the installation besides message boxes.

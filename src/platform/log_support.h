@@ -52,6 +52,8 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalTime Now() = 0;
+  // Waits that long (Sleep): a retry a moment later may find a file let go.
+  virtual void Wait(unsigned milliseconds) = 0;
 };
 
 class ErrorTexts {

@@ -69,6 +69,7 @@ void Dlg_Setup::OnInstall() {
       return;
     case install::InstallOutcome::kFolderRefused:
     case install::InstallOutcome::kDeclined:
+    case install::InstallOutcome::kNothingChosen:
     case install::InstallOutcome::kNotProtected:
       return;  // said; the dialog stays as it was
     case install::InstallOutcome::kStopped:

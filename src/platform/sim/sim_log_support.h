@@ -37,10 +37,14 @@ class SimAppendFiles final : public platform::AppendFiles {
 class SimClock final : public platform::Clock {
  public:
   platform::LocalTime Now() override { return now_; }
+  // Time does not pass: the waits are only counted.
+  void Wait(unsigned milliseconds) override { waited_ += milliseconds; }
   void Set(const platform::LocalTime& now) { now_ = now; }
+  unsigned long long Waited() const { return waited_; }
 
  private:
   platform::LocalTime now_{2026, 12, 8, 21, 47, 59};
+  unsigned long long waited_ = 0;
 };
 
 // The texts a Simplified Chinese Windows gives; empty for a code not in the table.

@@ -26,4 +26,15 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
 
+std::u8string WideToUtf8(std::wstring_view wide) {
+  if (wide.empty() || wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) return {};
+  const int chars = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  const int written = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, utf8.data(), bytes, nullptr, nullptr);
+  utf8.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
 }  // namespace platform::win32

@@ -133,6 +133,8 @@ LocalTime Win32Clock::Now() {
   return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
+void Win32Clock::Wait(unsigned milliseconds) { ::Sleep(milliseconds); }
+
 std::u8string Win32ErrorTexts::Describe(Status error) {
   const DWORD code = static_cast<DWORD>(error);
   for (const DWORD language : {kSimplifiedChineseLangId, DWORD{0}}) {

@@ -15,6 +15,7 @@ class Win32AppendFiles final : public AppendFiles {
 class Win32Clock final : public Clock {
  public:
   LocalTime Now() override;
+  void Wait(unsigned milliseconds) override;
 };
 
 // The system's text in Simplified Chinese, the log's language, where Windows has it; otherwise in
