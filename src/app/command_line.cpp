@@ -16,8 +16,12 @@ constexpr struct {
   Switch id;
   bool takesValue;
 } kSwitches[] = {
-    {u8"S", Switch::Silent, false},         {u8"DIR", Switch::Folder, true}, {u8"RELEASES", Switch::Releases, true},
-    {u8"LOG", Switch::Log, true},           {u8"?", Switch::Help, false},    {u8"HELP", Switch::Help, false},
+    {u8"S", Switch::Silent, false},
+    {u8"DIR", Switch::Folder, true},
+    {u8"RELEASES", Switch::Releases, true},
+    {u8"LOG", Switch::Log, true},
+    {u8"?", Switch::Help, false},
+    {u8"HELP", Switch::Help, false},
     {u8"UNINSTALL", Switch::Uninstall, false},
 };
 
@@ -203,29 +207,37 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
 }
 
 std::u8string UsageText() {
-  return u8"用法：SetUp.exe [/S] [/DIR=<文件夹>] [/RELEASES=<年份,...>] [/LOG=<文件>]\n"
-         u8"\n"
-         u8"不带参数时显示安装对话框。开关不区分大小写，也可以用 - 开头。\n"
-         u8"\n"
-         u8"/S                     静默安装：不显示对话框，也不弹出任何消息框。\n"
-         u8"/DIR=<文件夹>          安装到该文件夹，默认为 " +
-         std::u8string(kDefaultFolder) +
-         u8"；含空格时请给整个开关加引号，\n"
-         u8"                       例如 \"/DIR=D:\\CAD Tools\"。\n"
-         u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n"
-         u8"                       例如 /RELEASES=2010,2018；可选 " +
-         Number(kFirstYear) + u8" 至 " + Number(kLastYear) +
-         u8"，默认为找到的全部版本。\n"
-         u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n"
-         u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n"
-         u8"/?、/HELP              显示本说明。\n"
-         u8"\n"
-         u8"退出代码：\n"
-         u8"  " + Number(kExitSuccess) + u8"          安装成功。\n"
-         u8"  " + Number(kExitInvalidCommandLine) + u8"       命令行无效，未做任何更改。\n"
-         u8"  " + Number(kExitAcadRunning) + u8"       AutoCAD 正在运行，未做任何更改。\n"
-         u8"  " + Number(kExitFailed) + u8"       安装失败或被中止。\n"
-         u8"  " + Number(kExitIncomplete) + u8"  已安装，但部分项目未能完成，详见日志。\n";
+  std::u8string usage =
+      u8"用法：SetUp.exe [/S] [/DIR=<文件夹>] [/RELEASES=<年份,...>] [/LOG=<文件>]\n"
+      u8"\n"
+      u8"不带参数时显示安装对话框。开关不区分大小写，也可以用 - 开头。\n"
+      u8"\n"
+      u8"/S                     静默安装：不显示对话框，也不弹出任何消息框。\n";
+  usage += u8"/DIR=<文件夹>          安装到该文件夹，默认为 " + std::u8string(kDefaultFolder) + u8"；含空格时\n";
+  usage += u8"                       请给整个开关加引号，例如 \"/DIR=D:\\CAD Tools\"。\n";
+  usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
+  usage += u8"                       例如 /RELEASES=2010,2018；可选 " + Number(kFirstYear) + u8" 至 " +
+           Number(kLastYear) + u8"，默认为找到的全部版本。\n";
+  usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n";
+  usage += u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n";
+  usage += u8"/?、/HELP              显示本说明。\n\n退出代码：\n";
+  const struct {
+    int code;
+    std::u8string_view meaning;
+  } exitCodes[] = {
+      {kExitSuccess, u8"安装成功。"},
+      {kExitInvalidCommandLine, u8"命令行无效，未做任何更改。"},
+      {kExitAcadRunning, u8"AutoCAD 正在运行，未做任何更改。"},
+      {kExitFailed, u8"安装失败或被中止。"},
+      {kExitIncomplete, u8"已安装，但部分项目未能完成，详见日志。"},
+  };
+  constexpr std::size_t kCodeColumn = 11;
+  for (const auto& entry : exitCodes) {
+    const std::u8string number = Number(entry.code);
+    usage += u8"  " + number + std::u8string(kCodeColumn - std::min(number.size(), kCodeColumn - 1), u8' ');
+    usage += std::u8string(entry.meaning) + u8"\n";
+  }
+  return usage;
 }
 
 int ExitCodeFor(install::InstallOutcome outcome) {

@@ -1,6 +1,7 @@
 // The install log's lines.
 #include "install/install_log.h"
 
+#include <cstdint>
 #include <string>
 
 namespace install {

@@ -40,9 +40,9 @@ constexpr struct {
   std::uint32_t type;
   std::u8string_view name;
 } kTypeNames[] = {
-    {platform::kRegNone, u8"REG_NONE"},         {platform::kRegSz, u8"REG_SZ"},
+    {platform::kRegNone, u8"REG_NONE"},          {platform::kRegSz, u8"REG_SZ"},
     {platform::kRegExpandSz, u8"REG_EXPAND_SZ"}, {platform::kRegBinary, u8"REG_BINARY"},
-    {platform::kRegDword, u8"REG_DWORD"},       {platform::kRegMultiSz, u8"REG_MULTI_SZ"},
+    {platform::kRegDword, u8"REG_DWORD"},        {platform::kRegMultiSz, u8"REG_MULTI_SZ"},
     {platform::kRegQword, u8"REG_QWORD"},
 };
 

@@ -19,7 +19,8 @@ std::string Describe(const CommandLine& line) {
   described += " dir=" + Bytes(line.folder);
   if (line.releases) {
     described += " releases=";
-    for (const int year : *line.releases) described += std::to_string(year) + (year == line.releases->back() ? "" : ",");
+    for (const int year : *line.releases)
+      described += std::to_string(year) + (year == line.releases->back() ? "" : ",");
   }
   if (line.logPath) described += " log=" + Bytes(*line.logPath);
   if (line.help) described += " help";

@@ -36,10 +36,11 @@ TEST_F(InstallLogTest, WritesEachStepWithItsTimeBeforeTheNextBegins) {
   support_.clock().Set({2027, 1, 2, 3, 4, 5});
   log_.Write(u8"以下项目未能完成：\r\n\nC:\\A\\a.dll\nC:\\B\\b.dll\n");
   log_.WriteError(u8"拷贝文件 " + text::FromAnsi(Ansi("C:\\软件\\誠.dll")) + u8" 失败", platform::kAccessDenied);
-  expected += "2027-01-02 03:04:05  以下项目未能完成：\r\n"
-              "                     C:\\A\\a.dll\r\n"
-              "                     C:\\B\\b.dll\r\n"
-              "2027-01-02 03:04:05  拷贝文件 C:\\软件\\誠.dll 失败：错误 5：拒绝访问。\r\n";
+  expected +=
+      "2027-01-02 03:04:05  以下项目未能完成：\r\n"
+      "                     C:\\A\\a.dll\r\n"
+      "                     C:\\B\\b.dll\r\n"
+      "2027-01-02 03:04:05  拷贝文件 C:\\软件\\誠.dll 失败：错误 5：拒绝访问。\r\n";
   EXPECT_EQ(Logged(), expected);
 
   // A later run appends, without a second byte order mark.

@@ -36,13 +36,15 @@ TEST(JournalLine, RecordsReadBackAsWritten) {
       {install::FileCopied{u8"D:\\도구 모음\\한글.dll", 0}, u8"FILE\tD:\\도구 모음\\한글.dll\t0"},
       {install::FileCopied{u8"C:\\50%\\a\tb\nc\r\x7F.dll", 18446744073709551615u},
        u8"FILE\tC:\\50%25\\a%09b%0Ac%0D%7F.dll\t18446744073709551615"},
-      {install::KeyWritten{RootKey::LocalMachine, u8"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX"},
+      {install::KeyWritten{RootKey::LocalMachine,
+                           u8"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX"},
        u8"KEY\tHKEY_LOCAL_MACHINE\tSOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX"},
       {install::ValueWritten{RootKey::CurrentUser, u8"Software\\Vornex", u8"", platform::kRegSz},
        u8"VALUE\tHKEY_CURRENT_USER\tSoftware\\Vornex\t\tREG_SZ"},
       {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"LOADCTRLS", platform::kRegDword},
        u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\tLOADCTRLS\tREG_DWORD"},
-      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"名\t称", 0x20000}, u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\t名%09称\t131072"},
+      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"名\t称", 0x20000},
+       u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\t名%09称\t131072"},
       {install::TrustedPathAdded{std::nullopt, kProfile, u8"C:\\Vornex\\V-ZurezUvad"},
        u8"TRUSTED\tHKCU\tSoftware\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\<<未命名配置>>\\Variables\t"
        u8"C:\\Vornex\\V-ZurezUvad"},
@@ -51,7 +53,8 @@ TEST(JournalLine, RecordsReadBackAsWritten) {
       {install::SupportFilePlaced{u8"C:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx", 4096},
        u8"SUPPORT\tC:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx\t4096"},
       {install::OriginalBackedUp{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"},
-       u8"BACKUP\tC:\\Program Files\\Autodesk\\AutoCAD 2008\\Drv\\Vornex.hdi\tC:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"},
+       u8"BACKUP\tC:\\Program Files\\Autodesk\\AutoCAD "
+       u8"2008\\Drv\\Vornex.hdi\tC:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"},
       {install::UnknownRecord{u8"SHORTCUT", {u8"C:\\Users\\Public\\Desktop\\V.lnk", u8"100%"}},
        u8"SHORTCUT\tC:\\Users\\Public\\Desktop\\V.lnk\t100%25"},
   };
@@ -129,9 +132,9 @@ TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
   EXPECT_EQ(again.Record(other), platform::kSuccess);
 
   const install::JournalContents contents = Read();
-  const std::vector<JournalRecord> expected = {
-      first, install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\批打印.arx", 10}, backup,
-      install::RunStarted{u8"2027-03-01 08:00:00", u8"2025.05.01"}, other};
+  const std::vector<JournalRecord> expected = {first, install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\批打印.arx", 10},
+                                               backup, install::RunStarted{u8"2027-03-01 08:00:00", u8"2025.05.01"},
+                                               other};
   EXPECT_TRUE(contents.records == expected);
   EXPECT_EQ(contents.damagedLines, 0u);
   const std::string file = sim_.files().ReadFile(kJournal).value_or("");

@@ -2,8 +2,12 @@
 // command line with characters the ANSI code page lacks.
 #include "platform/win32/win32_log_support.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/win32/win32_handles.h"
 
@@ -17,6 +21,11 @@ struct FileHandleTraits {
   static void Close(Handle handle) { ::CloseHandle(handle); }
 };
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+
+// A buffer FormatMessageW allocated, given back with LocalFree.
+struct LocalFreeDeleter {
+  void operator()(wchar_t* buffer) const { ::LocalFree(buffer); }
+};
 
 // MAKELANGID(LANG_CHINESE_SIMPLIFIED, SUBLANG_CHINESE_SIMPLIFIED), written out: the macro is a cast.
 constexpr DWORD kSimplifiedChineseLangId = 0x0804;
@@ -91,10 +100,11 @@ Status Win32AppendFiles::OpenForAppend(std::u8string_view path, std::unique_ptr<
   std::wstring wide;
   if (const Status converted = PathToWide(path, wide); converted != kSuccess) return converted;
   // Write-through: each record reaches the disk before the step it records goes on, so a power
-  // cut leaves a true account. Reading attributes is for the size; readers may share the file.
+  // cut leaves a true account. Reading attributes is for the size. Readers may share the file, and
+  // so may other appenders (two runs given one /LOG): append-only writes land whole at the end.
   UniqueFile handle(::CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
-                                  nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
   if (!handle) return LastErrorStatus();
   if (const Status sized = FileSize(handle.get(), sizeBefore); sized != kSuccess) return sized;
   file = std::make_unique<Win32AppendedFile>(std::move(handle));
@@ -138,19 +148,19 @@ void Win32Clock::Wait(unsigned milliseconds) { ::Sleep(milliseconds); }
 std::u8string Win32ErrorTexts::Describe(Status error) {
   const DWORD code = static_cast<DWORD>(error);
   for (const DWORD language : {kSimplifiedChineseLangId, DWORD{0}}) {
-    LPWSTR buffer = nullptr;
-    // The system sizes the buffer; it is given back with LocalFree.
+    LPWSTR raw = nullptr;
+    // The system sizes the buffer, so no text is ever cut to fit one of ours.
     const DWORD length =
         ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, language, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    if (length == 0 || buffer == nullptr) continue;
-    std::wstring_view message(buffer, length);
+                         nullptr, code, language, reinterpret_cast<LPWSTR>(&raw), 0, nullptr);
+    const std::unique_ptr<wchar_t, LocalFreeDeleter> buffer(raw);
+    if (length == 0 || !buffer) continue;  // not in this language: ERROR_RESOURCE_LANG_NOT_FOUND
+    std::wstring_view message(buffer.get(), length);
+    // The system's sentences end in a line break, which would break the log's line.
     while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ')) {
       message.remove_suffix(1);
     }
-    std::u8string text = WideToUtf8(message);
-    ::LocalFree(buffer);
-    return text;
+    return WideToUtf8(message);
   }
   return {};
 }
