@@ -51,11 +51,7 @@ class RegistrationTest : public MachineTest {
     EXPECT_TRUE(sim_.prompts().Boxes().empty());
   }
   std::vector<std::string> ValueNames(RootKey root, const std::string& path) {
-    std::vector<std::string> names;
-    const sim::SimKey* key = sim_.registry().Find(root, path);
-    if (key == nullptr) return names;
-    for (const auto& [folded, value] : key->values) names.push_back(value.name);
-    return names;
+    return sim_.registry().ValueNames(root, path);
   }
   std::vector<std::string> Applications(const std::string& productPath) {
     return sim_.registry().SubKeyNames(RootKey::LocalMachine, productPath + "\\Applications");

@@ -192,17 +192,21 @@ TEST(RegFile, BrokenEncodingsAreRefused) {
 }
 
 // Two trees are the same: names with their case, order, values with type and bytes.
+std::string Utf8(const std::u8string& name) { return {name.begin(), name.end()}; }
+
 void ExpectSameKey(const sim::SimKey& a, const sim::SimKey& b, const std::string& path) {
   EXPECT_EQ(a.name, b.name) << path;
   ASSERT_EQ(a.values.size(), b.values.size()) << path;
   for (auto ia = a.values.begin(), ib = b.values.begin(); ia != a.values.end(); ++ia, ++ib) {
+    const std::string name = Utf8(ia->second.name);
     EXPECT_EQ(ia->second.name, ib->second.name) << path;
-    EXPECT_EQ(ia->second.value.type, ib->second.value.type) << path << " " << ia->second.name;
-    EXPECT_EQ(ia->second.value.data, ib->second.value.data) << path << " " << ia->second.name;
+    EXPECT_EQ(ia->second.value.type, ib->second.value.type) << path << " " << name;
+    EXPECT_EQ(ia->second.value.data, ib->second.value.data) << path << " " << name;
+    EXPECT_EQ(ia->second.unicode, ib->second.unicode) << path << " " << name;
   }
   ASSERT_EQ(a.subKeys.size(), b.subKeys.size()) << path;
   for (auto ia = a.subKeys.begin(), ib = b.subKeys.begin(); ia != a.subKeys.end(); ++ia, ++ib) {
-    ExpectSameKey(*ia->second, *ib->second, path + "\\" + ia->second->name);
+    ExpectSameKey(*ia->second, *ib->second, path + "\\" + Utf8(ia->second->name));
   }
 }
 
