@@ -469,12 +469,16 @@ bool SimRegistry::DeleteValue(RootKey root, const std::string& path, const std::
   return DeleteValue(root, text::AnsiToU8(path), text::AnsiToU8(name));
 }
 
-std::optional<RegValue> SimRegistry::Get(RootKey root, const std::string& path, const std::string& name) const {
-  const std::shared_ptr<SimKey> key = FindShared(root, text::AnsiToU8(path));
+std::optional<RegValue> SimRegistry::Get(RootKey root, const std::u8string& path, const std::u8string& name) const {
+  const std::shared_ptr<SimKey> key = FindShared(root, path);
   if (key == nullptr) return std::nullopt;
-  const auto it = key->values.find(FoldName(text::AnsiToU8(name)));
+  const auto it = key->values.find(FoldName(name));
   if (it == key->values.end()) return std::nullopt;
   return RegValue{it->second.value.type, AnsiData(it->second)};
+}
+
+std::optional<RegValue> SimRegistry::Get(RootKey root, const std::string& path, const std::string& name) const {
+  return Get(root, text::AnsiToU8(path), text::AnsiToU8(name));
 }
 
 std::optional<std::string> SimRegistry::GetString(RootKey root, const std::string& path,

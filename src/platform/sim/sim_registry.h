@@ -117,6 +117,8 @@ class SimRegistry final : public platform::Registry {
   // The value as the ANSI functions read it.
   std::optional<platform::RegValue> Get(platform::RootKey root, const std::string& path,
                                         const std::string& name) const;
+  std::optional<platform::RegValue> Get(platform::RootKey root, const std::u8string& path,
+                                        const std::u8string& name) const;
   // REG_SZ-style text of a value (up to its first NUL), or nullopt when the value is missing.
   std::optional<std::string> GetString(platform::RootKey root, const std::string& path,
                                        const std::string& name) const;

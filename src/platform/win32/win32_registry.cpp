@@ -161,7 +161,6 @@ void Win32Registry::CloseKey(KeyHandle key) {
   if (hkey != nullptr && !IsPredefinedKey(hkey)) ::RegCloseKey(hkey);
 }
 
-}  // namespace platform::win32
 
 Status Win32Registry::OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) {
   out.reset();
@@ -255,3 +254,5 @@ Status Win32Registry::SetTextW(KeyHandle key, std::u8string_view name, std::uint
                                               reinterpret_cast<const BYTE*>(wideText.c_str()),
                                               static_cast<DWORD>(bytes)));
 }
+
+}  // namespace platform::win32
