@@ -18,8 +18,8 @@ namespace sim {
 
 // The deepest a key may lie below its root, as on Windows.
 inline constexpr std::size_t kMaxKeyDepth = 512;
-// The links one walk may pass through before it gives up with kFileNotFound, as Windows gives up
-// reparsing a name, so that a loop of links ends.
+// The links one walk may pass through; past that it fails with kFileNotFound. Windows, too, stops
+// after a bounded number of reparses, so that a loop of links ends in a failure, not a hang.
 inline constexpr int kMaxLinksPerWalk = 32;
 
 struct SimValue {
