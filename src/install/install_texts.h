@@ -79,6 +79,8 @@ inline constexpr const char* kIncompleteAdvice = "\n\n请关闭AutoCAD并以管�
 inline constexpr const char* kIssueUnreadable = "（无法读取）";
 inline constexpr const char* kIssueTooLong = "（路径超过259个字符）";
 inline constexpr const char* kIssueNoPayload = "（未找到安装文件）";
+// A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
+inline constexpr const char* kIssueNotText = "（值不是文本，未修改）";
 
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);
