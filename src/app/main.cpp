@@ -106,7 +106,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32SystemInfo system;
   platform::win32::Win32Prompts prompts;
   platform::Machine machine{registry, files, system, prompts};
-  platform::SetCurrentMachine(&machine);
   ui::win32::UseShellFolderBrowser();
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
@@ -118,10 +117,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
   } else {
     RegisterCommonControls();
-    theApp.InitInstance();
+    theApp.InitInstance(machine);
   }
 
-  // The adapters end here; nothing that runs at exit may reach them.
-  platform::SetCurrentMachine(nullptr);
+  // The adapters end here; nothing that runs at exit reaches them: they are passed, never looked up.
   return exitCode;
 }

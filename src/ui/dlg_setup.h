@@ -20,8 +20,7 @@ std::string FormatBitness(int bitness);
 class Dlg_Setup : public ui::Dialog {
  public:
   // The catalogue must have been scanned; the machine serves the installation and the chooser.
-  explicit Dlg_Setup(CAcadCatalog& catalog = theCatalog, platform::Machine& machine = platform::CurrentMachine(),
-                     platform::WindowRef parent = 0);
+  Dlg_Setup(CAcadCatalog& catalog, platform::Machine& machine, platform::WindowRef parent = 0);
   ~Dlg_Setup() override;
 
   ui::MessageMap GetMessageMap() const override;

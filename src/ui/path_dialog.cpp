@@ -54,43 +54,25 @@ void SetCurrentFolderBrowser(FolderBrowser* browser) { g_browser = browser; }
 
 }  // namespace ui
 
-CPathDialog::CPathDialog(const char* pszCaption, const char* pszTitle, const char* pszStartFolder,
-                         platform::WindowRef parent)
-    : m_pszWindowCaption(pszCaption),
-      m_pszStartFolder(pszStartFolder),
-      m_pszTitle(pszTitle),
-      m_pOwnerWnd(parent),
-      m_machine(nullptr),
-      m_browser(nullptr) {}
-
 CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
                          const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
     : m_pszWindowCaption(pszCaption),
       m_pszStartFolder(pszStartFolder),
       m_pszTitle(pszTitle),
       m_pOwnerWnd(parent),
-      m_machine(&machine),
-      m_browser(&browser) {}
+      m_machine(machine),
+      m_browser(browser) {}
 
 int CPathDialog::DoModal() {
-  ui::FolderBrowser& browser = m_browser != nullptr ? *m_browser : ui::CurrentFolderBrowser();
   m_bAccepted = 0;
-  if (!browser.Run(*this)) return kNotAccepted;
+  if (!m_browser.Run(*this)) return kNotAccepted;
   return m_bAccepted != 0 ? kAccepted : kNotAccepted;
 }
 
 bool CPathDialog::IsComponentValid(std::string_view name) { return install::IsFolderNameValid(name); }
 
-int CPathDialog::CreatePath(std::string_view path, bool validateOnly) {
-  return CreatePath(platform::CurrentMachine().files, path, validateOnly);
-}
-
 int CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
   return install::CreateFolderPath(files, path, validateOnly);
-}
-
-int CPathDialog::EnsureFolderExists(std::string_view path, platform::WindowRef owner) {
-  return EnsureFolderExists(platform::CurrentMachine(), path, owner);
 }
 
 int CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner) {
@@ -115,7 +97,7 @@ int CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view
 
 std::string CPathDialog::InitialSelection() const {
   if (m_pszStartFolder != nullptr) return m_pszStartFolder;
-  platform::Machine& machine = m_machine != nullptr ? *m_machine : platform::CurrentMachine();
+  platform::Machine& machine = m_machine;
   std::string current;
   // No current directory to offer: the browser keeps its own first selection.
   if (machine.system.CurrentDirectory(current) != platform::kSuccess) return std::string();
@@ -140,7 +122,7 @@ void CPathDialog::OnPathTextChanged(ui::BrowserView& view) {
 
 void CPathDialog::OnOK(ui::BrowserView& view) {
   m_szChosenPath = view.PathText();
-  platform::Machine& machine = m_machine != nullptr ? *m_machine : platform::CurrentMachine();
+  platform::Machine& machine = m_machine;
   if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != kFolderReady) {
     view.FocusPathEdit();
     return;
