@@ -69,8 +69,7 @@ void ShowUsage(platform::Machine& machine, const std::u8string& fault) {
 
 // /S: no window at all; the log says what was done, the exit code how it ended.
 int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
-  platform::win32::Win32LogSupport support;
-  install::InstallLog log(support.Get());
+  install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
   (void)log.Open(LogPath(line));
   log.Write(u8"SetUp.exe 无人值守安装开始");
@@ -84,8 +83,8 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
     exitCode = app::kExitInvalidCommandLine;
   } else {
-    install::UnattendedPrompts prompts(log, support.Get().clock);
-    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts};
+    install::UnattendedPrompts prompts(log, machine.logging.clock);
+    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
     const install::UnattendedChoices choices{line.releases, folder};
     exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness));
@@ -105,7 +104,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32FileSystem files;
   platform::win32::Win32SystemInfo system;
   platform::win32::Win32Prompts prompts;
-  platform::Machine machine{registry, files, system, prompts};
+  platform::win32::Win32LogSupport logging;
+  platform::Machine machine{registry, files, system, prompts, logging.Get()};
   ui::win32::UseShellFolderBrowser();
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));

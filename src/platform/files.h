@@ -73,6 +73,7 @@ inline constexpr std::size_t kMaxPath = 260;
 struct FindEntry {
   std::string name;            // cFileName
   std::uint32_t attributes = 0;  // dwFileAttributes
+  std::uint64_t size = 0;        // nFileSizeHigh, nFileSizeLow: bytes (0 for a folder)
 };
 
 // An open listing (FindFirstFileA's handle); FindClose in the destructor.

@@ -1,6 +1,7 @@
 // The whole machine the program works on: one reference per platform interface.
 #pragma once
 #include "platform/files.h"
+#include "platform/log_support.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -12,6 +13,7 @@ struct Machine {
   FileSystem& files;
   SystemInfo& system;
   Prompts& prompts;
+  LogSupport& logging;  // the journal's and the log's files, the clock, the system's error texts
 };
 
 }  // namespace platform

@@ -62,7 +62,7 @@ class UnattendedRun {
     install::InstallLog log(support_.support());
     EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
     install::UnattendedPrompts prompts(log, support_.clock());
-    platform::Machine quiet{sim_.registry(), sim_.files(), sim_.system(), prompts};
+    platform::Machine quiet{sim_.registry(), sim_.files(), sim_.system(), prompts, support_.support()};
     return install::RunUnattended(quiet, catalog_, {c.releases, c.folder}, log, 64);
   }
 

@@ -97,12 +97,40 @@ class UntouchedPrompts final : public platform::Prompts {
   }
 };
 
+class UntouchedAppendFiles final : public platform::AppendFiles {
+ public:
+  platform::Status OpenForAppend(std::u8string_view, std::unique_ptr<platform::AppendedFile>&,
+                                 std::uint64_t&) override {
+    ADD_FAILURE() << "a log or journal was opened";
+    return platform::kAccessDenied;
+  }
+  platform::Status ReadWhole(std::u8string_view, std::u8string&) override {
+    ADD_FAILURE() << "a journal was read";
+    return platform::kAccessDenied;
+  }
+};
+
+class UntouchedClock final : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return {}; }
+  void Wait(unsigned) override { ADD_FAILURE() << "the program waited"; }
+};
+
+class UntouchedErrorTexts final : public platform::ErrorTexts {
+ public:
+  std::u8string Describe(platform::Status) override { return {}; }
+};
+
 struct UntouchedMachine {
   UntouchedRegistry registry;
   UntouchedFiles files;
   UntouchedSystem system;
   UntouchedPrompts prompts;
-  platform::Machine machine{registry, files, system, prompts};
+  UntouchedAppendFiles appendFiles;
+  UntouchedClock clock;
+  UntouchedErrorTexts errors;
+  platform::LogSupport logging{appendFiles, clock, errors};
+  platform::Machine machine{registry, files, system, prompts, logging};
 };
 
 }  // namespace uitest

@@ -301,12 +301,12 @@ Status SimFileSystem::FindFirst(const std::string& pattern, FindEntry& first,
       }
     }
     for (const auto& [folded, child] : dir->children) {
-      if (Matches(mask, child->name)) entries.push_back(FindEntry{child->name, Reported(child->attributes)});
+      if (Matches(mask, child->name)) entries.push_back(FindEntry{child->name, Reported(child->attributes), child->IsDirectory() ? 0 : child->content.size()});
     }
   } else {
     const Node* node = Lookup(parsed, status);
     if (node == nullptr) return status;
-    entries.push_back(FindEntry{node->name, Reported(node->attributes)});
+    entries.push_back(FindEntry{node->name, Reported(node->attributes), node->IsDirectory() ? 0 : node->content.size()});
   }
   if (entries.empty()) return platform::kFileNotFound;
   first = entries.front();

@@ -119,7 +119,7 @@ std::size_t SimProgressBar::StepCount() const {
 }
 
 SimMachine::SimMachine()
-    : system_(files_), machine_{registry_, files_, system_, prompts_} {
+    : system_(files_), machine_{registry_, files_, system_, prompts_, logging_.support()} {
   files_.AddDrive('C');
   files_.MakeDirectories(kDefaultAppData);
   system_.SetEnvironment("APPDATA", kDefaultAppData);

@@ -13,6 +13,7 @@
 #include "platform/prompts.h"
 #include "platform/sim/reg_file.h"
 #include "platform/sim/sim_files.h"
+#include "platform/sim/sim_log_support.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/system.h"
 
@@ -126,6 +127,7 @@ class SimMachine {
   SimSystem& system() { return system_; }
   SimPrompts& prompts() { return prompts_; }
   SimProgressBar& progress() { return progress_; }
+  SimLogSupport& logging() { return logging_; }
   platform::Machine& machine() { return machine_; }
 
   // Applies a .reg fixture file to the registry.
@@ -140,6 +142,7 @@ class SimMachine {
   SimSystem system_;
   SimPrompts prompts_;
   SimProgressBar progress_;
+  SimLogSupport logging_{files_};
   platform::Machine machine_;
 };
 

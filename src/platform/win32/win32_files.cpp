@@ -20,6 +20,7 @@ FindEntry ToEntry(const WIN32_FIND_DATAA& data) {
   FindEntry entry;
   entry.name = data.cFileName;
   entry.attributes = data.dwFileAttributes;
+  entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return entry;
 }
 
