@@ -87,7 +87,7 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
     const install::UnattendedChoices choices{line.releases, folder};
-    exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness));
+    exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion));
   }
   log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
   return exitCode;

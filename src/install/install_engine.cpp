@@ -1,7 +1,9 @@
 // The installation sequence.
 #include "install/install_engine.h"
 
+#include <set>
 #include <stdexcept>
+#include <variant>
 
 #include "discovery/acad_running.h"
 #include "install/folder_rules.h"
@@ -13,6 +15,7 @@
 #include "install/support_files.h"
 #include "platform/status.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 
 namespace install {
 namespace {
@@ -50,7 +53,8 @@ int CInstallEngine::Say(const std::string& textUtf8, std::uint32_t flags) {
 
 InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& view) {
   m_strInstallFolder.clear();
-  m_issues = {};
+  m_journal.reset();
+  m_record = InstallRecord(m_pLog, nullptr);
 
   if (choices.checkAcadRunning && IsAcadRunning(m_machine.system)) {
     Say(kAcadRunningText, platform::kMbOk);
@@ -89,12 +93,13 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   m_machine.files.CreateDirectory(installFolder);
   if (!Protect(installFolder)) return InstallOutcome::kNotProtected;
   m_strInstallFolder = installFolder;
+  StartJournal();
 
   if (!DoInstall(choices, view)) return InstallOutcome::kStopped;
 
   // The installation ran to its end; what it could not do is said before the page says "done".
-  if (m_issues.Empty()) return InstallOutcome::kDone;
-  Say(IncompleteInstallText(m_issues.Items()), platform::kMbOk | platform::kMbIconExclamation);
+  if (m_record.Issues().Empty()) return InstallOutcome::kDone;
+  Say(IncompleteInstallText(m_record.Issues().Items()), platform::kMbOk | platform::kMbIconExclamation);
   return InstallOutcome::kDoneWithIssues;
 }
 
@@ -115,6 +120,29 @@ bool CInstallEngine::Protect(const std::string& folder) {
   return false;
 }
 
+void CInstallEngine::StartJournal() {
+  const std::u8string folder = text::FromAnsi(m_strInstallFolder);
+  // Support files an earlier run placed: found again, they are the add-on's, not AutoCAD's.
+  std::set<std::u8string> placed;
+  JournalContents earlier;
+  if (ReadJournal(m_machine.logging.files, folder, earlier) == platform::kSuccess) {
+    for (const JournalRecord& record : earlier.records) {
+      if (const auto* file = std::get_if<SupportFilePlaced>(&record)) placed.insert(text::ToUpperUtf8(file->path));
+    }
+  }
+  m_journal = std::make_unique<JournalWriter>(m_machine.logging);
+  const platform::Status started = m_journal->Start(folder, text::AsUtf8(std::to_string(m_nVersion)));
+  if (started != platform::kSuccess) {
+    // Without it the installation cannot be undone exactly; it still goes on, and says so.
+    m_journal.reset();
+    m_record = InstallRecord(m_pLog, nullptr);
+    m_record.Failed(m_strInstallFolder + "\\" + std::string(text::Utf8Bytes(kJournalFileName)), started,
+                    kIssueNoJournal);
+    return;
+  }
+  m_record = InstallRecord(m_pLog, m_journal.get(), std::move(placed));
+}
+
 bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view) {
   view.CopyStarting();
   platform::ProgressBar& progress = view.Progress();
@@ -122,16 +150,16 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   progress.SetStep(kProgressStep);
   progress.SetPos(kProgressMinimum);
 
-  CPayloadCopier copier(m_strInstallFolder, progress, m_machine);
+  CPayloadCopier copier(m_strInstallFolder, progress, m_machine, &m_record);
   // What was copied stays; nothing is registered.
   if (!copier.CopyPayload()) return false;
   progress.StepIt();
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);
-  RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_issues);
+  RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_record);
   progress.StepIt();
 
-  DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_issues);
+  DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);
   progress.StepIt();
   progress.SetPos(kProgressMaximum);
   return true;

@@ -2,10 +2,14 @@
 // mode alike. It is given the machine, the catalogue, the choices and a view of what a person sees;
 // message boxes go to the machine's prompts (shown by the dialog, answered and logged unattended).
 #pragma once
+#include <memory>
 #include <string>
 
 #include "discovery/acad_catalog.h"
 #include "install/install_issues.h"
+#include "install/install_log.h"
+#include "install/install_record.h"
+#include "install/journal.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -50,9 +54,11 @@ struct InstallChoices {
 
 class CInstallEngine {
  public:
-  // `bitness` is the build's g_nBitness, which the registration needs.
-  CInstallEngine(platform::Machine& machine, CAcadCatalog& catalog, int bitness)
-      : m_machine(machine), m_catalog(catalog), m_nBitness(bitness) {}
+  // `bitness` and `version` are the build's g_nBitness and g_nVersion (the registration needs the
+  // one, the journal records the other). With a log, every step is written to it as it is done.
+  CInstallEngine(platform::Machine& machine, CAcadCatalog& catalog, int bitness, int version,
+                 InstallLog* log = nullptr)
+      : m_machine(machine), m_catalog(catalog), m_nBitness(bitness), m_nVersion(version), m_pLog(log) {}
 
   // The whole installation: the running check, the folder's form and safety, the install folder
   // created and locked down, then DoInstall. An empty folder text is the string class's invalid
@@ -62,12 +68,14 @@ class CInstallEngine {
   // After Run: the install folder formed from the choice (empty when the text was refused) and
   // what the registration and the support files could not do.
   const std::string& InstallFolder() const { return m_strInstallFolder; }
-  const InstallIssues& Issues() const { return m_issues; }
+  const InstallIssues& Issues() const { return m_record.Issues(); }
 
  private:
   // Payload copy, registration and support files under the progress bar; false when the copy
   // did not run through.
   bool DoInstall(const InstallChoices& choices, InstallView& view);
+  // Opens the install folder's journal for this run; what earlier runs placed is learnt from it.
+  void StartJournal();
   // A folder's protected access list; false (after saying so) when it could not be set.
   bool Protect(const std::string& folder);
   int Say(const std::string& textUtf8, std::uint32_t flags);
@@ -75,8 +83,11 @@ class CInstallEngine {
   platform::Machine& m_machine;
   CAcadCatalog& m_catalog;
   int m_nBitness;
+  int m_nVersion;
+  InstallLog* m_pLog;
   std::string m_strInstallFolder;
-  InstallIssues m_issues;
+  std::unique_ptr<JournalWriter> m_journal;
+  InstallRecord m_record;
 };
 
 }  // namespace install

@@ -24,12 +24,4 @@ class InstallIssues {
   std::vector<std::string> m_arrItems;
 };
 
-// Adds to `issues` when the caller asked for them; the steps run the same either way.
-inline void Report(InstallIssues* issues, std::string_view ansiWhat, std::string_view noteUtf8 = {}) {
-  if (issues != nullptr) issues->Add(ansiWhat, noteUtf8);
-}
-inline void Report(InstallIssues* issues, std::u8string_view what, std::string_view noteUtf8 = {}) {
-  if (issues != nullptr) issues->Add(what, noteUtf8);
-}
-
 }  // namespace install

@@ -79,6 +79,10 @@ inline constexpr const char* kIncompleteAdvice = "\n\n请关闭AutoCAD并以管�
 inline constexpr const char* kIssueUnreadable = "（无法读取）";
 inline constexpr const char* kIssueTooLong = "（路径超过259个字符）";
 inline constexpr const char* kIssueNoPayload = "（未找到安装文件）";
+// An AutoCAD file that would have been replaced, left as it is because no copy of it could be kept.
+// The installation record could not be written: what it would hold cannot be undone exactly.
+inline constexpr const char* kIssueNoJournal = "（无法写入安装记录，卸载时无法完全还原）";
+inline constexpr const char* kIssueNoBackup = "（无法备份原文件，未替换）";
 // A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
 inline constexpr const char* kIssueNotText = "（值不是文本，未修改）";
 

@@ -6,7 +6,9 @@
 
 #include "discovery/acad_catalog.h"
 #include "install/install_texts.h"
+#include "install/install_log.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
@@ -88,8 +90,9 @@ bool RemoveZoneMark(const std::string& path, Machine& machine) {
   return machine.files.DeleteFile(stream) == platform::kSuccess;
 }
 
-CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine)
-    : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine) {
+CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine,
+                               install::InstallRecord* record)
+    : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine), m_pRecord(record) {
   StripTrailingBackslash(m_strTarget);
 }
 
@@ -116,12 +119,13 @@ bool CPayloadCopier::CopyPayload() {
     m_progress.StepIt();
     if (!first && !listing->Next(entry)) break;
     if (IsPassedOver(entry)) continue;
-    if (CopyOne(payload, entry.name) == Outcome::Aborted) return false;
+    if (CopyOne(payload, entry) == Outcome::Aborted) return false;
   }
   return true;
 }
 
-CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder, const std::string& name) {
+CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder, const FindEntry& entry) {
+  const std::string& name = entry.name;
   const std::string source = payloadFolder + "\\" + name;
   std::string destination;
   std::string failure;
@@ -137,6 +141,7 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   }
   // Also after Ignore: an older copy left in place should not stay read-only either.
   if (!destination.empty()) ClearReadOnly(destination, m_machine);
+  if (outcome == Outcome::Copied && m_pRecord != nullptr) m_pRecord->FileCopied(destination, entry.size);
   return outcome;
 }
 
@@ -166,8 +171,11 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
       return false;
     }
   }
-  if (m_machine.files.CopyFile(source, destination, false) == platform::kSuccess) return true;
+  const platform::Status copied = m_machine.files.CopyFile(source, destination, false);
+  if (copied == platform::kSuccess) return true;
   failureText = install::WithPath(install::kCopyFailedText, destination);
+  // The message names the likely causes; the log keeps what the system said.
+  if (m_pRecord != nullptr) m_pRecord->Note(u8"拷贝 " + text::FromAnsi(source) + u8" 失败：" + install::DescribeError(m_machine.logging.errors, copied));
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "install/install_record.h"
 #include "install/path_limits.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -43,8 +44,9 @@ bool RemoveZoneMark(const std::string& path, platform::Machine& machine);
 // step per listing entry (and one for the end of the listing).
 class CPayloadCopier {
  public:
-  CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress,
-                 platform::Machine& machine);
+  // Each file copied, and each failure with the system's code, goes into `record` when given.
+  CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, platform::Machine& machine,
+                 install::InstallRecord* record = nullptr);
 
   // True when the whole listing was worked through (files the user chose to ignore included);
   // false when the payload is missing or unreadable or the user chose Abort. Shows its own messages.
@@ -53,7 +55,7 @@ class CPayloadCopier {
  private:
   enum class Outcome { Copied, Skipped, Aborted };
 
-  Outcome CopyOne(const std::string& payloadFolder, const std::string& name);
+  Outcome CopyOne(const std::string& payloadFolder, const platform::FindEntry& entry);
   // One attempt; on failure `failureText` is the message to show.
   bool TryCopy(const std::string& source, const std::string& name, std::string& destination,
                std::string& failureText);
@@ -63,4 +65,5 @@ class CPayloadCopier {
   std::string m_strTarget;
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
+  install::InstallRecord* m_pRecord;
 };

@@ -7,6 +7,7 @@
 #include "install/install_texts.h"
 #include "install/path_limits.h"
 #include "install/trusted_paths.h"
+#include "platform/utf8_text.h"
 #include "platform/text.h"
 
 namespace {
@@ -63,6 +64,13 @@ std::string ManagedLoader(const std::string& acadFolder, int moduleYear) {
   return acadFolder + "\\VXCAD" + std::to_string(moduleYear) + "P.dll";
 }
 
+// A REG_DWORD's number (little-endian).
+std::uint32_t DwordOf(const std::vector<std::uint8_t>& data) {
+  std::uint32_t number = 0;
+  for (std::size_t i = data.size() < 4 ? data.size() : 4; i-- > 0;) number = (number << 8) | data[i];
+  return number;
+}
+
 // "<root>\<path>" as regedit names it, from a catalogue key path that ends in a backslash.
 std::string FullKeyName(const char* root, std::string path) {
   StripTrailingBackslash(path);
@@ -72,12 +80,13 @@ std::string FullKeyName(const char* root, std::string path) {
 // Replaces the load key `keyName` of an open product key by one that holds exactly `values`.
 // A loader path that AutoCAD could not open (over 259 characters) leaves the key as it was,
 // rather than registering a path cut short or a key without its module. `productName` names the
-// product key in `issues`.
-void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& productName, const std::string& keyName,
-                  const std::string& loader, std::vector<LoadValue> values, install::InstallIssues* issues) {
+// product key in `record`.
+void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& productPath, const std::string& productName,
+                  const std::string& keyName,
+                  const std::string& loader, std::vector<LoadValue> values, install::InstallRecord* record) {
   const std::string fullName = productName + "\\" + keyName;
   if (!FitsMaxPath(loader)) {
-    install::Report(issues, fullName, install::kIssueTooLong);
+    install::Report(record, fullName, install::kIssueTooLong);
     return;
   }
   values.push_back({"LOADER", platform::kRegSz, platform::SzData(loader)});
@@ -86,15 +95,21 @@ void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& prod
   registry.DeleteKey(product, keyName);
   UniqueKey key;
   if (registry.CreateKey(product, keyName, key) != platform::kSuccess) {
-    install::Report(issues, fullName);
+    install::Report(record, fullName);
     return;
   }
   // Every value is still tried: AutoCAD may make do with some of them.
   bool allSet = true;
   for (const LoadValue& value : values) {
-    if (registry.SetValue(key.get(), value.name, value.type, value.data) != platform::kSuccess) allSet = false;
+    if (registry.SetValue(key.get(), value.name, value.type, value.data) != platform::kSuccess) {
+      allSet = false;
+    } else if (record != nullptr) {
+      record->ValueWritten(platform::RootKey::LocalMachine, productPath + keyName, value.name, value.type,
+                           value.type == platform::kRegSz ? text::FromAnsi(platform::ValueText({value.type, value.data}))
+                                                          : text::AsUtf8(std::to_string(DwordOf(value.data))));
+    }
   }
-  if (!allSet) install::Report(issues, fullName);
+  if (!allSet) install::Report(record, fullName);
 }
 
 // "HKEY_CURRENT_USER\<path>" as regedit names it.
@@ -142,15 +157,15 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear) {
 }
 
 void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
-                      platform::Machine& machine, install::InstallIssues* issues) {
+                      platform::Machine& machine, install::InstallRecord* record) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
-    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, bitness, machine, issues);
+    if (flags[YearIndex(year)] != 0) RegisterRelease(catalog, year, bitness, machine, record);
   }
-  AddTrustedPath(catalog, machine, issues);
+  AddTrustedPath(catalog, machine, record);
 }
 
 void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, platform::Machine& machine,
-                     install::InstallIssues* issues) {
+                     install::InstallRecord* record) {
   const std::optional<ModuleYears> modules = FindModuleYears(releaseYear);
   if (!modules) return;
   Registry& registry = machine.registry;
@@ -159,7 +174,7 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, 
 
   UniqueKey localMachine;
   if (registry.OpenRoot(RootKey::LocalMachine, localMachine) != platform::kSuccess) {
-    for (const std::string& keyPath : keyPaths) install::Report(issues, FullKeyName(kLocalMachineName, keyPath));
+    for (const std::string& keyPath : keyPaths) install::Report(record, FullKeyName(kLocalMachineName, keyPath));
     return;
   }
 
@@ -167,38 +182,38 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, 
     const std::string productName = FullKeyName(kLocalMachineName, keyPaths[i]);
     UniqueKey product;
     if (registry.OpenKey(localMachine.get(), keyPaths[i], Access::ReadWrite, product) != platform::kSuccess) {
-      install::Report(issues, productName);
+      install::Report(record, productName);
       continue;
     }
 
-    WriteLoadKey(registry, product.get(), productName, ArxKeyName(releaseYear),
+    WriteLoadKey(registry, product.get(), keyPaths[i], productName, ArxKeyName(releaseYear),
                  ArxLoader(catalog.m_strInstallFolder, modules->arx),
-                 {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, issues);
+                 {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, record);
     if (bitness == kBitnessWithExtraArx && releaseYear == kReleaseWithExtraArx) {
-      WriteLoadKey(registry, product.get(), productName, ArxKeyName(kExtraArxYear),
+      WriteLoadKey(registry, product.get(), keyPaths[i], productName, ArxKeyName(kExtraArxYear),
                    ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
-                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, issues);
+                   {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, record);
     }
     // The managed module lives in the AutoCAD folder that belongs to this very product key.
     if (i < locations.size()) {
-      WriteLoadKey(registry, product.get(), productName, ManagedKeyName(releaseYear),
+      WriteLoadKey(registry, product.get(), keyPaths[i], productName, ManagedKeyName(releaseYear),
                    ManagedLoader(locations[i], modules->managed),
                    {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)},
                     {"MANAGED", platform::kRegDword, platform::DwordData(kManagedModule)}},
-                   issues);
+                   record);
     }
   }
 }
 
-void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallIssues* issues) {
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallRecord* record) {
   Registry& registry = machine.registry;
   // A user key that exists but would not be read hides the profiles below it: they are named,
   // since their "TRUSTEDPATHS" stays without the folder.
-  const auto reportUnreadable = [issues](std::u8string_view parent, const std::vector<std::u8string>& names) {
+  const auto reportUnreadable = [record](std::u8string_view parent, const std::vector<std::u8string>& names) {
     for (const std::u8string& name : names) {
       std::u8string path(parent);
       if (!name.empty()) path.append(1, u8'\\').append(name);
-      install::Report(issues, UserKeyName(path), install::kIssueUnreadable);
+      install::Report(record, UserKeyName(path), install::kIssueUnreadable);
     }
   };
 
@@ -244,13 +259,13 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     valueName.append(1, u8'\\').append(kTrustedPathsValue);
     OldTrustedPaths old;
     if (!ReadTrustedPaths(registry, user.get(), variables, old)) {
-      install::Report(issues, valueName, install::kIssueUnreadable);
+      install::Report(record, valueName, install::kIssueUnreadable);
       continue;
     }
     // Only text can hold paths; a value of another type is the user's (or another program's)
     // and is left exactly as it is.
     if (old.exists && old.type != platform::kRegSz && old.type != platform::kRegExpandSz) {
-      install::Report(issues, valueName, install::kIssueNotText);
+      install::Report(record, valueName, install::kIssueNotText);
       continue;
     }
     const std::uint32_t type = old.exists ? old.type : platform::kRegSz;
@@ -259,7 +274,17 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     UniqueKey key;
     if (registry.CreateKeyW(user.get(), variables, key) != platform::kSuccess ||
         registry.SetTextW(key.get(), kTrustedPathsValue, type, newText) != platform::kSuccess) {
-      install::Report(issues, valueName);
+      install::Report(record, valueName);
+      continue;
+    }
+    if (record != nullptr) {
+      // The entry the merge appended (or that replaced a text holding none), for the uninstaller.
+      std::u8string added;
+      if (!TrustedPathsContain(old.text, folder)) {
+        const std::size_t split = newText.rfind(u8';');
+        added = split == std::u8string::npos ? newText : newText.substr(split + 1);
+      }
+      record->TrustedPathsChanged(variables, old.text, newText, added);
     }
   }
 }

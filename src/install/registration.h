@@ -7,7 +7,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
-#include "install/install_issues.h"
+#include "install/install_record.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 
@@ -24,25 +24,25 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear);
 
 // Writes the load entries of every selected release, then trusts the install folder in every
 // AutoCAD profile of the current user (also when nothing is selected). Shows nothing: what fails
-// is skipped, the next step runs, and the key or value left undone goes into `issues` if given.
+// is skipped, the next step runs, and the key or value left undone goes into `record` if given.
 // `bitness` is the build's g_nBitness (ui/build_constants.h), handed down by the install sequence.
 void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
                       platform::Machine& machine,
-                      install::InstallIssues* issues = nullptr);
+                      install::InstallRecord* record = nullptr);
 
 // The load entries of one release under each of its product keys; what fails is skipped (and
-// named in `issues`). The 64-bit edition of 2009 also gets the 2008 module's key.
+// named in `record`). The 64-bit edition of 2009 also gets the 2008 module's key.
 void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
                      platform::Machine& machine,
-                     install::InstallIssues* issues = nullptr);
+                     install::InstallRecord* record = nullptr);
 
 // Merges the catalogue's install folder into "TRUSTEDPATHS" of every profile of every AutoCAD
 // product of the current user, through the wide registry functions so that every entry and every
 // profile survives whatever its language. A value that could not be written, or was left alone
-// because it could not be read or is not text, goes into `issues`, and so does a user key that hid
+// because it could not be read or is not text, goes into `record`, and so does a user key that hid
 // profiles from the search.
 void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine,
-                    install::InstallIssues* issues = nullptr);
+                    install::InstallRecord* record = nullptr);
 
 // Appends the name of every sub-key of `key` that opens for reading, in enumeration order, read
 // with the wide functions: any name Windows allows, in any language. When `unreadable` is given,

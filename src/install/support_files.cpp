@@ -40,55 +40,101 @@ class ShippedFiles {
   std::vector<std::string> m_names;
 };
 
+// The size of the file at `path`, 0 when it cannot be listed.
+std::uint64_t SizeOf(platform::Machine& machine, const std::string& path) {
+  platform::FindEntry entry;
+  std::unique_ptr<platform::Listing> listing;
+  if (!FitsMaxPath(path) || machine.files.FindFirst(path, entry, listing) != platform::kSuccess) return 0;
+  return entry.size;
+}
+
+// Keeps the file about to be replaced at `target` when it is AutoCAD's own (the first time only:
+// a later installation finds the add-on's file there). False when it is there, wanted and could
+// not be kept: then it must not be replaced, or it would be lost for good.
+bool KeepOriginal(platform::Machine& machine, const std::string& target, install::InstallRecord* record) {
+  if (record == nullptr || !record->WantsBackup(target)) return true;
+  if (GetPathKind(target, machine) != kPathFile) return true;  // nothing there to keep
+  const std::string backup = record->BackupPathFor(target);
+  const std::size_t slash = text::ReverseFind(backup, '\\');
+  if (backup.empty() || slash == std::string::npos || !FitsMaxPath(backup)) {
+    record->Issue(target, install::kIssueNoBackup);
+    return false;
+  }
+  // The backup folder and its numbered folder inside the install folder, which is protected.
+  const std::string folder = backup.substr(0, slash);
+  machine.files.CreateDirectory(folder.substr(0, text::ReverseFind(folder, '\\')));
+  machine.files.CreateDirectory(folder);
+  const platform::Status copied = machine.files.CopyFile(target, backup, true);
+  if (copied != platform::kSuccess) {
+    record->Failed(target, copied, install::kIssueNoBackup);
+    return false;
+  }
+  record->OriginalBackedUp(target, backup);
+  return true;
+}
+
 // A copy of a payload file into an AutoCAD folder. A path the file API would refuse is not handed
 // to it at all. A failure counts only when the payload has the file: most of the module years
 // tried are not shipped, and their absence is no fault. The source is looked at only after a
 // failed copy.
 void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const std::string& payload,
-                const std::string& name, const std::string& target, install::InstallIssues* issues) {
+                const std::string& name, const std::string& target, install::InstallRecord* record) {
   if (!shipped.MayHave(name)) return;
   const std::string source = payload + "\\" + name;
-  if (FitsMaxPath(source) && FitsMaxPath(target) &&
-      machine.files.CopyFile(source, target, false) == platform::kSuccess) {
+  if (FitsMaxPath(source) && FitsMaxPath(target) && GetPathKind(source, machine) == kPathFile &&
+      !KeepOriginal(machine, target, record)) {
     return;
   }
+  platform::Status status = platform::kFilenameTooLong;
+  if (FitsMaxPath(source) && FitsMaxPath(target)) {
+    status = machine.files.CopyFile(source, target, false);
+    if (status == platform::kSuccess) {
+      if (record != nullptr) record->SupportFilePlaced(target, SizeOf(machine, target));
+      return;
+    }
+  }
   if (GetPathKind(source, machine) != kPathFile) return;
-  install::Report(issues, target, FitsMaxPath(target) ? "" : install::kIssueTooLong);
+  if (record == nullptr) return;
+  if (FitsMaxPath(target)) {
+    record->Failed(target, status);
+  } else {
+    record->Issue(target, install::kIssueTooLong);
+  }
 }
 
 }  // namespace
 
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags, platform::Machine& machine,
-                        install::InstallIssues* issues) {
+                        install::InstallRecord* record) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
     if (flags[YearIndex(year)] == 0) continue;
     for (const std::string& folder : catalog.m_arrLocations[YearIndex(year)]) {
-      CopySupportFiles(folder, year == kPlotterDriverYear, machine, issues);
+      CopySupportFiles(folder, year == kPlotterDriverYear, machine, record);
     }
   }
 }
 
 void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, platform::Machine& machine,
-                      install::InstallIssues* issues) {
+                      install::InstallRecord* record) {
   // The lookup shows its own message when the payload has gone; every copy from it would fail.
   std::string payload;
   if (!FindPayloadFolder(payload, machine)) {
-    install::Report(issues, acadFolder, install::kIssueNoPayload);
+    install::Report(record, acadFolder, install::kIssueNoPayload);
     return;
   }
 
   const ShippedFiles shipped(payload, machine);
   const std::string fonts = acadFolder + "\\Fonts\\";
-  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", issues);
-  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", issues);
-  CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", issues);
+  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", record);
+  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", record);
+  CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", record);
   const std::string folder = acadFolder + "\\";
   for (int year = kFirstModuleYear; year <= kLastModuleYear; ++year) {
     const std::string module = "VXCAD" + std::to_string(year) + "P.dll";
-    CopyNoting(machine, shipped, payload, module, folder + module, issues);
+    CopyNoting(machine, shipped, payload, module, folder + module, record);
   }
   if (withPlotterDriver) {
     // The add-on's driver takes the name of AutoCAD's own PDF plotter driver.
-    CopyNoting(machine, shipped, payload, "Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", issues);
+    CopyNoting(machine, shipped, payload, "Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", record);
   }
 }

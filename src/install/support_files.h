@@ -3,7 +3,7 @@
 #include <string>
 
 #include "discovery/acad_catalog.h"
-#include "install/install_issues.h"
+#include "install/install_record.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 
@@ -14,15 +14,15 @@ inline constexpr int kLastModuleYear = 2050;
 inline constexpr int kPlotterDriverYear = 2008;
 
 // For each selected release, the support files into each of its AutoCAD folders. Shows nothing of
-// its own; a copy that fails is passed over and its target named in `issues` if given.
+// its own; a copy that fails is passed over and its target named in `record` if given.
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
                         platform::Machine& machine,
-                        install::InstallIssues* issues = nullptr);
+                        install::InstallRecord* record = nullptr);
 
 // The support files into one AutoCAD folder; copies that fail are passed over. A failed copy
-// whose source is in the payload goes into `issues`; one whose source the payload lacks does not,
+// whose source is in the payload goes into `record`; one whose source the payload lacks does not,
 // since the payload ships only some of the managed modules tried. The folder is only read, and
 // only while the call runs.
 void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver,
                       platform::Machine& machine,
-                      install::InstallIssues* issues = nullptr);
+                      install::InstallRecord* record = nullptr);

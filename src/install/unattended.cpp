@@ -81,7 +81,7 @@ int UnattendedPrompts::MessageBox(platform::WindowRef, const std::string& textUt
 }
 
 InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
-                             InstallLog& log, int bitness) {
+                             InstallLog& log, int bitness, int version) {
   InstallChoices install;
   std::u8string found;
   for (int year = kFirstYear; year <= kLastYear; ++year) {
@@ -115,7 +115,7 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
 
   install.typedFolder = choices.typedFolder;
   NoView view;
-  CInstallEngine engine(machine, catalog, bitness);
+  CInstallEngine engine(machine, catalog, bitness, version, &log);
   const InstallOutcome outcome = engine.Run(install, view);
   if (!engine.InstallFolder().empty()) log.Write(u8"安装文件夹：" + text::FromAnsi(engine.InstallFolder()));
   log.Write(OutcomeText(outcome));

@@ -44,6 +44,6 @@ struct UnattendedChoices {
 // Picks the releases from the scanned catalogue, logs what was found and chosen, runs the engine
 // on `machine` (whose prompts must not show anything: UnattendedPrompts) and logs how it ended.
 InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
-                             InstallLog& log, int bitness);
+                             InstallLog& log, int bitness, int version);
 
 }  // namespace install

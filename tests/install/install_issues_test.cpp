@@ -51,8 +51,7 @@ TEST(InstallIssues, ConvertsPathsAndKeepsEachItemOnce) {
   issues.Add(Ansi("C:\\软件\\誠\\Fonts\\Vornex_EN.shx"));
   issues.Add("HKEY_CURRENT_USER\\X", "（无法读取）");
   issues.Add("HKEY_CURRENT_USER\\X");
-  install::Report(nullptr, "nowhere");
-  install::Report(&issues, "C:\\A\\itextsharp.dll");
+  issues.Add("C:\\A\\itextsharp.dll");
   EXPECT_FALSE(issues.Empty());
   EXPECT_EQ(issues.Items(), (std::vector<std::string>{"C:\\软件\\誠\\Fonts\\Vornex_EN.shx", "C:\\A\\itextsharp.dll",
                                                       "HKEY_CURRENT_USER\\X（无法读取）", "HKEY_CURRENT_USER\\X"}));

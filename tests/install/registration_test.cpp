@@ -59,14 +59,14 @@ class RegistrationTest : public MachineTest {
   }
 
   CAcadCatalog catalog_;
-  install::InstallIssues issues_;
+  install::InstallRecord issues_;
 };
 
 TEST_F(RegistrationTest, TwoReleaseMachine) {
   ScanFixture("two-releases.reg");
   catalog_.m_strInstallFolder = kInstallFolder;
   Register(AllSelected());
-  EXPECT_EQ(issues_.Items(), std::vector<std::string>{});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{});
 
   const std::string acad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\";
   EXPECT_EQ(HklmDword(acad2010 + "VX_ZurezUvad2010", "LOADCTRLS"), 2u);
@@ -245,7 +245,7 @@ TEST_F(RegistrationTest, UnopenableProductKeyIsSkipped) {
   AddProduct(2011, open, "C:\\AutoCAD 2011");
   sim_.registry().DenyOpen(RootKey::LocalMachine, locked, sim::Deny::WriteAccess);
   Register(Selected({2011}));
-  EXPECT_EQ(issues_.Items(), std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + locked});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + locked});
   EXPECT_TRUE(Applications(locked).empty());
   EXPECT_EQ(HklmString(open + "\\Applications\\Vornex2011DLLP", "LOADER"), "C:\\AutoCAD 2011\\VXCAD2010P.dll");
 }
@@ -282,9 +282,9 @@ TEST_F(RegistrationTest, OverlongLoaderLeavesThatKeyAlone) {
     catalog.m_strInstallFolder = install;
     catalog.m_arrKeyPaths[YearIndex(2010)].push_back(product + "\\");
     catalog.m_arrLocations[YearIndex(2010)].push_back(acad);
-    install::InstallIssues issues;
+    install::InstallRecord issues;
     RegisterWithAcad(catalog, Selected({2010}), kBitness64, fresh.machine(), &issues);
-    EXPECT_EQ(issues.Items(), c.issues);
+    EXPECT_EQ(issues.Issues().Items(), c.issues);
     EXPECT_EQ(fresh.registry().GetString(RootKey::LocalMachine, apps + "VX_ZurezUvad2010", "LOADER"),
               c.arxWritten ? install + arxModule : "old");
     EXPECT_EQ(fresh.registry().GetString(RootKey::LocalMachine, apps + "Vornex2010DLLP", "LOADER"),
@@ -398,7 +398,7 @@ TEST_P(TrustedPathsProfileTest, EveryEntrySurvivesAndOtherTypesStay) {
 
   CAcadCatalog catalog;
   catalog.m_strInstallFolder = c.installFolder;
-  install::InstallIssues issues;
+  install::InstallRecord issues;
   AddTrustedPath(catalog, sim_.machine(), &issues);
   EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
 
@@ -408,13 +408,13 @@ TEST_P(TrustedPathsProfileTest, EveryEntrySurvivesAndOtherTypesStay) {
   if (c.after.empty()) {
     EXPECT_EQ(written->type, c.before.type);
     EXPECT_EQ(written->data, c.before.data);
-    EXPECT_EQ(issues.Items(), std::vector<std::string>{"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\" +
+    EXPECT_EQ(issues.Issues().Items(), std::vector<std::string>{"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\" +
                                                        Utf8(c.product) + "\\Profiles\\" + Utf8(c.profile) +
                                                        "\\Variables\\TRUSTEDPATHS" + install::kIssueNotText});
   } else {
     EXPECT_EQ(written->type, c.before.type);
     EXPECT_EQ(sim_.registry().GetString(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS"), c.after);
-    EXPECT_EQ(issues.Items(), std::vector<std::string>{});
+    EXPECT_EQ(issues.Issues().Items(), std::vector<std::string>{});
   }
 }
 
@@ -517,7 +517,7 @@ TEST_P(RegistrationRefusalTest, WhatCouldNotBeWrittenIsNamed) {
   catalog_.m_strInstallFolder = kInstallFolder;
   c.refuse(sim_.registry());
   Register(AllSelected());
-  EXPECT_EQ(issues_.Items(), c.issues) << c.label;
+  EXPECT_EQ(issues_.Issues().Items(), c.issues) << c.label;
   sim_.registry().ClearFailures();
   // The rest was written all the same.
   const bool product2010Refused = c.issues == std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + kAcad2010};

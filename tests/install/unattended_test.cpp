@@ -63,7 +63,7 @@ class UnattendedRun {
     EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
     install::UnattendedPrompts prompts(log, support_.clock());
     platform::Machine quiet{sim_.registry(), sim_.files(), sim_.system(), prompts, support_.support()};
-    return install::RunUnattended(quiet, catalog_, {c.releases, c.folder}, log, 64);
+    return install::RunUnattended(quiet, catalog_, {c.releases, c.folder}, log, 64, 20250428);
   }
 
   std::string Log() { return sim_.files().ReadFile(kLog).value_or(""); }
