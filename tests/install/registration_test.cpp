@@ -397,7 +397,8 @@ TEST_P(TrustedPathsProfileTest, EveryEntrySurvivesAndOtherTypesStay) {
   AddTrustedPath(catalog, sim_.machine(), &issues);
   EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
 
-  const std::optional<platform::RegValue> written = sim_.registry().Get(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS");
+  const std::optional<platform::RegValue> written =
+      sim_.registry().Get(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS");
   ASSERT_TRUE(written);
   EXPECT_EQ(written->type, c.before.type);
   if (c.after.empty()) {
@@ -420,7 +421,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"Chinese install folder", kProduct2022, kUnnamedProfile, Text(u8"e:\\한글"),
                     u8"E:\\한글;D:\\软件\\V-ZUREZUVAD", Ansi("D:\\软件\\V-ZurezUvad")},
         // "ö;" is three bytes of UTF-8 but two in the code page ("?;"): no entry worth keeping.
-        ProfileCase{"two bytes in the code page", kProduct2022, kUnnamedProfile, Text(u8"ö;"), u8"C:\\Vornex\\V-ZurezUvad"},
+        ProfileCase{"two bytes in the code page", kProduct2022, kUnnamedProfile, Text(u8"ö;"),
+                    u8"C:\\Vornex\\V-ZurezUvad"},
         ProfileCase{"profile named outside the code page", kProduct2022, u8"프로필", Text(u8"d:\\x"),
                     u8"D:\\X;C:\\VORNEX\\V-ZUREZUVAD"},
         ProfileCase{"product of 130 characters", LongName(), kUnnamedProfile, Text(u8"d:\\x"),
@@ -433,7 +435,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"a list of strings", kProduct2022, kUnnamedProfile,
                     {platform::kRegMultiSz, {'d', ':', '\\', 0, 'e', ':', 0, 0}}, u8""},
         ProfileCase{"bytes", kProduct2022, kUnnamedProfile, {platform::kRegBinary, {0x44, 0x3A, 0x00, 0xFF}}, u8""},
-        ProfileCase{"a number", kProduct2022, u8"프로필", {platform::kRegDword, platform::DwordData(0x41414141)}, u8""}));
+        ProfileCase{"a number", kProduct2022, u8"프로필", {platform::kRegDword, platform::DwordData(0x41414141)},
+                    u8""}));
 
 TEST_F(RegistrationTest, NoUserAutoCadKeyWritesLoadKeysOnly) {
   ScanFixture("two-releases.reg");
