@@ -256,13 +256,13 @@ Status SimRegistry::EnumSubKeyU(KeyHandle key, std::uint32_t index, const SimKey
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
   const SimKey& parent = *h->place.key;
   if (index >= parent.subKeys.size()) return platform::kNoMoreItems;
+  auto it = parent.subKeys.begin();
+  std::advance(it, static_cast<std::ptrdiff_t>(index));
+  found = it->second.get();
   const std::u8string folded = FoldKeyPath(h->place.path);
   for (const EnumRule& rule : enumRules_) {
     if (rule.root == h->place.root && rule.path == folded && rule.index == index) return rule.status;
   }
-  auto it = parent.subKeys.begin();
-  std::advance(it, static_cast<std::ptrdiff_t>(index));
-  found = it->second.get();
   return platform::kSuccess;
 }
 

@@ -148,12 +148,12 @@ class SimRegistry final : public platform::Registry {
   // link was passed.
   struct Place {
     std::shared_ptr<SimKey> key;
-    platform::RootKey root;
+    platform::RootKey root = platform::RootKey::LocalMachine;
     std::u8string path;  // from the root (for failure matching)
   };
   struct Handle {
     Place place;
-    bool writable;
+    bool writable = false;
   };
 
   platform::Status Lookup(platform::KeyHandle handle, Handle*& out);
