@@ -41,8 +41,8 @@ class SimEnv final : public Env {
   platform::SystemInfo& System() override { return machine_.system(); }
   std::string ScratchKey() override { return kScratchKey; }
   platform::Status CreateLink(const std::string& path, const std::string& targetPath) override {
-    const bool made =
-        machine_.registry().CreateLink(platform::RootKey::CurrentUser, path, platform::RootKey::CurrentUser, targetPath);
+    using platform::RootKey;
+    const bool made = machine_.registry().CreateLink(RootKey::CurrentUser, path, RootKey::CurrentUser, targetPath);
     return made ? platform::kSuccess : platform::kAlreadyExists;
   }
   std::string ScratchDir() override { return kScratchDir; }

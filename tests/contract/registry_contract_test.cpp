@@ -164,6 +164,7 @@ struct ValueCase {
 };
 
 std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> Bytes(std::u8string_view s) { return {s.begin(), s.end()}; }
 
 TEST_F(RegistryContract, ValuesRoundTripWithTheirTypeAndBytes) {
   const ValueCase cases[] = {
@@ -289,94 +290,36 @@ TEST_F(RegistryContract, HundredLevelsCreateAndOpenAgain) {
 // Worked out character by character here, not by the conversion the code under test uses.
 std::string AnsiForm(std::u8string_view unicode) {
   std::string ansi;
-  for (std::size_t i = 0; i < unicode.size();) {
-    std::size_t length = 1;
+  for (std::size_t i = 0, length = 1; i < unicode.size(); i += length, length = 1) {
     while (i + length < unicode.size() && (unicode[i + length] & 0xC0) == 0x80) ++length;
-    const std::u8string_view character = unicode.substr(i, length);
     std::string form;
-    ansi += text::Utf8ToAnsi(std::string(character.begin(), character.end()), form) ? form : "?";
-    i += length;
+    ansi += text::Utf8ToAnsi(std::string(unicode.begin() + i, unicode.begin() + i + length), form) ? form : "?";
   }
   return ansi;
 }
 
 std::u8string U8(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
-std::u8string LongUnicodeName() {
-  std::u8string name;
-  for (int i = 0; i < 130; ++i) name += u8"图";  // 130 characters, 260 bytes in code page 936
-  return name;
-}
-
-TEST_F(RegistryContract, UnicodeTextRoundTripsWideAndReadsAnsiWithQuestionMarks) {
-  struct Case {
-    const char* name;
-    std::uint32_t type;
-    std::u8string text;
+TEST_F(RegistryContract, TextWrittenInOneFamilyReadsInTheOther) {
+  const ValueCase cases[] = {
+      {"paths", platform::kRegSz, Bytes(u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中")},
+      {"expandable", platform::kRegExpandSz, Bytes(u8"%USERPROFILE%\\Jörg;F:\\中")},
+      {"empty", platform::kRegSz, {}},
   };
-  const Case cases[] = {
-      {"paths", platform::kRegSz, u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中"},
-      {"expandable", platform::kRegExpandSz, u8"%USERPROFILE%\\Jörg;F:\\中"},
-      {"empty", platform::kRegSz, u8""},
-  };
-  for (const Case& c : cases) {
-    ASSERT_EQ(reg().SetTextW(scratch_.get(), U8(c.name),
-                             c.type, c.text),
-              platform::kSuccess)
-        << c.name;
-  }
-  for (const Case& c : cases) {
+  for (const ValueCase& c : cases) {
+    const std::u8string written(c.data.begin(), c.data.end());
+    ASSERT_EQ(reg().SetTextW(scratch_.get(), U8(c.label), c.type, written), platform::kSuccess) << c.label;
     std::uint32_t type = platform::kRegNone;
     std::u8string text = u8"stale";
-    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.name),
-                               type, text),
-              platform::kSuccess)
-        << c.name;
-    EXPECT_EQ(type, c.type) << c.name;
-    EXPECT_EQ(text, c.text) << c.name;
+    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.label), type, text), platform::kSuccess) << c.label;
+    EXPECT_EQ(type, c.type) << c.label;
+    EXPECT_EQ(text, written) << c.label;
     RegValue value;
-    ASSERT_EQ(platform::QueryWholeValue(reg(), scratch_.get(), c.name, value), platform::kSuccess) << c.name;
-    EXPECT_EQ(value.type, c.type) << c.name;
-    EXPECT_EQ(value.data, platform::SzData(AnsiForm(c.text))) << c.name;
+    ASSERT_EQ(platform::QueryWholeValue(reg(), scratch_.get(), c.label, value), platform::kSuccess) << c.label;
+    EXPECT_EQ(value.type, c.type) << c.label;
+    EXPECT_EQ(value.data, platform::SzData(AnsiForm(written))) << c.label;
   }
-}
-
-TEST_F(RegistryContract, UnicodeKeyNamesEnumerateWideAndAnsiWithQuestionMarks) {
-  const std::u8string names[] = {u8"프로필", u8"Jörg", LongUnicodeName()};
-  int parent = 0;
-  for (const std::u8string& name : names) {
-    SCOPED_TRACE(AnsiForm(name));
-    // One parent each, so that each name is the parent's first sub-key.
-    const std::u8string parentName = u8"p" + std::u8string(1, static_cast<char8_t>(u8'0' + parent++));
-    {
-      UniqueKey made;
-      ASSERT_EQ(reg().CreateKeyW(scratch_.get(), parentName + u8"\\" + name, made), platform::kSuccess);
-    }
-    UniqueKey key;
-    ASSERT_EQ(reg().OpenKeyW(scratch_.get(), parentName, Access::Read, key), platform::kSuccess);
-    std::u8string wide;
-    ASSERT_EQ(reg().EnumSubKeyW(key.get(), 0, wide), platform::kSuccess);
-    EXPECT_EQ(wide, name);
-    EXPECT_EQ(reg().EnumSubKeyW(key.get(), 1, wide), platform::kNoMoreItems);
-    // Letter case does not matter in Unicode either.
-    UniqueKey upper;
-    EXPECT_EQ(reg().OpenKeyW(key.get(), text::ToUpperUtf8(name), Access::Read, upper), platform::kSuccess);
-    // The ANSI name has '?' for what the code page lacks, is cut by no buffer but too short a
-    // one, and opens nothing when it is not the name.
-    const std::string ansi = AnsiForm(name);
-    std::string ansiName;
-    const platform::Status named = reg().EnumSubKey(key.get(), 0, platform::kMaxKeyNameChars + 1, ansiName);
-    EXPECT_EQ(named, ansi.size() < platform::kMaxKeyNameChars + 1 ? platform::kSuccess : platform::kMoreData);
-    EXPECT_EQ(ansiName, named == platform::kSuccess ? ansi : "");
-    UniqueKey byAnsi;
-    const bool lossless = ansi.find('?') == std::string::npos;
-    EXPECT_EQ(reg().OpenKey(key.get(), ansi, Access::Read, byAnsi),
-              lossless ? platform::kSuccess : platform::kFileNotFound);
-  }
-}
-
-TEST_F(RegistryContract, AnsiTextReadsWideInUnicode) {
-  // Each code page holds one of these; the other is skipped.
+  // ANSI text reads as Unicode; each code page holds one of these, and the other is passed over.
   for (const std::u8string_view unicode : {u8"D:\\中文;E:\\誠", u8"D:\\Jörg;E:\\Ä"}) {
     std::string ansi;
     if (!text::Utf8ToAnsi(std::string(unicode.begin(), unicode.end()), ansi)) continue;
@@ -384,60 +327,63 @@ TEST_F(RegistryContract, AnsiTextReadsWideInUnicode) {
     std::uint32_t type = platform::kRegNone;
     std::u8string text;
     ASSERT_EQ(reg().QueryTextW(scratch_.get(), u8"ansi", type, text), platform::kSuccess);
-    EXPECT_EQ(type, platform::kRegSz);
     EXPECT_EQ(text, unicode);
   }
 }
 
-TEST_F(RegistryContract, QueryTextTellsTheTypeOfValuesThatAreNotText) {
-  const ValueCase cases[] = {
-      {"multi", platform::kRegMultiSz, Bytes(std::string("a\0b\0\0", 5))},
-      {"binary", platform::kRegBinary, {0x41, 0x00, 0x42}},
-      {"dword", platform::kRegDword, platform::DwordData(7)},
-  };
-  for (const ValueCase& c : cases) {
+TEST_F(RegistryContract, UnicodeKeyNamesEnumerateWideAndAnsiWithQuestionMarks) {
+  std::u8string longName;
+  for (int i = 0; i < 130; ++i) longName += u8"图";  // 130 characters, 260 bytes in code page 936
+  int parent = 0;
+  for (const std::u8string& name : {std::u8string(u8"프로필"), std::u8string(u8"Jörg"), longName}) {
+    const std::string ansi = AnsiForm(name);
+    SCOPED_TRACE(ansi);
+    // One parent each, so that each name is its parent's only sub-key.
+    const std::u8string parentName = U8("p" + std::to_string(parent++));
+    UniqueKey key;
+    ASSERT_EQ(reg().CreateKeyW(scratch_.get(), parentName + u8"\\" + name, key), platform::kSuccess);
+    ASSERT_EQ(reg().OpenKeyW(scratch_.get(), parentName, Access::Read, key), platform::kSuccess);
+    std::u8string wide;
+    ASSERT_EQ(reg().EnumSubKeyW(key.get(), 0, wide), platform::kSuccess);
+    EXPECT_EQ(wide, name);
+    UniqueKey sub;  // letter case does not matter in Unicode either
+    EXPECT_EQ(reg().OpenKeyW(key.get(), text::ToUpperUtf8(name), Access::Read, sub), platform::kSuccess);
+    // The ANSI name has '?' for what the code page lacks, needs a buffer for its bytes, and opens
+    // nothing when it is not the name.
+    std::string ansiName;
+    const bool fits = ansi.size() < platform::kMaxKeyNameChars + 1;
+    EXPECT_EQ(reg().EnumSubKey(key.get(), 0, platform::kMaxKeyNameChars + 1, ansiName),
+              fits ? platform::kSuccess : platform::kMoreData);
+    EXPECT_EQ(ansiName, fits ? ansi : "");
+    EXPECT_EQ(reg().OpenKey(key.get(), ansi, Access::Read, sub),
+              ansi.find('?') == std::string::npos ? platform::kSuccess : platform::kFileNotFound);
+  }
+}
+
+// QueryTextW tells the type of a value that is not text; SetTextW stores nothing it cannot store
+// as given.
+TEST_F(RegistryContract, WideTextCallsTellOtherTypesAndRefuseWhatTheyCannotStore) {
+  for (const ValueCase& c : {ValueCase{"multi", platform::kRegMultiSz, Bytes(std::string("a\0b\0\0", 5))},
+                             ValueCase{"binary", platform::kRegBinary, {0x41, 0x00, 0x42}},
+                             ValueCase{"dword", platform::kRegDword, platform::DwordData(7)}}) {
     ASSERT_EQ(reg().SetValue(scratch_.get(), c.label, c.type, c.data), platform::kSuccess) << c.label;
     std::uint32_t type = platform::kRegNone;
     std::u8string text = u8"stale";
-    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.label),
-                               type, text),
-              platform::kSuccess)
-        << c.label;
+    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.label), type, text), platform::kSuccess) << c.label;
     EXPECT_EQ(type, c.type) << c.label;
-    EXPECT_TRUE(text.empty()) << c.label;
+    EXPECT_EQ(text, u8"") << c.label;
   }
-  std::uint32_t type = platform::kRegSz;
-  std::u8string text;
-  EXPECT_EQ(reg().QueryTextW(scratch_.get(), u8"absent", type, text), platform::kFileNotFound);
-}
-
-TEST_F(RegistryContract, WideFunctionsRefuseWhatTheyCannotStoreAsGiven) {
   std::u8string notUtf8 = u8"bad";
   notUtf8.push_back(static_cast<char8_t>(0xFF));
-  const std::u8string withNul(u8"a\0b", 3);
-  struct Case {
-    const char* label;
-    std::u8string name;
-    std::uint32_t type;
-    std::u8string text;
-    platform::Status status;
-  };
-  const Case cases[] = {
-      {"a number is no text", u8"v", platform::kRegDword, u8"1", platform::kInvalidParameter},
-      {"name not UTF-8", notUtf8, platform::kRegSz, u8"x", platform::kNoUnicodeTranslation},
-      {"text not UTF-8", u8"v", platform::kRegSz, notUtf8, platform::kNoUnicodeTranslation},
-      {"NUL in the text", u8"v", platform::kRegSz, withNul, platform::kInvalidParameter},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(reg().SetTextW(scratch_.get(), c.name, c.type, c.text), c.status) << c.label;
-    std::uint32_t type = platform::kRegNone;
-    std::u8string text;
-    EXPECT_EQ(reg().QueryTextW(scratch_.get(), u8"v", type, text), platform::kFileNotFound) << c.label;
-  }
+  EXPECT_EQ(reg().SetTextW(scratch_.get(), u8"v", platform::kRegDword, u8"1"), platform::kInvalidParameter);
+  EXPECT_EQ(reg().SetTextW(scratch_.get(), u8"v", platform::kRegSz, notUtf8), platform::kNoUnicodeTranslation);
+  EXPECT_EQ(reg().SetTextW(scratch_.get(), u8"v", platform::kRegSz, std::u8string(u8"a\0b", 3)),
+            platform::kInvalidParameter);
+  std::uint32_t type = platform::kRegNone;
+  std::u8string text;
+  EXPECT_EQ(reg().QueryTextW(scratch_.get(), u8"v", type, text), platform::kFileNotFound);
   UniqueKey key;
   EXPECT_EQ(reg().CreateKeyW(scratch_.get(), notUtf8, key), platform::kNoUnicodeTranslation);
-  EXPECT_EQ(reg().OpenKeyW(scratch_.get(), withNul, Access::Read, key), platform::kInvalidParameter);
-  EXPECT_TRUE(Names(scratch_.get()).empty());
 }
 
 // ---- links ----
@@ -446,35 +392,27 @@ TEST_F(RegistryContract, WideFunctionsRefuseWhatTheyCannotStoreAsGiven) {
 // one that leads to an ancestor makes a loop that only a bounded walk survives.
 TEST_F(RegistryContract, WalksGoThroughALinkKeyToItsTarget) {
   const std::string base = env_->ScratchKey() + "\\";
-  {
-    UniqueKey child;
-    ASSERT_EQ(reg().CreateKey(scratch_.get(), "target\\child", child), platform::kSuccess);
-    ASSERT_EQ(reg().SetValue(child.get(), "marker", platform::kRegDword, platform::DwordData(1)), platform::kSuccess);
-  }
+  UniqueKey key;
+  ASSERT_EQ(reg().CreateKey(scratch_.get(), "target\\child", key), platform::kSuccess);
+  ASSERT_EQ(reg().SetValue(key.get(), "marker", platform::kRegDword, platform::DwordData(1)), platform::kSuccess);
   ASSERT_EQ(env_->CreateLink(base + "link", base + "target"), platform::kSuccess);
   ASSERT_EQ(env_->CreateLink(base + "target\\loop", base + "target"), platform::kSuccess);
 
-  UniqueKey child;
-  ASSERT_EQ(reg().OpenKey(scratch_.get(), "link\\child", Access::Read, child), platform::kSuccess);
+  ASSERT_EQ(reg().OpenKey(scratch_.get(), "link\\child", Access::Read, key), platform::kSuccess);
   RegValue marker;
-  EXPECT_EQ(platform::QueryWholeValue(reg(), child.get(), "marker", marker), platform::kSuccess);
-  EXPECT_EQ(reg().OpenKeyW(scratch_.get(), u8"LINK\\loop\\loop\\loop\\child", Access::Read, child),
-            platform::kSuccess);
+  EXPECT_EQ(platform::QueryWholeValue(reg(), key.get(), "marker", marker), platform::kSuccess);
+  EXPECT_EQ(reg().OpenKeyW(scratch_.get(), u8"LINK\\loop\\loop\\loop\\child", Access::Read, key), platform::kSuccess);
   // A handle opened through the link is the target's.
   UniqueKey link;
   ASSERT_EQ(reg().OpenKey(scratch_.get(), "link", Access::ReadWrite, link), platform::kSuccess);
   EXPECT_EQ(Names(link.get()), (std::vector<std::string>{"child", "loop"}));
-  UniqueKey made;
-  ASSERT_EQ(reg().CreateKey(link.get(), "made", made), platform::kSuccess);
-  made.reset();
-  UniqueKey viaTarget;
-  EXPECT_EQ(reg().OpenKey(scratch_.get(), "target\\made", Access::Read, viaTarget), platform::kSuccess);
+  ASSERT_EQ(reg().CreateKey(link.get(), "made", key), platform::kSuccess);
+  EXPECT_EQ(reg().OpenKey(scratch_.get(), "target\\made", Access::Read, key), platform::kSuccess);
   // Two links that lead to each other end the walk with a failure, not a hang.
   ASSERT_EQ(env_->CreateLink(base + "a", base + "b"), platform::kSuccess);
   ASSERT_EQ(env_->CreateLink(base + "b", base + "a"), platform::kSuccess);
-  UniqueKey cycle;
-  EXPECT_NE(reg().OpenKey(scratch_.get(), "a", Access::Read, cycle), platform::kSuccess);
-  EXPECT_FALSE(cycle);
+  EXPECT_NE(reg().OpenKey(scratch_.get(), "a", Access::Read, key), platform::kSuccess);
+  EXPECT_FALSE(key);
 }
 
 }  // namespace

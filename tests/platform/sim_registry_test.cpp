@@ -127,7 +127,8 @@ TEST_F(SimRegistryTest, LinkToAnAncestorIsALeafToTreeWork) {
   EXPECT_EQ(reg_.GetString(RootKey::CurrentUser, "Top\\Inner\\Loop\\Inner\\Loop\\Inner", "v"), "x");
   std::string deep = "Top";
   for (int i = 0; i <= sim::kMaxLinksPerWalk; ++i) deep += "\\Inner\\Loop";
-  EXPECT_FALSE(reg_.KeyExists(RootKey::CurrentUser, deep)) << "a walk passes " << sim::kMaxLinksPerWalk << " links at most";
+  EXPECT_FALSE(reg_.KeyExists(RootKey::CurrentUser, deep))
+      << "a walk passes " << sim::kMaxLinksPerWalk << " links at most";
   // Through a link into the other root: the handle names the key where it really lies.
   ASSERT_TRUE(reg_.CreatePath(RootKey::LocalMachine, "SOFTWARE\\Locked"));
   reg_.DenyOpen(RootKey::LocalMachine, "SOFTWARE\\Locked");

@@ -28,17 +28,17 @@ std::u16string FoldName(std::u8string_view name) {
   return Utf8ToUtf16(text::ToUpperUtf8(name)).value_or(std::u16string());
 }
 
-// Names reach the tree as well-formed UTF-8 without a NUL, as the wide API lets them through.
-Status CheckName(std::u8string_view name) {
-  if (name.find(u8'\0') != std::u8string_view::npos) return platform::kInvalidParameter;
-  return Utf8ToUtf16(name) ? platform::kSuccess : platform::kNoUnicodeTranslation;
+// Names and text reach the tree as well-formed UTF-8 without a NUL, as the wide API lets them through.
+Status CheckUnicode(std::u8string_view unicode) {
+  if (unicode.find(u8'\0') != std::u8string_view::npos) return platform::kInvalidParameter;
+  return Utf8ToUtf16(unicode) ? platform::kSuccess : platform::kNoUnicodeTranslation;
 }
 
 // Splits a sub-key path at backslashes (UTF-8 never uses that byte inside a character). A leading
 // backslash is refused as Windows refuses it; a trailing one and doubled ones add nothing.
 Status SplitPath(std::u8string_view path, std::vector<std::u8string>& parts) {
   parts.clear();
-  if (const Status st = CheckName(path); st != platform::kSuccess) return st;
+  if (const Status st = CheckUnicode(path); st != platform::kSuccess) return st;
   if (!path.empty() && path[0] == u8'\\') return platform::kBadPathName;
   std::size_t start = 0;
   while (start <= path.size()) {
@@ -256,13 +256,13 @@ Status SimRegistry::EnumSubKeyU(KeyHandle key, std::uint32_t index, const SimKey
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
   const SimKey& parent = *h->place.key;
   if (index >= parent.subKeys.size()) return platform::kNoMoreItems;
+  auto it = parent.subKeys.begin();
+  std::advance(it, static_cast<std::ptrdiff_t>(index));
+  found = it->second.get();
   const std::u8string folded = FoldKeyPath(h->place.path);
   for (const EnumRule& rule : enumRules_) {
     if (rule.root == h->place.root && rule.path == folded && rule.index == index) return rule.status;
   }
-  auto it = parent.subKeys.begin();
-  std::advance(it, static_cast<std::ptrdiff_t>(index));
-  found = it->second.get();
   return platform::kSuccess;
 }
 
@@ -288,7 +288,7 @@ Status SimRegistry::FindValue(KeyHandle key, std::u8string_view name, const SimV
   found = nullptr;
   Handle* h = nullptr;
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
-  if (const Status st = CheckName(name); st != platform::kSuccess) return st;
+  if (const Status st = CheckUnicode(name); st != platform::kSuccess) return st;
   const auto it = h->place.key->values.find(FoldName(name));
   if (it == h->place.key->values.end()) return platform::kFileNotFound;
   found = &it->second;
@@ -367,7 +367,7 @@ Status SimRegistry::SetValueU(KeyHandle key, std::u8string_view name, RegValue v
   Handle* h = nullptr;
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
   if (!h->writable) return platform::kAccessDenied;
-  if (const Status st = CheckName(name); st != platform::kSuccess) return st;
+  if (const Status st = CheckUnicode(name); st != platform::kSuccess) return st;
   Store(*h->place.key, name, std::move(value), unicode);
   return platform::kSuccess;
 }
@@ -379,7 +379,7 @@ Status SimRegistry::SetValue(KeyHandle key, const std::string& name, std::uint32
 
 Status SimRegistry::SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type, std::u8string_view text) {
   if (type != platform::kRegSz && type != platform::kRegExpandSz) return platform::kInvalidParameter;
-  if (const Status st = CheckName(text); st != platform::kSuccess) return st;
+  if (const Status st = CheckUnicode(text); st != platform::kSuccess) return st;
   return SetValueU(key, name, TextValue(type, text), true);
 }
 
@@ -434,7 +434,7 @@ bool SimRegistry::DeleteTree(RootKey root, const std::string& path) { return Del
 
 bool SimRegistry::Set(RootKey root, const std::u8string& path, const std::u8string& name, RegValue value,
                       bool unicode) {
-  if (!CreatePath(root, path) || CheckName(name) != platform::kSuccess) return false;
+  if (!CreatePath(root, path) || CheckUnicode(name) != platform::kSuccess) return false;
   const bool unicodeText = unicode && IsStringType(value.type);
   Store(*FindShared(root, path), name, std::move(value), unicodeText);
   return true;
@@ -454,7 +454,7 @@ bool SimRegistry::SetDword(RootKey root, const std::string& path, const std::str
 
 bool SimRegistry::SetString(RootKey root, const std::u8string& path, const std::u8string& name,
                             const std::u8string& text, std::uint32_t type) {
-  if ((type != platform::kRegSz && type != platform::kRegExpandSz) || CheckName(text) != platform::kSuccess) {
+  if ((type != platform::kRegSz && type != platform::kRegExpandSz) || CheckUnicode(text) != platform::kSuccess) {
     return false;
   }
   return Set(root, path, name, TextValue(type, text), true);

@@ -71,14 +71,16 @@ class SimRegistry final : public platform::Registry {
   platform::Status SetValue(platform::KeyHandle key, const std::string& name, std::uint32_t type,
                             const std::vector<std::uint8_t>& data) override;
   void CloseKey(platform::KeyHandle key) override;
-  platform::Status OpenKeyW(platform::KeyHandle parent, std::u8string_view subKey, platform::Access access,
-                            platform::UniqueKey& out) override;
-  platform::Status EnumSubKeyW(platform::KeyHandle key, std::uint32_t index, std::u8string& name) override;
-  platform::Status QueryTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t& type,
-                              std::u8string& text) override;
-  platform::Status CreateKeyW(platform::KeyHandle parent, std::u8string_view subKey, platform::UniqueKey& out) override;
-  platform::Status SetTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t type,
-                            std::u8string_view text) override;
+  [[nodiscard]] platform::Status OpenKeyW(platform::KeyHandle parent, std::u8string_view subKey,
+                                          platform::Access access, platform::UniqueKey& out) override;
+  [[nodiscard]] platform::Status EnumSubKeyW(platform::KeyHandle key, std::uint32_t index,
+                                             std::u8string& name) override;
+  [[nodiscard]] platform::Status QueryTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t& type,
+                                            std::u8string& text) override;
+  [[nodiscard]] platform::Status CreateKeyW(platform::KeyHandle parent, std::u8string_view subKey,
+                                            platform::UniqueKey& out) override;
+  [[nodiscard]] platform::Status SetTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t type,
+                                          std::u8string_view text) override;
 
   // Accounting: handles opened and not yet closed, and closes of handles that were not open.
   std::size_t OpenHandleCount() const { return handles_.size(); }
@@ -146,12 +148,12 @@ class SimRegistry final : public platform::Registry {
   // link was passed.
   struct Place {
     std::shared_ptr<SimKey> key;
-    platform::RootKey root;
+    platform::RootKey root = platform::RootKey::LocalMachine;
     std::u8string path;  // from the root (for failure matching)
   };
   struct Handle {
     Place place;
-    bool writable;
+    bool writable = false;
   };
 
   platform::Status Lookup(platform::KeyHandle handle, Handle*& out);

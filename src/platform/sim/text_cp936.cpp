@@ -1,10 +1,10 @@
 // The host's ANSI code page: 936 (Simplified Chinese, GBK), as a Chinese Windows machine has it.
 #include <iconv.h>
-#include <locale.h>
-#include <wctype.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdint>
+#include <cwctype>
 #include <optional>
 #include <string>
 #include <string_view>

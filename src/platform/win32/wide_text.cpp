@@ -49,7 +49,8 @@ bool WideToUtf8Exact(std::wstring_view wide, std::u8string& out) {
   }
   if (wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
   const int length = static_cast<int>(wide.size());
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return false;
   std::u8string utf8(static_cast<std::size_t>(bytes), u8'\0');
   if (::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, reinterpret_cast<char*>(utf8.data()),

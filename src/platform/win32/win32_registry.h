@@ -19,11 +19,13 @@ class Win32Registry final : public Registry {
                   const std::vector<std::uint8_t>& data) override;
   void CloseKey(KeyHandle key) override;
 
-  Status OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) override;
-  Status EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) override;
-  Status QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type, std::u8string& text) override;
-  Status CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) override;
-  Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type, std::u8string_view text) override;
+  [[nodiscard]] Status OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) override;
+  [[nodiscard]] Status EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) override;
+  [[nodiscard]] Status QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type,
+                                  std::u8string& text) override;
+  [[nodiscard]] Status CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) override;
+  [[nodiscard]] Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type,
+                                std::u8string_view text) override;
 };
 
 }  // namespace platform::win32
