@@ -116,8 +116,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
   } else {
+    // The dialog, as without arguments; /DIR and /RELEASES fill it in, /LOG keeps a log of the
+    // installation. A folder the ANSI edit box cannot hold is left to the user to type.
+    DialogPresets presets;
+    presets.releases = line.releases;
+    std::string folder;
+    if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
+    install::InstallLog log(machine.logging);
+    if (line.logPath && log.Open(*line.logPath) == platform::kSuccess) {
+      log.Write(u8"SetUp.exe 安装开始");
+      presets.log = &log;
+    }
     RegisterCommonControls();
-    theApp.InitInstance(machine);
+    theApp.InitInstance(machine, presets);
   }
 
   // The adapters end here; nothing that runs at exit reaches them: they are passed, never looked up.

@@ -19,7 +19,7 @@ CWizardApp::CWizardApp() = default;
 
 CWizardApp::~CWizardApp() = default;
 
-bool CWizardApp::InitInstance(platform::Machine& machine) {
+bool CWizardApp::InitInstance(platform::Machine& machine, const DialogPresets& presets) {
   // No ActiveX control is hosted by the dialog, so nothing stands in for the class library's
   // control-container support here.
 
@@ -28,6 +28,15 @@ bool CWizardApp::InitInstance(platform::Machine& machine) {
 
   {
     Dlg_Setup dlg(theCatalog, machine);
+    if (presets.folder) dlg.m_strPath = *presets.folder;
+    if (presets.releases) {
+      for (int year = kFirstYear; year <= kLastYear; ++year) {
+        bool wanted = false;
+        for (const int asked : *presets.releases) wanted = wanted || asked == year;
+        dlg.m_bCheck[YearIndex(year)] = wanted ? 1 : 0;
+      }
+    }
+    dlg.SetInstallLog(presets.log);
     // The result (OK, Cancel or failure to create the window) changes nothing: the program ends.
     ui::win32::RunModal(dlg);
   }

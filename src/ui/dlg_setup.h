@@ -6,6 +6,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
+#include "install/install_log.h"
 #include "platform/machine.h"
 #include "ui/build_constants.h"
 #include "ui/controls.h"
@@ -45,6 +46,8 @@ class Dlg_Setup : public ui::Dialog {
   // The box object of a release year (m_btnCheck runs from 2026 down to 2007).
   ui::Button& ReleaseBox(int year) { return m_btnCheck[static_cast<std::size_t>(kLastYear - year)]; }
   CAcadCatalog& Catalog() { return m_catalog; }
+  // Where the installation writes each step as it goes (SetUp.exe /LOG=...); none by default.
+  void SetInstallLog(install::InstallLog* log) { m_pInstallLog = log; }
   platform::Machine& GetMachine() { return m_machine; }
   using ui::Dialog::View;
 
@@ -62,4 +65,5 @@ class Dlg_Setup : public ui::Dialog {
   ui::GdiObject m_fontBitness;
   CAcadCatalog& m_catalog;
   platform::Machine& m_machine;
+  install::InstallLog* m_pInstallLog = nullptr;
 };

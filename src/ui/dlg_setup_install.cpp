@@ -59,7 +59,7 @@ void Dlg_Setup::OnInstall() {
   choices.typedFolder = m_strPath;
   choices.checkAcadRunning = g_bCheckAcadRunning;
   DialogInstallView installView(View(), m_progress);
-  install::CInstallEngine engine(GetMachine(), Catalog(), g_nBitness, g_nVersion);
+  install::CInstallEngine engine(GetMachine(), Catalog(), g_nBitness, g_nVersion, m_pInstallLog);
   const install::InstallOutcome outcome = engine.Run(choices, installView);
 
   switch (outcome) {
