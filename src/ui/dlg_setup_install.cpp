@@ -50,9 +50,8 @@ bool ProtectFolder(platform::Machine& machine, const std::string& folder) {
   if (status == platform::kSuccess || status == platform::kFileNotFound || status == platform::kPathNotFound) {
     return true;
   }
-  machine.prompts.MessageBox(0,
-                             install::WithPath(kProtectFailedText, folder) + "\n\n错误代码：" + std::to_string(status),
-                             install::kCaption, platform::kMbOk);
+  const std::string text = install::WithPath(kProtectFailedText, folder) + "\n\n错误代码：" + std::to_string(status);
+  machine.prompts.MessageBox(0, text, install::kCaption, platform::kMbOk);
   return false;
 }
 
