@@ -42,20 +42,4 @@ inline bool IsBoundary(std::string_view s, std::size_t pos) {
   return false;
 }
 
-// `s` split at every ';' (or other single-byte `sep`) that is a character of its own.
-inline std::vector<std::string> SplitEntries(std::string_view s, char sep) {
-  std::vector<std::string> entries;
-  std::size_t from = 0;
-  for (const std::size_t start : CharStarts(s)) {
-    const bool single = start + 1 == s.size() || !(static_cast<unsigned char>(s[start]) >= 0x81 &&
-                                                   static_cast<unsigned char>(s[start]) <= 0xFE);
-    if (single && s[start] == sep) {
-      entries.emplace_back(s.substr(from, start - from));
-      from = start + 1;
-    }
-  }
-  entries.emplace_back(s.substr(from));
-  return entries;
-}
-
 }  // namespace fuzzcheck

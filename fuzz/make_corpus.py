@@ -51,8 +51,12 @@ for name, p in paths.items():
 write("path_rules", "lead-byte-at-end", b"C:\\abc\x81")
 write("path_rules", "control-char", b"C:\\a\x01b\\c")
 
-# "TRUSTEDPATHS": the folder (FuzzedDataProvider string) then the old text.
+# "TRUSTEDPATHS": the folder (FuzzedDataProvider string), the old text, and one byte (the provider
+# takes it from the end) saying how the old text is stored: 0 code page 936 bytes an ANSI program
+# wrote, 1 UTF-16LE as the wide functions store it.
 folder = gbk("C:\\Program Files\\Vornex\\V-ZurezUvad")
+ANSI_TEXT = b"\x00"
+UTF16_TEXT = b"\x01"
 olds = {
     "empty": b"",
     "two-bytes": b"C:",
@@ -65,8 +69,16 @@ olds = {
     "long": gbk(";".join("D:\\插件\\Plugin%03d\\..." % i for i in range(400))),
 }
 for name, old in olds.items():
-    write("trusted_paths", name, fdp_string(folder) + old)
-write("trusted_paths", "chinese-folder", fdp_string(gbk("D:\\软件\\誠信\\V-ZurezUvad")) + gbk("D:\\软件\\誠信;C:\\x"))
+    write("trusted_paths", name, fdp_string(folder) + old + ANSI_TEXT)
+write("trusted_paths", "chinese-folder",
+      fdp_string(gbk("D:\\软件\\誠信\\V-ZurezUvad")) + gbk("D:\\软件\\誠信;C:\\x") + ANSI_TEXT)
+unicode_olds = {
+    "unicode-entries": "D:\\Jörg\\Lisp;E:\\한글;F:\\中",
+    "unicode-already-there": "ｄ:\\ａ;c:\\program files\\vornex\\v-zurezuvad\\...;Ω",
+    "unicode-two-ansi-bytes": "ö;",
+}
+for name, old in unicode_olds.items():
+    write("trusted_paths", name, fdp_string(folder) + old.encode("utf-16-le") + UTF16_TEXT)
 
 # Text helpers: needle (FuzzedDataProvider string), haystack, then from-index and searched char
 # (the provider takes integers from the end).

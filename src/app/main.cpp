@@ -3,8 +3,16 @@
 // commctrl.h needs windows.h before it; only its declarations are used, comctl32 is loaded at run time.
 #include <commctrl.h>
 
+#include "app/command_line.h"
 #include "app/dll_search.h"
 #include "app/wizard_app.h"
+#include "discovery/acad_catalog.h"
+#include "install/install_texts.h"
+#include "install/unattended.h"
+#include "platform/utf8_text.h"
+#include "platform/win32/wide_text.h"
+#include "platform/win32/win32_log_support.h"
+#include "ui/build_constants.h"
 #include "platform/machine.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_prompts.h"
@@ -34,6 +42,58 @@ void RegisterCommonControls() {
   init(&controls);
 }
 
+// The log's place: /LOG, else VornexSetup.log in %TEMP% (the folder Windows gives a process for its
+// files, also under SYSTEM).
+std::u8string LogPath(const app::CommandLine& line) {
+  if (line.logPath) return *line.logPath;
+  std::wstring temp(MAX_PATH + 1, L'\0');
+  const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  temp.resize(length < temp.size() ? length : 0);
+  if (!temp.empty() && temp.back() != L'\\') temp.push_back(L'\\');
+  return platform::win32::WideToUtf8(temp) + app::kDefaultLogFileName;
+}
+
+// Shows the usage (or a fault in the command line before it): in a message box, and on the console
+// when SetUp.exe was started from one.
+void ShowUsage(platform::Machine& machine, const std::u8string& fault) {
+  std::u8string textUtf8 = fault.empty() ? app::UsageText() : fault + u8"\n\n" + app::UsageText();
+  if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    const std::wstring wide = platform::win32::Utf8ToWide(text::Utf8Bytes(textUtf8 + u8"\r\n"));
+    DWORD written = 0;
+    ::WriteConsoleW(::GetStdHandle(STD_OUTPUT_HANDLE), wide.data(), static_cast<DWORD>(wide.size()), &written,
+                    nullptr);
+  }
+  machine.prompts.MessageBox(0, std::string(text::Utf8Bytes(textUtf8)), install::kCaption,
+                             fault.empty() ? platform::kMbOk : platform::kMbOk | platform::kMbIconExclamation);
+}
+
+// /S: no window at all; the log says what was done, the exit code how it ended.
+int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
+  platform::win32::Win32LogSupport support;
+  install::InstallLog log(support.Get());
+  // Without a log nothing would tell what happened; the exit code still does.
+  (void)log.Open(LogPath(line));
+  log.Write(u8"SetUp.exe 无人值守安装开始");
+  int exitCode = app::kExitFailed;
+  std::string folder;
+  if (!line.Valid()) {
+    log.Write(u8"命令行无效：" + line.error);
+    exitCode = app::kExitInvalidCommandLine;
+  } else if (!text::ToAnsi(line.folder, folder)) {
+    // The file functions take the folder in the ANSI code page, which cannot hold all of it.
+    log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
+    exitCode = app::kExitInvalidCommandLine;
+  } else {
+    install::UnattendedPrompts prompts(log, support.Get().clock);
+    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts};
+    theCatalog.Scan(quiet.registry);
+    const install::UnattendedChoices choices{line.releases, folder};
+    exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness));
+  }
+  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  return exitCode;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -46,14 +106,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32SystemInfo system;
   platform::win32::Win32Prompts prompts;
   platform::Machine machine{registry, files, system, prompts};
-  platform::SetCurrentMachine(&machine);
   ui::win32::UseShellFolderBrowser();
 
-  RegisterCommonControls();
+  const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
+  int exitCode = app::kExitSuccess;
+  if (line.mode == app::RunMode::Unattended) {
+    exitCode = RunUnattended(machine, line);
+  } else if (line.help || !line.Valid()) {
+    ShowUsage(machine, line.error);
+    exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
+  } else {
+    RegisterCommonControls();
+    theApp.InitInstance(machine);
+  }
 
-  theApp.InitInstance();
-
-  // The adapters end here; nothing that runs at exit may reach them.
-  platform::SetCurrentMachine(nullptr);
-  return 0;
+  // The adapters end here; nothing that runs at exit reaches them: they are passed, never looked up.
+  return exitCode;
 }

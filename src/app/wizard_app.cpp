@@ -19,15 +19,15 @@ CWizardApp::CWizardApp() = default;
 
 CWizardApp::~CWizardApp() = default;
 
-bool CWizardApp::InitInstance() {
+bool CWizardApp::InitInstance(platform::Machine& machine) {
   // No ActiveX control is hosted by the dialog, so nothing stands in for the class library's
   // control-container support here.
 
   // Before any window: the scan decides which releases the dialog offers.
-  theCatalog.Scan();
+  theCatalog.Scan(machine.registry);
 
   {
-    Dlg_Setup dlg;
+    Dlg_Setup dlg(theCatalog, machine);
     // The result (OK, Cancel or failure to create the window) changes nothing: the program ends.
     ui::win32::RunModal(dlg);
   }

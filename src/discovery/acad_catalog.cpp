@@ -5,7 +5,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/machine.h"
 #include "platform/text.h"
 
 CAcadCatalog theCatalog;
@@ -59,8 +58,6 @@ struct CAcadCatalog::Pass {
 };
 
 CAcadCatalog::CAcadCatalog() = default;
-
-void CAcadCatalog::Scan() { Scan(platform::CurrentMachine().registry); }
 
 void CAcadCatalog::Scan(Registry& registry) {
   // The 32-bit view first, so that its 2007 and 2008 products lead those years' lists.

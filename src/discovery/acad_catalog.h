@@ -16,7 +16,6 @@ class CAcadCatalog {
 
   // Files every AutoCAD product found under HKEY_LOCAL_MACHINE: the 32-bit view first, then the
   // native one. Reports nothing; whatever cannot be read is skipped. Only appends, so call it once.
-  void Scan();
   void Scan(platform::Registry& registry);
 
   std::string m_strInstallFolder;  // the add-on's folder, set by the install sequence

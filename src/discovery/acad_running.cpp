@@ -5,15 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/machine.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace {
 // Already lower case: each process name is lower-cased before the search.
 constexpr std::string_view kAcadExe = "acad.exe";
 }  // namespace
-
-bool IsAcadRunning() { return IsAcadRunning(platform::CurrentMachine().system); }
 
 bool IsAcadRunning(platform::SystemInfo& system) {
   std::vector<std::string> names;

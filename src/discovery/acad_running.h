@@ -2,5 +2,4 @@
 #pragma once
 #include "platform/system.h"
 
-bool IsAcadRunning();
 bool IsAcadRunning(platform::SystemInfo& system);

@@ -13,6 +13,8 @@ class InstallIssues {
   // here, so that it reads right on screen); `noteUtf8` says why, when the path alone would not.
   // The same item twice (an AutoCAD folder listed from both registry views) is kept once.
   void Add(std::string_view ansiWhat, std::string_view noteUtf8 = {});
+  // The same for an item named in Unicode (a key reached through the wide registry functions).
+  void Add(std::u8string_view what, std::string_view noteUtf8 = {});
 
   // UTF-8, in the order the work was tried.
   const std::vector<std::string>& Items() const { return m_arrItems; }
@@ -25,6 +27,9 @@ class InstallIssues {
 // Adds to `issues` when the caller asked for them; the steps run the same either way.
 inline void Report(InstallIssues* issues, std::string_view ansiWhat, std::string_view noteUtf8 = {}) {
   if (issues != nullptr) issues->Add(ansiWhat, noteUtf8);
+}
+inline void Report(InstallIssues* issues, std::u8string_view what, std::string_view noteUtf8 = {}) {
+  if (issues != nullptr) issues->Add(what, noteUtf8);
 }
 
 }  // namespace install

@@ -29,6 +29,13 @@ inline constexpr const char* kNoAppDataText =
 // The payload folder was found but its listing could not be read; {} is the folder.
 inline constexpr const char* kPayloadUnreadableText = "无法读取安装文件夹 {} 中的文件 !";
 
+// The access list of the install folder, or of the chosen folder the installation created, could
+// not be set; {} is the folder.
+inline constexpr const char* kProtectFailedText =
+    "无法设置安装文件夹 {} 的访问权限 !\n\n"
+    "AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
+    "请选择NTFS磁盘上的其他安装路径后重新安装。";
+
 // The first press of the install button while AutoCAD runs.
 inline constexpr const char* kAcadRunningText = "请关闭AutoCAD后再进行安装 !";
 
@@ -72,6 +79,8 @@ inline constexpr const char* kIncompleteAdvice = "\n\n请关闭AutoCAD并以管�
 inline constexpr const char* kIssueUnreadable = "（无法读取）";
 inline constexpr const char* kIssueTooLong = "（路径超过259个字符）";
 inline constexpr const char* kIssueNoPayload = "（未找到安装文件）";
+// A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
+inline constexpr const char* kIssueNotText = "（值不是文本，未修改）";
 
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);

@@ -23,10 +23,10 @@ inline constexpr const char* kSettingsFolderName = "Vornex";
 // The payload folder: "<program folder>\Data" when that is a folder, else the program folder
 // itself when "VX_ZurezUvad2010.arx" lies there as a file. When neither, shows the "not found"
 // message, leaves the last path tried in `folder` and returns false.
-bool FindPayloadFolder(std::string& folder, platform::Machine& machine = platform::CurrentMachine());
+bool FindPayloadFolder(std::string& folder, platform::Machine& machine);
 
 // kPathNone, kPathFile or kPathFolder. A path too long for the file API finds nothing.
-int GetPathKind(const std::string& path, platform::Machine& machine = platform::CurrentMachine());
+int GetPathKind(const std::string& path, platform::Machine& machine);
 
 // FindFirst over every entry of a folder ("<folder>\*.*"). False, with no listing open, when that
 // pattern is too long for the file API or the folder cannot be listed.
@@ -34,17 +34,17 @@ bool ListFolder(const std::string& folder, platform::FindEntry& first, std::uniq
                 platform::Machine& machine);
 
 // Drops the read-only bit of an existing file; anything else is left alone.
-void ClearReadOnly(const std::string& path, platform::Machine& machine = platform::CurrentMachine());
+void ClearReadOnly(const std::string& path, platform::Machine& machine);
 
 // Deletes the "downloaded from the internet" mark (the ":Zone.Identifier" stream); true when deleted.
-bool RemoveZoneMark(const std::string& path, platform::Machine& machine = platform::CurrentMachine());
+bool RemoveZoneMark(const std::string& path, platform::Machine& machine);
 
 // One run of the payload copy into the install folder, advancing the dialog's progress bar one
 // step per listing entry (and one for the end of the listing).
 class CPayloadCopier {
  public:
   CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress,
-                 platform::Machine& machine = platform::CurrentMachine());
+                 platform::Machine& machine);
 
   // True when the whole listing was worked through (files the user chose to ignore included);
   // false when the payload is missing or unreadable or the user chose Abort. Shows its own messages.

@@ -7,6 +7,7 @@
 #include "install/install_texts.h"
 #include "install/path_limits.h"
 #include "install/trusted_paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -20,13 +21,13 @@ using platform::UniqueKey;
 constexpr std::uint32_t kLoadOnStartup = 2;
 constexpr std::uint32_t kManagedModule = 1;
 
-constexpr const char* kAcadUserRoot = "SOFTWARE\\Autodesk\\AutoCAD";
+// The trusted-path step goes through the wide functions: profile names and "TRUSTEDPATHS" are
+// the user's own text, in any language, and names may be as long as Windows allows.
+constexpr std::u8string_view kAcadUserRoot = u8"SOFTWARE\\Autodesk\\AutoCAD";
+constexpr std::u8string_view kTrustedPathsValue = u8"TRUSTEDPATHS";
 // How keys are named to the user: the way regedit shows them.
 constexpr const char* kLocalMachineName = "HKEY_LOCAL_MACHINE";
-constexpr const char* kCurrentUserName = "HKEY_CURRENT_USER";
-constexpr const char* kTrustedPathsValue = "TRUSTEDPATHS";
-// RegEnumKeyExA's name buffer: every key name (255 characters at most) fits.
-constexpr std::size_t kKeyNameCapacity = platform::kMaxKeyNameChars + 1;
+constexpr std::u8string_view kCurrentUserName = u8"HKEY_CURRENT_USER";
 
 // The 64-bit 2009 product also loads the 2008 module, which the add-on ships for that release's
 // 64-bit edition; the 2008 key is written beside the 2009 one.
@@ -96,28 +97,39 @@ void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& prod
   if (!allSet) install::Report(issues, fullName);
 }
 
-// The old "TRUSTEDPATHS" text of one profile. False when it cannot be told (the key or the
-// value exists but cannot be read): the profile is then left alone rather than overwritten.
-bool ReadTrustedPaths(Registry& registry, KeyHandle user, const std::string& variablesPath, std::string& text) {
-  text.clear();
-  UniqueKey variables;
-  const platform::Status opened = registry.OpenKey(user, variablesPath, Access::Read, variables);
-  if (opened == platform::kFileNotFound) return true;
-  if (opened != platform::kSuccess) return false;
-  platform::RegValue value;
-  const platform::Status read = platform::QueryWholeValue(registry, variables.get(), kTrustedPathsValue, value);
-  if (read == platform::kFileNotFound) return true;
-  if (read != platform::kSuccess) return false;
-  // Only text can hold paths; a value of another type has none worth keeping.
-  if (value.type == platform::kRegSz || value.type == platform::kRegExpandSz) text = platform::ValueText(value);
-  return true;
+// "HKEY_CURRENT_USER\<path>" as regedit names it.
+std::u8string UserKeyName(std::u8string_view path) {
+  std::u8string name(kCurrentUserName);
+  if (!path.empty()) name.append(1, u8'\\').append(path);
+  return name;
 }
 
-// "<base>\<name>" with one trailing backslash dropped, then `suffix`.
-std::string ChildPath(const std::string& base, const std::string& name, const char* suffix) {
-  std::string path = base + "\\" + name;
-  StripTrailingBackslash(path);
-  return path + suffix;
+// "<base>\<name><suffix>": a key name holds no backslash of its own.
+std::u8string ChildPath(std::u8string_view base, std::u8string_view name, std::u8string_view suffix) {
+  std::u8string path(base);
+  path.append(1, u8'\\').append(name).append(suffix);
+  return path;
+}
+
+// The old "TRUSTEDPATHS" of one profile: whether there is one, its type, and its text when it is text.
+struct OldTrustedPaths {
+  bool exists = false;
+  std::uint32_t type = platform::kRegNone;
+  std::u8string text;
+};
+
+// False when it cannot be told (the key or the value exists but cannot be read): the profile is
+// then left alone rather than overwritten.
+bool ReadTrustedPaths(Registry& registry, KeyHandle user, std::u8string_view variablesPath, OldTrustedPaths& old) {
+  old = {};
+  UniqueKey variables;
+  const platform::Status opened = registry.OpenKeyW(user, variablesPath, Access::Read, variables);
+  if (opened == platform::kFileNotFound) return true;
+  if (opened != platform::kSuccess) return false;
+  const platform::Status read = registry.QueryTextW(variables.get(), kTrustedPathsValue, old.type, old.text);
+  if (read == platform::kFileNotFound) return true;
+  old.exists = true;
+  return read == platform::kSuccess;
 }
 
 }  // namespace
@@ -182,86 +194,96 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
   Registry& registry = machine.registry;
   // A user key that exists but would not be read hides the profiles below it: they are named,
   // since their "TRUSTEDPATHS" stays without the folder.
-  const auto reportUnreadable = [issues](const std::string& parent, const StringList& names) {
-    for (const std::string& name : names) {
-      std::string path = parent;
-      if (!name.empty()) path.append(1, '\\').append(name);
-      install::Report(issues, FullKeyName(kCurrentUserName, path), install::kIssueUnreadable);
+  const auto reportUnreadable = [issues](std::u8string_view parent, const std::vector<std::u8string>& names) {
+    for (const std::u8string& name : names) {
+      std::u8string path(parent);
+      if (!name.empty()) path.append(1, u8'\\').append(name);
+      install::Report(issues, UserKeyName(path), install::kIssueUnreadable);
     }
   };
 
   UniqueKey user;
   if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
-    reportUnreadable(kAcadUserRoot, {""});
+    reportUnreadable(kAcadUserRoot, {u8""});
     return;
   }
 
   // Opens `path` below the user's key and adds "<path>\<child><suffix>" for every child key that
   // can be read; a key that exists but cannot be opened, and children that cannot be read, are
   // reported.
-  const auto addChildPaths = [&](const std::string& path, const char* suffix, StringList& out) {
+  const auto addChildPaths = [&](std::u8string_view path, std::u8string_view suffix, std::vector<std::u8string>& out) {
     UniqueKey key;
-    const platform::Status opened = registry.OpenKey(user.get(), path, Access::Read, key);
+    const platform::Status opened = registry.OpenKeyW(user.get(), path, Access::Read, key);
     if (opened != platform::kSuccess) {
-      if (opened != platform::kFileNotFound) reportUnreadable(path, {""});
+      if (opened != platform::kFileNotFound) reportUnreadable(path, {u8""});
       return;
     }
-    StringList children;
-    StringList unreadable;
+    std::vector<std::u8string> children;
+    std::vector<std::u8string> unreadable;
     ListSubKeys(registry, key.get(), children, &unreadable);
     reportUnreadable(path, unreadable);
-    for (const std::string& child : children) out.push_back(ChildPath(path, child, suffix));
+    for (const std::u8string& child : children) out.push_back(ChildPath(path, child, suffix));
   };
 
   // Pass 1: every product key of every release under the user's AutoCAD key (none when there is
   // no such key: no profile to trust the folder in, and nothing left undone).
-  StringList releasePaths;
-  addChildPaths(kAcadUserRoot, "", releasePaths);
-  StringList profilesPaths;
-  for (const std::string& release : releasePaths) addChildPaths(release, "\\Profiles", profilesPaths);
+  std::vector<std::u8string> releasePaths;
+  addChildPaths(kAcadUserRoot, u8"", releasePaths);
+  std::vector<std::u8string> profilesPaths;
+  for (const std::u8string& release : releasePaths) addChildPaths(release, u8"\\Profiles", profilesPaths);
 
   // Pass 2: every profile of those products; a product without "Profiles" yields none.
-  StringList variablesPaths;
-  for (const std::string& profiles : profilesPaths) addChildPaths(profiles, "\\Variables", variablesPaths);
+  std::vector<std::u8string> variablesPaths;
+  for (const std::u8string& profiles : profilesPaths) addChildPaths(profiles, u8"\\Variables", variablesPaths);
 
-  // Pass 3: the merge, value by value, read and written whole.
-  for (const std::string& variables : variablesPaths) {
-    const std::string valueName = FullKeyName(kCurrentUserName, variables) + "\\" + kTrustedPathsValue;
-    std::string oldText;
-    if (!ReadTrustedPaths(registry, user.get(), variables, oldText)) {
+  // Pass 3: the merge, value by value, read and written whole. The folder was typed as ANSI text,
+  // which converts to Unicode without loss.
+  const std::u8string folder = text::AnsiToU8(catalog.m_strInstallFolder);
+  for (const std::u8string& variables : variablesPaths) {
+    std::u8string valueName = UserKeyName(variables);
+    valueName.append(1, u8'\\').append(kTrustedPathsValue);
+    OldTrustedPaths old;
+    if (!ReadTrustedPaths(registry, user.get(), variables, old)) {
       install::Report(issues, valueName, install::kIssueUnreadable);
       continue;
     }
-    const std::string newText = MergeTrustedPaths(oldText, catalog.m_strInstallFolder);
+    // Only text can hold paths; a value of another type is the user's (or another program's)
+    // and is left exactly as it is.
+    if (old.exists && old.type != platform::kRegSz && old.type != platform::kRegExpandSz) {
+      install::Report(issues, valueName, install::kIssueNotText);
+      continue;
+    }
+    const std::uint32_t type = old.exists ? old.type : platform::kRegSz;
+    const std::u8string newText = MergeTrustedPaths(old.text, folder);
     // A profile without "Variables" gets the key.
     UniqueKey key;
-    if (registry.CreateKey(user.get(), variables, key) != platform::kSuccess ||
-        registry.SetValue(key.get(), kTrustedPathsValue, platform::kRegSz, platform::SzData(newText)) !=
-            platform::kSuccess) {
+    if (registry.CreateKeyW(user.get(), variables, key) != platform::kSuccess ||
+        registry.SetTextW(key.get(), kTrustedPathsValue, type, newText) != platform::kSuccess) {
       install::Report(issues, valueName);
     }
   }
 }
 
-void ListSubKeys(Registry& registry, KeyHandle key, StringList& names, StringList* unreadable) {
+void ListSubKeys(Registry& registry, KeyHandle key, std::vector<std::u8string>& names,
+                 std::vector<std::u8string>* unreadable) {
   // A key that vanished between its enumeration and its opening was not there to be read.
-  const auto missed = [unreadable](const std::string& name) {
-    if (unreadable != nullptr) unreadable->push_back(name);
+  const auto missed = [unreadable](std::u8string_view name) {
+    if (unreadable != nullptr) unreadable->emplace_back(name);
   };
   std::uint32_t count = 0;
   if (registry.CountSubKeys(key, count) != platform::kSuccess) {
-    missed("");
+    missed(u8"");
     return;
   }
   for (std::uint32_t index = 0; index < count; ++index) {
-    std::string name;
-    const platform::Status named = registry.EnumSubKey(key, index, kKeyNameCapacity, name);
+    std::u8string name;
+    const platform::Status named = registry.EnumSubKeyW(key, index, name);
     if (named != platform::kSuccess) {
-      if (named != platform::kNoMoreItems) missed("");
+      if (named != platform::kNoMoreItems) missed(u8"");
       continue;
     }
     UniqueKey sub;
-    const platform::Status opened = registry.OpenKey(key, name, Access::Read, sub);
+    const platform::Status opened = registry.OpenKeyW(key, name, Access::Read, sub);
     if (opened == platform::kSuccess) {
       names.push_back(name);
     } else if (opened != platform::kFileNotFound) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
@@ -26,24 +27,27 @@ std::optional<ModuleYears> FindModuleYears(int releaseYear);
 // is skipped, the next step runs, and the key or value left undone goes into `issues` if given.
 // `bitness` is the build's g_nBitness (ui/build_constants.h), handed down by the install sequence.
 void RegisterWithAcad(const CAcadCatalog& catalog, const ReleaseFlags& flags, int bitness,
-                      platform::Machine& machine = platform::CurrentMachine(),
+                      platform::Machine& machine,
                       install::InstallIssues* issues = nullptr);
 
 // The load entries of one release under each of its product keys; what fails is skipped (and
 // named in `issues`). The 64-bit edition of 2009 also gets the 2008 module's key.
 void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
-                     platform::Machine& machine = platform::CurrentMachine(),
+                     platform::Machine& machine,
                      install::InstallIssues* issues = nullptr);
 
 // Merges the catalogue's install folder into "TRUSTEDPATHS" of every profile of every AutoCAD
-// product of the current user. A value that could not be written, or was left alone because it
-// could not be read, goes into `issues`, and so does a user key that hid profiles from the search.
-void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine = platform::CurrentMachine(),
+// product of the current user, through the wide registry functions so that every entry and every
+// profile survives whatever its language. A value that could not be written, or was left alone
+// because it could not be read or is not text, goes into `issues`, and so does a user key that hid
+// profiles from the search.
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine,
                     install::InstallIssues* issues = nullptr);
 
-// Appends the name of every sub-key of `key` that opens for reading, in enumeration order. When
-// `unreadable` is given, it gets the name of every sub-key that exists but would not open, and an
-// empty name when the sub-keys could not be counted or a name could not be read (the key itself
-// then stands for what was missed).
-void ListSubKeys(platform::Registry& registry, platform::KeyHandle key, StringList& names,
-                 StringList* unreadable = nullptr);
+// Appends the name of every sub-key of `key` that opens for reading, in enumeration order, read
+// with the wide functions: any name Windows allows, in any language. When `unreadable` is given,
+// it gets the name of every sub-key that exists but would not open, and an empty name when the
+// sub-keys could not be counted or a name could not be read (the key itself then stands for what
+// was missed).
+void ListSubKeys(platform::Registry& registry, platform::KeyHandle key, std::vector<std::u8string>& names,
+                 std::vector<std::u8string>* unreadable = nullptr);

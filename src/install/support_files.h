@@ -16,7 +16,7 @@ inline constexpr int kPlotterDriverYear = 2008;
 // For each selected release, the support files into each of its AutoCAD folders. Shows nothing of
 // its own; a copy that fails is passed over and its target named in `issues` if given.
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
-                        platform::Machine& machine = platform::CurrentMachine(),
+                        platform::Machine& machine,
                         install::InstallIssues* issues = nullptr);
 
 // The support files into one AutoCAD folder; copies that fail are passed over. A failed copy
@@ -24,5 +24,5 @@ void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
 // since the payload ships only some of the managed modules tried. The folder is only read, and
 // only while the call runs.
 void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver,
-                      platform::Machine& machine = platform::CurrentMachine(),
+                      platform::Machine& machine,
                       install::InstallIssues* issues = nullptr);

@@ -14,9 +14,4 @@ struct Machine {
   Prompts& prompts;
 };
 
-// The machine the running program uses: the Win32 adapters in SetUp.exe. Set once at start-up
-// before anything reads it; host tests pass their simulated machine explicitly instead.
-Machine& CurrentMachine();
-void SetCurrentMachine(Machine* machine);
-
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -92,6 +93,27 @@ class Registry {
                           const std::vector<std::uint8_t>& data) = 0;
   // RegCloseKey; called by UniqueKey only.
   virtual void CloseKey(KeyHandle key) = 0;
+
+  // The wide functions, for names and text that the ANSI code page may not hold: Unicode as
+  // UTF-8. UTF-8 that is not well-formed is refused (kNoUnicodeTranslation), never altered, and
+  // so is a name or text holding a NUL (kInvalidParameter).
+  // RegOpenKeyExW.
+  [[nodiscard]] virtual Status OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access,
+                                        UniqueKey& out) = 0;
+  // RegEnumKeyExW: the name of the sub-key at `index`, whatever its length; past the end gives
+  // kNoMoreItems.
+  [[nodiscard]] virtual Status EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) = 0;
+  // RegQueryValueExW for text. `type` tells the value's type whatever it is; `text` gets REG_SZ or
+  // REG_EXPAND_SZ data up to its first NUL, whole whatever its size, and stays empty for any
+  // other type. A missing value gives kFileNotFound.
+  [[nodiscard]] virtual Status QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type,
+                                          std::u8string& text) = 0;
+  // RegCreateKeyExW: creates every missing level of the path, or opens the existing key, read/write.
+  [[nodiscard]] virtual Status CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) = 0;
+  // RegSetValueExW of REG_SZ or REG_EXPAND_SZ text (any other type gives kInvalidParameter),
+  // stored with its terminating NUL.
+  [[nodiscard]] virtual Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type,
+                                        std::u8string_view text) = 0;
 };
 
 inline void UniqueKey::reset() {

@@ -12,7 +12,9 @@ inline constexpr Status kPathNotFound = 3;          // ERROR_PATH_NOT_FOUND
 inline constexpr Status kAccessDenied = 5;          // ERROR_ACCESS_DENIED
 inline constexpr Status kInvalidHandle = 6;         // ERROR_INVALID_HANDLE
 inline constexpr Status kNotEnoughMemory = 8;       // ERROR_NOT_ENOUGH_MEMORY
+inline constexpr Status kInvalidData = 13;          // ERROR_INVALID_DATA
 inline constexpr Status kNoMoreFiles = 18;          // ERROR_NO_MORE_FILES
+inline constexpr Status kSharingViolation = 32;     // ERROR_SHARING_VIOLATION
 inline constexpr Status kFileExists = 80;           // ERROR_FILE_EXISTS
 inline constexpr Status kInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
 inline constexpr Status kInvalidName = 123;         // ERROR_INVALID_NAME
@@ -21,6 +23,7 @@ inline constexpr Status kFilenameTooLong = 206;     // ERROR_FILENAME_EXCED_RANG
 inline constexpr Status kMoreData = 234;            // ERROR_MORE_DATA
 inline constexpr Status kNoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
 inline constexpr Status kKeyDeleted = 1018;         // ERROR_KEY_DELETED
+inline constexpr Status kNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 inline constexpr Status kBadPathName = 161;         // ERROR_BAD_PATHNAME
 
 }  // namespace platform

@@ -30,4 +30,20 @@ std::string AnsiToUtf8(std::string_view ansi);
 // False when some character has no ANSI form.
 bool Utf8ToAnsi(std::string_view utf8, std::string& ansi);
 
+// Unicode text for the wide registry functions: UTF-8 typed as char8_t, so that it is never taken
+// for ANSI bytes (nor for a message, which is UTF-8 in a std::string).
+
+// The Unicode form of ANSI text: AnsiToUtf8, typed. Lossless for whatever the code page holds.
+std::u8string AnsiToU8(std::string_view ansi);
+// The ANSI form of Unicode text as the ANSI functions hand it out: a character the code page
+// lacks becomes '?' (or the code page's nearest character where Windows has one). NULs stay.
+std::string U8ToAnsiLossy(std::u8string_view text);
+// How many bytes the ANSI form of `text` takes: U8ToAnsiLossy(text).size().
+std::size_t AnsiLength(std::u8string_view text);
+// Upper-case, character by character, as Windows' invariant upper-casing does it; text that is
+// not valid UTF-8 comes back unchanged.
+std::u8string ToUpperUtf8(std::u8string_view text);
+// Equal without regard to letter case, in Unicode.
+bool EqualsNoCaseUtf8(std::u8string_view a, std::u8string_view b);
+
 }  // namespace text

@@ -6,7 +6,6 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
-#include "install/install_issues.h"
 #include "platform/machine.h"
 #include "ui/build_constants.h"
 #include "ui/controls.h"
@@ -21,8 +20,7 @@ std::string FormatBitness(int bitness);
 class Dlg_Setup : public ui::Dialog {
  public:
   // The catalogue must have been scanned; the machine serves the installation and the chooser.
-  explicit Dlg_Setup(CAcadCatalog& catalog = theCatalog, platform::Machine& machine = platform::CurrentMachine(),
-                     platform::WindowRef parent = 0);
+  Dlg_Setup(CAcadCatalog& catalog, platform::Machine& machine, platform::WindowRef parent = 0);
   ~Dlg_Setup() override;
 
   ui::MessageMap GetMessageMap() const override;
@@ -43,7 +41,6 @@ class Dlg_Setup : public ui::Dialog {
   void OnCheckRelease();
   void OnBrowse();    // dlg_setup_browse.cpp
   void OnInstall();   // dlg_setup_install.cpp
-  bool DoInstall();   // dlg_setup_install.cpp
 
   // The box object of a release year (m_btnCheck runs from 2026 down to 2007).
   ui::Button& ReleaseBox(int year) { return m_btnCheck[static_cast<std::size_t>(kLastYear - year)]; }
@@ -65,6 +62,4 @@ class Dlg_Setup : public ui::Dialog {
   ui::GdiObject m_fontBitness;
   CAcadCatalog& m_catalog;
   platform::Machine& m_machine;
-  // What DoInstall's registration and support files left undone, for OnInstall to tell.
-  install::InstallIssues m_issues;
 };

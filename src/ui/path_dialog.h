@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "install/folder_rules.h"
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -14,21 +15,19 @@
 class CPathDialog {
  public:
   // Results of CreatePath and EnsureFolderExists.
-  static constexpr int kFolderReady = 0;
-  static constexpr int kPathInvalid = 1;
-  static constexpr int kFolderNotCreated = 2;
+  static constexpr int kFolderReady = install::kFolderReady;
+  static constexpr int kPathInvalid = install::kPathInvalid;
+  static constexpr int kFolderNotCreated = install::kFolderNotCreated;
   static constexpr int kCreationDeclined = -1;  // EnsureFolderExists only
 
   // DoModal's results: cancelling gives -1, not IDCANCEL.
   static constexpr int kAccepted = 1;
   static constexpr int kNotAccepted = -1;
 
-  // Caption and title are the program's own UTF-8 texts; the start folder is ANSI data. All
-  // three are borrowed and must outlive the object; null caption keeps the browser's own, null
-  // start folder means the current directory. A parent of 0 lets the host pick the active window.
-  CPathDialog(const char* pszCaption, const char* pszTitle, const char* pszStartFolder,
-              platform::WindowRef parent = 0);
-  // Same, on a given machine and browser (tests).
+  // On the machine it creates folders on, shown by `browser`. Caption and title are the program's
+  // own UTF-8 texts; the start folder is ANSI data. All three are borrowed and must outlive the
+  // object; null caption keeps the browser's own, null start folder means the current directory.
+  // A parent of 0 lets the host pick the active window.
   CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
               const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent = 0);
   virtual ~CPathDialog() = default;
@@ -42,12 +41,10 @@ class CPathDialog {
 
   // 0 when the folder exists (already or after creation); -1 when it is missing and the user
   // declined its creation; 1 invalid path; 2 not created. For 1 and 2 the user has been told.
-  static int EnsureFolderExists(std::string_view path, platform::WindowRef owner = 0);
   static int EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner);
   // 0 when the path is well formed and, unless validateOnly, every level of it exists; 1 when
   // it is not well formed (or longer than 259 characters); 2 when a level could not be created
   // or a drive root does not exist. Levels created before a failure stay.
-  static int CreatePath(std::string_view path, bool validateOnly);
   static int CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly);
   // Whether one path component (ANSI, multibyte-aware) may name a folder.
   static bool IsComponentValid(std::string_view name);
@@ -75,6 +72,6 @@ class CPathDialog {
   const char* m_pszTitle;  // BROWSEINFOA::lpszTitle
   platform::WindowRef m_pOwnerWnd;
   std::int32_t m_bAccepted = 0;
-  platform::Machine* m_machine;       // null: the current machine, looked up when needed
-  ui::FolderBrowser* m_browser;       // null: the current browser
+  platform::Machine& m_machine;
+  ui::FolderBrowser& m_browser;
 };

@@ -17,6 +17,10 @@ class Env {
   virtual platform::SystemInfo& System() = 0;
   // A key path under HKEY_CURRENT_USER that exists, is empty and belongs to this test alone.
   virtual std::string ScratchKey() = 0;
+  // Makes a link key at `path` leading to the key at `targetPath` (both under HKEY_CURRENT_USER,
+  // ANSI), as RegCreateKeyExW with REG_OPTION_CREATE_LINK and a "SymbolicLinkValue" do. The
+  // program never makes one; the tests make sure that walking through one works as on Windows.
+  virtual platform::Status CreateLink(const std::string& path, const std::string& targetPath) = 0;
   // An existing, empty folder on a drive letter (no trailing backslash) that belongs to this test alone.
   virtual std::string ScratchDir() = 0;
   // Where Wine departs from Windows' documented behaviour the test follows Windows and skips

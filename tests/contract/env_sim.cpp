@@ -40,6 +40,11 @@ class SimEnv final : public Env {
   platform::FileSystem& Files() override { return machine_.files(); }
   platform::SystemInfo& System() override { return machine_.system(); }
   std::string ScratchKey() override { return kScratchKey; }
+  platform::Status CreateLink(const std::string& path, const std::string& targetPath) override {
+    const bool made =
+        machine_.registry().CreateLink(platform::RootKey::CurrentUser, path, platform::RootKey::CurrentUser, targetPath);
+    return made ? platform::kSuccess : platform::kAlreadyExists;
+  }
   std::string ScratchDir() override { return kScratchDir; }
   bool IsWine() override { return false; }
 

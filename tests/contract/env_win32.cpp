@@ -9,13 +9,18 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "contract/contract_env.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/windows_api.h"
+
+// sddl.h needs windows.h before it.
+#include <sddl.h>
 
 namespace contract {
 namespace {
@@ -33,29 +38,42 @@ std::string UniqueName() {
          std::to_string(counter.fetch_add(1));
 }
 
-// RegDeleteKeyA refuses a key that still has sub-keys, so the tree goes deepest first.
-// The depth bound stops a runaway walk; the registry allows 512 levels.
-bool DeleteKeyTree(HKEY parent, const std::string& name, int depth) {
+// Deletes an open key by its handle: NtDeleteKey removes a link key itself, where RegDeleteKey
+// would open the name again and follow the link.
+bool DeleteOpenKey(HKEY key) {
+  using NtDeleteKey = LONG(NTAPI*)(HANDLE);
+  static const auto deleteKey =
+      platform::win32::FindProc<NtDeleteKey>(::GetModuleHandleA("ntdll.dll"), "NtDeleteKey");
+  return deleteKey != nullptr && deleteKey(key) >= 0;
+}
+
+// A key refuses deletion while it still has sub-keys, so the tree goes deepest first.
+// The depth bound stops a runaway walk; the registry allows 512 levels. Keys are opened with
+// REG_OPTION_OPEN_LINK and deleted by handle, so that a link key is removed itself and the walk
+// never goes through it (a link may lead back to an ancestor).
+bool DeleteKeyTree(HKEY parent, const std::wstring& name, int depth) {
   if (depth > 600) return false;
   HKEY raw = nullptr;
-  if (::RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ | KEY_WRITE, &raw) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExW(parent, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | KEY_WRITE | DELETE, &raw) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
   UniqueHkey key(raw);
   // Sized from the key itself: Wine accepts names longer than Windows' 255 characters.
   DWORD longest = 0;
-  ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
+  ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr, nullptr,
                      nullptr, nullptr);
   const DWORD capacity = std::max<DWORD>(longest, platform::kMaxKeyNameChars) + 1;
   DWORD index = 0;  // stays 0 while children go away; moves past a child that would not
   for (;;) {
-    std::string child(capacity, '\0');
+    std::wstring child(capacity, L'\0');
     DWORD length = capacity;
-    const LSTATUS st = ::RegEnumKeyExA(key.get(), index, child.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    const LSTATUS st = ::RegEnumKeyExW(key.get(), index, child.data(), &length, nullptr, nullptr, nullptr, nullptr);
     if (st != ERROR_SUCCESS) break;
     child.resize(length);
     if (!DeleteKeyTree(key.get(), child, depth + 1)) ++index;
   }
-  key.reset();
-  return ::RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
+  return DeleteOpenKey(key.get());
 }
 
 // Removes a folder and everything in it; read-only entries are made writable first.
@@ -79,6 +97,24 @@ void RemoveFolderTree(const std::string& folder, int depth) {
   find.reset();
   ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryA(folder.c_str());
+}
+
+// "S-1-5-21-..." of the user whose key HKEY_CURRENT_USER is; empty when it cannot be told.
+std::wstring UserSid() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  std::wstring sid;
+  LPWSTR text = nullptr;
+  if (size != 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+      ::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+    sid = text;
+    ::LocalFree(text);
+  }
+  ::CloseHandle(token);
+  return sid;
 }
 
 std::string TempFolder() {
@@ -109,7 +145,7 @@ class Win32Env final : public Env {
   }
 
   ~Win32Env() override {
-    DeleteKeyTree(CurrentUserKey(), scratchKey_, 0);
+    DeleteKeyTree(CurrentUserKey(), std::wstring(scratchKey_.begin(), scratchKey_.end()), 0);
     ::RegDeleteKeyA(CurrentUserKey(), kScratchRoot);  // refused while another test still has a key there
     RemoveFolderTree(scratchDir_, 0);
   }
@@ -118,6 +154,7 @@ class Win32Env final : public Env {
   platform::FileSystem& Files() override { return files_; }
   platform::SystemInfo& System() override { return system_; }
   std::string ScratchKey() override { return scratchKey_; }
+  platform::Status CreateLink(const std::string& path, const std::string& targetPath) override;
   std::string ScratchDir() override { return scratchDir_; }
   bool IsWine() override { return WineVersion() != nullptr; }
 
@@ -136,6 +173,22 @@ class Win32Env final : public Env {
   std::string scratchKey_;
   std::string scratchDir_;
 };
+
+// A link names its target by the kernel's absolute path: HKEY_CURRENT_USER is the user's key
+// under \REGISTRY\USER. The value holds the path without a terminating NUL.
+platform::Status Win32Env::CreateLink(const std::string& path, const std::string& targetPath) {
+  const std::wstring sid = UserSid();
+  if (sid.empty()) return platform::kAccessDenied;
+  const std::wstring target = L"\\REGISTRY\\USER\\" + sid + L"\\" + platform::win32::AnsiToWide(targetPath);
+  HKEY raw = nullptr;
+  LSTATUS st = ::RegCreateKeyExW(CurrentUserKey(), platform::win32::AnsiToWide(path).c_str(), 0, nullptr,
+                                 REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &raw, nullptr);
+  if (st != ERROR_SUCCESS) return static_cast<platform::Status>(st);
+  UniqueHkey link(raw);
+  st = ::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                        static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+  return static_cast<platform::Status>(st);
+}
 
 }  // namespace
 

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "contract/contract_env.h"
 #include "platform/registry.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -279,6 +281,200 @@ TEST_F(RegistryContract, HundredLevelsCreateAndOpenAgain) {
   RegValue value;
   ASSERT_EQ(platform::QueryWholeValue(reg(), current.get(), "depth", value), platform::kSuccess);
   EXPECT_EQ(value.data, platform::DwordData(kLevels));
+}
+
+// ---- the wide functions ----
+
+// The ANSI form the ANSI functions give Unicode text: each character the code page lacks as '?'.
+// Worked out character by character here, not by the conversion the code under test uses.
+std::string AnsiForm(std::u8string_view unicode) {
+  std::string ansi;
+  for (std::size_t i = 0; i < unicode.size();) {
+    std::size_t length = 1;
+    while (i + length < unicode.size() && (unicode[i + length] & 0xC0) == 0x80) ++length;
+    const std::u8string_view character = unicode.substr(i, length);
+    std::string form;
+    ansi += text::Utf8ToAnsi(std::string(character.begin(), character.end()), form) ? form : "?";
+    i += length;
+  }
+  return ansi;
+}
+
+std::u8string U8(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+
+std::u8string LongUnicodeName() {
+  std::u8string name;
+  for (int i = 0; i < 130; ++i) name += u8"图";  // 130 characters, 260 bytes in code page 936
+  return name;
+}
+
+TEST_F(RegistryContract, UnicodeTextRoundTripsWideAndReadsAnsiWithQuestionMarks) {
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    std::u8string text;
+  };
+  const Case cases[] = {
+      {"paths", platform::kRegSz, u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中"},
+      {"expandable", platform::kRegExpandSz, u8"%USERPROFILE%\\Jörg;F:\\中"},
+      {"empty", platform::kRegSz, u8""},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(reg().SetTextW(scratch_.get(), U8(c.name),
+                             c.type, c.text),
+              platform::kSuccess)
+        << c.name;
+  }
+  for (const Case& c : cases) {
+    std::uint32_t type = platform::kRegNone;
+    std::u8string text = u8"stale";
+    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.name),
+                               type, text),
+              platform::kSuccess)
+        << c.name;
+    EXPECT_EQ(type, c.type) << c.name;
+    EXPECT_EQ(text, c.text) << c.name;
+    RegValue value;
+    ASSERT_EQ(platform::QueryWholeValue(reg(), scratch_.get(), c.name, value), platform::kSuccess) << c.name;
+    EXPECT_EQ(value.type, c.type) << c.name;
+    EXPECT_EQ(value.data, platform::SzData(AnsiForm(c.text))) << c.name;
+  }
+}
+
+TEST_F(RegistryContract, UnicodeKeyNamesEnumerateWideAndAnsiWithQuestionMarks) {
+  const std::u8string names[] = {u8"프로필", u8"Jörg", LongUnicodeName()};
+  int parent = 0;
+  for (const std::u8string& name : names) {
+    SCOPED_TRACE(AnsiForm(name));
+    // One parent each, so that each name is the parent's first sub-key.
+    const std::u8string parentName = u8"p" + std::u8string(1, static_cast<char8_t>(u8'0' + parent++));
+    {
+      UniqueKey made;
+      ASSERT_EQ(reg().CreateKeyW(scratch_.get(), parentName + u8"\\" + name, made), platform::kSuccess);
+    }
+    UniqueKey key;
+    ASSERT_EQ(reg().OpenKeyW(scratch_.get(), parentName, Access::Read, key), platform::kSuccess);
+    std::u8string wide;
+    ASSERT_EQ(reg().EnumSubKeyW(key.get(), 0, wide), platform::kSuccess);
+    EXPECT_EQ(wide, name);
+    EXPECT_EQ(reg().EnumSubKeyW(key.get(), 1, wide), platform::kNoMoreItems);
+    // Letter case does not matter in Unicode either.
+    UniqueKey upper;
+    EXPECT_EQ(reg().OpenKeyW(key.get(), text::ToUpperUtf8(name), Access::Read, upper), platform::kSuccess);
+    // The ANSI name has '?' for what the code page lacks, is cut by no buffer but too short a
+    // one, and opens nothing when it is not the name.
+    const std::string ansi = AnsiForm(name);
+    std::string ansiName;
+    const platform::Status named = reg().EnumSubKey(key.get(), 0, platform::kMaxKeyNameChars + 1, ansiName);
+    EXPECT_EQ(named, ansi.size() < platform::kMaxKeyNameChars + 1 ? platform::kSuccess : platform::kMoreData);
+    EXPECT_EQ(ansiName, named == platform::kSuccess ? ansi : "");
+    UniqueKey byAnsi;
+    const bool lossless = ansi.find('?') == std::string::npos;
+    EXPECT_EQ(reg().OpenKey(key.get(), ansi, Access::Read, byAnsi),
+              lossless ? platform::kSuccess : platform::kFileNotFound);
+  }
+}
+
+TEST_F(RegistryContract, AnsiTextReadsWideInUnicode) {
+  // Each code page holds one of these; the other is skipped.
+  for (const std::u8string_view unicode : {u8"D:\\中文;E:\\誠", u8"D:\\Jörg;E:\\Ä"}) {
+    std::string ansi;
+    if (!text::Utf8ToAnsi(std::string(unicode.begin(), unicode.end()), ansi)) continue;
+    ASSERT_EQ(reg().SetValue(scratch_.get(), "ansi", platform::kRegSz, platform::SzData(ansi)), platform::kSuccess);
+    std::uint32_t type = platform::kRegNone;
+    std::u8string text;
+    ASSERT_EQ(reg().QueryTextW(scratch_.get(), u8"ansi", type, text), platform::kSuccess);
+    EXPECT_EQ(type, platform::kRegSz);
+    EXPECT_EQ(text, unicode);
+  }
+}
+
+TEST_F(RegistryContract, QueryTextTellsTheTypeOfValuesThatAreNotText) {
+  const ValueCase cases[] = {
+      {"multi", platform::kRegMultiSz, Bytes(std::string("a\0b\0\0", 5))},
+      {"binary", platform::kRegBinary, {0x41, 0x00, 0x42}},
+      {"dword", platform::kRegDword, platform::DwordData(7)},
+  };
+  for (const ValueCase& c : cases) {
+    ASSERT_EQ(reg().SetValue(scratch_.get(), c.label, c.type, c.data), platform::kSuccess) << c.label;
+    std::uint32_t type = platform::kRegNone;
+    std::u8string text = u8"stale";
+    ASSERT_EQ(reg().QueryTextW(scratch_.get(), U8(c.label),
+                               type, text),
+              platform::kSuccess)
+        << c.label;
+    EXPECT_EQ(type, c.type) << c.label;
+    EXPECT_TRUE(text.empty()) << c.label;
+  }
+  std::uint32_t type = platform::kRegSz;
+  std::u8string text;
+  EXPECT_EQ(reg().QueryTextW(scratch_.get(), u8"absent", type, text), platform::kFileNotFound);
+}
+
+TEST_F(RegistryContract, WideFunctionsRefuseWhatTheyCannotStoreAsGiven) {
+  std::u8string notUtf8 = u8"bad";
+  notUtf8.push_back(static_cast<char8_t>(0xFF));
+  const std::u8string withNul(u8"a\0b", 3);
+  struct Case {
+    const char* label;
+    std::u8string name;
+    std::uint32_t type;
+    std::u8string text;
+    platform::Status status;
+  };
+  const Case cases[] = {
+      {"a number is no text", u8"v", platform::kRegDword, u8"1", platform::kInvalidParameter},
+      {"name not UTF-8", notUtf8, platform::kRegSz, u8"x", platform::kNoUnicodeTranslation},
+      {"text not UTF-8", u8"v", platform::kRegSz, notUtf8, platform::kNoUnicodeTranslation},
+      {"NUL in the text", u8"v", platform::kRegSz, withNul, platform::kInvalidParameter},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(reg().SetTextW(scratch_.get(), c.name, c.type, c.text), c.status) << c.label;
+    std::uint32_t type = platform::kRegNone;
+    std::u8string text;
+    EXPECT_EQ(reg().QueryTextW(scratch_.get(), u8"v", type, text), platform::kFileNotFound) << c.label;
+  }
+  UniqueKey key;
+  EXPECT_EQ(reg().CreateKeyW(scratch_.get(), notUtf8, key), platform::kNoUnicodeTranslation);
+  EXPECT_EQ(reg().OpenKeyW(scratch_.get(), withNul, Access::Read, key), platform::kInvalidParameter);
+  EXPECT_TRUE(Names(scratch_.get()).empty());
+}
+
+// ---- links ----
+
+// A link key leads every walk through it to its target, the way the catalogue scan may meet one;
+// one that leads to an ancestor makes a loop that only a bounded walk survives.
+TEST_F(RegistryContract, WalksGoThroughALinkKeyToItsTarget) {
+  const std::string base = env_->ScratchKey() + "\\";
+  {
+    UniqueKey child;
+    ASSERT_EQ(reg().CreateKey(scratch_.get(), "target\\child", child), platform::kSuccess);
+    ASSERT_EQ(reg().SetValue(child.get(), "marker", platform::kRegDword, platform::DwordData(1)), platform::kSuccess);
+  }
+  ASSERT_EQ(env_->CreateLink(base + "link", base + "target"), platform::kSuccess);
+  ASSERT_EQ(env_->CreateLink(base + "target\\loop", base + "target"), platform::kSuccess);
+
+  UniqueKey child;
+  ASSERT_EQ(reg().OpenKey(scratch_.get(), "link\\child", Access::Read, child), platform::kSuccess);
+  RegValue marker;
+  EXPECT_EQ(platform::QueryWholeValue(reg(), child.get(), "marker", marker), platform::kSuccess);
+  EXPECT_EQ(reg().OpenKeyW(scratch_.get(), u8"LINK\\loop\\loop\\loop\\child", Access::Read, child),
+            platform::kSuccess);
+  // A handle opened through the link is the target's.
+  UniqueKey link;
+  ASSERT_EQ(reg().OpenKey(scratch_.get(), "link", Access::ReadWrite, link), platform::kSuccess);
+  EXPECT_EQ(Names(link.get()), (std::vector<std::string>{"child", "loop"}));
+  UniqueKey made;
+  ASSERT_EQ(reg().CreateKey(link.get(), "made", made), platform::kSuccess);
+  made.reset();
+  UniqueKey viaTarget;
+  EXPECT_EQ(reg().OpenKey(scratch_.get(), "target\\made", Access::Read, viaTarget), platform::kSuccess);
+  // Two links that lead to each other end the walk with a failure, not a hang.
+  ASSERT_EQ(env_->CreateLink(base + "a", base + "b"), platform::kSuccess);
+  ASSERT_EQ(env_->CreateLink(base + "b", base + "a"), platform::kSuccess);
+  UniqueKey cycle;
+  EXPECT_NE(reg().OpenKey(scratch_.get(), "a", Access::Read, cycle), platform::kSuccess);
+  EXPECT_FALSE(cycle);
 }
 
 }  // namespace

@@ -238,6 +238,23 @@ TEST_F(CatalogScan, LongDoubleByteKeyNamesAreRead) {
   }
 }
 
+// A link key pointing back at its own release key makes the tree endless: the walk stops where
+// the registry's own nesting would (512 levels below the release key), files what it met on the
+// way, and gives back every handle. The release key recurs at every second level (0, 2, ... 510),
+// and the product beside the link with it; "ACAD-X" sorts first, so the deepest comes first.
+TEST_F(CatalogScan, LinkBackToTheReleaseKeyEndsAtTheNestingLimit) {
+  const std::string release = std::string(kNative) + "R97.0";
+  Product(release + "\\ACAD-Y:804", "C:\\AutoCAD 2010\\", "AutoCAD 2010");
+  ASSERT_TRUE(registry_.CreateLink(kHklm, release + "\\ACAD-X\\loop", kHklm, release));
+  std::vector<Filed> expected;
+  for (int round = 255; round >= 0; --round) {
+    std::string keyPath = release + "\\";
+    for (int i = 0; i < round; ++i) keyPath += "ACAD-X\\loop\\";
+    expected.push_back({2010, keyPath + "ACAD-Y:804\\", "C:\\AutoCAD 2010"});
+  }
+  EXPECT_EQ(Scan(), expected);
+}
+
 TEST_F(CatalogScan, UnreadableSubKeyNamesAreSkipped) {
   Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804", "C:\\A\\", "AutoCAD 2010");
   Product("SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:809", "C:\\B\\", "AutoCAD 2010");

@@ -54,22 +54,5 @@ INSTANTIATE_TEST_SUITE_P(
                       ProcessCase{"SnapshotRefused", DesktopWith("acad.exe"), true, false}),
     [](const ::testing::TestParamInfo<ProcessCase>& p) { return std::string(p.param.label); });
 
-// SetUp.exe calls the overloads without arguments: they must use the machine it runs on.
-TEST(CurrentMachine, ScanAndRunningCheckUseIt) {
-  sim::SimMachine machine;
-  AddProduct(machine.registry(), "SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409", "C:\\Acad\\", "AutoCAD 2022");
-  machine.system().SetProcesses(DesktopWith("acad.exe"));
-  platform::SetCurrentMachine(&machine.machine());
-
-  CAcadCatalog catalog;
-  catalog.Scan();
-  const bool running = IsAcadRunning();
-  platform::SetCurrentMachine(nullptr);
-
-  const std::vector<Filed> expected{{2022, "SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\", "C:\\Acad"}};
-  EXPECT_EQ(FiledProducts(catalog), expected);
-  EXPECT_TRUE(running);
-}
-
 }  // namespace
 }  // namespace discovery_test

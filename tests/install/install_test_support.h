@@ -4,10 +4,12 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "discovery/acad_catalog.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/text.h"
 #include "support/fixtures.h"
 
 namespace install_test {
@@ -15,6 +17,9 @@ namespace install_test {
 inline constexpr const char* kInstallFolder = "C:\\Vornex\\V-ZurezUvad";
 
 using support::Ansi;
+
+// Code page 936 text (a test's ANSI literal or Ansi(...)) as the Unicode text the wide functions see.
+inline std::u8string Unicode(std::string_view ansi) { return text::AnsiToU8(ansi); }
 
 // A simulated machine on which any message box fails the test unless the test scripts it.
 class MachineTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "install/install_test_support.h"
+#include "install/install_texts.h"
 
 namespace install_test {
 namespace {
@@ -51,11 +52,7 @@ class RegistrationTest : public MachineTest {
     EXPECT_TRUE(sim_.prompts().Boxes().empty());
   }
   std::vector<std::string> ValueNames(RootKey root, const std::string& path) {
-    std::vector<std::string> names;
-    const sim::SimKey* key = sim_.registry().Find(root, path);
-    if (key == nullptr) return names;
-    for (const auto& [folded, value] : key->values) names.push_back(value.name);
-    return names;
+    return sim_.registry().ValueNames(root, path);
   }
   std::vector<std::string> Applications(const std::string& productPath) {
     return sim_.registry().SubKeyNames(RootKey::LocalMachine, productPath + "\\Applications");
@@ -303,6 +300,7 @@ struct TrustedCase {
   bool keyExists;
   std::optional<platform::RegValue> before;
   std::string after;
+  std::uint32_t afterType = platform::kRegSz;
 };
 
 platform::RegValue Sz(const std::string& text) { return {platform::kRegSz, platform::SzData(text)}; }
@@ -325,7 +323,7 @@ TEST_P(TrustedPathsValueTest, MergesTheWholeValue) {
 
   const std::optional<platform::RegValue> written = sim_.registry().Get(RootKey::CurrentUser, variables, "TRUSTEDPATHS");
   ASSERT_TRUE(written) << c.label;
-  EXPECT_EQ(written->type, platform::kRegSz) << c.label;
+  EXPECT_EQ(written->type, c.afterType) << c.label;
   EXPECT_EQ(written->data, platform::SzData(c.after)) << c.label;
   EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
 }
@@ -346,16 +344,105 @@ INSTANTIATE_TEST_SUITE_P(
         TrustedCase{"two bytes", true, Sz("d:"), kInstallFolder},
         TrustedCase{"text without its NUL", true, platform::RegValue{platform::kRegSz, {'d', ':', '\\', 'x'}},
                     "D:\\X;C:\\VORNEX\\V-ZUREZUVAD"},
-        TrustedCase{"expandable text", true, platform::RegValue{platform::kRegExpandSz, platform::SzData("%x%")},
-                    "%X%;C:\\VORNEX\\V-ZUREZUVAD"},
-        TrustedCase{"a number holds no paths", true, platform::RegValue{platform::kRegDword, platform::DwordData(0x41414141)},
-                    kInstallFolder},
+        TrustedCase{"expandable text stays expandable", true,
+                    platform::RegValue{platform::kRegExpandSz, platform::SzData("%x%")}, "%X%;C:\\VORNEX\\V-ZUREZUVAD",
+                    platform::kRegExpandSz},
         TrustedCase{"present in another case", true, Sz("c:\\vornex\\v-zurezuvad;d:\\x"), "C:\\VORNEX\\V-ZUREZUVAD;D:\\X"},
         TrustedCase{"a hundred kilobytes", true, Sz(LongTrustedPaths()),
                     LongTrustedPaths() + ";C:\\VORNEX\\V-ZUREZUVAD"},
         TrustedCase{"a hundred kilobytes ending in the folder", true,
                     Sz(LongTrustedPaths() + ";C:\\Vornex\\V-ZurezUvad\\..."),
                     LongTrustedPaths() + ";C:\\VORNEX\\V-ZUREZUVAD\\..."}));
+
+// Profiles whose names or "TRUSTEDPATHS" lie outside the ANSI code page, names as long as Windows
+// allows, and values that are not text. Text is written and read back with the wide functions.
+struct ProfileCase {
+  const char* label;
+  std::u8string product;
+  std::u8string profile;
+  platform::RegValue before;  // text data (REG_SZ, REG_EXPAND_SZ) is given as UTF-8
+  std::u8string after;        // empty: the value stays as it was and is named as not text
+  std::string installFolder = kInstallFolder;
+};
+
+void PrintTo(const ProfileCase& c, std::ostream* out) { *out << c.label; }
+
+platform::RegValue Text(const std::u8string& text, std::uint32_t type = platform::kRegSz) {
+  return {type, std::vector<std::uint8_t>(text.begin(), text.end())};
+}
+
+std::string Utf8(const std::u8string& text) { return {text.begin(), text.end()}; }
+
+const std::u8string kUnnamedProfile = u8"<<Unnamed Profile>>";
+const std::u8string kProduct2022 = u8"ACAD-5101:409";
+
+std::u8string LongName() {
+  std::u8string name;
+  for (int i = 0; i < 130; ++i) name += u8"图";  // 260 bytes in code page 936, 130 characters
+  return name;
+}
+
+class TrustedPathsProfileTest : public MachineTest, public ::testing::WithParamInterface<ProfileCase> {};
+
+TEST_P(TrustedPathsProfileTest, EveryEntrySurvivesAndOtherTypesStay) {
+  const ProfileCase& c = GetParam();
+  const std::u8string variables =
+      u8"Software\\Autodesk\\AutoCAD\\R24.1\\" + c.product + u8"\\Profiles\\" + c.profile + u8"\\Variables";
+  const bool text = c.before.type == platform::kRegSz || c.before.type == platform::kRegExpandSz;
+  if (text) {
+    ASSERT_TRUE(sim_.registry().SetString(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS",
+                                          std::u8string(c.before.data.begin(), c.before.data.end()), c.before.type));
+  } else {
+    ASSERT_TRUE(sim_.registry().Set(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS", c.before, false));
+  }
+
+  CAcadCatalog catalog;
+  catalog.m_strInstallFolder = c.installFolder;
+  install::InstallIssues issues;
+  AddTrustedPath(catalog, sim_.machine(), &issues);
+  EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
+
+  const std::optional<platform::RegValue> written =
+      sim_.registry().Get(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS");
+  ASSERT_TRUE(written);
+  if (c.after.empty()) {
+    EXPECT_EQ(written->type, c.before.type);
+    EXPECT_EQ(written->data, c.before.data);
+    EXPECT_EQ(issues.Items(), std::vector<std::string>{"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\" +
+                                                       Utf8(c.product) + "\\Profiles\\" + Utf8(c.profile) +
+                                                       "\\Variables\\TRUSTEDPATHS" + install::kIssueNotText});
+  } else {
+    EXPECT_EQ(written->type, c.before.type);
+    EXPECT_EQ(sim_.registry().GetString(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS"), c.after);
+    EXPECT_EQ(issues.Items(), std::vector<std::string>{});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WideRegistry, TrustedPathsProfileTest,
+    ::testing::Values(
+        ProfileCase{"entries outside the code page", kProduct2022, kUnnamedProfile,
+                    Text(u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中"),
+                    u8"D:\\JÖRG\\LISP;E:\\한글;F:\\中;C:\\VORNEX\\V-ZUREZUVAD"},
+        ProfileCase{"folder found in another case", kProduct2022, kUnnamedProfile,
+                    Text(u8"ｄ:\\ａ;c:\\vornex\\v-zurezuvad\\..."), u8"Ｄ:\\Ａ;C:\\VORNEX\\V-ZUREZUVAD\\..."},
+        ProfileCase{"Chinese install folder", kProduct2022, kUnnamedProfile, Text(u8"e:\\한글"),
+                    u8"E:\\한글;D:\\软件\\V-ZUREZUVAD", Ansi("D:\\软件\\V-ZurezUvad")},
+        // "ö;" is three bytes of UTF-8 but two in the code page ("?;"): no entry worth keeping.
+        ProfileCase{"two bytes in the code page", kProduct2022, kUnnamedProfile, Text(u8"ö;"), u8"C:\\Vornex\\V-ZurezUvad"},
+        ProfileCase{"profile named outside the code page", kProduct2022, u8"프로필", Text(u8"d:\\x"),
+                    u8"D:\\X;C:\\VORNEX\\V-ZUREZUVAD"},
+        ProfileCase{"product of 130 characters", LongName(), kUnnamedProfile, Text(u8"d:\\x"),
+                    u8"D:\\X;C:\\VORNEX\\V-ZUREZUVAD"},
+        ProfileCase{"profile of 130 characters", kProduct2022, LongName(), Text(u8"d:\\x"),
+                    u8"D:\\X;C:\\VORNEX\\V-ZUREZUVAD"},
+        ProfileCase{"expandable text outside the code page", kProduct2022, u8"프로필",
+                    Text(u8"%USERPROFILE%\\Jörg", platform::kRegExpandSz),
+                    u8"%USERPROFILE%\\JÖRG;C:\\VORNEX\\V-ZUREZUVAD"},
+        ProfileCase{"a list of strings", kProduct2022, kUnnamedProfile,
+                    {platform::kRegMultiSz, {'d', ':', '\\', 0, 'e', ':', 0, 0}}, u8""},
+        ProfileCase{"bytes", kProduct2022, kUnnamedProfile, {platform::kRegBinary, {0x44, 0x3A, 0x00, 0xFF}}, u8""},
+        ProfileCase{"a number", kProduct2022, u8"프로필", {platform::kRegDword, platform::DwordData(0x41414141)}, u8""}));
 
 TEST_F(RegistrationTest, NoUserAutoCadKeyWritesLoadKeysOnly) {
   ScanFixture("two-releases.reg");
@@ -472,9 +559,9 @@ TEST_F(RegistrationTest, ListSubKeysKeepsOrderAndCaseAndSkipsLockedKeys) {
   platform::UniqueKey key;
   ASSERT_EQ(sim_.registry().OpenRoot(RootKey::CurrentUser, user), platform::kSuccess);
   ASSERT_EQ(sim_.registry().OpenKey(user.get(), base, platform::Access::Read, key), platform::kSuccess);
-  StringList names{"earlier"};
+  std::vector<std::u8string> names{u8"earlier"};
   ListSubKeys(sim_.registry(), key.get(), names);
-  EXPECT_EQ(names, (StringList{"earlier", "Alpha", "Gamma", "zeta"}));
+  EXPECT_EQ(names, (std::vector<std::u8string>{u8"earlier", u8"Alpha", u8"Gamma", u8"zeta"}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 namespace {
 
 using install_test::Ansi;
+using install_test::Unicode;
 
 constexpr const char* kFolder = "C:\\Vornex\\V-ZurezUvad";
 constexpr const char* kUpperFolder = "C:\\VORNEX\\V-ZUREZUVAD";
@@ -27,7 +28,7 @@ class MergeTest : public ::testing::TestWithParam<MergeCase> {};
 
 TEST_P(MergeTest, WritesExpectedText) {
   const MergeCase& c = GetParam();
-  EXPECT_EQ(MergeTrustedPaths(c.oldText, kFolder), c.expected) << c.label;
+  EXPECT_EQ(MergeTrustedPaths(Unicode(c.oldText), Unicode(kFolder)), Unicode(c.expected)) << c.label;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,34 +56,33 @@ INSTANTIATE_TEST_SUITE_P(
                   std::string("C:\\VORNEX\\V-ZUREZUVAD...;") + kUpperFolder}));
 
 TEST(MergeTrustedPaths, KeepsTheFolderCaseOnlyWhenTheOldTextIsReplaced) {
-  EXPECT_EQ(MergeTrustedPaths("", "d:\\Tools\\V-ZurezUvad"), "d:\\Tools\\V-ZurezUvad");
-  EXPECT_EQ(MergeTrustedPaths("e:\\", "d:\\Tools\\V-ZurezUvad"), "E:\\;D:\\TOOLS\\V-ZUREZUVAD");
+  EXPECT_EQ(MergeTrustedPaths(u8"", u8"d:\\Tools\\V-ZurezUvad"), u8"d:\\Tools\\V-ZurezUvad");
+  EXPECT_EQ(MergeTrustedPaths(u8"e:\\", u8"d:\\Tools\\V-ZurezUvad"), u8"E:\\;D:\\TOOLS\\V-ZUREZUVAD");
 }
 
-// Double-byte characters: case mapping and separators must not touch trail bytes.
+// Characters whose code page 936 form has a trail byte that looks like ASCII are whole characters
+// in Unicode; case mapping and separators leave them alone.
 TEST(MergeTrustedPaths, TreatsDoubleByteCharactersWhole) {
   // 誠 is D5 5C in code page 936: its trail byte is the backslash code.
-  const std::string cheng = Ansi("C:\\誠");
-  // Its trail byte is not a trailing backslash to drop, so the entry names the folder exactly.
-  EXPECT_EQ(MergeTrustedPaths("d:\\x;" + cheng, cheng), "D:\\X;" + cheng);
-  // A real trailing backslash after it is dropped; a byte-wise strip of the folder would miss this.
-  EXPECT_EQ(MergeTrustedPaths("d:\\x;" + cheng + "\\", cheng), "D:\\X;" + cheng + "\\");
+  const std::u8string cheng = Unicode(Ansi("C:\\誠"));
+  EXPECT_EQ(MergeTrustedPaths(u8"d:\\x;" + cheng, cheng), u8"D:\\X;" + cheng);
+  EXPECT_EQ(MergeTrustedPaths(u8"d:\\x;" + cheng + u8"\\", cheng), u8"D:\\X;" + cheng + u8"\\");
   // 癮 is B0 61: its trail byte is the code of 'a' and must survive upper-casing.
-  const std::string yin = Ansi("D:\\癮\\lisp");
-  EXPECT_EQ(MergeTrustedPaths(yin, kFolder), Ansi("D:\\癮\\LISP;") + kUpperFolder);
+  EXPECT_EQ(MergeTrustedPaths(Unicode(Ansi("D:\\癮\\lisp")), Unicode(kFolder)),
+            Unicode(Ansi("D:\\癮\\LISP;") + kUpperFolder));
   // A Chinese install folder found in another letter case.
-  const std::string chinese = Ansi("D:\\软件\\V-ZurezUvad");
-  EXPECT_EQ(MergeTrustedPaths(Ansi("d:\\软件\\v-zurezuvad\\..."), chinese), Ansi("D:\\软件\\V-ZUREZUVAD\\..."));
+  EXPECT_EQ(MergeTrustedPaths(u8"d:\\软件\\v-zurezuvad\\...", u8"D:\\软件\\V-ZurezUvad"),
+            u8"D:\\软件\\V-ZUREZUVAD\\...");
 }
 
 TEST(MergeTrustedPaths, KeepsAHundredKilobytesWhole) {
   std::string old;
   for (int i = 0; old.size() < 100 * 1024; ++i) old += "D:\\PROJECTS\\CLIENT" + std::to_string(i) + "\\LISP;";
   old.pop_back();
-  const std::string merged = MergeTrustedPaths(old, kFolder);
-  EXPECT_EQ(merged, old + ";" + kUpperFolder);
+  const std::u8string merged = MergeTrustedPaths(Unicode(old), Unicode(kFolder));
+  EXPECT_EQ(merged, Unicode(old + ";" + kUpperFolder));
   // Found at the very end of a long text.
-  EXPECT_EQ(MergeTrustedPaths(merged, kFolder), merged);
+  EXPECT_EQ(MergeTrustedPaths(merged, Unicode(kFolder)), merged);
 }
 
 struct ContainCase {
@@ -103,28 +103,32 @@ TEST(TrustedPathsContain, DecidesEntryByEntry) {
       {" C:\\Vornex\\V-ZurezUvad", kFolder, false},
   };
   for (const ContainCase& c : cases) {
-    EXPECT_EQ(TrustedPathsContain(c.text, c.folder), c.present) << '"' << c.text << "\" / \"" << c.folder << '"';
+    EXPECT_EQ(TrustedPathsContain(Unicode(c.text), Unicode(c.folder)), c.present)
+        << '"' << c.text << "\" / \"" << c.folder << '"';
   }
 }
 
 // Whatever the old text, the merge keeps all of it (upper-cased), trusts the folder afterwards,
 // and a second merge changes nothing.
 TEST(MergeTrustedPaths, KeepsEverythingAndSettlesOnRandomTexts) {
-  const std::vector<std::string> pieces = {";", "\\", "...", "c:", "C:", "vornex", "V-ZurezUvad", kFolder,
-                                           Ansi("誠"), Ansi("癮"), "a"};
+  const std::u8string folder = Unicode(kFolder);
+  const std::vector<std::u8string> pieces = {u8";", u8"\\", u8"...", u8"c:", u8"C:", u8"vornex", u8"V-ZurezUvad",
+                                             folder, u8"誠", u8"癮", u8"a", u8"ö", u8"한", u8"ｖ"};
   std::mt19937 random(20250428);
   for (int round = 0; round < 3000; ++round) {
-    std::string old;
+    std::u8string old;
     const int count = static_cast<int>(random() % 8);
     for (int i = 0; i < count; ++i) old += pieces[random() % pieces.size()];
-    const std::string merged = MergeTrustedPaths(old, kFolder);
-    ASSERT_TRUE(TrustedPathsContain(merged, kFolder)) << old;
-    if (old.size() > 2) {
-      const std::string upper = text::ToUpper(old);
-      ASSERT_EQ(merged.compare(0, upper.size(), upper), 0) << old;
-      ASSERT_TRUE(merged.size() == upper.size() || merged == upper + ";" + kUpperFolder) << old;
+    const std::string label(old.begin(), old.end());
+    const std::u8string merged = MergeTrustedPaths(old, folder);
+    ASSERT_TRUE(TrustedPathsContain(merged, folder)) << label;
+    if (text::AnsiLength(old) > 2) {
+      const std::u8string upper = text::ToUpperUtf8(old);
+      ASSERT_EQ(merged.compare(0, upper.size(), upper), 0) << label;
+      ASSERT_TRUE(merged.size() == upper.size() || merged == upper + u8";" + Unicode(kUpperFolder)) << label;
     }
-    ASSERT_EQ(MergeTrustedPaths(merged, kFolder), merged.size() > 2 ? text::ToUpper(merged) : merged) << old;
+    ASSERT_EQ(MergeTrustedPaths(merged, folder), text::AnsiLength(merged) > 2 ? text::ToUpperUtf8(merged) : merged)
+        << label;
   }
 }
 

@@ -120,6 +120,24 @@ TEST(RegFile, UnicodeExportsHoldStringDataAsUtf16) {
   EXPECT_EQ(reg.Get(RootKey::CurrentUser, "K", "bin")->data, (std::vector<std::uint8_t>{0x41, 0x00}));
 }
 
+// A real export may hold any Unicode text; it loads as Unicode, and the ANSI functions see '?'
+// for what code page 936 lacks. Such a registry has no REGEDIT4 form, so it is not saved.
+TEST(RegFile, Utf16ExportsKeepTextOutsideTheCodePage) {
+  sim::SimRegistry reg;
+  const sim::RegFileResult r = sim::LoadReg(
+      reg, Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\프로필]\r\n"
+                     u"\"TRUSTEDPATHS\"=\"D:\\\\Jörg;F:\\\\中\"\r\n"
+                     u"\"expand\"=hex(2):25,00,41,00,25,00,5c,d5,00,00\r\n"));  // "%A%한" and NUL
+  ASSERT_TRUE(r) << r.Describe();
+  EXPECT_EQ(reg.GetString(RootKey::CurrentUser, u8"프로필", u8"TRUSTEDPATHS"), u8"D:\\Jörg;F:\\中");
+  EXPECT_EQ(reg.GetString(RootKey::CurrentUser, u8"프로필", u8"expand"), u8"%A%한");
+  EXPECT_EQ(reg.GetString(RootKey::CurrentUser, "???", "TRUSTEDPATHS"), std::nullopt);
+  EXPECT_EQ(reg.SubKeyNames(RootKey::CurrentUser, ""), std::vector<std::string>{"???"});
+  EXPECT_EQ(reg.Get(RootKey::CurrentUser, u8"프로필", u8"expand")->data, Bytes(std::string("%A%?\0", 5)));
+  std::string text;
+  EXPECT_FALSE(sim::SaveReg(reg, text));
+}
+
 TEST(RegFile, DeletionLines) {
   sim::SimRegistry reg;
   ASSERT_TRUE(reg.SetString(RootKey::LocalMachine, "SOFTWARE\\Old\\Deep\\Deeper", "x", "1"));
@@ -192,17 +210,21 @@ TEST(RegFile, BrokenEncodingsAreRefused) {
 }
 
 // Two trees are the same: names with their case, order, values with type and bytes.
+std::string Utf8(const std::u8string& name) { return {name.begin(), name.end()}; }
+
 void ExpectSameKey(const sim::SimKey& a, const sim::SimKey& b, const std::string& path) {
   EXPECT_EQ(a.name, b.name) << path;
   ASSERT_EQ(a.values.size(), b.values.size()) << path;
   for (auto ia = a.values.begin(), ib = b.values.begin(); ia != a.values.end(); ++ia, ++ib) {
+    const std::string name = Utf8(ia->second.name);
     EXPECT_EQ(ia->second.name, ib->second.name) << path;
-    EXPECT_EQ(ia->second.value.type, ib->second.value.type) << path << " " << ia->second.name;
-    EXPECT_EQ(ia->second.value.data, ib->second.value.data) << path << " " << ia->second.name;
+    EXPECT_EQ(ia->second.value.type, ib->second.value.type) << path << " " << name;
+    EXPECT_EQ(ia->second.value.data, ib->second.value.data) << path << " " << name;
+    EXPECT_EQ(ia->second.unicode, ib->second.unicode) << path << " " << name;
   }
   ASSERT_EQ(a.subKeys.size(), b.subKeys.size()) << path;
   for (auto ia = a.subKeys.begin(), ib = b.subKeys.begin(); ia != a.subKeys.end(); ++ia, ++ib) {
-    ExpectSameKey(*ia->second, *ib->second, path + "\\" + ia->second->name);
+    ExpectSameKey(*ia->second, *ib->second, path + "\\" + Utf8(ia->second->name));
   }
 }
 

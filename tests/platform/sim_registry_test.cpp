@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/reg_file.h"
 #include "platform/sim/sim_registry.h"
 
 namespace {
@@ -63,6 +64,14 @@ TEST_F(SimRegistryTest, SortOrderFollowsUpperCaseLikeWindows) {
   // Upper-cased, '_' (0x5F) and '[' (0x5B) sort after the letters.
   EXPECT_EQ(reg_.SubKeyNames(RootKey::LocalMachine, ""),
             (std::vector<std::string>{"a1", "Alpha", "zeta", "[x]", "_under"}));
+  // Names are Unicode: 中 (U+4E2D) sorts before 图 (U+56FE), though its code page 936 bytes
+  // (D6 D0) sort after those of 图 (CD BC); ä sorts as Ä (U+00C4), after the ASCII letters, and
+  // the code page lacks it.
+  for (const std::u8string name : {u8"图", u8"中", u8"ä", u8"b"}) {
+    ASSERT_TRUE(reg_.SetString(RootKey::CurrentUser, u8"K\\" + name, u8"v", u8"x"));
+  }
+  EXPECT_EQ(reg_.SubKeyNames(RootKey::CurrentUser, "K"),
+            (std::vector<std::string>{"b", "?", "\xD6\xD0", "\xCD\xBC"}));
 }
 
 TEST_F(SimRegistryTest, TrailByte5CIsPartOfTheNameNotASeparator) {
@@ -96,6 +105,41 @@ TEST_F(SimRegistryTest, NameLengthCountsCharactersNotBytes) {
   EXPECT_EQ(reg_.CreateKey(hklm_.get(), wide, key), platform::kSuccess);
   key.reset();
   EXPECT_EQ(reg_.CreateKey(hklm_.get(), wide + "x", key), platform::kInvalidParameter);
+}
+
+TEST_F(SimRegistryTest, NameLengthCountsUtf16Units) {
+  // A character beyond the first plane takes two units, as in Windows' UTF-16 names.
+  const std::u8string smile = u8"\U0001F600";
+  UniqueKey key;
+  EXPECT_EQ(reg_.CreateKeyW(hklm_.get(), std::u8string(253, u8'a') + smile, key), platform::kSuccess);
+  key.reset();
+  EXPECT_EQ(reg_.CreateKeyW(hklm_.get(), std::u8string(254, u8'a') + smile, key), platform::kInvalidParameter);
+}
+
+// A link may lead to an ancestor: walks through it are bounded, and work on the tree itself
+// (deleting, saving) never goes through it.
+TEST_F(SimRegistryTest, LinkToAnAncestorIsALeafToTreeWork) {
+  ASSERT_TRUE(reg_.SetString(RootKey::CurrentUser, "Top\\Inner", "v", "x"));
+  ASSERT_TRUE(reg_.CreateLink(RootKey::CurrentUser, "Top\\Inner\\Loop", RootKey::CurrentUser, "top"));
+  ASSERT_TRUE(reg_.CreateLink(RootKey::CurrentUser, "Machine", RootKey::LocalMachine, "SOFTWARE"));
+  EXPECT_FALSE(reg_.CreateLink(RootKey::CurrentUser, "top\\inner\\LOOP", RootKey::CurrentUser, "Top"))
+      << "the name is taken";
+  EXPECT_EQ(reg_.GetString(RootKey::CurrentUser, "Top\\Inner\\Loop\\Inner\\Loop\\Inner", "v"), "x");
+  std::string deep = "Top";
+  for (int i = 0; i <= sim::kMaxLinksPerWalk; ++i) deep += "\\Inner\\Loop";
+  EXPECT_FALSE(reg_.KeyExists(RootKey::CurrentUser, deep)) << "a walk passes " << sim::kMaxLinksPerWalk << " links at most";
+  // Through a link into the other root: the handle names the key where it really lies.
+  ASSERT_TRUE(reg_.CreatePath(RootKey::LocalMachine, "SOFTWARE\\Locked"));
+  reg_.DenyOpen(RootKey::LocalMachine, "SOFTWARE\\Locked");
+  UniqueKey hkcu;
+  UniqueKey key;
+  ASSERT_EQ(reg_.OpenRoot(RootKey::CurrentUser, hkcu), platform::kSuccess);
+  EXPECT_EQ(reg_.OpenKey(hkcu.get(), "Machine\\Locked", Access::Read, key), platform::kAccessDenied);
+  std::string text;
+  EXPECT_FALSE(sim::SaveReg(reg_, text)) << "a .reg file has no form for a link";
+  EXPECT_TRUE(reg_.DeleteTree(RootKey::CurrentUser, "Top"));
+  EXPECT_FALSE(reg_.KeyExists(RootKey::CurrentUser, "Top"));
+  EXPECT_TRUE(reg_.KeyExists(RootKey::CurrentUser, "Machine\\Locked"));
 }
 
 TEST_F(SimRegistryTest, PathForms) {

@@ -138,4 +138,54 @@ TEST(TextCp936, Utf8ToAnsiFailsForCharactersOutsideTheCodePage) {
   EXPECT_FALSE(text::Utf8ToAnsi("broken \xE4\xB8", ansi));
 }
 
+// Unicode text: upper-casing keeps what has no case, and the ANSI form has '?' for what code
+// page 936 lacks, one byte each.
+TEST(TextUnicode, UpperCasesEveryScriptThatHasCase) {
+  struct Case {
+    std::u8string mixed;
+    std::u8string upper;
+  };
+  const Case cases[] = {
+      {u8"d:\\jörg\\lisp", u8"D:\\JÖRG\\LISP"},
+      {u8"äöü", u8"ÄÖÜ"},
+      {u8"e:\\한글", u8"E:\\한글"},
+      {u8"f:\\中文\\誠", u8"F:\\中文\\誠"},
+      {u8"ａｚ", u8"ＡＺ"},
+      {u8"αβω", u8"ΑΒΩ"},
+      {u8"", u8""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(text::ToUpperUtf8(c.mixed), c.upper);
+    EXPECT_TRUE(text::EqualsNoCaseUtf8(c.mixed, c.upper));
+  }
+  EXPECT_FALSE(text::EqualsNoCaseUtf8(u8"jörg", u8"jorg"));
+  EXPECT_FALSE(text::EqualsNoCaseUtf8(u8"中", u8"中文"));
+  // Bytes that are no UTF-8 have no case to change.
+  std::u8string broken = u8"ab";
+  broken.push_back(static_cast<char8_t>(0xFF));
+  EXPECT_EQ(text::ToUpperUtf8(broken), broken);
+}
+
+TEST(TextUnicode, AnsiFormAndLength) {
+  struct Case {
+    std::u8string unicode;
+    std::string ansi;
+  };
+  const Case cases[] = {
+      {u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中", "D:\\J?rg\\Lisp;E:\\??;F:\\" + kZhongWen.substr(0, 2)},
+      {u8"中文", kZhongWen},
+      {u8"C:\\誠", "C:\\" + kCheng},
+      {u8"ö;", "?;"},
+      {u8"한", "?"},
+      {std::u8string(u8"a\0b", 3), std::string("a\0b", 3)},
+      {u8"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(text::U8ToAnsiLossy(c.unicode), c.ansi) << c.ansi;
+    EXPECT_EQ(text::AnsiLength(c.unicode), c.ansi.size()) << c.ansi;
+  }
+  EXPECT_EQ(text::AnsiToU8(kZhongWen + "\\" + kCheng), u8"中文\\誠");
+  EXPECT_EQ(text::AnsiToU8("a\xFF"), u8"a\uFFFD");
+}
+
 }  // namespace

@@ -30,6 +30,19 @@ class UntouchedRegistry final : public platform::Registry {
     return Touched();
   }
   void CloseKey(platform::KeyHandle) override { Touched(); }
+  platform::Status OpenKeyW(platform::KeyHandle, std::u8string_view, platform::Access, platform::UniqueKey&) override {
+    return Touched();
+  }
+  platform::Status EnumSubKeyW(platform::KeyHandle, std::uint32_t, std::u8string&) override { return Touched(); }
+  platform::Status QueryTextW(platform::KeyHandle, std::u8string_view, std::uint32_t&, std::u8string&) override {
+    return Touched();
+  }
+  platform::Status CreateKeyW(platform::KeyHandle, std::u8string_view, platform::UniqueKey&) override {
+    return Touched();
+  }
+  platform::Status SetTextW(platform::KeyHandle, std::u8string_view, std::uint32_t, std::u8string_view) override {
+    return Touched();
+  }
 
  private:
   static platform::Status Touched() {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sim/utf16.h"
 #include "platform/text.h"
 
 namespace sim {
@@ -27,82 +28,31 @@ RegFileResult Fail(std::size_t line, std::string message) { return RegFileResult
 
 // ---- encodings ----
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
+std::string_view AsChars(std::u8string_view s) { return {reinterpret_cast<const char*>(s.data()), s.size()}; }
+std::u8string_view AsU8(std::string_view s) { return {reinterpret_cast<const char8_t*>(s.data()), s.size()}; }
 
 // UTF-16LE bytes to UTF-8; nullopt on an odd length or a broken surrogate pair.
 std::optional<std::string> Utf16LeToUtf8(const std::uint8_t* data, std::size_t size) {
   if (size % 2 != 0) return std::nullopt;
-  std::string out;
-  out.reserve(size);
-  for (std::size_t i = 0; i < size; i += 2) {
-    std::uint32_t unit = static_cast<std::uint32_t>(data[i] | (data[i + 1] << 8));
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 3 >= size) return std::nullopt;
-      const std::uint32_t low = static_cast<std::uint32_t>(data[i + 2] | (data[i + 3] << 8));
-      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      return std::nullopt;
-    }
-    AppendUtf8(out, unit);
-  }
-  return out;
+  std::u16string units;
+  units.reserve(size / 2);
+  for (std::size_t i = 0; i < size; i += 2) units.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  const std::optional<std::u8string> utf8 = Utf16ToUtf8(units);
+  if (!utf8) return std::nullopt;
+  return std::string(AsChars(*utf8));
 }
 
-bool IsValidUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t len = 0;
-    std::uint32_t min = 0;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    if ((b & 0xE0) == 0xC0) {
-      len = 2;
-      min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      len = 3;
-      min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      len = 4;
-      min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + len > s.size()) return false;
-    std::uint32_t cp = b & (0x7Fu >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
+bool IsValidUtf8(std::string_view s) { return Utf8ToUtf16(AsU8(s)).has_value(); }
+
+std::u8string_view AsU8Data(const std::vector<std::uint8_t>& data) {
+  return {reinterpret_cast<const char8_t*>(data.data()), data.size()};
 }
 
 // ---- reading ----
 
-enum class Encoding { Utf8, Ansi };
+// UTF-16 files are real exports and may hold any Unicode text; hand-written UTF-8 fixtures show
+// what the ANSI functions see, so their text must have a form in the ANSI code page.
+enum class Encoding { Utf16, Utf8, Ansi };
 
 class Reader {
  public:
@@ -115,7 +65,12 @@ class Reader {
   RegFileResult ValueLine(std::string_view line);
   // Parses a quoted string at `pos` (on the opening quote); leaves `pos` after the closing one.
   bool Quoted(std::string_view line, std::size_t& pos, std::string& out, std::string& error) const;
-  bool ToAnsi(std::string_view s, std::string& out) const;
+  // A key or value name as the registry stores it (Unicode); false when it may not be used.
+  bool Name(std::string_view s, std::u8string& out) const;
+  // String data as the registry stores it: ANSI bytes when the text has that form, Unicode
+  // (`unicode` set) when only a UTF-16 file may hold it. `utf8` tells whether `s` is UTF-8 or
+  // bytes in the file's own encoding.
+  bool StringData(std::string_view s, bool utf8, std::vector<std::uint8_t>& data, bool& unicode) const;
   std::size_t LastOf(std::string_view s, char ch) const;
 
   SimRegistry& registry_;
@@ -124,7 +79,7 @@ class Reader {
   std::size_t lineNo_ = 0;
   enum class Section { None, Key, Deleted } section_ = Section::None;
   RootKey root_ = RootKey::LocalMachine;
-  std::string path_;
+  std::u8string path_;
 };
 
 std::string_view TrimLeft(std::string_view s) {
@@ -146,12 +101,32 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool Reader::ToAnsi(std::string_view s, std::string& out) const {
+bool Reader::Name(std::string_view s, std::u8string& out) const {
   if (encoding_ == Encoding::Ansi) {
-    out.assign(s);
+    out = text::AnsiToU8(s);
     return true;
   }
-  return text::Utf8ToAnsi(s, out);
+  std::string ansi;
+  if (encoding_ == Encoding::Utf8 && !text::Utf8ToAnsi(s, ansi)) return false;
+  out = AsU8(s);
+  return true;
+}
+
+bool Reader::StringData(std::string_view s, bool utf8, std::vector<std::uint8_t>& data, bool& unicode) const {
+  unicode = false;
+  if (!utf8 && encoding_ == Encoding::Ansi) {
+    data.assign(s.begin(), s.end());
+    return true;
+  }
+  std::string ansi;
+  if (text::Utf8ToAnsi(s, ansi)) {
+    data.assign(ansi.begin(), ansi.end());
+    return true;
+  }
+  if (encoding_ != Encoding::Utf16) return false;
+  data.assign(s.begin(), s.end());
+  unicode = true;
+  return true;
 }
 
 std::size_t Reader::LastOf(std::string_view s, char ch) const {
@@ -226,7 +201,7 @@ RegFileResult Reader::KeyLine(std::string_view line) {
     return Fail(lineNo_, "unsupported root key \"" + std::string(rootName.substr(0, 40)) + "\"");
   }
   while (!sub.empty() && LastOf(sub, '\\') == sub.size() - 1) sub.remove_suffix(1);
-  if (!ToAnsi(sub, path_)) return Fail(lineNo_, "key name has no form in the ANSI code page");
+  if (!Name(sub, path_)) return Fail(lineNo_, "key name has no form in the ANSI code page");
 
   if (remove) {
     if (!path_.empty()) registry_.DeleteTree(root_, path_);
@@ -283,8 +258,8 @@ RegFileResult Reader::ValueLine(std::string_view line) {
   std::string_view rest = TrimLeft(line.substr(pos));
   if (rest.empty() || rest.front() != '=') return Fail(lineNo_, "'=' expected after the value name");
   rest = Trim(rest.substr(1));
-  std::string name;
-  if (!ToAnsi(rawName, name)) return Fail(lineNo_, "value name has no form in the ANSI code page");
+  std::u8string name;
+  if (!Name(rawName, name)) return Fail(lineNo_, "value name has no form in the ANSI code page");
 
   if (rest == "-") {
     if (section_ == Section::Key) registry_.DeleteValue(root_, path_, name);
@@ -292,15 +267,15 @@ RegFileResult Reader::ValueLine(std::string_view line) {
   }
 
   RegValue value;
+  bool unicode = false;
   if (!rest.empty() && rest.front() == '"') {
     std::size_t p = 0;
     std::string raw;
     if (!Quoted(rest, p, raw, error)) return Fail(lineNo_, error);
     if (!Trim(rest.substr(p)).empty()) return Fail(lineNo_, "text after the string value");
-    std::string ansi;
-    if (!ToAnsi(raw, ansi)) return Fail(lineNo_, "string has no form in the ANSI code page");
+    if (!StringData(raw, false, value.data, unicode)) return Fail(lineNo_, "string has no form in the ANSI code page");
     value.type = platform::kRegSz;
-    value.data = platform::SzData(ansi);
+    value.data.push_back(0);
   } else if (StartsWithNoCase(rest, "dword:")) {
     const std::string_view digits = rest.substr(6);
     if (digits.empty() || digits.size() > 8) return Fail(lineNo_, "dword needs 1 to 8 hex digits");
@@ -345,16 +320,16 @@ RegFileResult Reader::ValueLine(std::string_view line) {
     if (version5_ && textType) {
       // Unicode exports hold string data as UTF-16LE; the ANSI API hands it out converted.
       if (const auto utf8 = Utf16LeToUtf8(value.data.data(), value.data.size())) {
-        std::string ansi;
-        if (!text::Utf8ToAnsi(*utf8, ansi)) return Fail(lineNo_, "string data has no form in the ANSI code page");
-        value.data.assign(ansi.begin(), ansi.end());
+        if (!StringData(*utf8, true, value.data, unicode)) {
+          return Fail(lineNo_, "string data has no form in the ANSI code page");
+        }
       }
     }
   } else {
     return Fail(lineNo_, "unknown value data: " + std::string(rest.substr(0, 20)));
   }
 
-  if (section_ == Section::Key) registry_.Set(root_, path_, name, std::move(value));
+  if (section_ == Section::Key) registry_.Set(root_, path_, name, std::move(value), unicode);
   return {};
 }
 
@@ -365,6 +340,14 @@ bool ToUtf8Exact(const std::string& ansi, std::string& utf8) {
   std::string back;
   if (!text::Utf8ToAnsi(utf8, back) || back != ansi) return false;
   return ansi.find_first_of("\r\n") == std::string::npos;
+}
+
+// A name as REGEDIT4 text: it must have an ANSI form, as everything such a file holds, and no line break.
+bool NameText(std::u8string_view name, std::string& utf8) {
+  std::string ansi;
+  if (!text::Utf8ToAnsi(AsChars(name), ansi) || name.find_first_of(u8"\r\n") != std::u8string_view::npos) return false;
+  utf8.assign(AsChars(name));
+  return true;
 }
 
 std::string Escape(const std::string& s) {
@@ -405,6 +388,8 @@ void AppendHex(std::string& out, std::size_t prefixLength, const std::vector<std
 class Writer {
  public:
   RegFileResult Key(const SimKey& key, const std::string& path, std::string& out) {
+    // A .reg file has no form for a link; it is refused rather than saved as a plain key.
+    if (key.link) return Fail(0, "link key " + path + " has no .reg form");
     const bool isRoot = key.parent == nullptr && key.depth == 0;
     if (!isRoot || !key.values.empty()) {
       out.append("[").append(path).append("]\r\n");
@@ -415,7 +400,7 @@ class Writer {
     }
     for (const auto& [folded, sub] : key.subKeys) {
       std::string name;
-      if (!ToUtf8Exact(sub->name, name)) return Fail(0, "key name without a UTF-8 form under " + path);
+      if (!NameText(sub->name, name)) return Fail(0, "key name without an ANSI form under " + path);
       std::string subPath = path;
       subPath.append("\\").append(name);
       if (RegFileResult r = Key(*sub, subPath, out); !r) return r;
@@ -430,10 +415,16 @@ class Writer {
       line = "@=";
     } else {
       std::string name;
-      if (!ToUtf8Exact(entry.name, name)) return Fail(0, "value name without a UTF-8 form");
+      if (!NameText(entry.name, name)) return Fail(0, "value name without an ANSI form");
       line.assign(1, '"').append(Escape(name)).append("\"=");
     }
-    const RegValue& v = entry.value;
+    RegValue v = entry.value;
+    if (entry.unicode) {
+      // Unicode string data is written as the ANSI bytes it reads as, which must say the same.
+      std::string ansi;
+      if (!text::Utf8ToAnsi(AsChars(AsU8Data(v.data)), ansi)) return Fail(0, "string data without an ANSI form");
+      v.data.assign(ansi.begin(), ansi.end());
+    }
     std::string asText;
     const bool plainText = v.type == platform::kRegSz && !v.data.empty() && v.data.back() == 0 &&
                            std::find(v.data.begin(), v.data.end() - 1, std::uint8_t{0}) == v.data.end() - 1 &&
@@ -477,6 +468,7 @@ RegFileResult LoadReg(SimRegistry& registry, std::string_view textIn) {
         Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(textIn.data()) + 2, textIn.size() - 2);
     if (!utf8) return Fail(0, "broken UTF-16LE text");
     decoded = *utf8;
+    encoding = Encoding::Utf16;
   } else if (textIn.size() >= 2 && static_cast<unsigned char>(textIn[0]) == 0xFE &&
              static_cast<unsigned char>(textIn[1]) == 0xFF) {
     return Fail(0, "UTF-16 big-endian is not a .reg encoding");
@@ -507,7 +499,7 @@ RegFileResult SaveReg(const SimRegistry& registry, std::string& textOut) {
   Writer writer;
   for (const RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
     const SimKey& key = registry.Root(root);
-    if (RegFileResult r = writer.Key(key, key.name, out); !r) return r;
+    if (RegFileResult r = writer.Key(key, std::string(AsChars(key.name)), out); !r) return r;
   }
   textOut = std::move(out);
   return {};

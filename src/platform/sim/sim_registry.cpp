@@ -5,6 +5,7 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/sim/utf16.h"
 #include "platform/text.h"
 
 namespace sim {
@@ -18,27 +19,35 @@ using platform::UniqueKey;
 
 namespace {
 
-std::size_t CharCount(const std::string& s) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < s.size(); ++count) {
-    i += (text::IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? std::size_t{2} : std::size_t{1};
-  }
-  return count;
+bool IsStringType(std::uint32_t type) {
+  return type == platform::kRegSz || type == platform::kRegExpandSz || type == platform::kRegMultiSz;
 }
 
-// Splits a sub-key path at backslashes that are characters of their own (a trail byte 0x5C
-// is part of a name). A leading backslash is refused as Windows refuses it; a trailing one
-// and doubled ones add nothing.
-Status SplitPath(const std::string& path, std::vector<std::string>& parts) {
+// The index of a name: upper-cased, in UTF-16, whose order is the order Windows enumerates in.
+std::u16string FoldName(std::u8string_view name) {
+  return Utf8ToUtf16(text::ToUpperUtf8(name)).value_or(std::u16string());
+}
+
+// Names reach the tree as well-formed UTF-8 without a NUL, as the wide API lets them through.
+Status CheckName(std::u8string_view name) {
+  if (name.find(u8'\0') != std::u8string_view::npos) return platform::kInvalidParameter;
+  return Utf8ToUtf16(name) ? platform::kSuccess : platform::kNoUnicodeTranslation;
+}
+
+// Splits a sub-key path at backslashes (UTF-8 never uses that byte inside a character). A leading
+// backslash is refused as Windows refuses it; a trailing one and doubled ones add nothing.
+Status SplitPath(std::u8string_view path, std::vector<std::u8string>& parts) {
   parts.clear();
-  if (!path.empty() && path[0] == '\\') return platform::kBadPathName;
+  if (const Status st = CheckName(path); st != platform::kSuccess) return st;
+  if (!path.empty() && path[0] == u8'\\') return platform::kBadPathName;
   std::size_t start = 0;
   while (start <= path.size()) {
-    std::size_t end = text::Find(path, '\\', start);
-    if (end == std::string::npos) end = path.size();
+    std::size_t end = path.find(u8'\\', start);
+    if (end == std::u8string_view::npos) end = path.size();
     if (end > start) {
-      std::string part = path.substr(start, end - start);
-      if (CharCount(part) > platform::kMaxKeyNameChars) return platform::kInvalidParameter;
+      std::u8string part(path.substr(start, end - start));
+      // The limit counts UTF-16 units, not bytes.
+      if (Utf8ToUtf16(part)->size() > platform::kMaxKeyNameChars) return platform::kInvalidParameter;
       parts.push_back(std::move(part));
     }
     start = end + 1;
@@ -46,45 +55,88 @@ Status SplitPath(const std::string& path, std::vector<std::string>& parts) {
   return platform::kSuccess;
 }
 
-std::string JoinPath(const std::string& base, const std::string& part) {
-  return base.empty() ? part : base + "\\" + part;
+std::u8string JoinPath(std::u8string_view base, std::u8string_view part) {
+  std::u8string joined(base);
+  if (!joined.empty()) joined += u8'\\';
+  joined += part;
+  return joined;
 }
 
+// The upper-cased form of a key path used to compare paths: backslashes collapsed at both ends.
+// Text only: it never looks at the tree, let alone follows a link.
+std::u8string FoldKeyPath(std::u8string_view path) {
+  std::u8string folded;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(u8'\\', start);
+    if (end == std::u8string_view::npos) end = path.size();
+    if (end > start) folded = JoinPath(folded, text::ToUpperUtf8(path.substr(start, end - start)));
+    start = end + 1;
+  }
+  return folded;
+}
+
+// Below the key only: a link key has no sub-keys, so its target is never reached from here.
 void MarkDeleted(SimKey& key) {
   key.deleted = true;
   key.parent = nullptr;
   for (auto& [folded, sub] : key.subKeys) MarkDeleted(*sub);
 }
 
-}  // namespace
-
-std::string FoldKeyPath(const std::string& path) {
-  std::string folded;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = text::Find(path, '\\', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start) folded = JoinPath(folded, text::ToUpper(path.substr(start, end - start)));
-    start = end + 1;
-  }
-  return folded;
+std::u8string_view AsU8(const std::vector<std::uint8_t>& data, std::size_t size) {
+  return {reinterpret_cast<const char8_t*>(data.data()), size};
 }
+
+// The bytes the ANSI functions hand out for a stored value.
+std::vector<std::uint8_t> AnsiData(const SimValue& stored) {
+  if (!stored.unicode || !IsStringType(stored.value.type)) return stored.value.data;
+  const std::string ansi = text::U8ToAnsiLossy(AsU8(stored.value.data, stored.value.data.size()));
+  return {ansi.begin(), ansi.end()};
+}
+
+// The text the wide functions hand out for REG_SZ-style data: up to its first NUL.
+std::u8string UnicodeText(const SimValue& stored) {
+  const std::vector<std::uint8_t>& data = stored.value.data;
+  const auto end = static_cast<std::size_t>(std::find(data.begin(), data.end(), std::uint8_t{0}) - data.begin());
+  if (stored.unicode) return std::u8string(AsU8(data, end));
+  return text::AnsiToU8(std::string(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(end)));
+}
+
+// RegSetValueExW's data for text: the text and its terminating NUL.
+RegValue TextValue(std::uint32_t type, std::u8string_view text) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  return RegValue{type, std::move(data)};
+}
+
+// A value set again keeps the spelling of its name it was first given, as the real registry does.
+void Store(SimKey& key, std::u8string_view name, RegValue value, bool unicode) {
+  auto [it, inserted] = key.values.try_emplace(FoldName(name), SimValue{std::u8string(name), {}, false});
+  it->second.value = std::move(value);
+  it->second.unicode = unicode;
+}
+
+}  // namespace
 
 SimRegistry::SimRegistry()
     : localMachine_(std::make_shared<SimKey>()), currentUser_(std::make_shared<SimKey>()) {
-  localMachine_->name = "HKEY_LOCAL_MACHINE";
-  currentUser_->name = "HKEY_CURRENT_USER";
+  localMachine_->name = u8"HKEY_LOCAL_MACHINE";
+  currentUser_->name = u8"HKEY_CURRENT_USER";
 }
 
 const SimKey& SimRegistry::Root(RootKey root) const {
   return root == RootKey::LocalMachine ? *localMachine_ : *currentUser_;
 }
 
-KeyHandle SimRegistry::NewHandle(std::shared_ptr<SimKey> key, RootKey root, std::string path, bool writable) {
+SimRegistry::Place SimRegistry::RootPlace(RootKey root) const {
+  return Place{root == RootKey::LocalMachine ? localMachine_ : currentUser_, root, u8""};
+}
+
+KeyHandle SimRegistry::NewHandle(Place place, bool writable) {
   // Handle values are never reused, so a use after close is caught rather than aliasing a new key.
   const KeyHandle handle = nextHandle_;
   nextHandle_ += 4;
-  handles_.emplace(handle, Handle{std::move(key), root, std::move(path), writable});
+  handles_.emplace(handle, Handle{std::move(place), writable});
   return handle;
 }
 
@@ -92,91 +144,154 @@ Status SimRegistry::Lookup(KeyHandle handle, Handle*& out) {
   const auto it = handles_.find(handle);
   if (it == handles_.end()) return platform::kInvalidHandle;
   out = &it->second;
-  return out->key->deleted ? platform::kKeyDeleted : platform::kSuccess;
+  return out->place.key->deleted ? platform::kKeyDeleted : platform::kSuccess;
 }
 
-bool SimRegistry::Denied(RootKey root, const std::string& path, bool write) const {
-  const std::string folded = FoldKeyPath(path);
+bool SimRegistry::Denied(RootKey root, std::u8string_view path, bool write) const {
+  const std::u8string folded = FoldKeyPath(path);
   return std::any_of(denyRules_.begin(), denyRules_.end(), [&](const DenyRule& rule) {
     return rule.root == root && rule.path == folded && (rule.what == Deny::AnyAccess || write);
   });
 }
 
-Status SimRegistry::Walk(const Handle& from, const std::string& subKey, bool create, Resolved& out) {
-  std::vector<std::string> parts;
+// Goes down from `from` as far as the keys exist. `reached` is the deepest key found; `missing`
+// names the levels below it that do not exist (none when the whole path does).
+Status SimRegistry::Walk(const Place& from, std::u8string_view subKey, Place& reached,
+                         std::vector<std::u8string>& missing) const {
+  std::vector<std::u8string> parts;
   if (const Status st = SplitPath(subKey, parts); st != platform::kSuccess) return st;
-
-  std::shared_ptr<SimKey> key = from.key;
-  std::string path = from.path;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::string folded = text::ToUpper(parts[i]);
-    const auto it = key->subKeys.find(folded);
-    if (it != key->subKeys.end()) {
-      key = it->second;
-      path = JoinPath(path, it->second->name);
-      continue;
-    }
-    if (!create) return platform::kFileNotFound;
-    if (!from.writable) return platform::kAccessDenied;
-    // Check the whole remaining chain before creating any of it, so a refused create leaves nothing.
-    if (key->depth + (parts.size() - i) > kMaxKeyDepth) return platform::kInvalidParameter;
-    for (; i < parts.size(); ++i) {
-      auto made = std::make_shared<SimKey>();
-      made->name = parts[i];
-      made->depth = key->depth + 1;
-      made->parent = key.get();
-      key->subKeys.emplace(text::ToUpper(parts[i]), made);
-      key = std::move(made);
-      path = JoinPath(path, parts[i]);
-    }
-    break;
+  Place at = from;
+  int links = 0;
+  std::size_t i = 0;
+  for (; i < parts.size(); ++i) {
+    const auto it = at.key->subKeys.find(FoldName(parts[i]));
+    if (it == at.key->subKeys.end()) break;
+    if (const Status st = Enter(at, it->second, links); st != platform::kSuccess) return st;
   }
-  out.key = std::move(key);
-  out.path = std::move(path);
+  missing.assign(std::make_move_iterator(parts.begin() + static_cast<std::ptrdiff_t>(i)),
+                 std::make_move_iterator(parts.end()));
+  reached = std::move(at);
+  return platform::kSuccess;
+}
+
+// One level down, to `child`, or to where it leads when it is a link.
+Status SimRegistry::Enter(Place& at, const std::shared_ptr<SimKey>& child, int& links) const {
+  if (child->link) return FollowLink(*child->link, links, at);
+  at.key = child;
+  at.path = JoinPath(at.path, child->name);
+  return platform::kSuccess;
+}
+
+// The target is walked from its root like any path, links on the way included; every link
+// passed counts, so a loop ends at kMaxLinksPerWalk.
+Status SimRegistry::FollowLink(const SimLink& link, int& links, Place& out) const {
+  if (++links > kMaxLinksPerWalk) return platform::kFileNotFound;
+  std::vector<std::u8string> parts;
+  if (const Status st = SplitPath(link.path, parts); st != platform::kSuccess) return st;
+  Place at = RootPlace(link.root);
+  for (const std::u8string& part : parts) {
+    const auto it = at.key->subKeys.find(FoldName(part));
+    if (it == at.key->subKeys.end()) return platform::kFileNotFound;
+    if (const Status st = Enter(at, it->second, links); st != platform::kSuccess) return st;
+  }
+  out = std::move(at);
+  return platform::kSuccess;
+}
+
+// Creates the `missing` levels below `at`, which then names the last one. The whole chain is
+// checked before any of it is made, so a refused create leaves nothing.
+Status SimRegistry::CreateMissing(Place& at, const std::vector<std::u8string>& missing) {
+  if (at.key->depth + missing.size() > kMaxKeyDepth) return platform::kInvalidParameter;
+  for (const std::u8string& name : missing) {
+    auto made = std::make_shared<SimKey>();
+    made->name = name;
+    made->depth = at.key->depth + 1;
+    made->parent = at.key.get();
+    at.key->subKeys.emplace(FoldName(name), made);
+    at.key = std::move(made);
+    at.path = JoinPath(at.path, name);
+  }
   return platform::kSuccess;
 }
 
 Status SimRegistry::OpenRoot(RootKey root, UniqueKey& out) {
   out.reset();
-  if (Denied(root, "", false)) return platform::kAccessDenied;
-  auto key = root == RootKey::LocalMachine ? localMachine_ : currentUser_;
-  out = UniqueKey(this, NewHandle(std::move(key), root, "", true));
+  if (Denied(root, u8"", false)) return platform::kAccessDenied;
+  out = UniqueKey(this, NewHandle(RootPlace(root), true));
+  return platform::kSuccess;
+}
+
+Status SimRegistry::OpenKeyU(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) {
+  out.reset();
+  Handle* from = nullptr;
+  if (const Status st = Lookup(parent, from); st != platform::kSuccess) return st;
+  Place target;
+  std::vector<std::u8string> missing;
+  if (const Status st = Walk(from->place, subKey, target, missing); st != platform::kSuccess) return st;
+  if (!missing.empty()) return platform::kFileNotFound;
+  const bool write = access == Access::ReadWrite;
+  if (Denied(target.root, target.path, write)) return platform::kAccessDenied;
+  out = UniqueKey(this, NewHandle(std::move(target), write));
   return platform::kSuccess;
 }
 
 Status SimRegistry::OpenKey(KeyHandle parent, const std::string& subKey, Access access, UniqueKey& out) {
-  out.reset();
-  Handle* from = nullptr;
-  if (const Status st = Lookup(parent, from); st != platform::kSuccess) return st;
-  Resolved target;
-  if (const Status st = Walk(*from, subKey, false, target); st != platform::kSuccess) return st;
-  const bool write = access == Access::ReadWrite;
-  if (Denied(from->root, target.path, write)) return platform::kAccessDenied;
-  out = UniqueKey(this, NewHandle(std::move(target.key), from->root, std::move(target.path), write));
-  return platform::kSuccess;
+  return OpenKeyU(parent, text::AnsiToU8(subKey), access, out);
+}
+
+Status SimRegistry::OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) {
+  return OpenKeyU(parent, subKey, access, out);
 }
 
 Status SimRegistry::CountSubKeys(KeyHandle key, std::uint32_t& count) {
   Handle* h = nullptr;
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
-  count = static_cast<std::uint32_t>(h->key->subKeys.size());
+  count = static_cast<std::uint32_t>(h->place.key->subKeys.size());
+  return platform::kSuccess;
+}
+
+Status SimRegistry::EnumSubKeyU(KeyHandle key, std::uint32_t index, const SimKey*& found) {
+  found = nullptr;
+  Handle* h = nullptr;
+  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
+  const SimKey& parent = *h->place.key;
+  if (index >= parent.subKeys.size()) return platform::kNoMoreItems;
+  const std::u8string folded = FoldKeyPath(h->place.path);
+  for (const EnumRule& rule : enumRules_) {
+    if (rule.root == h->place.root && rule.path == folded && rule.index == index) return rule.status;
+  }
+  auto it = parent.subKeys.begin();
+  std::advance(it, static_cast<std::ptrdiff_t>(index));
+  found = it->second.get();
   return platform::kSuccess;
 }
 
 Status SimRegistry::EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) {
   name.clear();
+  const SimKey* found = nullptr;
+  if (const Status st = EnumSubKeyU(key, index, found); st != platform::kSuccess) return st;
+  std::string ansi = text::U8ToAnsiLossy(found->name);
+  if (ansi.size() + 1 > capacity) return platform::kMoreData;
+  name = std::move(ansi);
+  return platform::kSuccess;
+}
+
+Status SimRegistry::EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) {
+  name.clear();
+  const SimKey* found = nullptr;
+  if (const Status st = EnumSubKeyU(key, index, found); st != platform::kSuccess) return st;
+  name = found->name;
+  return platform::kSuccess;
+}
+
+Status SimRegistry::FindValue(KeyHandle key, std::u8string_view name, const SimValue*& found) {
+  found = nullptr;
   Handle* h = nullptr;
   if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
-  if (index >= h->key->subKeys.size()) return platform::kNoMoreItems;
-  const std::string folded = FoldKeyPath(h->path);
-  for (const EnumRule& rule : enumRules_) {
-    if (rule.root == h->root && rule.path == folded && rule.index == index) return rule.status;
-  }
-  auto it = h->key->subKeys.begin();
-  std::advance(it, static_cast<std::ptrdiff_t>(index));
-  const std::string& found = it->second->name;
-  if (found.size() + 1 > capacity) return platform::kMoreData;
-  name = found;
+  if (const Status st = CheckName(name); st != platform::kSuccess) return st;
+  const auto it = h->place.key->values.find(FoldName(name));
+  if (it == h->place.key->values.end()) return platform::kFileNotFound;
+  found = &it->second;
   return platform::kSuccess;
 }
 
@@ -184,60 +299,88 @@ Status SimRegistry::QueryValue(KeyHandle key, const std::string& name, std::size
                                std::size_t& requiredSize) {
   value = RegValue{};
   requiredSize = 0;
-  Handle* h = nullptr;
-  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
-  const auto it = h->key->values.find(text::ToUpper(name));
-  if (it == h->key->values.end()) return platform::kFileNotFound;
-  const RegValue& stored = it->second.value;
-  requiredSize = stored.data.size();
-  value.type = stored.type;
-  if (stored.data.size() > capacity) return platform::kMoreData;
-  value.data = stored.data;
+  const SimValue* stored = nullptr;
+  if (const Status st = FindValue(key, text::AnsiToU8(name), stored); st != platform::kSuccess) return st;
+  std::vector<std::uint8_t> data = AnsiData(*stored);
+  requiredSize = data.size();
+  value.type = stored->value.type;
+  if (data.size() > capacity) return platform::kMoreData;
+  value.data = std::move(data);
+  return platform::kSuccess;
+}
+
+Status SimRegistry::QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type, std::u8string& text) {
+  type = platform::kRegNone;
+  text.clear();
+  const SimValue* stored = nullptr;
+  if (const Status st = FindValue(key, name, stored); st != platform::kSuccess) return st;
+  type = stored->value.type;
+  if (type == platform::kRegSz || type == platform::kRegExpandSz) text = UnicodeText(*stored);
+  return platform::kSuccess;
+}
+
+Status SimRegistry::CreateKeyU(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) {
+  out.reset();
+  Handle* from = nullptr;
+  if (const Status st = Lookup(parent, from); st != platform::kSuccess) return st;
+  Place target;
+  std::vector<std::u8string> missing;
+  if (const Status st = Walk(from->place, subKey, target, missing); st != platform::kSuccess) return st;
+  // Refuse before anything is created when the key that would come out is denied.
+  std::u8string wanted = target.path;
+  for (const std::u8string& name : missing) wanted = JoinPath(wanted, name);
+  if (Denied(target.root, wanted, true)) return platform::kAccessDenied;
+  if (!missing.empty() && !from->writable) return platform::kAccessDenied;
+  if (const Status st = CreateMissing(target, missing); st != platform::kSuccess) return st;
+  out = UniqueKey(this, NewHandle(std::move(target), true));
   return platform::kSuccess;
 }
 
 Status SimRegistry::CreateKey(KeyHandle parent, const std::string& subKey, UniqueKey& out) {
-  out.reset();
-  Handle* from = nullptr;
-  if (const Status st = Lookup(parent, from); st != platform::kSuccess) return st;
-  // Refuse before anything is created when the key that would come out is denied.
-  std::string wanted = from->path;
-  {
-    std::vector<std::string> parts;
-    if (const Status st = SplitPath(subKey, parts); st != platform::kSuccess) return st;
-    for (const std::string& part : parts) wanted = JoinPath(wanted, part);
-  }
-  if (Denied(from->root, wanted, true)) return platform::kAccessDenied;
-  Resolved target;
-  if (const Status st = Walk(*from, subKey, true, target); st != platform::kSuccess) return st;
-  out = UniqueKey(this, NewHandle(std::move(target.key), from->root, std::move(target.path), true));
-  return platform::kSuccess;
+  return CreateKeyU(parent, text::AnsiToU8(subKey), out);
+}
+
+Status SimRegistry::CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) {
+  return CreateKeyU(parent, subKey, out);
 }
 
 Status SimRegistry::DeleteKey(KeyHandle parent, const std::string& subKey) {
   Handle* from = nullptr;
   if (const Status st = Lookup(parent, from); st != platform::kSuccess) return st;
-  Resolved target;
-  if (const Status st = Walk(*from, subKey, false, target); st != platform::kSuccess) return st;
+  Place target;
+  std::vector<std::u8string> missing;
+  if (const Status st = Walk(from->place, text::AnsiToU8(subKey), target, missing); st != platform::kSuccess) {
+    return st;
+  }
+  if (!missing.empty()) return platform::kFileNotFound;
   SimKey* owner = target.key->parent;
   if (owner == nullptr) return platform::kAccessDenied;  // a root cannot be deleted
   if (!target.key->subKeys.empty()) return platform::kAccessDenied;
-  if (Denied(from->root, target.path, true)) return platform::kAccessDenied;
+  if (Denied(target.root, target.path, true)) return platform::kAccessDenied;
   const std::shared_ptr<SimKey> keep = target.key;
-  owner->subKeys.erase(text::ToUpper(keep->name));
+  owner->subKeys.erase(FoldName(keep->name));
   MarkDeleted(*keep);
+  return platform::kSuccess;
+}
+
+Status SimRegistry::SetValueU(KeyHandle key, std::u8string_view name, RegValue value, bool unicode) {
+  Handle* h = nullptr;
+  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
+  if (!h->writable) return platform::kAccessDenied;
+  if (const Status st = CheckName(name); st != platform::kSuccess) return st;
+  Store(*h->place.key, name, std::move(value), unicode);
   return platform::kSuccess;
 }
 
 Status SimRegistry::SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                              const std::vector<std::uint8_t>& data) {
-  Handle* h = nullptr;
-  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
-  if (!h->writable) return platform::kAccessDenied;
-  auto [it, inserted] = h->key->values.try_emplace(text::ToUpper(name), SimValue{name, {}});
-  it->second.value.type = type;
-  it->second.value.data = data;
-  return platform::kSuccess;
+  return SetValueU(key, text::AnsiToU8(name), RegValue{type, data}, false);
+}
+
+Status SimRegistry::SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type, std::u8string_view text) {
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) return platform::kInvalidParameter;
+  if (const Status st = CheckName(text); st != platform::kSuccess) return st;
+  return SetValueU(key, name, TextValue(type, text), true);
 }
 
 void SimRegistry::CloseKey(KeyHandle key) {
@@ -245,11 +388,11 @@ void SimRegistry::CloseKey(KeyHandle key) {
 }
 
 void SimRegistry::DenyOpen(RootKey root, const std::string& path, Deny what) {
-  denyRules_.push_back(DenyRule{root, FoldKeyPath(path), what});
+  denyRules_.push_back(DenyRule{root, FoldKeyPath(text::AnsiToU8(path)), what});
 }
 
 void SimRegistry::FailEnumSubKey(RootKey root, const std::string& path, std::uint32_t index, Status status) {
-  enumRules_.push_back(EnumRule{root, FoldKeyPath(path), index, status});
+  enumRules_.push_back(EnumRule{root, FoldKeyPath(text::AnsiToU8(path)), index, status});
 }
 
 void SimRegistry::ClearFailures() {
@@ -257,44 +400,48 @@ void SimRegistry::ClearFailures() {
   enumRules_.clear();
 }
 
-std::shared_ptr<SimKey> SimRegistry::FindShared(RootKey root, const std::string& path) const {
-  std::vector<std::string> parts;
-  if (SplitPath(path, parts) != platform::kSuccess) return nullptr;
-  std::shared_ptr<SimKey> key = root == RootKey::LocalMachine ? localMachine_ : currentUser_;
-  for (const std::string& part : parts) {
-    const auto it = key->subKeys.find(text::ToUpper(part));
-    if (it == key->subKeys.end()) return nullptr;
-    key = it->second;
-  }
-  return key;
+std::shared_ptr<SimKey> SimRegistry::FindShared(RootKey root, std::u8string_view path) const {
+  Place found;
+  std::vector<std::u8string> missing;
+  if (Walk(RootPlace(root), path, found, missing) != platform::kSuccess || !missing.empty()) return nullptr;
+  return found.key;
 }
 
 const SimKey* SimRegistry::Find(RootKey root, const std::string& path) const {
-  return FindShared(root, path).get();
+  return FindShared(root, text::AnsiToU8(path)).get();
 }
 
-bool SimRegistry::CreatePath(RootKey root, const std::string& path) {
-  Handle top{root == RootKey::LocalMachine ? localMachine_ : currentUser_, root, "", true};
-  Resolved target;
-  return Walk(top, path, true, target) == platform::kSuccess;
+bool SimRegistry::CreatePath(RootKey root, const std::u8string& path) {
+  Place at;
+  std::vector<std::u8string> missing;
+  return Walk(RootPlace(root), path, at, missing) == platform::kSuccess &&
+         CreateMissing(at, missing) == platform::kSuccess;
 }
+
+bool SimRegistry::CreatePath(RootKey root, const std::string& path) { return CreatePath(root, text::AnsiToU8(path)); }
 
 bool SimRegistry::KeyExists(RootKey root, const std::string& path) const { return Find(root, path) != nullptr; }
 
-bool SimRegistry::DeleteTree(RootKey root, const std::string& path) {
+bool SimRegistry::DeleteTree(RootKey root, const std::u8string& path) {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
   if (key == nullptr || key->parent == nullptr) return false;
-  key->parent->subKeys.erase(text::ToUpper(key->name));
+  key->parent->subKeys.erase(FoldName(key->name));
   MarkDeleted(*key);
   return true;
 }
 
-bool SimRegistry::Set(RootKey root, const std::string& path, const std::string& name, RegValue value) {
-  if (!CreatePath(root, path)) return false;
-  const std::shared_ptr<SimKey> key = FindShared(root, path);
-  auto [it, inserted] = key->values.try_emplace(text::ToUpper(name), SimValue{name, {}});
-  it->second.value = std::move(value);
+bool SimRegistry::DeleteTree(RootKey root, const std::string& path) { return DeleteTree(root, text::AnsiToU8(path)); }
+
+bool SimRegistry::Set(RootKey root, const std::u8string& path, const std::u8string& name, RegValue value,
+                      bool unicode) {
+  if (!CreatePath(root, path) || CheckName(name) != platform::kSuccess) return false;
+  const bool unicodeText = unicode && IsStringType(value.type);
+  Store(*FindShared(root, path), name, std::move(value), unicodeText);
   return true;
+}
+
+bool SimRegistry::Set(RootKey root, const std::string& path, const std::string& name, RegValue value) {
+  return Set(root, text::AnsiToU8(path), text::AnsiToU8(name), std::move(value), false);
 }
 
 bool SimRegistry::SetString(RootKey root, const std::string& path, const std::string& name, const std::string& text) {
@@ -305,17 +452,33 @@ bool SimRegistry::SetDword(RootKey root, const std::string& path, const std::str
   return Set(root, path, name, RegValue{platform::kRegDword, platform::DwordData(value)});
 }
 
-bool SimRegistry::DeleteValue(RootKey root, const std::string& path, const std::string& name) {
+bool SimRegistry::SetString(RootKey root, const std::u8string& path, const std::u8string& name,
+                            const std::u8string& text, std::uint32_t type) {
+  if ((type != platform::kRegSz && type != platform::kRegExpandSz) || CheckName(text) != platform::kSuccess) {
+    return false;
+  }
+  return Set(root, path, name, TextValue(type, text), true);
+}
+
+bool SimRegistry::DeleteValue(RootKey root, const std::u8string& path, const std::u8string& name) {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
-  return key != nullptr && key->values.erase(text::ToUpper(name)) > 0;
+  return key != nullptr && key->values.erase(FoldName(name)) > 0;
+}
+
+bool SimRegistry::DeleteValue(RootKey root, const std::string& path, const std::string& name) {
+  return DeleteValue(root, text::AnsiToU8(path), text::AnsiToU8(name));
+}
+
+std::optional<RegValue> SimRegistry::Get(RootKey root, const std::u8string& path, const std::u8string& name) const {
+  const std::shared_ptr<SimKey> key = FindShared(root, path);
+  if (key == nullptr) return std::nullopt;
+  const auto it = key->values.find(FoldName(name));
+  if (it == key->values.end()) return std::nullopt;
+  return RegValue{it->second.value.type, AnsiData(it->second)};
 }
 
 std::optional<RegValue> SimRegistry::Get(RootKey root, const std::string& path, const std::string& name) const {
-  const SimKey* key = Find(root, path);
-  if (key == nullptr) return std::nullopt;
-  const auto it = key->values.find(text::ToUpper(name));
-  if (it == key->values.end()) return std::nullopt;
-  return it->second.value;
+  return Get(root, text::AnsiToU8(path), text::AnsiToU8(name));
 }
 
 std::optional<std::string> SimRegistry::GetString(RootKey root, const std::string& path,
@@ -325,12 +488,60 @@ std::optional<std::string> SimRegistry::GetString(RootKey root, const std::strin
   return platform::ValueText(*value);
 }
 
+std::optional<std::u8string> SimRegistry::GetString(RootKey root, const std::u8string& path,
+                                                    const std::u8string& name) const {
+  const std::shared_ptr<SimKey> key = FindShared(root, path);
+  if (key == nullptr) return std::nullopt;
+  const auto it = key->values.find(FoldName(name));
+  if (it == key->values.end()) return std::nullopt;
+  const std::uint32_t type = it->second.value.type;
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) return std::nullopt;
+  return UnicodeText(it->second);
+}
+
 std::vector<std::string> SimRegistry::SubKeyNames(RootKey root, const std::string& path) const {
   std::vector<std::string> names;
   if (const SimKey* key = Find(root, path)) {
-    for (const auto& [folded, sub] : key->subKeys) names.push_back(sub->name);
+    for (const auto& [folded, sub] : key->subKeys) names.push_back(text::U8ToAnsiLossy(sub->name));
   }
   return names;
+}
+
+std::vector<std::string> SimRegistry::ValueNames(RootKey root, const std::string& path) const {
+  std::vector<std::string> names;
+  if (const SimKey* key = Find(root, path)) {
+    for (const auto& [folded, value] : key->values) names.push_back(text::U8ToAnsiLossy(value.name));
+  }
+  return names;
+}
+
+bool SimRegistry::CreateLink(RootKey root, const std::string& path, RootKey targetRoot,
+                             const std::string& targetPath) {
+  std::vector<std::u8string> parts;
+  std::vector<std::u8string> targetParts;
+  const std::u8string unicodeTarget = text::AnsiToU8(targetPath);
+  if (SplitPath(text::AnsiToU8(path), parts) != platform::kSuccess || parts.empty() ||
+      SplitPath(unicodeTarget, targetParts) != platform::kSuccess) {
+    return false;
+  }
+  const std::u8string name = parts.back();
+  parts.pop_back();
+  std::u8string parentPath;
+  for (const std::u8string& part : parts) parentPath = JoinPath(parentPath, part);
+  Place parent;
+  std::vector<std::u8string> missing;
+  if (Walk(RootPlace(root), parentPath, parent, missing) != platform::kSuccess ||
+      CreateMissing(parent, missing) != platform::kSuccess) {
+    return false;
+  }
+  if (parent.key->depth + 1 > kMaxKeyDepth || parent.key->subKeys.count(FoldName(name)) != 0) return false;
+  auto link = std::make_shared<SimKey>();
+  link->name = name;
+  link->depth = parent.key->depth + 1;
+  link->parent = parent.key.get();
+  link->link = SimLink{targetRoot, unicodeTarget};
+  parent.key->subKeys.emplace(FoldName(name), std::move(link));
+  return true;
 }
 
 }  // namespace sim

@@ -1,5 +1,7 @@
-// A simulated Windows registry (ANSI view) with handle accounting and failure injection for tests.
-// Values are stored and read back byte for byte: string data without a NUL stays without one.
+// A simulated Windows registry with handle accounting and failure injection for tests.
+// Names are Unicode, as in the real registry, and the ANSI functions see them in code page 936
+// (a character it lacks as '?'). Data written through the ANSI functions read back through them
+// byte for byte: string data without a NUL stays without one.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/registry.h"
@@ -15,21 +18,36 @@ namespace sim {
 
 // The deepest a key may lie below its root, as on Windows.
 inline constexpr std::size_t kMaxKeyDepth = 512;
+// The links one walk may pass through; past that it fails with kFileNotFound. Windows, too, stops
+// after a bounded number of reparses, so that a loop of links ends in a failure, not a hang.
+inline constexpr int kMaxLinksPerWalk = 32;
 
 struct SimValue {
-  std::string name;  // as it was set (case preserved)
+  std::u8string name;  // as it was set (case preserved)
   platform::RegValue value;
+  // String data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) written through the wide functions: `value.data`
+  // then holds its UTF-8 form, which the ANSI functions hand out converted. Otherwise the bytes are
+  // exactly those the ANSI functions were given.
+  bool unicode = false;
 };
 
-// One key. Sub-keys and values are indexed by their upper-cased name, which gives the
-// case-insensitive lookup and the case-insensitive sorted enumeration of the real registry.
+// Where a link key leads: a key path below a root, as its "SymbolicLinkValue" names it.
+struct SimLink {
+  platform::RootKey root;
+  std::u8string path;
+};
+
+// One key. Sub-keys and values are indexed by their upper-cased name in UTF-16, which gives the
+// case-insensitive lookup and the enumeration order of the real registry.
 struct SimKey {
-  std::string name;
+  std::u8string name;
   std::size_t depth = 0;  // 0 for a root
   bool deleted = false;
   SimKey* parent = nullptr;  // null for a root and for a deleted key
-  std::map<std::string, std::shared_ptr<SimKey>> subKeys;
-  std::map<std::string, SimValue> values;
+  // A link key (REG_LINK) has no sub-keys of its own: a walk through it goes on at the target.
+  std::optional<SimLink> link;
+  std::map<std::u16string, std::shared_ptr<SimKey>> subKeys;
+  std::map<std::u16string, SimValue> values;
 };
 
 // What DenyOpen refuses.
@@ -53,13 +71,21 @@ class SimRegistry final : public platform::Registry {
   platform::Status SetValue(platform::KeyHandle key, const std::string& name, std::uint32_t type,
                             const std::vector<std::uint8_t>& data) override;
   void CloseKey(platform::KeyHandle key) override;
+  platform::Status OpenKeyW(platform::KeyHandle parent, std::u8string_view subKey, platform::Access access,
+                            platform::UniqueKey& out) override;
+  platform::Status EnumSubKeyW(platform::KeyHandle key, std::uint32_t index, std::u8string& name) override;
+  platform::Status QueryTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t& type,
+                              std::u8string& text) override;
+  platform::Status CreateKeyW(platform::KeyHandle parent, std::u8string_view subKey, platform::UniqueKey& out) override;
+  platform::Status SetTextW(platform::KeyHandle key, std::u8string_view name, std::uint32_t type,
+                            std::u8string_view text) override;
 
   // Accounting: handles opened and not yet closed, and closes of handles that were not open.
   std::size_t OpenHandleCount() const { return handles_.size(); }
   std::size_t BadCloseCount() const { return badCloses_; }
 
-  // Failure injection. Paths are relative to the root, backslash-separated, any letter case;
-  // an empty path names the root itself.
+  // Failure injection, for both families of functions. Paths are relative to the root,
+  // backslash-separated, any letter case; an empty path names the root itself.
   // Opening (or creating) exactly this key fails with kAccessDenied.
   void DenyOpen(platform::RootKey root, const std::string& path, Deny what = Deny::AnyAccess);
   // Reading the name of the sub-key at `index` of this key fails with `status`.
@@ -67,47 +93,84 @@ class SimRegistry final : public platform::Registry {
                       platform::Status status = platform::kAccessDenied);
   void ClearFailures();
 
-  // Direct access for building fixtures and checking results, without handles.
+  // Direct access for building fixtures and checking results, without handles. Paths and names
+  // are ANSI (code page 936) unless they are std::u8string; paths through a link lead to its target.
   // Creates every missing level; false when a name is invalid or too deep.
   bool CreatePath(platform::RootKey root, const std::string& path);
   bool KeyExists(platform::RootKey root, const std::string& path) const;
   // Removes the key and everything below it; false when it does not exist.
   bool DeleteTree(platform::RootKey root, const std::string& path);
-  // Creates the key when missing.
+  // Creates the key when missing. The value's bytes are the ANSI functions' bytes.
   bool Set(platform::RootKey root, const std::string& path, const std::string& name, platform::RegValue value);
   bool SetString(platform::RootKey root, const std::string& path, const std::string& name, const std::string& text);
   bool SetDword(platform::RootKey root, const std::string& path, const std::string& name, std::uint32_t value);
+  // Unicode text, as RegSetValueExW stores it (REG_SZ or REG_EXPAND_SZ); creates the key when missing.
+  bool SetString(platform::RootKey root, const std::u8string& path, const std::u8string& name,
+                 const std::u8string& text, std::uint32_t type = platform::kRegSz);
+  // The .reg loader's forms: Unicode names; string data in UTF-8 when `unicode`, else ANSI bytes.
+  bool CreatePath(platform::RootKey root, const std::u8string& path);
+  bool DeleteTree(platform::RootKey root, const std::u8string& path);
+  bool Set(platform::RootKey root, const std::u8string& path, const std::u8string& name, platform::RegValue value,
+           bool unicode);
+  bool DeleteValue(platform::RootKey root, const std::u8string& path, const std::u8string& name);
   bool DeleteValue(platform::RootKey root, const std::string& path, const std::string& name);
+  // The value as the ANSI functions read it.
   std::optional<platform::RegValue> Get(platform::RootKey root, const std::string& path,
                                         const std::string& name) const;
+  std::optional<platform::RegValue> Get(platform::RootKey root, const std::u8string& path,
+                                        const std::u8string& name) const;
   // REG_SZ-style text of a value (up to its first NUL), or nullopt when the value is missing.
   std::optional<std::string> GetString(platform::RootKey root, const std::string& path,
                                        const std::string& name) const;
-  // Sub-key names in enumeration order; empty when the key does not exist.
+  // The text of a REG_SZ or REG_EXPAND_SZ value as the wide functions read it; nullopt when the
+  // value is missing or of another type.
+  std::optional<std::u8string> GetString(platform::RootKey root, const std::u8string& path,
+                                         const std::u8string& name) const;
+  // Sub-key names in enumeration order, as the ANSI functions name them; empty when the key does not exist.
   std::vector<std::string> SubKeyNames(platform::RootKey root, const std::string& path) const;
+  // Value names (ANSI) in the order of their upper-cased names.
+  std::vector<std::string> ValueNames(platform::RootKey root, const std::string& path) const;
+  // A link key at `path` (whose parent levels are created when missing) leading to the key at
+  // `targetPath`, as RegCreateKeyExW with REG_OPTION_CREATE_LINK and a "SymbolicLinkValue" make
+  // one. The target need not exist yet, and may be an ancestor of the link. False when `path`
+  // exists already or a name is invalid.
+  bool CreateLink(platform::RootKey root, const std::string& path, platform::RootKey targetRoot,
+                  const std::string& targetPath);
 
   const SimKey& Root(platform::RootKey root) const;
   // The key at `path`, or null.
   const SimKey* Find(platform::RootKey root, const std::string& path) const;
 
  private:
-  struct Handle {
+  // A key as a walk reached it: where it really lies, which differs from the path walked when a
+  // link was passed.
+  struct Place {
     std::shared_ptr<SimKey> key;
     platform::RootKey root;
-    std::string path;  // from the root, as opened (for failure matching)
-    bool writable;
+    std::u8string path;  // from the root (for failure matching)
   };
-  struct Resolved {
-    std::shared_ptr<SimKey> key;
-    std::string path;
+  struct Handle {
+    Place place;
+    bool writable;
   };
 
   platform::Status Lookup(platform::KeyHandle handle, Handle*& out);
-  platform::Status Walk(const Handle& from, const std::string& subKey, bool create, Resolved& out);
-  platform::KeyHandle NewHandle(std::shared_ptr<SimKey> key, platform::RootKey root, std::string path,
-                                bool writable);
-  bool Denied(platform::RootKey root, const std::string& path, bool write) const;
-  std::shared_ptr<SimKey> FindShared(platform::RootKey root, const std::string& path) const;
+  platform::Status Walk(const Place& from, std::u8string_view subKey, Place& reached,
+                        std::vector<std::u8string>& missing) const;
+  platform::Status Enter(Place& at, const std::shared_ptr<SimKey>& child, int& links) const;
+  platform::Status FollowLink(const SimLink& link, int& links, Place& out) const;
+  static platform::Status CreateMissing(Place& at, const std::vector<std::u8string>& missing);
+  Place RootPlace(platform::RootKey root) const;
+  platform::KeyHandle NewHandle(Place place, bool writable);
+  bool Denied(platform::RootKey root, std::u8string_view path, bool write) const;
+  std::shared_ptr<SimKey> FindShared(platform::RootKey root, std::u8string_view path) const;
+  // The two families share these; names and paths are Unicode here.
+  platform::Status OpenKeyU(platform::KeyHandle parent, std::u8string_view subKey, platform::Access access,
+                            platform::UniqueKey& out);
+  platform::Status EnumSubKeyU(platform::KeyHandle key, std::uint32_t index, const SimKey*& found);
+  platform::Status FindValue(platform::KeyHandle key, std::u8string_view name, const SimValue*& found);
+  platform::Status CreateKeyU(platform::KeyHandle parent, std::u8string_view subKey, platform::UniqueKey& out);
+  platform::Status SetValueU(platform::KeyHandle key, std::u8string_view name, platform::RegValue value, bool unicode);
 
   std::shared_ptr<SimKey> localMachine_;
   std::shared_ptr<SimKey> currentUser_;
@@ -117,20 +180,17 @@ class SimRegistry final : public platform::Registry {
 
   struct DenyRule {
     platform::RootKey root;
-    std::string path;  // upper-cased, no leading or trailing backslash
+    std::u8string path;  // folded (FoldKeyPath)
     Deny what;
   };
   struct EnumRule {
     platform::RootKey root;
-    std::string path;
+    std::u8string path;
     std::uint32_t index;
     platform::Status status;
   };
   std::vector<DenyRule> denyRules_;
   std::vector<EnumRule> enumRules_;
 };
-
-// The upper-cased form of a key path used to compare paths: backslashes collapsed at both ends.
-std::string FoldKeyPath(const std::string& path);
 
 }  // namespace sim

@@ -1,12 +1,16 @@
 // The host's ANSI code page: 936 (Simplified Chinese, GBK), as a Chinese Windows machine has it.
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "platform/sim/utf16.h"
 #include "platform/text.h"
 
 namespace text {
@@ -117,6 +121,35 @@ const char* AnsiCharset() {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
+// Bytes of the UTF-8 character starting at `i` as far as they go: its lead byte and the
+// continuation bytes that follow it, at most as many as the lead byte announces.
+std::size_t Utf8CharLength(std::u8string_view s, std::size_t i) {
+  const char8_t b = s[i];
+  const std::size_t announced = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+  std::size_t n = 1;
+  while (n < announced && i + n < s.size() && (s[i + n] & 0xC0) == 0x80) ++n;
+  return n;
+}
+
+// The C library's Unicode case table, independent of the process locale; null when the system
+// has no "C.UTF-8" locale, and then only ASCII letters change case.
+locale_t UnicodeLocale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+// One UTF-16 unit upper-cased on its own, as Windows' upper-case table works; a surrogate, and a
+// letter whose capital lies outside the unit's plane, stay as they are.
+char16_t UpperUnit(char16_t unit) {
+  if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+  const locale_t locale = UnicodeLocale();
+  if (locale == static_cast<locale_t>(nullptr) || (unit >= 0xD800 && unit <= 0xDFFF)) return unit;
+  const wint_t upper = towupper_l(static_cast<wint_t>(unit), locale);
+  return upper <= 0xFFFF && !(upper >= 0xD800 && upper <= 0xDFFF) ? static_cast<char16_t>(upper) : unit;
+}
+
+std::string_view AsChars(std::u8string_view s) { return {reinterpret_cast<const char*>(s.data()), s.size()}; }
+
 }  // namespace
 
 bool IsLeadByte(unsigned char byte) { return byte >= kLeadFirst && byte <= kLeadLast; }
@@ -194,5 +227,38 @@ bool Utf8ToAnsi(std::string_view utf8, std::string& ansi) {
   ansi = std::move(out);
   return true;
 }
+
+std::u8string AnsiToU8(std::string_view ansi) {
+  const std::string utf8 = AnsiToUtf8(ansi);
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
+std::string U8ToAnsiLossy(std::u8string_view textIn) {
+  std::string out;
+  Converter conv(AnsiCharset(), "UTF-8");
+  std::size_t pos = 0;
+  while (pos < textIn.size()) {
+    bool failed = true;
+    if (conv.ok()) pos += conv.Convert(AsChars(textIn.substr(pos)), out, failed);
+    if (!failed) break;
+    // One character the code page lacks (or bytes that are none) becomes one '?'.
+    const char8_t first = textIn[pos];
+    out.push_back(!conv.ok() && first < 0x80 ? static_cast<char>(first) : '?');  // without the table, ASCII passes
+    pos += Utf8CharLength(textIn, pos);
+  }
+  return out;
+}
+
+std::size_t AnsiLength(std::u8string_view textIn) { return U8ToAnsiLossy(textIn).size(); }
+
+std::u8string ToUpperUtf8(std::u8string_view textIn) {
+  std::optional<std::u16string> units = sim::Utf8ToUtf16(textIn);
+  if (!units) return std::u8string(textIn);
+  for (char16_t& unit : *units) unit = UpperUnit(unit);
+  std::optional<std::u8string> upper = sim::Utf16ToUtf8(*units);
+  return upper ? std::move(*upper) : std::u8string(textIn);
+}
+
+bool EqualsNoCaseUtf8(std::u8string_view a, std::u8string_view b) { return ToUpperUtf8(a) == ToUpperUtf8(b); }
 
 }  // namespace text

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "platform/text.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace text {
@@ -171,5 +172,53 @@ bool Utf8ToAnsi(std::string_view utf8, std::string& ansi) {
   ansi = std::move(out);
   return true;
 }
+
+std::u8string AnsiToU8(std::string_view ansi) {
+  const std::string utf8 = AnsiToUtf8(ansi);
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
+// The conversion the ANSI registry functions make: the code page's default character, and its
+// best fit where the table has one, for what it lacks.
+std::string U8ToAnsiLossy(std::u8string_view textIn) {
+  const std::wstring wide = platform::win32::Utf8ToWide(
+      std::string_view(reinterpret_cast<const char*>(textIn.data()), textIn.size()));
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+std::size_t AnsiLength(std::u8string_view textIn) {
+  const std::wstring wide = platform::win32::Utf8ToWide(
+      std::string_view(reinterpret_cast<const char*>(textIn.data()), textIn.size()));
+  // Text too large for the API to measure (gigabytes) is anything but short.
+  if (wide.empty()) return textIn.size();
+  const int bytes =
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  return bytes > 0 ? static_cast<std::size_t>(bytes) : textIn.size();
+}
+
+std::u8string ToUpperUtf8(std::u8string_view textIn) {
+  std::wstring wide;
+  if (!platform::win32::Utf8ToWideExact(textIn, wide) || wide.empty()) return std::u8string(textIn);
+  const int length = static_cast<int>(wide.size());
+  const int mappedLength =
+      ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), length, nullptr, 0, nullptr, nullptr, 0);
+  if (mappedLength <= 0) return std::u8string(textIn);
+  std::wstring mapped(static_cast<std::size_t>(mappedLength), L'\0');
+  if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), length, mapped.data(), mappedLength,
+                      nullptr, nullptr, 0) != mappedLength) {
+    return std::u8string(textIn);
+  }
+  std::u8string out;
+  if (!platform::win32::WideToUtf8Exact(mapped, out)) return std::u8string(textIn);
+  return out;
+}
+
+bool EqualsNoCaseUtf8(std::u8string_view a, std::u8string_view b) { return ToUpperUtf8(a) == ToUpperUtf8(b); }
 
 }  // namespace text

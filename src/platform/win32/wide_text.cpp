@@ -1,7 +1,8 @@
-// Conversions to UTF-16 through MultiByteToWideChar.
+// Conversions between UTF-16 and UTF-8 or the ANSI code page, through the OS.
 #include "platform/win32/wide_text.h"
 
 #include <limits>
+#include <utility>
 
 #include "platform/win32/windows_api.h"
 
@@ -24,6 +25,51 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
 }  // namespace
 
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+
+bool Utf8ToWideExact(std::u8string_view utf8, std::wstring& out) {
+  if (utf8.empty()) {
+    out.clear();
+    return true;
+  }
+  if (utf8.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+  const auto* bytes = reinterpret_cast<const char*>(utf8.data());
+  const int length = static_cast<int>(utf8.size());
+  const int chars = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
+  if (chars <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, length, wide.data(), chars) != chars) return false;
+  out = std::move(wide);
+  return true;
+}
+
+bool WideToUtf8Exact(std::wstring_view wide, std::u8string& out) {
+  if (wide.empty()) {
+    out.clear();
+    return true;
+  }
+  if (wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+  const int length = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return false;
+  std::u8string utf8(static_cast<std::size_t>(bytes), u8'\0');
+  if (::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), length, reinterpret_cast<char*>(utf8.data()),
+                            bytes, nullptr, nullptr) != bytes) {
+    return false;
+  }
+  out = std::move(utf8);
+  return true;
+}
 std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
+
+std::u8string WideToUtf8(std::wstring_view wide) {
+  if (wide.empty() || wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) return {};
+  const int chars = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  const int written = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, utf8.data(), bytes, nullptr, nullptr);
+  utf8.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return std::u8string(utf8.begin(), utf8.end());
+}
 
 }  // namespace platform::win32

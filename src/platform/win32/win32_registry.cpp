@@ -1,10 +1,12 @@
-// Registry adapter: each method is one ANSI registry call and its status.
+// Registry adapter: each method is one registry call (ANSI, or wide for Unicode) and its status.
 #include "platform/win32/win32_registry.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 #include <new>
 
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
@@ -23,6 +25,16 @@ constexpr std::size_t kLargestNameBuffer = 32768;
 constexpr DWORD kReadWrite = KEY_READ | KEY_WRITE;
 
 bool IsStringType(std::uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// A name or text for the wide API: refused when it is not UTF-8, or holds a NUL that would end it early.
+Status ToWide(std::u8string_view utf8, std::wstring& wide) {
+  if (utf8.find(u8'\0') != std::u8string_view::npos) return kInvalidParameter;
+  return Utf8ToWideExact(utf8, wide) ? kSuccess : kNoUnicodeTranslation;
+}
+
+// Every key name Windows allows (255 characters) fits the first buffer; Wine takes longer names,
+// so a name that does not fit is asked for again in a larger one.
+constexpr DWORD kFirstWideNameBuffer = static_cast<DWORD>(kMaxKeyNameChars + 1);
 
 }  // namespace
 
@@ -147,6 +159,100 @@ Status Win32Registry::SetValue(KeyHandle key, const std::string& name, std::uint
 void Win32Registry::CloseKey(KeyHandle key) {
   const HKEY hkey = ToHkey(key);
   if (hkey != nullptr && !IsPredefinedKey(hkey)) ::RegCloseKey(hkey);
+}
+
+
+Status Win32Registry::OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) {
+  out.reset();
+  std::wstring wide;
+  if (const Status st = ToWide(subKey, wide); st != kSuccess) return st;
+  HKEY key = nullptr;
+  const REGSAM sam = access == Access::Read ? KEY_READ : kReadWrite;
+  const LSTATUS st = ::RegOpenKeyExW(ToHkey(parent), wide.c_str(), 0, sam, &key);
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  out = UniqueKey(this, ToHandle(key));
+  return kSuccess;
+}
+
+Status Win32Registry::EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) {
+  name.clear();
+  for (const DWORD capacity : {kFirstWideNameBuffer, static_cast<DWORD>(kLargestNameBuffer)}) {
+    std::wstring buffer(capacity, L'\0');
+    DWORD length = capacity;
+    const LSTATUS st =
+        ::RegEnumKeyExW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+    if (st == ERROR_MORE_DATA) continue;
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    buffer.resize(length);
+    return WideToUtf8Exact(buffer, name) ? kSuccess : kNoUnicodeTranslation;
+  }
+  return kMoreData;
+}
+
+Status Win32Registry::QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type, std::u8string& text) {
+  type = REG_NONE;
+  text.clear();
+  std::wstring wideName;
+  if (const Status st = ToWide(name, wideName); st != kSuccess) return st;
+  DWORD valueType = REG_NONE;
+  DWORD size = 0;
+  LSTATUS st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType, nullptr, &size);
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  type = valueType;
+  if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) return kSuccess;
+  // The value may grow between the two calls (another writer); a few rounds settle it.
+  std::wstring buffer;
+  for (int round = 0; round < 8; ++round) {
+    try {
+      buffer.assign(size / sizeof(wchar_t) + 1, L'\0');
+    } catch (const std::bad_alloc&) {
+      return kNotEnoughMemory;
+    }
+    DWORD got = static_cast<DWORD>(
+        std::min<std::size_t>(buffer.size() * sizeof(wchar_t), std::numeric_limits<DWORD>::max()));
+    st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(buffer.data()),
+                            &got);
+    if (st == ERROR_MORE_DATA) {
+      size = got;
+      continue;
+    }
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    type = valueType;
+    if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) return kSuccess;
+    const std::wstring_view data(buffer.data(), got / sizeof(wchar_t));
+    const std::size_t end = data.find(L'\0');
+    // Half a UTF-16 unit after the last whole one is no text: the value is refused rather than cut.
+    if (end == std::wstring_view::npos && got % sizeof(wchar_t) != 0) return kInvalidData;
+    return WideToUtf8Exact(data.substr(0, end), text) ? kSuccess : kNoUnicodeTranslation;
+  }
+  return kMoreData;
+}
+
+Status Win32Registry::CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) {
+  out.reset();
+  std::wstring wide;
+  if (const Status st = ToWide(subKey, wide); st != kSuccess) return st;
+  HKEY key = nullptr;
+  // RegCreateKeyExW always hands out a handle of its own, even for an empty name.
+  const LSTATUS st = ::RegCreateKeyExW(ToHkey(parent), wide.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite,
+                                       nullptr, &key, nullptr);
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  out = UniqueKey(this, ToHandle(key));
+  return kSuccess;
+}
+
+Status Win32Registry::SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type, std::u8string_view text) {
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return kInvalidParameter;
+  std::wstring wideName;
+  if (const Status st = ToWide(name, wideName); st != kSuccess) return st;
+  std::wstring wideText;
+  if (const Status st = ToWide(text, wideText); st != kSuccess) return st;
+  // With its terminating NUL, which c_str() provides.
+  const std::size_t bytes = (wideText.size() + 1) * sizeof(wchar_t);
+  if (bytes > std::numeric_limits<DWORD>::max()) return kInvalidParameter;
+  return static_cast<Status>(::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type,
+                                              reinterpret_cast<const BYTE*>(wideText.c_str()),
+                                              static_cast<DWORD>(bytes)));
 }
 
 }  // namespace platform::win32

@@ -1,4 +1,5 @@
-// The registry interface over the ANSI registry API; a KeyHandle is the HKEY value itself.
+// The registry interface over the ANSI registry API, and the few wide functions for Unicode names
+// and text; a KeyHandle is the HKEY value itself.
 #pragma once
 #include "platform/registry.h"
 
@@ -17,6 +18,12 @@ class Win32Registry final : public Registry {
   Status SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data) override;
   void CloseKey(KeyHandle key) override;
+
+  Status OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) override;
+  Status EnumSubKeyW(KeyHandle key, std::uint32_t index, std::u8string& name) override;
+  Status QueryTextW(KeyHandle key, std::u8string_view name, std::uint32_t& type, std::u8string& text) override;
+  Status CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) override;
+  Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type, std::u8string_view text) override;
 };
 
 }  // namespace platform::win32

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/win32/windows_api.h"
-#include "platform/machine.h"
+#include "platform/win32/win32_system.h"
 #include "ui/dialog.h"
 #include "ui/win32/win32_dialog_view.h"
 #include "ui/win32/win32_text.h"
@@ -39,7 +39,9 @@ std::wstring SystemMessage(HRESULT code) {
 void ReportHandlerFailure(HWND dialog, HRESULT code) {
   std::wstring text = SystemMessage(code);
   if (text.empty()) text = L"Error";
-  std::wstring title = ToWide(ui::ApplicationTitle(platform::CurrentMachine().system), ui::TextEncoding::Utf8);
+  // The real process's own facts: this is the Win32 host, which only ever runs on the real machine.
+  platform::win32::Win32SystemInfo system;
+  std::wstring title = ToWide(ui::ApplicationTitle(system), ui::TextEncoding::Utf8);
   if (title.empty()) title = L"SetUp";
   ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
 }

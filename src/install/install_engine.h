@@ -1,0 +1,82 @@
+// The installation: one sequence, run by the setup dialog's install button and by the unattended
+// mode alike. It is given the machine, the catalogue, the choices and a view of what a person sees;
+// message boxes go to the machine's prompts (shown by the dialog, answered and logged unattended).
+#pragma once
+#include <string>
+
+#include "discovery/acad_catalog.h"
+#include "install/install_issues.h"
+#include "install/registration.h"
+#include "platform/machine.h"
+#include "platform/prompts.h"
+
+namespace install {
+
+// How one run of the sequence ended.
+enum class InstallOutcome {
+  kAcadRunning,     // AutoCAD runs: the warning was shown, nothing changed
+  kFolderRefused,   // the folder text cannot be installed to: said, nothing changed
+  kDeclined,        // the question about a folder others could replace was answered No: nothing changed
+  kNothingChosen,   // no release to install for (unattended: none of those asked for is here): nothing changed
+  kNotProtected,    // a folder could not be locked down: said, nothing copied or registered
+  kStopped,         // the payload copy found no payload or was aborted: what was copied stays, nothing registered
+  kDoneWithIssues,  // ran to its end; Issues() names what could not be done (already shown)
+  kDone,            // ran to its end and everything was done
+};
+
+// True for the outcomes after which nothing on the machine was changed.
+constexpr bool NothingChanged(InstallOutcome outcome) {
+  return outcome == InstallOutcome::kAcadRunning || outcome == InstallOutcome::kFolderRefused ||
+         outcome == InstallOutcome::kDeclined || outcome == InstallOutcome::kNothingChosen;
+}
+
+// What a person sees of the installation besides message boxes.
+class InstallView {
+ public:
+  virtual ~InstallView() = default;
+  // The folders are ready and the copy begins: the dialog shows its progress bar in place of the
+  // folder controls.
+  virtual void CopyStarting() = 0;
+  // The bar the copy and the later steps advance.
+  virtual platform::ProgressBar& Progress() = 0;
+};
+
+// What the person chose.
+struct InstallChoices {
+  ReleaseFlags releases{};   // non-zero: install for that release year (index year - 2007)
+  std::string typedFolder;   // the chosen folder as typed (ANSI), one trailing backslash allowed
+  bool checkAcadRunning = true;  // false once the "close AutoCAD" warning has been shown
+};
+
+class CInstallEngine {
+ public:
+  // `bitness` is the build's g_nBitness, which the registration needs.
+  CInstallEngine(platform::Machine& machine, CAcadCatalog& catalog, int bitness)
+      : m_machine(machine), m_catalog(catalog), m_nBitness(bitness) {}
+
+  // The whole installation: the running check, the folder's form and safety, the install folder
+  // created and locked down, then DoInstall. An empty folder text is the string class's invalid
+  // argument (std::invalid_argument), before anything is checked or created.
+  [[nodiscard]] InstallOutcome Run(const InstallChoices& choices, InstallView& view);
+
+  // After Run: the install folder formed from the choice (empty when the text was refused) and
+  // what the registration and the support files could not do.
+  const std::string& InstallFolder() const { return m_strInstallFolder; }
+  const InstallIssues& Issues() const { return m_issues; }
+
+ private:
+  // Payload copy, registration and support files under the progress bar; false when the copy
+  // did not run through.
+  bool DoInstall(const InstallChoices& choices, InstallView& view);
+  // A folder's protected access list; false (after saying so) when it could not be set.
+  bool Protect(const std::string& folder);
+  int Say(const std::string& textUtf8, std::uint32_t flags);
+
+  platform::Machine& m_machine;
+  CAcadCatalog& m_catalog;
+  int m_nBitness;
+  std::string m_strInstallFolder;
+  InstallIssues m_issues;
+};
+
+}  // namespace install

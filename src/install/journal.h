@@ -1,0 +1,141 @@
+// The journal: what an installation changed on the machine, written in the install folder as it goes
+// so that the uninstaller can undo exactly that, even after an installation that was cut short.
+//
+// A UTF-8 text file, one record per line, CRLF line ends, fields separated by tabs:
+//
+//   RUN      <local time>  <installer version>         one per installation, first of its records
+//   FILE     <path>  <size>                           a file copied into the install folder
+//   KEY      <root>  <key path>                       a registry key created or written to
+//   VALUE    <root>  <key path>  <value name>  <type> a registry value written
+//   TRUSTED  <user>  <profile key>  <entry>           an entry added to a profile's TRUSTEDPATHS
+//   SUPPORT  <path>  <size>                           a support file placed in an AutoCAD folder
+//   BACKUP   <original>  <backup copy>                an AutoCAD file about to be replaced, and its copy
+//
+// <root> is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER; <type> is REG_SZ, REG_DWORD and so on (a number
+// for a type without a name); <user> is the user's SID, or HKCU for the user running the installer,
+// and <profile key> is the Variables key's path under that user's root; sizes are decimal bytes.
+// Within a field, '%' and every control character (tab, CR, LF among them) are written as '%' and two
+// hex digits, so any path or name fits on its line and backslashes stay as they are. A new journal
+// starts with the UTF-8 byte order mark and a '#' line for the person who opens it.
+//
+// Each record is appended and written through to the disk before the work goes on. Re-installing
+// into the same folder appends a new RUN and its records. A line cut short by a power cut is
+// ignored when read; the next run first ends it with a lone '%', an escape no reader accepts, so it
+// can never pass for a whole record.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/log_support.h"
+#include "platform/registry.h"
+#include "platform/status.h"
+
+namespace install {
+
+inline constexpr const char8_t* kJournalFileName = u8"VornexSetup.journal";
+// Inside the install folder: the AutoCAD files the installation replaced, as they were first found.
+inline constexpr const char8_t* kBackupFolderName = u8"Backup";
+
+struct RunStarted {
+  std::u8string time;  // "2026-12-08 21:47:59"
+  std::u8string version;
+  bool operator==(const RunStarted&) const = default;
+};
+struct FileCopied {
+  std::u8string path;
+  std::uint64_t size = 0;
+  bool operator==(const FileCopied&) const = default;
+};
+struct KeyWritten {
+  platform::RootKey root = platform::RootKey::LocalMachine;
+  std::u8string keyPath;
+  bool operator==(const KeyWritten&) const = default;
+};
+struct ValueWritten {
+  platform::RootKey root = platform::RootKey::LocalMachine;
+  std::u8string keyPath;
+  std::u8string name;  // empty: the key's default value
+  std::uint32_t type = platform::kRegSz;
+  bool operator==(const ValueWritten&) const = default;
+};
+struct TrustedPathAdded {
+  std::optional<std::u8string> userSid;  // none: the user running the installer (HKCU)
+  std::u8string profileKey;              // ...\Profiles\<profile>\Variables
+  std::u8string entry;                   // what was added to TRUSTEDPATHS
+  bool operator==(const TrustedPathAdded&) const = default;
+};
+struct SupportFilePlaced {
+  std::u8string path;
+  std::uint64_t size = 0;
+  bool operator==(const SupportFilePlaced&) const = default;
+};
+struct OriginalBackedUp {
+  std::u8string original;
+  std::u8string backup;
+  bool operator==(const OriginalBackedUp&) const = default;
+};
+// A record of a kind this version does not know (written by a later one). It is kept, so that the
+// uninstaller can tell that it does not understand everything the journal holds.
+struct UnknownRecord {
+  std::u8string kind;
+  std::vector<std::u8string> fields;
+  bool operator==(const UnknownRecord&) const = default;
+};
+
+using JournalRecord = std::variant<RunStarted, FileCopied, KeyWritten, ValueWritten, TrustedPathAdded,
+                                   SupportFilePlaced, OriginalBackedUp, UnknownRecord>;
+
+// "<install folder>\VornexSetup.journal".
+std::u8string JournalPath(std::u8string_view installFolder);
+
+// A record's line, its CRLF included.
+std::u8string FormatJournalLine(const JournalRecord& record);
+// The record on one line (its line end removed already), or none for a line that is damaged: a bad
+// escape, a raw control character, a known kind with too few fields or a field that does not read.
+// A known kind with more fields than it has reads, the extra ones ignored: a later version may add some.
+std::optional<JournalRecord> ParseJournalLine(std::u8string_view line);
+
+struct JournalContents {
+  std::vector<JournalRecord> records;  // in the order written
+  std::size_t damagedLines = 0;        // ignored, the last line cut short among them
+};
+// The records of a whole journal. Empty lines and '#' lines are passed over.
+JournalContents ParseJournal(std::u8string_view text);
+// Reads the journal of `installFolder`; kFileNotFound when there is none.
+platform::Status ReadJournal(platform::AppendFiles& files, std::u8string_view installFolder, JournalContents& contents);
+
+class JournalWriter {
+ public:
+  explicit JournalWriter(platform::LogSupport& machine) : m_machine(machine) {}
+
+  // Opens (or creates) the journal of `installFolder`, learns which originals earlier runs backed
+  // up, and writes this run's RUN record. Nothing is recorded until it has succeeded.
+  platform::Status Start(std::u8string_view installFolder, std::u8string_view version);
+
+  // Appends one record, on the disk when this returns. A BACKUP for an original that is backed up
+  // already is not written again (kSuccess): the first copy is the true original, later ones would
+  // be the add-on's own file.
+  platform::Status Record(const JournalRecord& record);
+
+  // True when this or an earlier run recorded a backup of `originalPath` (letter case aside).
+  bool IsBackedUp(std::u8string_view originalPath) const;
+  // Where to keep the backup of an original not yet backed up: "<install folder>\Backup\<n>\<name>",
+  // numbered on from the backups recorded so far. Record it before asking for the next one.
+  std::u8string BackupPathFor(std::u8string_view originalPath) const;
+
+ private:
+  platform::Status Append(std::u8string_view line);
+
+  platform::LogSupport& m_machine;
+  std::unique_ptr<platform::AppendedFile> m_file;
+  std::u8string m_strFolder;
+  std::vector<std::u8string> m_arrBackedUp;  // originals, ASCII letters folded to upper case
+};
+
+}  // namespace install

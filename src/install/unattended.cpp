@@ -1,0 +1,125 @@
+// The unattended installation.
+#include "install/unattended.h"
+
+#include "install/install_texts.h"
+#include "platform/utf8_text.h"
+
+namespace install {
+namespace {
+
+// The progress bar nobody sees.
+class NoProgress final : public platform::ProgressBar {
+ public:
+  void SetRange(int, int) override {}
+  void SetStep(int) override {}
+  void SetPos(int) override {}
+  void StepIt() override {}
+};
+
+class NoView final : public InstallView {
+ public:
+  void CopyStarting() override {}
+  platform::ProgressBar& Progress() override { return m_progress; }
+
+ private:
+  NoProgress m_progress;
+};
+
+const char8_t* OutcomeText(InstallOutcome outcome) {
+  switch (outcome) {
+    case InstallOutcome::kAcadRunning:
+      return u8"AutoCAD正在运行，未做任何更改。";
+    case InstallOutcome::kFolderRefused:
+      return u8"安装路径无效，未做任何更改。";
+    case InstallOutcome::kDeclined:
+      return u8"安装路径可被其他用户替换，无人值守安装不冒此风险，未做任何更改。";
+    case InstallOutcome::kNothingChosen:
+      return u8"没有可安装的AutoCAD版本，未做任何更改。";
+    case InstallOutcome::kNotProtected:
+      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+    case InstallOutcome::kStopped:
+      return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
+    case InstallOutcome::kDoneWithIssues:
+      return u8"安装已完成，但有项目未能完成（见上）。";
+    case InstallOutcome::kDone:
+      return u8"安装已完成。";
+  }
+  return u8"";
+}
+
+}  // namespace
+
+int UnattendedPrompts::MessageBox(platform::WindowRef, const std::string& textUtf8, const std::string&,
+                                  std::uint32_t flags) {
+  const std::uint32_t buttons = flags & 0xFu;
+  int answer = platform::kIdOk;
+  std::u8string said;
+  if (buttons == platform::kMbAbortRetryIgnore) {
+    // The same failure again after a retry counts on; another one starts over.
+    if (textUtf8 != m_strRetrying) {
+      m_strRetrying = textUtf8;
+      m_nRetries = 0;
+    }
+    if (m_nRetries < kUnattendedCopyRetries) {
+      ++m_nRetries;
+      answer = platform::kIdRetry;
+      said = u8"（无人值守：" + text::AsUtf8(std::to_string(kUnattendedRetryWaitMs / 1000)) + u8" 秒后重试，第 " +
+             text::AsUtf8(std::to_string(m_nRetries)) + u8" 次）";
+    } else {
+      answer = platform::kIdAbort;
+      said = u8"（无人值守：重试后仍失败，安装中止）";
+      m_strRetrying.clear();
+      m_nRetries = 0;
+    }
+  } else if (buttons == platform::kMbYesNo) {
+    answer = platform::kIdNo;
+    said = u8"（无人值守：回答“否”）";
+  }
+  m_log.Write(text::AsUtf8(textUtf8) + said);
+  if (answer == platform::kIdRetry) m_clock.Wait(kUnattendedRetryWaitMs);
+  return answer;
+}
+
+InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
+                             InstallLog& log, int bitness) {
+  InstallChoices install;
+  std::u8string found;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    if (!catalog.m_arrLocations[YearIndex(year)].empty()) found += text::AsUtf8(" " + std::to_string(year));
+  }
+  log.Write(u8"找到的AutoCAD版本：" + (found.empty() ? std::u8string(u8" 无") : found));
+
+  std::u8string chosen;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    const bool installed = !catalog.m_arrLocations[YearIndex(year)].empty();
+    bool wanted = installed;
+    if (choices.releases) {
+      wanted = false;
+      for (const int asked : *choices.releases) wanted = wanted || asked == year;
+      if (wanted && !installed) {
+        log.Write(u8"AutoCAD " + text::AsUtf8(std::to_string(year)) + u8" 未安装，跳过。");
+        wanted = false;
+      }
+    }
+    install.releases[YearIndex(year)] = wanted ? 1 : 0;
+    if (wanted) chosen += text::AsUtf8(" " + std::to_string(year));
+  }
+  log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
+  log.Write(u8"选择的安装路径：" + text::FromAnsi(choices.typedFolder));
+
+  // The dialog's install button is off while no release is ticked; here nothing is installed either.
+  if (chosen.empty()) {
+    log.Write(OutcomeText(InstallOutcome::kNothingChosen));
+    return InstallOutcome::kNothingChosen;
+  }
+
+  install.typedFolder = choices.typedFolder;
+  NoView view;
+  CInstallEngine engine(machine, catalog, bitness);
+  const InstallOutcome outcome = engine.Run(install, view);
+  if (!engine.InstallFolder().empty()) log.Write(u8"安装文件夹：" + text::FromAnsi(engine.InstallFolder()));
+  log.Write(OutcomeText(outcome));
+  return outcome;
+}
+
+}  // namespace install

@@ -1,0 +1,74 @@
+// What the install log and the journal need from the machine: files named by UTF-8 paths that grow a
+// line at a time and are read back whole, the local time, and the system's words for an error code.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
+
+namespace platform {
+
+inline constexpr Status kFileTooLarge = 223;  // ERROR_FILE_TOO_LARGE
+
+// The largest file ReadWhole hands back. A journal or a log is a few hundred lines; anything near
+// this is not one of ours, and it is refused whole rather than read in part.
+inline constexpr std::size_t kLargestTextFile = 64u * 1024 * 1024;
+
+// A file opened for appending; closed by its destructor.
+class AppendedFile {
+ public:
+  virtual ~AppendedFile() = default;
+  // Adds `text` at the end of the file, all of it or an error. The bytes have left the program and
+  // the system's cache when it returns, so a crash or a power cut right after keeps them.
+  virtual Status Append(std::u8string_view text) = 0;
+};
+
+class AppendFiles {
+ public:
+  virtual ~AppendFiles() = default;
+  // Opens a file for appending, creating it when missing (its folder must exist: kPathNotFound);
+  // `sizeBefore` is its length in bytes as found. Others may read it while it is open.
+  virtual Status OpenForAppend(std::u8string_view path, std::unique_ptr<AppendedFile>& file,
+                               std::uint64_t& sizeBefore) = 0;
+  // The whole content of a file as stored. kFileNotFound when there is none; kFileTooLarge beyond
+  // kLargestTextFile.
+  virtual Status ReadWhole(std::u8string_view path, std::u8string& content) = 0;
+};
+
+// GetLocalTime, as far as a log line needs it.
+struct LocalTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+  // Waits that long (Sleep): a retry a moment later may find a file let go.
+  virtual void Wait(unsigned milliseconds) = 0;
+};
+
+class ErrorTexts {
+ public:
+  virtual ~ErrorTexts() = default;
+  // The system's sentence for a Win32 error code (FormatMessage), without the code and without a
+  // line end; empty when the system has none.
+  virtual std::u8string Describe(Status error) = 0;
+};
+
+// The three together, as the log and the journal take them.
+struct LogSupport {
+  AppendFiles& files;
+  Clock& clock;
+  ErrorTexts& errors;
+};
+
+}  // namespace platform

@@ -1,0 +1,74 @@
+// The log's and the journal's needs on the simulated machine: appended files kept in the simulated
+// file system (where a test reads them with ReadFile), a clock the test sets, and a table of the
+// system's texts for the error codes the program meets.
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/log_support.h"
+#include "platform/sim/sim_files.h"
+
+namespace sim {
+
+// The simulated file system names entries in code page 936, so a path with a character outside it
+// is refused with kInvalidName here, where Windows' wide API would take it.
+class SimAppendFiles final : public platform::AppendFiles {
+ public:
+  explicit SimAppendFiles(SimFileSystem& files) : files_(files) {}
+
+  platform::Status OpenForAppend(std::u8string_view path, std::unique_ptr<platform::AppendedFile>& file,
+                                 std::uint64_t& sizeBefore) override;
+  platform::Status ReadWhole(std::u8string_view path, std::u8string& content) override;
+
+  // The next `times` appends (or all of them, with kAlways) fail with `status` and add nothing,
+  // as a full disk would.
+  void FailAppends(platform::Status status, int times = kAlways);
+
+  // Called by the open files.
+  platform::Status AppendTo(const std::string& ansiPath, std::u8string_view text);
+
+ private:
+  SimFileSystem& files_;
+  platform::Status failure_ = platform::kSuccess;
+  int failures_ = 0;
+};
+
+class SimClock final : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return now_; }
+  // Time does not pass: the waits are only counted.
+  void Wait(unsigned milliseconds) override { waited_ += milliseconds; }
+  void Set(const platform::LocalTime& now) { now_ = now; }
+  unsigned long long Waited() const { return waited_; }
+
+ private:
+  platform::LocalTime now_{2026, 12, 8, 21, 47, 59};
+  unsigned long long waited_ = 0;
+};
+
+// The texts a Simplified Chinese Windows gives; empty for a code not in the table.
+class SimErrorTexts final : public platform::ErrorTexts {
+ public:
+  std::u8string Describe(platform::Status error) override;
+};
+
+// The three over one simulated file system.
+class SimLogSupport {
+ public:
+  explicit SimLogSupport(SimFileSystem& files) : files_(files) {}
+  SimLogSupport(const SimLogSupport&) = delete;
+  SimLogSupport& operator=(const SimLogSupport&) = delete;
+
+  SimAppendFiles& files() { return files_; }
+  SimClock& clock() { return clock_; }
+  platform::LogSupport& support() { return support_; }
+
+ private:
+  SimAppendFiles files_;
+  SimClock clock_;
+  SimErrorTexts errors_;
+  platform::LogSupport support_{files_, clock_, errors_};
+};
+
+}  // namespace sim

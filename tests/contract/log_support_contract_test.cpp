@@ -1,0 +1,101 @@
+// What the log and the journal need from the machine, checked the same way against the simulation and Windows.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "contract/contract_env.h"
+#include "platform/log_support.h"
+#include "platform/utf8_text.h"
+#ifdef SETUP_CONTRACT_WIN32
+#include "platform/win32/win32_log_support.h"
+#else
+#include "platform/sim/sim_log_support.h"
+#endif
+
+namespace {
+
+using platform::Status;
+
+class LogSupportContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = contract::MakeEnv();
+    dir_ = text::FromAnsi(env_->ScratchDir());
+#ifdef SETUP_CONTRACT_WIN32
+    adapter_ = std::make_unique<platform::win32::Win32LogSupport>();
+#else
+    adapter_ = std::make_unique<sim::SimLogSupport>(dynamic_cast<sim::SimFileSystem&>(env_->Files()));
+#endif
+  }
+
+  platform::AppendFiles& files() { return Support().files; }
+  platform::LogSupport& Support() {
+#ifdef SETUP_CONTRACT_WIN32
+    return adapter_->Get();
+#else
+    return adapter_->support();
+#endif
+  }
+  std::u8string At(std::u8string_view name) const { return dir_ + u8"\\" + std::u8string(name); }
+
+  Status Open(std::u8string_view name, std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) {
+    return files().OpenForAppend(At(name), file, sizeBefore);
+  }
+  std::string Read(std::u8string_view name) {
+    std::u8string content;
+    EXPECT_EQ(files().ReadWhole(At(name), content), platform::kSuccess);
+    return std::string(text::Utf8Bytes(content));
+  }
+
+  std::unique_ptr<contract::Env> env_;
+  std::u8string dir_;
+#ifdef SETUP_CONTRACT_WIN32
+  std::unique_ptr<platform::win32::Win32LogSupport> adapter_;
+#else
+  std::unique_ptr<sim::SimLogSupport> adapter_;
+#endif
+};
+
+TEST_F(LogSupportContract, AppendsToAFileCreatedOnFirstUseAndReadableMeanwhile) {
+  std::unique_ptr<platform::AppendedFile> file;
+  std::uint64_t sizeBefore = 99;
+  ASSERT_EQ(Open(u8"安装日志.log", file, sizeBefore), platform::kSuccess);
+  EXPECT_EQ(sizeBefore, 0u);
+  ASSERT_EQ(file->Append(u8"一\r\n"), platform::kSuccess);
+  ASSERT_EQ(file->Append(u8"二"), platform::kSuccess);
+  EXPECT_EQ(Read(u8"安装日志.log"), "一\r\n二");
+  file.reset();
+  ASSERT_EQ(Open(u8"安装日志.log", file, sizeBefore), platform::kSuccess);
+  EXPECT_EQ(sizeBefore, 8u);
+  ASSERT_EQ(file->Append(u8"三"), platform::kSuccess);
+  EXPECT_EQ(Read(u8"安装日志.log"), "一\r\n二三");
+}
+
+TEST_F(LogSupportContract, RefusesWhatIsNotAFileInAnExistingFolder) {
+  std::unique_ptr<platform::AppendedFile> file;
+  std::uint64_t sizeBefore = 0;
+  std::u8string content;
+  EXPECT_EQ(Open(u8"missing\\a.log", file, sizeBefore), platform::kPathNotFound);
+  EXPECT_EQ(files().ReadWhole(At(u8"absent.log"), content), platform::kFileNotFound);
+  ASSERT_EQ(env_->Files().CreateDirectory(env_->ScratchDir() + "\\folder"), platform::kSuccess);
+  EXPECT_EQ(Open(u8"folder", file, sizeBefore), platform::kAccessDenied);
+  EXPECT_EQ(files().ReadWhole(At(u8"folder"), content), platform::kAccessDenied);
+  EXPECT_FALSE(file);
+}
+
+TEST_F(LogSupportContract, ErrorTextsAndTheClock) {
+  const std::u8string denied = Support().errors.Describe(platform::kAccessDenied);
+  ASSERT_FALSE(denied.empty());
+  EXPECT_EQ(denied.find_first_of(u8"\r\n"), std::u8string::npos);
+  EXPECT_NE(denied.back(), u8' ');
+  EXPECT_TRUE(Support().errors.Describe(0x2000ABCD).empty()) << "an application's own code has no system text";
+
+  const platform::LocalTime now = Support().clock.Now();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_TRUE(now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31) << now.month << "-" << now.day;
+  EXPECT_TRUE(now.hour >= 0 && now.hour < 24 && now.minute >= 0 && now.minute < 60 && now.second >= 0 &&
+              now.second <= 60);
+}
+
+}  // namespace
