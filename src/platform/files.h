@@ -19,7 +19,7 @@ inline constexpr std::uint32_t kAttrNormal = 0x80;
 // A junction, a symbolic link or a mount point: the name leads somewhere else.
 inline constexpr std::uint32_t kAttrReparsePoint = 0x400;
 
-// Access rights on files and folders (winnt.h), specific and generic.
+// Access rights on files and folders (winnt.h): the file rights, and the generic ones.
 inline constexpr std::uint32_t kRightDeleteChild = 0x40;     // FILE_DELETE_CHILD
 inline constexpr std::uint32_t kRightDelete = 0x10000;       // DELETE
 inline constexpr std::uint32_t kRightWriteDac = 0x40000;     // WRITE_DAC

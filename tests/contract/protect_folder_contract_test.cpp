@@ -230,7 +230,8 @@ TEST_F(ProtectFolderContract, ReadsBackAsTheProtectedList) {
   EXPECT_EQ(security.owner, platform::kSidAdministrators);
   std::string entries;  // sid:mask, '-' before a denial, '*' after an inherit-only entry
   for (const platform::AccessEntry& entry : security.entries) {
-    entries += (entry.allow ? "" : "-") + entry.sid + ":" + std::to_string(entry.mask) + (entry.inheritOnly ? "* " : " ");
+    entries += (entry.allow ? "" : "-") + entry.sid + ":" + std::to_string(entry.mask);
+    entries += entry.inheritOnly ? "* " : " ";
   }
   EXPECT_EQ(entries, "S-1-5-32-544:2032127 S-1-5-18:2032127 S-1-5-32-545:1179817 ");
   ASSERT_EQ(fs().CreateDirectory(At("app\\sub")), platform::kSuccess);

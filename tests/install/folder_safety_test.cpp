@@ -39,7 +39,6 @@ struct Made {
 Made Safe(std::vector<SimAce> extra) { return {"D:\\Safe", kSidAdministrators, Protected(std::move(extra))}; }
 
 TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
-  const std::string account = sim::SimSystem::kDefaultAccountSid;
   const SimAce auAll{kSidAuthenticatedUsers, true, platform::kFileAllAccess, 0};
   const SimAce auDenied{kSidAuthenticatedUsers, false, kReplacing, 0};
   const auto au = [](std::uint32_t mask, std::uint8_t flags = 0) {
@@ -63,8 +62,6 @@ TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
       {"owned by a standard user", {{"C:\\Vornex", kUser, Protected()}}, "C:\\Vornex", "C:\\Vornex"},
       {"a safe folder in an open one", {Safe({auAll}), {"D:\\Safe\\Vornex", kSidAdministrators, Protected()}},
        "D:\\Safe\\Vornex\\New", "D:\\Safe"},
-      {"the installing account's own", {{"D:\\Mine", account, {{account, true, platform::kFileAllAccess, kBoth}}}},
-       "D:\\Mine", ""},
       {"inherit-only entries", {Safe({au(platform::kGenericAll, kBoth | sim::kInheritOnly)})}, "D:\\Safe", ""},
       {"denied before granted", {Safe({auDenied, auAll})}, "D:\\Safe", ""},
       {"granted before denied", {Safe({auAll, auDenied})}, "D:\\Safe", "D:\\Safe"},
@@ -86,6 +83,18 @@ TEST(FolderSafety, NamesTheNearestFolderOthersCouldReplace) {
     }
     EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), c.chosen), c.replaceable);
   }
+}
+
+// The account running the installer counts among the trusted: a folder only it and the
+// administrators may change is as safe as theirs.
+TEST(FolderSafety, TheInstallingAccountIsTrusted) {
+  sim::SimMachine sim;
+  const std::vector<SimAce> own = Protected({{kUser, true, platform::kFileAllAccess, kBoth}});
+  ASSERT_TRUE(sim.files().MakeDirectories("C:\\Mine"));
+  ASSERT_TRUE(sim.files().SetSecurity("C:\\Mine", kUser, own, true));
+  EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), "C:\\Mine"), "C:\\Mine");
+  sim.system().SetAccountSid(kUser);
+  EXPECT_EQ(install::FindReplaceableFolder(sim.machine(), "C:\\Mine"), "");
 }
 
 // A folder whose security cannot be read is not vouched for; one that is not there is passed over.

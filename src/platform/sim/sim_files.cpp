@@ -394,7 +394,8 @@ Status SimFileSystem::SetAttributes(const std::string& path, std::uint32_t attri
   if (Injected(FileOp::SetAttributes, parsed, status)) return status;
   Node* node = Lookup(parsed, status);
   if (node == nullptr) return status;
-  node->attributes = (attributes & kSettable) | (node->attributes & (platform::kAttrDirectory | platform::kAttrReparsePoint));
+  constexpr std::uint32_t kKept = platform::kAttrDirectory | platform::kAttrReparsePoint;
+  node->attributes = (attributes & kSettable) | (node->attributes & kKept);
   return platform::kSuccess;
 }
 

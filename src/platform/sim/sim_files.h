@@ -78,10 +78,6 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status ProtectFolder(const std::string& path) override;
   platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override;
 
-  // Who owns what the program creates: Administrators by default, as for an elevated
-  // administrator, whose token names that group as the owner of new objects.
-  void SetCreatorOwner(std::string sid) { creatorOwner_ = std::move(sid); }
-
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);
   bool SetCurrentDirectory(const std::string& path);
@@ -154,7 +150,9 @@ class SimFileSystem final : public platform::FileSystem {
   std::shared_ptr<std::size_t> openListings_;
   std::vector<Failure> failures_;
   std::size_t injectedServed_ = 0;
-  std::string creatorOwner_ = platform::kSidAdministrators;
+  // Who owns what the program creates: Administrators, as for an elevated administrator, whose
+  // token names that group as the owner of new objects.
+  const std::string creatorOwner_ = platform::kSidAdministrators;
 };
 
 }  // namespace sim
