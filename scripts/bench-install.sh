@@ -137,6 +137,7 @@ measure() {
 
 kinds=(cp loop unattended dialog)
 declare -A times=([cp]="" [loop]="" [unattended]="" [dialog]="")
+declare -A last=()
 paired=""  # SetUp.exe /S over the loop, round by round
 for run in $(seq 0 "$runs"); do
   order=("${kinds[@]}")
@@ -147,9 +148,9 @@ for run in $(seq 0 "$runs"); do
     line+=" $k $ms ms,"
     # Round 0 warms the caches and the Wine session up and is not counted.
     [ "$run" -gt 0 ] && times[$k]+=" $ms"
-    printf -v "last_$k" %s "$ms"
+    last[$k]=$ms
   done
-  [ "$run" -gt 0 ] && paired+=" $(awk -v a="$last_unattended" -v b="$last_loop" 'BEGIN {printf "%.3f", a / b}')"
+  [ "$run" -gt 0 ] && paired+=" $(awk -v a="${last[unattended]}" -v b="${last[loop]}" 'BEGIN {printf "%.3f", a / b}')"
   if [ "$run" -eq 0 ]; then say "warm-up:${line%,}"; else say "run $run:${line%,}"; fi
 done
 
