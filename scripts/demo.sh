@@ -3,11 +3,14 @@
 # AutoCAD installations (tests/fixtures/demo), their folders on the C: drive, and the demo payload
 # (demo/payload) in a "Data" folder beside SetUp.exe.
 #
-# Usage: scripts/demo.sh [--headless] [--lang zh_CN.UTF-8|en_US.UTF-8]
+# Usage: scripts/demo.sh [--headless | --unattended] [--lang zh_CN.UTF-8|en_US.UTF-8]
 #   With a usable $DISPLAY the dialog opens for you; close it (or install) and the script prints
 #   what was written. Without one (or with --headless) it runs under Xvfb, drives the dialog
 #   itself through tests/wine/driver.exe, saves screenshots in build/demo/, installs, and prints
-#   what was written to the registry and the C: drive. Every step has a time limit.
+#   what was written to the registry and the C: drive. With --unattended it runs
+#   `SetUp.exe /S` from a batch file, as a start-up script would (start /wait, then %ERRORLEVEL%),
+#   with no window at all, and prints the exit code, the log and what was written. Every step
+#   has a time limit.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,12 +21,14 @@ cd "$root"
 bash scripts/install-deps.sh || { echo "$(basename "$0"): could not install the packages it needs" >&2; exit 1; }
 
 headless=0
+unattended=0
 lang=zh_CN.UTF-8
 while [ $# -gt 0 ]; do
   case "$1" in
     --headless) headless=1 ;;
+    --unattended) unattended=1 ;;
     --lang) lang=${2:?--lang needs a locale}; shift ;;
-    -h | --help) sed -n '2,10p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,13p' "$0"; exit 0 ;;
     *) echo "demo: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -105,6 +110,37 @@ report() {
   for d in "${acad_dirs[@]}"; do list_files "$d" acad.exe.txt Fonts/txt.shx; done
   echo "    (the Drv\\pdfplot9.hdi of AutoCAD 2008 now holds: $(head -1 "$(scn_unix_path "$prefix" 'C:\Program Files (x86)\AutoCAD 2008\Drv\pdfplot9.hdi')" | tr -d '\r'))"
 }
+
+# ---------------------------------------------------------------- unattended: no window at all
+if [ "$unattended" -eq 1 ]; then
+  # Xvfb all the same: SetUp.exe /S opens no window, and whatever Wine's user32 needs a display for
+  # stays off the user's screen.
+  wine_xvfb_start 1024x768x24 || die "Xvfb did not start"
+  command="start \"\" /wait \"$setup_dir\\SetUp.exe\" /S"
+  bat=$out/unattended.cmd
+  printf '@echo off\r\n%s\r\necho exit code %%ERRORLEVEL%%\r\n' "$command" >"$bat"
+  say "running, as a start-up script would: $command"
+  wine_run "$prefix" 300 cmd /c "$(wine_path "$bat")" >"$out/unattended.out" 2>&1
+  code=$(sed -n 's/^exit code \([0-9-]*\).*$/\1/p' "$out/unattended.out" | tr -d '\r' | head -n 1)
+  [ -n "$code" ] || { cat "$out/unattended.out"; die "no exit code from the batch file"; }
+  case "$code" in
+    0) meaning="installed" ;;
+    1639) meaning="invalid command line or folder: nothing changed" ;;
+    1618) meaning="AutoCAD is running: nothing changed, try again later" ;;
+    1603) meaning="failed or stopped" ;;
+    536870913) meaning="installed, but some steps could not be done (see the log)" ;;
+    *) meaning="not one of SetUp.exe's codes" ;;
+  esac
+  log_win="C:\\users\\$(id -un)\\Temp\\VornexSetup.log"
+  echo
+  echo "==== Exit code: $code ($meaning)"
+  echo
+  echo "==== The log: $log_win (UTF-8)"
+  log_file=$(scn_unix_path "$prefix" "$log_win")
+  if [ -f "$log_file" ]; then sed '1s/^\xef\xbb\xbf//' "$log_file" | tr -d '\r' | sed 's/^/    /'; else echo "    (no log)"; fi
+  report
+  exit 0
+fi
 
 # ---------------------------------------------------------------- with a display: the user clicks
 display_usable() {

@@ -17,16 +17,20 @@ scn_log() { echo "scenario-lib: $*" >&2; }
 # A private copy of the base prefix at $1 (see wine_new_prefix).
 scn_new_prefix() { wine_new_prefix "$@"; }
 
-# The host path of a Windows path on drive C: of the prefix. Existing components are matched
-# without regard to letter case, as Windows would; missing ones are kept as written.
+# The host path of a Windows path on a drive of the prefix (C:, or one made by scn_add_drive).
+# Existing components are matched without regard to letter case, as Windows would; missing ones
+# are kept as written.
 scn_unix_path() {
   local prefix=$1 winpath=$2
-  case "$winpath" in
-    [Cc]:\\*) ;;
-    *) scn_log "not a C: path: $winpath"; return 1 ;;
-  esac
+  local letter=${winpath:0:1}
+  letter=${letter,,}
+  if [[ ! $winpath =~ ^[A-Za-z]:\\ ]] || [ ! -d "$prefix/dosdevices/$letter:" ]; then
+    scn_log "not a path on a drive of the prefix: $winpath"
+    return 1
+  fi
   local rest=${winpath:3}
-  local path=$prefix/drive_c
+  local path
+  path=$(cd "$prefix/dosdevices/$letter:" && pwd -P)
   local comp found
   local IFS='\'
   for comp in $rest; do
@@ -42,6 +46,15 @@ scn_unix_path() {
     path=${found:-$path/$comp}
   done
   echo "$path"
+}
+
+# Gives the prefix a drive (a letter D-Y) backed by a folder drive_<letter> inside it; Wine finds
+# it through dosdevices as it finds C:, as a fixed disk.
+scn_add_drive() {
+  local prefix=$1 letter=${2,,}
+  letter=${letter%:}
+  [[ $letter =~ ^[d-y]$ ]] || { scn_log "not a drive letter to add: $2"; return 1; }
+  mkdir -p "$prefix/drive_$letter" && ln -sfn "../drive_$letter" "$prefix/dosdevices/$letter:"
 }
 
 # An AutoCAD install folder as AutoCAD leaves it: Fonts, Drv with its own PDF driver, Support.
@@ -173,11 +186,13 @@ scn_tokenize() {
   [[ $line =~ ^[[:space:]]*$ ]]
 }
 
-# Expands the names a check file may use: %APPDATA%, the prefix's roaming application-data folder
-# (or the scenario's own APPDATA when it sets one).
+# Expands the names a check file may use: %APPDATA%, the prefix's roaming application-data folder,
+# and %TEMP%, its temporary folder (Wine's HKCU\Environment sets it for every process, whatever
+# the host's TEMP), or the scenario's own APPDATA and TEMP when it sets them.
 scn_expand() {
   local s=$1
   s=${s//%APPDATA%/${SCN_APPDATA:-C:\\users\\$(id -un)\\AppData\\Roaming}}
+  s=${s//%TEMP%/${SCN_TEMP:-C:\\users\\$(id -un)\\Temp}}
   echo "$s"
 }
 
@@ -206,6 +221,24 @@ scn_reg_has_key() {
   K=$key awk -F'\t' 'tolower($1) == ENVIRON["K"] { found = 1; exit } END { exit !found }' "$snap"
 }
 
+# The lines of a check file with its "include OTHER.check" lines replaced by that file's lines.
+scn_check_lines() {
+  local file=$1 depth=${2:-0} line
+  if [ "$depth" -gt 8 ]; then echo "include-loop $file"; return; fi
+  while IFS= read -r line || [ -n "$line" ]; do
+    line=${line%$'\r'}
+    if [[ $line =~ ^[[:space:]]*include[[:space:]]+([^[:space:]]+)[[:space:]]*$ ]]; then
+      if [ -f "$(dirname "$file")/${BASH_REMATCH[1]}" ]; then
+        scn_check_lines "$(dirname "$file")/${BASH_REMATCH[1]}" $((depth + 1))
+      else
+        echo "include-missing ${BASH_REMATCH[1]}"
+      fi
+    else
+      printf '%s\n' "$line"
+    fi
+  done <"$file"
+}
+
 # Runs the checks of a check file against the prefix and a registry snapshot taken after the run.
 # One check per line ("#" starts a comment):
 #   reg-value KEY NAME TYPE DATA     the value exists with that type and data (DWORD in decimal)
@@ -215,7 +248,10 @@ scn_reg_has_key() {
 #   file PATH [same-as PAYLOADFILE | same-as-file PATH2 | text "LINE" | empty]
 #   no-file PATH / dir PATH / no-dir PATH
 #   dir-files PATH A B ...           the folder holds exactly these files (any order, no sub-folders counted)
+#   log-contains PATH "TEXT"         a log as SetUp.exe writes one (UTF-8 with a byte-order mark,
+#                                    every line ended by CRLF) with TEXT in one of its lines
 #   not CHECK                        the check must fail
+#   include OTHER.check              the checks of another check file in the same folder
 # Prints each failed check; returns the number of failures (0 = all passed).
 scn_check() {
   local prefix=$1 snap=$2 checks=$3 payload=$4
@@ -285,6 +321,20 @@ scn_check() {
             ;;
         esac
         ;;
+      log-contains)
+        local p
+        p=$(scn_unix_path "$prefix" "${t[1]}")
+        if [ ! -f "$p" ]; then why="no log"
+        elif [ "$(head -c 3 "$p" | od -An -tx1 | tr -d ' \n')" != efbbbf ]; then why="no UTF-8 byte-order mark"
+        elif ! iconv -f UTF-8 -t UTF-8 "$p" >/dev/null 2>&1; then why="not UTF-8"
+        elif [ "$(LC_ALL=C grep -vc $'\r$' "$p")" -ne 0 ] || [ "$(tail -c 2 "$p" | od -An -tx1 | tr -d ' \n')" != 0d0a ]; then
+          why="a line does not end in CRLF"
+        elif ! sed '1s/^\xef\xbb\xbf//' "$p" | tr -d '\r' | grep -qF -- "${t[2]}"; then
+          why="no line holds \"${t[2]}\"; the log:"$'\n'"$(tr -d '\r' <"$p" | tail -n 20 | sed 's/^/          | /')"
+        fi
+        ;;
+      include-missing) why="no such check file" ;;
+      include-loop) why="the includes go round in a loop" ;;
       *) why="unknown check" ;;
     esac
     if [ "$negate" -eq 1 ]; then
@@ -295,7 +345,7 @@ scn_check() {
       echo "  check failed: $line"
       echo "        $why"
     fi
-  done <"$checks"
+  done < <(scn_check_lines "$checks")
   echo "  $n check(s), $failures failed"
   return "$failures"
 }

@@ -20,12 +20,18 @@
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
 #   #@ acad-running                a process named acad.exe runs while SetUp.exe runs
-#   #@ env NAME=VALUE              an environment variable for SetUp.exe (APPDATA=... also
-#                                  becomes %APPDATA% in the checks)
+#   #@ env NAME=VALUE              an environment variable for SetUp.exe (APPDATA=... and
+#                                  TEMP=... also become %APPDATA% and %TEMP% in the checks)
 #   #@ mkdir 'C:\...'              a folder made before the run
 #   #@ file 'C:\...' "TEXT"        a file with one line of text made before the run
 #   #@ folder-link 'C:\...' 'C:\target'   a Unix symbolic link to a folder, which Wine reports
 #                                  as a reparse point (its junctions and CreateSymbolicLinkW make none)
+#   #@ drive D                     a drive D: (a folder drive_d in the prefix); the copies of the
+#                                  base prefix have C: (and Z:, the host's root) only
+#   #@ args '/S' '/DIR=D:\A B'     the program's arguments; the driver quotes each as Windows
+#                                  programs read them (CommandLineToArgvW)
+#   #@ hold-file 'C:\...'          the driver holds the file open without sharing (made empty if
+#                                  missing) from before the program starts to the end
 #   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
@@ -90,6 +96,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
+  d_drives=(); d_args=(); d_holds=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -107,6 +114,9 @@ read_directives() {
       mkdir) d_mkdirs+=("$v") ;;
       file) d_files+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       folder-link) d_folder_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
+      drive) d_drives+=("$v") ;;
+      args) d_args+=("${SCN_TOKENS[@]:1}") ;;
+      hold-file) d_holds+=("$v") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
@@ -133,6 +143,7 @@ run_scenario() {
   phase "set-up: registry, folders, SetUp.exe"
   (
     set -e
+    for d in "${d_drives[@]}"; do scn_add_drive "$prefix" "$d"; done
     for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
     for l in "${d_links[@]}"; do
       WINEPREFIX=$prefix "$WINE" "$regtool_exe" link "${l%%$'\t'*}" "${l#*$'\t'}"
@@ -161,12 +172,15 @@ run_scenario() {
     exe_win="$d_setup_dir\\SetUp.exe"
     args+=(--cwd "$d_setup_dir")
   fi
-  SCN_APPDATA=
+  SCN_APPDATA= SCN_TEMP=
   local e
   for e in "${d_env[@]}"; do
     args+=(--env "$e")
     [[ $e == APPDATA=* ]] && SCN_APPDATA=${e#APPDATA=}
+    [[ $e == TEMP=* ]] && SCN_TEMP=${e#TEMP=}
   done
+  for e in "${d_args[@]}"; do args+=(--arg "$e"); done
+  for e in "${d_holds[@]}"; do args+=(--hold-file "$e"); done
 
   local stub_pid=
   if [ "$ok" -eq 0 ] && [ "$d_acad_running" -eq 1 ]; then

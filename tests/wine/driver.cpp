@@ -11,6 +11,7 @@
 //   set-text 1000 "C:\Tools"               wait-msgbox 20
 //   expect-msgbox-text "..."               answer-msgbox 4
 //   wait-exit 20 expect 0                  dump-controls
+//   expect-no-window-until-exit 30         (an unattended run: no window at any moment until exit)
 //   wait-window-with 14145 20              hold-file "C:\x\a.dll" / release-file "C:\x\a.dll"
 //   must-fail "REASON" STEP...             (the step must fail, with REASON in its message)
 //   expect-file "C:\Vornex" / expect-no-file "C:\Vornex"
@@ -157,6 +158,10 @@ constexpr UINT kSendTimeoutMs = 5000;
 constexpr int kMsgBoxTextId = 0xFFFF;  // the message box's text is the static with id -1
 constexpr int kMsgBoxIconId = 0x0440;  // the message box's icon static
 constexpr int kBrowserTreeId = 14145;  // the folder browser's tree: such a window is no message box
+// How often expect-no-window-until-exit enumerates the program's windows: every few ms, so that
+// even a window that lives a moment is seen (the creation hook below catches shorter ones).
+constexpr DWORD kNoWindowPollMs = 2;
+constexpr ULONGLONG kNoWindowSettleMs = 100;
 
 std::wstring ClassOf(HWND h) {
   wchar_t buf[256] = {};
@@ -202,6 +207,48 @@ HWND ChildById(HWND parent, int id) {
 }
 
 bool IsButtonClass(HWND h) { return _wcsicmp(ClassOf(h).c_str(), L"Button") == 0; }
+
+// A window as a failure message names it: class, caption, shown or not. Nothing is sent to the
+// window, which may belong to a program that is busy or gone.
+std::wstring DescribeWindow(HWND h) {
+  if (!IsWindow(h)) return L"a window already destroyed (its creation was reported)";
+  return L"class " + Visible(ClassOf(h)) + L" caption " + Visible(CaptionOf(h)) +
+         (IsWindowVisible(h) ? L" visible" : L" hidden") +
+         (GetAncestor(h, GA_PARENT) == GetDesktopWindow() ? L"" : L" (not top-level)");
+}
+
+// Windows of the watched process whose creation the system reported (EVENT_OBJECT_CREATE). An
+// out-of-context hook is called on the driver's thread while it pumps messages, so a plain global
+// is enough.
+std::vector<HWND>* g_createdWindows = nullptr;
+
+void CALLBACK OnObjectCreated(HWINEVENTHOOK, DWORD, HWND h, LONG object, LONG child, DWORD, DWORD) {
+  if (g_createdWindows != nullptr && h != nullptr && object == OBJID_WINDOW && child == CHILDID_SELF)
+    g_createdWindows->push_back(h);
+}
+
+// One argument of a command line, written so that CommandLineToArgvW and the C runtime read it
+// back as it was: quoted only when it must be (empty, or holding a blank or a quote); inside the
+// quotes a quote is escaped and the backslashes before it, or before the closing quote, doubled.
+// Other backslashes stand for themselves, so "/DIR=D:\CAD Tools\" keeps its last backslash.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  for (size_t i = 0;; ++i) {
+    size_t backslashes = 0;
+    while (i < arg.size() && arg[i] == L'\\') {
+      ++backslashes;
+      ++i;
+    }
+    if (i == arg.size()) {
+      quoted.append(backslashes * 2, L'\\');
+      break;
+    }
+    quoted.append(arg[i] == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    quoted += arg[i];
+  }
+  return quoted + L"\"";
+}
 
 int CheckState(HWND h) {
   DWORD_PTR r = 0;
@@ -253,6 +300,8 @@ class Driver {
   void DumpControls(HWND w) const;
   bool ControlMatches(HWND c, const std::vector<std::wstring>& states, size_t from, std::wstring& why) const;
   void Click(int id, bool async);
+  void ExpectNoWindowUntilExit(double seconds);
+  void HoldFile(const std::wstring& path);
   void PressKey(WPARAM vk);
   Geometry Measure(HWND w, const std::vector<int>& ids) const;
 };
@@ -433,6 +482,76 @@ void Driver::PressKey(WPARAM vk) {
     Fail(L"could not post the key");
 }
 
+// An unattended run must never show anything, not even for a moment: every top-level window of
+// the program counts, shown or hidden, whoever created it. A hidden window is no less a window (it
+// can be shown at any time). That includes the default IME window ("IME" class), which Windows and
+// Wine alike create only once a thread of the program has made a window of its own, so it betrays
+// that window. The windows are enumerated every few ms; a creation hook catches a window that lives
+// shorter than that. What the hook reports counts too, message-only windows included (COM's
+// OleMainThreadWndClass, say): EnumWindows does not list them and nobody can see them, but a
+// program that runs without a user interface has made a window it has no use for.
+void Driver::ExpectNoWindowUntilExit(double seconds) {
+  CheckAlive();
+  std::vector<HWND> created;
+  g_createdWindows = &created;
+  HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, OnObjectCreated, pid_, 0, WINEVENT_OUTOFCONTEXT);
+  struct Unhook {
+    HWINEVENTHOOK hook;
+    ~Unhook() {
+      if (hook != nullptr) UnhookWinEvent(hook);
+      g_createdWindows = nullptr;
+    }
+  } unhook{hook};
+  if (hook == nullptr) OutLine(L"    (no creation hook: windows are only enumerated)");
+  const ULONGLONG start = GetTickCount64();
+  const ULONGLONG deadline = start + static_cast<ULONGLONG>(seconds * 1000.0);
+  unsigned long polls = 0;
+  for (;;) {
+    // Exit first, then one last look: whatever the program made before it ended is reported by
+    // then, since the hook's events are queued to this thread as they happen.
+    const bool ended = exited_ || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    std::vector<HWND> found;
+    auto look = [&] {
+      for (HWND h : TopWindows())
+        if (std::find(found.begin(), found.end(), h) == found.end()) found.push_back(h);
+      for (HWND h : created)
+        if (std::find(found.begin(), found.end(), h) == found.end()) found.push_back(h);
+    };
+    look();
+    ++polls;
+    if (!found.empty()) {
+      // A window rarely comes alone (its IME window, its owner): a moment more to name them all.
+      const ULONGLONG until = GetTickCount64() + kNoWindowSettleMs;
+      while (GetTickCount64() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kNoWindowPollMs, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        look();
+      }
+      std::wstring list;
+      for (HWND h : found) list += L"\n      " + DescribeWindow(h);
+      Fail(L"a window of the program appeared after " + std::to_wstring(GetTickCount64() - start) + L" ms:" + list);
+    }
+    if (ended) {
+      if (!exited_) {
+        GetExitCodeProcess(process_, &exitCode_);
+        exited_ = true;
+      }
+      OutLine(L"    no window in " + std::to_wstring(GetTickCount64() - start) + L" ms (" + std::to_wstring(polls) +
+              L" looks); exit code " + std::to_wstring(exitCode_));
+      return;
+    }
+    if (GetTickCount64() >= deadline) {
+      wchar_t buf[64];
+      swprintf(buf, 64, L"%.1f", seconds);
+      Fail(L"timed out after " + std::wstring(buf) + L" s waiting for the program to exit");
+    }
+    MsgWaitForMultipleObjects(1, &process_, FALSE, kNoWindowPollMs, QS_ALLINPUT);
+  }
+}
+
 Geometry Driver::Measure(HWND w, const std::vector<int>& ids) const {
   Geometry g;
   GetWindowRect(w, &g.window);
@@ -448,10 +567,15 @@ Geometry Driver::Measure(HWND w, const std::vector<int>& ids) const {
 }
 
 void Driver::Start(const std::wstring& exe, const std::wstring& cwd, const std::vector<std::wstring>& args) {
+  // The program name is taken up to the next quote, without escapes (a path holds no quote).
   std::wstring cmd = L"\"" + exe + L"\"";
-  for (const auto& a : args) cmd += L" \"" + a + L"\"";
+  for (const auto& a : args) cmd += L" " + QuoteArgument(a);
   std::vector<wchar_t> cmdBuf(cmd.begin(), cmd.end());
   cmdBuf.push_back(L'\0');
+  // Under Wine the first window call connects the driver to the desktop, which may take half a
+  // second (the desktop's process is started then): done now, the driver is ready to watch the
+  // program from its first moment, not blind while the program runs.
+  GetDesktopWindow();
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -462,6 +586,7 @@ void Driver::Start(const std::wstring& exe, const std::wstring& cwd, const std::
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
   OutLine(L"started " + exe + L" (process " + std::to_wstring(pid_) + L")");
+  if (!args.empty()) OutLine(L"    command line " + Visible(cmd));
 }
 
 void Driver::Attach(const std::wstring& exeName, double timeout) {
@@ -482,6 +607,14 @@ void Driver::Attach(const std::wstring& exeName, double timeout) {
   process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid_);
   if (process_ == nullptr) Fail(L"cannot open process " + std::to_wstring(pid_));
   OutLine(L"attached to " + exeName + L" (process " + std::to_wstring(pid_) + L")");
+}
+
+// Opens a file without sharing (made empty if missing) and keeps it open until release-file or
+// the driver's end.
+void Driver::HoldFile(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) Fail(L"cannot hold " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+  held_.emplace_back(path, f);
 }
 
 void Driver::Kill() {
@@ -546,9 +679,7 @@ void Driver::Step(const std::vector<std::wstring>& t) {
     // fails with a sharing violation until release-file. Wine enforces sharing even for root,
     // which ignores read-only bits.
     need(1);
-    HANDLE f = CreateFileW(t[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) Fail(L"cannot hold " + t[1] + L" (error " + std::to_wstring(GetLastError()) + L")");
-    held_.emplace_back(t[1], f);
+    HoldFile(t[1]);
   } else if (op == L"release-file") {
     need(1);
     auto it = std::find_if(held_.begin(), held_.end(), [&](const auto& h) { return h.first == t[1]; });
@@ -746,6 +877,9 @@ void Driver::Step(const std::vector<std::wstring>& t) {
       if (!ParseNumber(t[3], want)) Fail(L"not an exit code: " + t[3]);
       if (static_cast<long>(exitCode_) != want) Fail(L"exit code " + std::to_wstring(exitCode_) + L", expected " + t[3]);
     }
+  } else if (op == L"expect-no-window-until-exit") {
+    need(1);
+    ExpectNoWindowUntilExit(TimeoutArg(t, 1));
   } else if (op == L"expect-running") {
     CheckAlive();
     if (WaitForSingleObject(process_, 0) != WAIT_TIMEOUT) Fail(L"the program has exited");
@@ -786,9 +920,12 @@ DWORD WINAPI WatchdogThread(LPVOID p) {
 void Usage() {
   OutLine(
       L"usage: driver.exe [--exe PATH [--cwd DIR] [--arg A]...] [--attach NAME.exe] [--env NAME=VALUE]...\n"
+      L"                  [--hold-file PATH]...\n"
       L"                  [--limit SECONDS] [--keep] [--script FILE]... [--step \"STEP\"]...\n"
       L"  --exe starts the program, --attach finds it among the running processes; --env sets a variable\n"
-      L"  for the started program; --keep leaves it running after the last step (never after a failure).");
+      L"  for the started program; --arg passes one argument, quoted as Windows programs read it;\n"
+      L"  --hold-file holds a file open without sharing from before the start (see the step hold-file);\n"
+      L"  --keep leaves the program running after the last step (never after a failure).");
 }
 
 std::vector<std::wstring> ReadScript(const std::wstring& path) {
@@ -817,6 +954,7 @@ std::vector<std::wstring> ReadScript(const std::wstring& path) {
 int Driver::Run(int argc, wchar_t** argv) {
   std::wstring exe, cwd, attach;
   std::vector<std::wstring> args;
+  std::vector<std::wstring> holds;  // held before the program starts: an unattended run does not wait for a step
   std::vector<std::wstring> steps;
   bool keep = false;
   static Watchdog watchdog{180, nullptr, {}};
@@ -833,6 +971,7 @@ int Driver::Run(int argc, wchar_t** argv) {
       if (a == L"--exe") exe = value();
       else if (a == L"--cwd") cwd = value();
       else if (a == L"--arg") args.push_back(value());
+      else if (a == L"--hold-file") holds.push_back(value());
       else if (a == L"--attach") attach = value();
       else if (a == L"--keep") keep = true;
       else if (a == L"--env") {
@@ -866,6 +1005,7 @@ int Driver::Run(int argc, wchar_t** argv) {
   if (wd != nullptr) CloseHandle(wd);
 
   try {
+    for (const auto& path : holds) HoldFile(path);
     if (!exe.empty()) Start(exe, cwd, args);
     else Attach(attach, kDefaultTimeout);
     for (const auto& line : steps) {

@@ -5,7 +5,10 @@
 //     ("answer N" or "answer 4 then M");
 //   - edit 1000 echoes every change into static 1100 (proof that set-text raises EN_CHANGE);
 //   - Browse opens the shell's folder browser; the chosen path lands in the edit;
-//   - IDOK ends the program with exit code 10, IDCANCEL with 20.
+//   - IDOK ends the program with exit code 10, IDCANCEL with 20;
+//   - static 1102 shows the arguments as CommandLineToArgvW reads them, each in brackets (proof that
+//     the driver quotes what it passes); "--hidden-window MS" first holds a hidden top-level window
+//     for MS ms before the dialog opens (proof that expect-no-window-until-exit sees hidden windows).
 #include <windows.h>
 
 #include <shlobj.h>
@@ -15,6 +18,38 @@
 #include "selftest_ids.h"
 
 namespace {
+
+constexpr wchar_t kHiddenWindowClass[] = L"SelfTestHidden";
+
+// The arguments after the program name, "[a][b c]".
+std::wstring ArgumentsShown() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring shown;
+  for (int i = 1; argv != nullptr && i < count; ++i) shown += L"[" + std::wstring(argv[i]) + L"]";
+  LocalFree(argv);
+  return shown;
+}
+
+// "--hidden-window MS" as the first arguments: a top-level window that is never shown, made and
+// destroyed again after MS ms.
+void HoldHiddenWindow(HINSTANCE instance) {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (argv != nullptr && count > 2 && lstrcmpW(argv[1], L"--hidden-window") == 0) {
+    const DWORD ms = static_cast<DWORD>(_wtoi(argv[2]));
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = instance;
+    wc.lpszClassName = kHiddenWindowClass;
+    RegisterClassW(&wc);
+    HWND hidden = CreateWindowExW(0, kHiddenWindowClass, L"hidden", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                  instance, nullptr);
+    Sleep(ms);
+    if (hidden != nullptr) DestroyWindow(hidden);
+  }
+  LocalFree(argv);
+}
 
 void UpdateInstall(HWND dlg) {
   bool any = IsDlgButtonChecked(dlg, IDC_ST_BOX_A) == BST_CHECKED || IsDlgButtonChecked(dlg, IDC_ST_BOX_B) == BST_CHECKED;
@@ -40,6 +75,7 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
       CheckDlgButton(dlg, IDC_ST_BOX_B, BST_CHECKED);
       EnableWindow(GetDlgItem(dlg, IDC_ST_BOX_OFF), FALSE);
       SetDlgItemTextW(dlg, IDC_ST_PATH, L"C:\\Vornex");
+      SetDlgItemTextW(dlg, IDC_ST_ARGS, ArgumentsShown().c_str());
       UpdateInstall(dlg);
       return TRUE;
     case WM_COMMAND:
@@ -89,6 +125,7 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  HoldHiddenWindow(instance);
   CoInitialize(nullptr);
   INT_PTR r = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SELFTEST), nullptr, DialogProc, 0);
   CoUninitialize();

@@ -9,3 +9,4 @@
 #define IDC_ST_INSTALL 1022
 #define IDC_ST_ECHO 1100
 #define IDC_ST_ANSWER 1101
+#define IDC_ST_ARGS 1102
