@@ -78,6 +78,10 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   if (!line.Valid()) {
     log.Write(u8"命令行无效：" + line.error);
     exitCode = app::kExitInvalidCommandLine;
+  } else if (line.help) {
+    // Asked for the usage with /S: the log holds it, and nothing is installed.
+    log.Write(app::UsageText());
+    exitCode = app::kExitSuccess;
   } else if (!text::ToAnsi(line.folder, folder)) {
     // The file functions take the folder in the ANSI code page, which cannot hold all of it.
     log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);

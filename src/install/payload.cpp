@@ -130,7 +130,8 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   std::string destination;
   std::string failure;
   Outcome outcome = Outcome::Copied;
-  while (!TryCopy(source, name, destination, failure)) {
+  const bool sourceReadOnly = (entry.attributes & platform::kAttrReadOnly) != 0;
+  while (!TryCopy(source, name, sourceReadOnly, destination, failure)) {
     const int answer = m_machine.prompts.MessageBox(0, failure, install::kCaption, platform::kMbAbortRetryIgnore);
     if (answer == platform::kIdAbort) return Outcome::Aborted;
     if (answer == platform::kIdIgnore) {
@@ -139,14 +140,15 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
     }
     // Retry, or any other answer: the whole attempt once more.
   }
-  // Also after Ignore: an older copy left in place should not stay read-only either.
-  if (!destination.empty()) ClearReadOnly(destination, m_machine);
+  // A copy carries its source's attributes: it can be read-only only when the payload's file was
+  // (and kept the bit). After Ignore, an older copy left in place should not stay read-only either.
+  if (!destination.empty() && (outcome != Outcome::Copied || sourceReadOnly)) ClearReadOnly(destination, m_machine);
   if (outcome == Outcome::Copied && m_pRecord != nullptr) m_pRecord->FileCopied(destination, entry.size);
   return outcome;
 }
 
-bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name, std::string& destination,
-                             std::string& failureText) {
+bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name, bool sourceReadOnly,
+                             std::string& destination, std::string& failureText) {
   if (text::EqualsNoCase(name, kSettingsFileName)) {
     std::string folder;
     if (!SettingsFolder(folder)) {
@@ -160,8 +162,9 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   }
 
   // The payload's own file loses its read-only bit and download mark too, so that the copy
-  // carries neither and a read-only destination can be replaced.
-  ClearReadOnly(source, m_machine);
+  // carries neither and a read-only destination can be replaced. The listing told whether the
+  // source is read-only: one look at the file system less per file.
+  if (sourceReadOnly) ClearReadOnly(source, m_machine);
   RemoveZoneMark(source, m_machine);
   ClearReadOnly(destination, m_machine);
 
