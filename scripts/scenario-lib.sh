@@ -329,7 +329,9 @@ scn_check() {
         elif ! iconv -f UTF-8 -t UTF-8 "$p" >/dev/null 2>&1; then why="not UTF-8"
         elif [ "$(LC_ALL=C grep -vc $'\r$' "$p")" -ne 0 ] || [ "$(tail -c 2 "$p" | od -An -tx1 | tr -d ' \n')" != 0d0a ]; then
           why="a line does not end in CRLF"
-        elif ! sed '1s/^\xef\xbb\xbf//' "$p" | tr -d '\r' | grep -qF -- "${t[2]}"; then
+        # grep reads to the end (no -q): stopping at the first match would break the pipe under
+        # pipefail, and a log longer than the pipe's buffer would seem not to hold the text.
+        elif ! sed '1s/^\xef\xbb\xbf//' "$p" | tr -d '\r' | grep -F -- "${t[2]}" >/dev/null; then
           why="no line holds \"${t[2]}\"; the log:"$'\n'"$(tr -d '\r' <"$p" | tail -n 20 | sed 's/^/          | /')"
         fi
         ;;
