@@ -39,7 +39,7 @@ std::u8string DescribeError(platform::ErrorTexts& texts, platform::Status error)
 platform::Status InstallLog::Open(std::u8string_view path) {
   m_file.reset();
   std::uint64_t sizeBefore = 0;
-  const platform::Status opened = m_machine.files.OpenForAppend(path, m_file, sizeBefore);
+  const platform::Status opened = m_machine.files.OpenForAppend(path, platform::Durability::kToSystem, m_file, sizeBefore);
   if (opened != platform::kSuccess) {
     Fail(opened);
     return opened;

@@ -299,7 +299,7 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
 
   std::unique_ptr<platform::AppendedFile> file;
   std::uint64_t sizeBefore = 0;
-  const platform::Status opened = m_machine.files.OpenForAppend(path, file, sizeBefore);
+  const platform::Status opened = m_machine.files.OpenForAppend(path, platform::Durability::kWriteThrough, file, sizeBefore);
   if (opened != platform::kSuccess) return opened;
   std::u8string opening;
   if (sizeBefore == 0) {

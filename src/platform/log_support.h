@@ -21,9 +21,16 @@ inline constexpr std::size_t kLargestTextFile = 64u * 1024 * 1024;
 class AppendedFile {
  public:
   virtual ~AppendedFile() = default;
-  // Adds `text` at the end of the file, all of it or an error. The bytes have left the program and
-  // the system's cache when it returns, so a crash or a power cut right after keeps them.
+  // Adds `text` at the end of the file, all of it or an error. The bytes have left the program when
+  // it returns, so a crash right after keeps them; for a file opened kWriteThrough they have left
+  // the system's cache too, and a power cut keeps them as well.
   virtual Status Append(std::u8string_view text) = 0;
+};
+
+// How far an appended line has gone when Append returns.
+enum class Durability {
+  kToSystem,      // handed to the system (survives the program, not a power cut): the log
+  kWriteThrough,  // on the disk (survives a power cut): the journal, which the uninstall relies on
 };
 
 class AppendFiles {
@@ -31,7 +38,7 @@ class AppendFiles {
   virtual ~AppendFiles() = default;
   // Opens a file for appending, creating it when missing (its folder must exist: kPathNotFound);
   // `sizeBefore` is its length in bytes as found. Others may read it while it is open.
-  virtual Status OpenForAppend(std::u8string_view path, std::unique_ptr<AppendedFile>& file,
+  virtual Status OpenForAppend(std::u8string_view path, Durability durability, std::unique_ptr<AppendedFile>& file,
                                std::uint64_t& sizeBefore) = 0;
   // The whole content of a file as stored. kFileNotFound when there is none; kFileTooLarge beyond
   // kLargestTextFile.

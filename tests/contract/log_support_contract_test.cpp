@@ -40,7 +40,7 @@ class LogSupportContract : public ::testing::Test {
   std::u8string At(std::u8string_view name) const { return dir_ + u8"\\" + std::u8string(name); }
 
   Status Open(std::u8string_view name, std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) {
-    return files().OpenForAppend(At(name), file, sizeBefore);
+    return files().OpenForAppend(At(name), platform::Durability::kWriteThrough, file, sizeBefore);
   }
   std::string Read(std::u8string_view name) {
     std::u8string content;

@@ -83,6 +83,9 @@ TEST_F(EngineJournal, ListsWhatWasChangedAndKeepsTheTrueOriginalOnce) {
 
   const std::vector<install::JournalRecord> records = Journal();
   EXPECT_EQ(All<install::RunStarted>(records).size(), 2u);
+  // On the disk before the work it records goes on: an interruption leaves a true record.
+  EXPECT_EQ(sim_.logging().files().DurabilityOf(u8"C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal"),
+            platform::Durability::kWriteThrough);
   std::vector<std::u8string> copied;
   for (const install::FileCopied& f : All<install::FileCopied>(records)) copied.push_back(f.path);
   EXPECT_NE(std::find(copied.begin(), copied.end(), u8"C:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2008.arx"), copied.end());

@@ -99,7 +99,7 @@ class UntouchedPrompts final : public platform::Prompts {
 
 class UntouchedAppendFiles final : public platform::AppendFiles {
  public:
-  platform::Status OpenForAppend(std::u8string_view, std::unique_ptr<platform::AppendedFile>&,
+  platform::Status OpenForAppend(std::u8string_view, platform::Durability, std::unique_ptr<platform::AppendedFile>&,
                                  std::uint64_t&) override {
     ADD_FAILURE() << "a log or journal was opened";
     return platform::kAccessDenied;

@@ -25,10 +25,11 @@ class SimAppendedFile final : public platform::AppendedFile {
 
 }  // namespace
 
-Status SimAppendFiles::OpenForAppend(std::u8string_view path, std::unique_ptr<platform::AppendedFile>& file,
-                                     std::uint64_t& sizeBefore) {
+Status SimAppendFiles::OpenForAppend(std::u8string_view path, platform::Durability durability,
+                                     std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) {
   file.reset();
   sizeBefore = 0;
+  durability_[std::u8string(path)] = durability;
   std::string ansi;
   if (!text::ToAnsi(path, ansi)) return platform::kInvalidName;
   // The interface's own lookup gives the statuses CreateFile gives: kPathNotFound for a missing

@@ -2,6 +2,8 @@
 // file system (where a test reads them with ReadFile), a clock the test sets, and a table of the
 // system's texts for the error codes the program meets.
 #pragma once
+#include <map>
+#include <optional>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -17,13 +19,20 @@ class SimAppendFiles final : public platform::AppendFiles {
  public:
   explicit SimAppendFiles(SimFileSystem& files) : files_(files) {}
 
-  platform::Status OpenForAppend(std::u8string_view path, std::unique_ptr<platform::AppendedFile>& file,
-                                 std::uint64_t& sizeBefore) override;
+  platform::Status OpenForAppend(std::u8string_view path, platform::Durability durability,
+                                 std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) override;
   platform::Status ReadWhole(std::u8string_view path, std::u8string& content) override;
 
   // The next `times` appends (or all of them, with kAlways) fail with `status` and add nothing,
   // as a full disk would.
   void FailAppends(platform::Status status, int times = kAlways);
+
+  // How the file at `path` was last opened for appending (nullopt: never).
+  std::optional<platform::Durability> DurabilityOf(std::u8string_view path) const {
+    const auto found = durability_.find(std::u8string(path));
+    if (found == durability_.end()) return std::nullopt;
+    return found->second;
+  }
 
   // Called by the open files.
   platform::Status AppendTo(const std::string& ansiPath, std::u8string_view text);
@@ -32,6 +41,7 @@ class SimAppendFiles final : public platform::AppendFiles {
   SimFileSystem& files_;
   platform::Status failure_ = platform::kSuccess;
   int failures_ = 0;
+  std::map<std::u8string, platform::Durability> durability_;
 };
 
 class SimClock final : public platform::Clock {

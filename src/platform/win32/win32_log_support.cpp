@@ -93,18 +93,22 @@ Status FileSize(HANDLE file, std::uint64_t& size) {
 
 }  // namespace
 
-Status Win32AppendFiles::OpenForAppend(std::u8string_view path, std::unique_ptr<AppendedFile>& file,
+Status Win32AppendFiles::OpenForAppend(std::u8string_view path, Durability durability,
+                                       std::unique_ptr<AppendedFile>& file,
                                        std::uint64_t& sizeBefore) {
   file.reset();
   sizeBefore = 0;
   std::wstring wide;
   if (const Status converted = PathToWide(path, wide); converted != kSuccess) return converted;
-  // Write-through: each record reaches the disk before the step it records goes on, so a power
-  // cut leaves a true account. Reading attributes is for the size. Readers may share the file, and
+  // Write-through for the journal: each record reaches the disk before the step it records goes on,
+  // so a power cut leaves a true account; the log only needs to outlive the program, and is spared
+  // a disk round trip per line. Reading attributes is for the size. Readers may share the file, and
   // so may other appenders (two runs given one /LOG): append-only writes land whole at the end.
   UniqueFile handle(::CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL |
+                                      (durability == Durability::kWriteThrough ? FILE_FLAG_WRITE_THROUGH : 0),
+                                  nullptr));
   if (!handle) return LastErrorStatus();
   if (const Status sized = FileSize(handle.get(), sizeBefore); sized != kSuccess) return sized;
   file = std::make_unique<Win32AppendedFile>(std::move(handle));
