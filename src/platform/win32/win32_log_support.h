@@ -7,8 +7,7 @@ namespace platform::win32 {
 
 class Win32AppendFiles final : public AppendFiles {
  public:
-  Status OpenForAppend(std::u8string_view path, Durability durability,
-                                       std::unique_ptr<AppendedFile>& file,
+  Status OpenForAppend(std::u8string_view path, Durability durability, std::unique_ptr<AppendedFile>& file,
                        std::uint64_t& sizeBefore) override;
   Status ReadWhole(std::u8string_view path, std::u8string& content) override;
 };
