@@ -88,7 +88,8 @@ bool ReadYears(std::u8string_view list, std::u8string_view argument, std::vector
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = list.find(u8',', start);
-    const std::u8string_view item = list.substr(start, comma == std::u8string_view::npos ? list.npos : comma - start);
+    const std::u8string_view item =
+        list.substr(start, comma == std::u8string_view::npos ? std::u8string_view::npos : comma - start);
     if (item.size() != kYearDigits ||
         !std::all_of(item.begin(), item.end(), [](char8_t c) { return c >= u8'0' && c <= u8'9'; })) {
       error = Quoted(argument) + u8"中的版本列表无效：应为以逗号分隔的四位年份，不含空格，例如 /RELEASES=2010,2018。";
@@ -172,8 +173,9 @@ std::vector<std::u8string> SplitCommandLine(std::u8string_view commandLine) {
   // The program name knows no escapes: Windows paths end in backslashes, and a name cannot hold a quote.
   if (!commandLine.empty() && commandLine[0] == u8'"') {
     const std::size_t close = commandLine.find(u8'"', 1);
-    arguments.emplace_back(commandLine.substr(1, close == commandLine.npos ? commandLine.npos : close - 1));
-    at = close == commandLine.npos ? commandLine.size() : close + 1;
+    constexpr std::size_t npos = std::u8string_view::npos;
+    arguments.emplace_back(commandLine.substr(1, close == npos ? npos : close - 1));
+    at = close == npos ? commandLine.size() : close + 1;
   } else {
     while (at < commandLine.size() && !IsBlank(commandLine[at])) ++at;
     arguments.emplace_back(commandLine.substr(0, at));

@@ -293,7 +293,8 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
   std::u8string earlier;
   const platform::Status read = m_machine.files.ReadWhole(path, earlier);
   if (read != platform::kSuccess && read != platform::kFileNotFound) return read;
-  for (const JournalRecord& record : ParseJournal(earlier).records) {
+  const JournalContents contents = ParseJournal(earlier);
+  for (const JournalRecord& record : contents.records) {
     if (const auto* backup = std::get_if<OriginalBackedUp>(&record)) m_arrBackedUp.push_back(Folded(backup->original));
   }
 

@@ -15,7 +15,7 @@ inline constexpr Status kFileTooLarge = 223;  // ERROR_FILE_TOO_LARGE
 
 // The largest file ReadWhole hands back. A journal or a log is a few hundred lines; anything near
 // this is not one of ours, and it is refused whole rather than read in part.
-inline constexpr std::size_t kLargestTextFile = 64u * 1024 * 1024;
+inline constexpr std::size_t kLargestTextFile = std::size_t{64} * 1024 * 1024;
 
 // A file opened for appending; closed by its destructor.
 class AppendedFile {
