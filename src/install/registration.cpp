@@ -284,7 +284,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
         const std::size_t split = newText.rfind(u8';');
         added = split == std::u8string::npos ? newText : newText.substr(split + 1);
       }
-      record->TrustedPathsChanged(variables, old.text, newText, added);
+      record->TrustedPathsChanged(variables, old.text, newText, added, !old.exists);
     }
   }
 }
