@@ -85,6 +85,8 @@ inline constexpr const char* kIssueNoJournal = "（无法写入安装记录，�
 inline constexpr const char* kIssueNoBackup = "（无法备份原文件，未替换）";
 // A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
 inline constexpr const char* kIssueNotText = "（值不是文本，未修改）";
+// The uninstaller could not be placed in the install folder, so Apps & features does not list it.
+inline constexpr const char* kIssueNoUninstaller = "（无法放置卸载程序，“应用和功能”中不会列出本软件）";
 
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);

@@ -179,7 +179,7 @@ TEST(InstallProtect, ProtectsTheFoldersItCreatesBeforeTheFirstCopy) {
         EXPECT_TRUE(protectedYet) << entry;
       }
     }
-    EXPECT_EQ(copiedInside, 3u);  // the payload but the settings file
+    EXPECT_EQ(copiedInside, 4u);  // the payload but the settings file, and the uninstaller
     for (const std::string& folder : c.protectedFolders) {
       EXPECT_EQ(rig.sim.files().AclOf(folder), Acl::kProtected) << folder;
       EXPECT_EQ(rig.sim.files().SecurityOf(folder)->owner, platform::kSidAdministrators) << folder;
