@@ -44,6 +44,13 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
 void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine,
                     install::InstallRecord* record = nullptr);
 
+// The path of every profile's Variables key of every AutoCAD product of a user (below `user`, the
+// user's root): "SOFTWARE\Autodesk\AutoCAD\<release>\<product>\Profiles\<profile>\Variables", read
+// with the wide functions. A key on the way that exists but would not be read hides the profiles
+// below it; its path goes into `unreadable`.
+void ListProfileVariables(platform::Registry& registry, platform::KeyHandle user, std::vector<std::u8string>& variables,
+                          std::vector<std::u8string>& unreadable);
+
 // Appends the name of every sub-key of `key` that opens for reading, in enumeration order, read
 // with the wide functions: any name Windows allows, in any language. When `unreadable` is given,
 // it gets the name of every sub-key that exists but would not open, and an empty name when the
