@@ -1,0 +1,113 @@
+// The uninstall: the reverse of the installation, from its journal, run by the uninstaller's dialog
+// and by the unattended mode alike. Like CInstallEngine it is given the machine and a view; message
+// boxes go to the machine's prompts (shown by the dialog, answered and logged unattended).
+//
+// Only what is still as the installation left it is removed: a demand-load key whose values were
+// rewritten since, or a file in an AutoCAD folder that was changed, stays, and the closing message
+// names it. Every step takes what is already gone as done, and the journal is removed last, so an
+// uninstall cut short can simply be run again; run once more after that it finds nothing.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/acad_catalog.h"
+#include "install/install_log.h"
+#include "install/journal.h"
+#include "platform/machine.h"
+#include "platform/prompts.h"
+
+namespace install {
+
+// How one run ended.
+enum class UninstallOutcome {
+  kNothingToRemove,  // no installation found: said, nothing changed (uninstalled already: not a failure)
+  kAcadRunning,      // AutoCAD runs: the warning was shown, nothing changed
+  kDeclined,         // the question was answered No: nothing changed
+  kStopped,          // the journal cannot be read, or only a later version understands it: said, nothing changed
+  kDoneWithIssues,   // ran to its end; the closing message names what was left and why
+  kDone,             // everything the installation made is gone, or goes at the next restart
+};
+
+// What a person sees of the uninstall besides message boxes.
+class UninstallView {
+ public:
+  virtual ~UninstallView() = default;
+  // The question was answered and the removal begins.
+  virtual void RemovalStarting() = 0;
+  // The bar the removal advances, one step per item.
+  virtual platform::ProgressBar& Progress() = 0;
+};
+
+struct UninstallChoices {
+  // /DIR=: the folder chosen at installation, as typed (ANSI); the install folder is formed from it
+  // as the installation formed it. None: the folder the uninstaller runs from when it holds a
+  // journal (it is the installation's own VornexSetup.exe), else the one Apps & features names.
+  std::optional<std::string> typedFolder;
+  // The dialog asks before it removes anything; the unattended mode does not.
+  bool ask = true;
+  // False once the "close AutoCAD" warning has been shown and the caller tries again regardless.
+  bool checkAcadRunning = true;
+};
+
+class CUninstallEngine {
+ public:
+  // `catalog` is scanned by the caller: without a journal, the add-on's demand-load keys are looked
+  // for under its product keys. With a log, every step is written to it as it is done.
+  CUninstallEngine(platform::Machine& machine, const CAcadCatalog& catalog, InstallLog* log = nullptr)
+      : m_machine(machine), m_catalog(catalog), m_pLog(log) {}
+
+  // The whole uninstall: the installation located, the running check, the question, the removal
+  // under the progress bar, then the closing message (kDone, kDoneWithIssues), which unattended
+  // prompts write to the log.
+  [[nodiscard]] UninstallOutcome Run(const UninstallChoices& choices, UninstallView& view);
+
+  // After Run: the install folder found (empty when none was) and the closing message (UTF-8).
+  const std::string& InstallFolder() const { return m_strInstallFolder; }
+  const std::string& ClosingText() const { return m_strClosing; }
+
+  struct Plan;
+
+ private:
+  int Say(const std::string& textUtf8, std::uint32_t flags);
+  void Log(std::u8string_view textUtf8);
+  // Finds the install folder and reads what is to be removed; false (after saying why) to stop.
+  bool Locate(const UninstallChoices& choices, Plan& plan, UninstallOutcome& stop);
+  // What the journal names, checked only for belonging where it was recorded.
+  void PlanFromJournal(const JournalContents& journal, Plan& plan);
+  // What the add-on's fixed names find of an installation without a journal.
+  void PlanByFixedNames(Plan& plan);
+  // Whether a LOADER names one of the add-on's modules: a file in the install folder, or a managed
+  // module (VXCAD<year>P.dll) in an AutoCAD folder of the catalogue.
+  bool IsAddOnLoader(std::u8string_view loader) const;
+  bool InAcadFolder(std::string_view path) const;
+  void Remove(const Plan& plan, platform::ProgressBar& progress);
+  void RemoveKey(platform::RootKey root, const std::u8string& path,
+                 const std::vector<std::pair<std::u8string, std::u8string>>& expected);
+  void RemoveTrusted(const std::optional<std::u8string>& userSid, const std::u8string& variables, bool created);
+  void RemovePlaced(const std::string& path, const std::u8string& digest, std::uint64_t size,
+                    const std::string& backup, bool placed);
+  // Deletes a file, at the next restart when it is in use; false when it is still there for good.
+  bool DeleteNowOrLater(const std::string& path, bool counted);
+  void RemoveFolder(const std::string& folder);
+  void Left(std::u8string_view what, std::string_view whyUtf8);
+  void LeftAnsi(std::string_view what, std::string_view whyUtf8);
+  std::string Closing(bool withoutJournal) const;
+
+  platform::Machine& m_machine;
+  const CAcadCatalog& m_catalog;
+  InstallLog* m_pLog;
+  std::string m_strInstallFolder;
+  std::u8string m_strFolderU8;  // the same in Unicode, for the wide registry functions
+  std::string m_strProgram;     // the running program: deleted at the next restart
+  std::string m_strClosing;
+  // What the removal did, for the closing message.
+  unsigned m_nFiles = 0;
+  unsigned m_nKeys = 0;
+  unsigned m_nTrusted = 0;
+  unsigned m_nRestored = 0;
+  std::vector<std::string> m_arrLeft;     // UTF-8, each with why
+  std::vector<std::string> m_arrPending;  // ANSI, deleted at the next restart
+};
+
+}  // namespace install
