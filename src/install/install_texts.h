@@ -90,6 +90,8 @@ inline constexpr const char* kIssueNoUninstaller = "（无法放置卸载程序�
 
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);
+// Appends the items one per line, at most kIncompleteItemsShown of them, then the count of all.
+void AppendItems(std::string& out, const std::vector<std::string>& itemsUtf8);
 
 // The uninstall. The question before anything is removed (Yes and No, No the default); {} is the
 // install folder.
@@ -126,6 +128,7 @@ inline constexpr const char* kLeftOtherUser = "（其他用户的配置，未修
 inline constexpr const char* kLeftOutsideAcad = "（不在AutoCAD文件夹中，未删除）";
 inline constexpr const char* kLeftNoBackup = "（原文件的备份已不在，未还原）";
 inline constexpr const char* kLeftFailed = "（无法删除）";
+inline constexpr const char* kLeftTrustedFailed = "\\TRUSTEDPATHS（无法修改）";
 
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
 std::string WithPath(std::string_view pattern, std::string_view ansiPath);

@@ -55,11 +55,9 @@ struct LoadValue {
   std::vector<std::uint8_t> data;
 };
 
-std::string ArxKeyName(int year) { return "Applications\\VX_ZurezUvad" + std::to_string(year); }
 std::string ArxLoader(const std::string& installFolder, int moduleYear) {
   return installFolder + "\\VX_ZurezUvad" + std::to_string(moduleYear) + ".ARX";
 }
-std::string ManagedKeyName(int year) { return "Applications\\Vornex" + std::to_string(year) + "DLLP"; }
 std::string ManagedLoader(const std::string& acadFolder, int moduleYear) {
   return acadFolder + "\\VXCAD" + std::to_string(moduleYear) + "P.dll";
 }
@@ -148,6 +146,9 @@ bool ReadTrustedPaths(Registry& registry, KeyHandle user, std::u8string_view var
 }
 
 }  // namespace
+
+std::string ArxKeyName(int year) { return "Applications\\VX_ZurezUvad" + std::to_string(year); }
+std::string ManagedKeyName(int year) { return "Applications\\Vornex" + std::to_string(year) + "DLLP"; }
 
 std::optional<ModuleYears> FindModuleYears(int releaseYear) {
   for (const YearRow& row : kModuleYears) {

@@ -22,6 +22,11 @@ struct ModuleYears {
 // Nothing for a year the installer does not serve.
 std::optional<ModuleYears> FindModuleYears(int releaseYear);
 
+// The demand-load keys of a release, below its product key: "Applications\VX_ZurezUvad<year>" for
+// the ARX module, "Applications\Vornex<year>DLLP" for the managed one.
+std::string ArxKeyName(int year);
+std::string ManagedKeyName(int year);
+
 // Writes the load entries of every selected release, then trusts the install folder in every
 // AutoCAD profile of the current user (also when nothing is selected). Shows nothing: what fails
 // is skipped, the next step runs, and the key or value left undone goes into `record` if given.

@@ -16,6 +16,7 @@
 #include "install/journal.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
+#include "platform/utf8_text.h"
 
 namespace install {
 
@@ -66,32 +67,38 @@ class CUninstallEngine {
   const std::string& InstallFolder() const { return m_strInstallFolder; }
   const std::string& ClosingText() const { return m_strClosing; }
 
-  struct Plan;
-
  private:
   int Say(const std::string& textUtf8, std::uint32_t flags);
-  void Log(std::u8string_view textUtf8);
-  // Finds the install folder and reads what is to be removed; false (after saying why) to stop.
-  bool Locate(const UninstallChoices& choices, Plan& plan, UninstallOutcome& stop);
-  // What the journal names, checked only for belonging where it was recorded.
-  void PlanFromJournal(const JournalContents& journal, Plan& plan);
+  // A line of the log: `what` and then a path (ANSI).
+  void Note(const char8_t* what, std::string_view path);
+  void Note(const char8_t* what, std::u8string_view path);
+  // The install folder asked for, or the one the uninstaller runs from when it holds a journal, or
+  // the one Apps & features names; empty when there is none.
+  std::string Locate(const UninstallChoices& choices);
+  // What the journal names, each where it was recorded and only while it is still the installation's.
+  void RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress);
   // What the add-on's fixed names find of an installation without a journal.
-  void PlanByFixedNames(Plan& plan);
+  void RemoveByFixedNames();
+  // A key under HKEY_LOCAL_MACHINE while its value `valueName` still holds `expected` (what the
+  // installation wrote, letter case aside) or, with none, names one of the add-on's modules.
+  void RemoveKey(std::u8string_view path, std::u8string_view valueName, const std::u8string* expected);
+  // The install folder's entries in one profile's "TRUSTEDPATHS"; the value itself goes when the
+  // installation made it and nothing else is left in it.
+  void RemoveTrusted(std::u8string_view variables, bool created);
+  // A file placed in an AutoCAD folder (`placed`, or null when the placing never happened) and the
+  // copy of AutoCAD's own file it replaced (`backup`, or empty).
+  void RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup);
+  // Deletes a file, at the next restart when it is in use.
+  void Delete(const std::string& path, bool counted);
+  void RemoveFolder(const std::string& folder);
   // Whether a LOADER names one of the add-on's modules: a file in the install folder, or a managed
   // module (VXCAD<year>P.dll) in an AutoCAD folder of the catalogue.
   bool IsAddOnLoader(std::u8string_view loader) const;
   bool InAcadFolder(std::string_view path) const;
-  void Remove(const Plan& plan, platform::ProgressBar& progress);
-  void RemoveKey(platform::RootKey root, const std::u8string& path,
-                 const std::vector<std::pair<std::u8string, std::u8string>>& expected);
-  void RemoveTrusted(const std::optional<std::u8string>& userSid, const std::u8string& variables, bool created);
-  void RemovePlaced(const std::string& path, const std::u8string& digest, std::uint64_t size,
-                    const std::string& backup, bool placed);
-  // Deletes a file, at the next restart when it is in use; false when it is still there for good.
-  bool DeleteNowOrLater(const std::string& path, bool counted);
-  void RemoveFolder(const std::string& folder);
-  void Left(std::u8string_view what, std::string_view whyUtf8);
-  void LeftAnsi(std::string_view what, std::string_view whyUtf8);
+  // Something of the installation that stays (`where` and `what` together name it), and why; named
+  // in the closing message once.
+  void Left(std::u8string_view where, std::u8string_view what, const char* whyUtf8);
+  void Left(std::string_view ansiWhat, const char* whyUtf8) { Left(u8"", text::FromAnsi(ansiWhat), whyUtf8); }
   std::string Closing(bool withoutJournal) const;
 
   platform::Machine& m_machine;
@@ -101,6 +108,7 @@ class CUninstallEngine {
   std::u8string m_strFolderU8;  // the same in Unicode, for the wide registry functions
   std::string m_strProgram;     // the running program: deleted at the next restart
   std::string m_strClosing;
+  bool m_bMadeChosen = false;  // the journal says the installation made the folder above its own
   // What the removal did, for the closing message.
   unsigned m_nFiles = 0;
   unsigned m_nKeys = 0;

@@ -55,56 +55,53 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
   if (!PlaceProgram(machine, program, record)) return;
 
   const platform::LocalTime today = machine.logging.clock.Now();
-  const std::string command = "\"" + program + "\"" + kUninstallSwitch;
+  const std::u8string command = u8"\"" + text::FromAnsi(program) + u8"\"" + kUninstallSwitch;
   // What the program copied, rounded up to whole kilobytes as Apps & features counts them.
   const auto size = static_cast<std::uint32_t>((record.CopiedBytes() + kKiloByte - 1) / kKiloByte);
+  // Set through the wide function, the Chinese name reads right whatever the code page; the rest
+  // goes the same way.
   const struct {
-    const char* name;
-    std::string text;
+    const char8_t* name;
+    std::u8string text;
   } texts[] = {
-      {"DisplayVersion", VersionText(version)},
-      {"Publisher", kPublisher},
-      {kInstallLocationValue, installFolder},
-      {"DisplayIcon", program + ",0"},
-      {"InstallDate", std::to_string(today.year * 10000 + today.month * 100 + today.day)},
-      {"UninstallString", command},
-      {"QuietUninstallString", command + kQuietSwitch},
+      {u8"DisplayName", kProductName},
+      {u8"DisplayVersion", text::AsUtf8(VersionText(version))},
+      {u8"Publisher", kPublisher},
+      {u8"InstallLocation", text::FromAnsi(installFolder)},
+      {u8"DisplayIcon", text::FromAnsi(program) + u8",0"},
+      {u8"InstallDate", text::AsUtf8(std::to_string(today.year * 10000 + today.month * 100 + today.day))},
+      {u8"UninstallString", command},
+      {u8"QuietUninstallString", command + kQuietSwitch},
   };
   const struct {
     const char* name;
     std::uint32_t number;
   } numbers[] = {{"EstimatedSize", size}, {"NoModify", 1}, {"NoRepair", 1}};
 
-  const std::string keyName = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;
   platform::UniqueKey key;
-  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
-      registry.CreateKey(root.get(), kUninstallKeyPath, key) != platform::kSuccess) {
-    Report(&record, keyName);
-    return;
-  }
+  bool allSet = registry.OpenRoot(platform::RootKey::LocalMachine, root) == platform::kSuccess &&
+                registry.CreateKey(root.get(), kUninstallKeyPath, key) == platform::kSuccess;
   // Every value is still tried, as for the load keys; what failed is named once, by its key.
-  bool allSet = true;
-  const auto noted = [&](platform::Status status, const char* name, std::uint32_t type, std::u8string_view shown) {
-    if (status != platform::kSuccess) {
+  for (const auto& value : texts) {
+    if (!key || registry.SetTextW(key.get(), value.name, platform::kRegSz, value.text) != platform::kSuccess) {
       allSet = false;
     } else {
-      record.ValueWritten(platform::RootKey::LocalMachine, kUninstallKeyPath, name, type, shown);
+      record.ValueWritten(platform::RootKey::LocalMachine, kUninstallKeyPath, text::Utf8Bytes(value.name),
+                          platform::kRegSz, value.text);
     }
-  };
-  // The name is Chinese: set through the wide function, it reads right whatever the code page.
-  noted(registry.SetTextW(key.get(), u8"DisplayName", platform::kRegSz, kProductName), "DisplayName",
-        platform::kRegSz, kProductName);
-  for (const auto& value : texts) {
-    noted(registry.SetValue(key.get(), value.name, platform::kRegSz, platform::SzData(value.text)), value.name,
-          platform::kRegSz, text::FromAnsi(value.text));
   }
   for (const auto& value : numbers) {
-    noted(registry.SetValue(key.get(), value.name, platform::kRegDword, platform::DwordData(value.number)),
-          value.name, platform::kRegDword, text::AsUtf8(std::to_string(value.number)));
+    if (!key || registry.SetValue(key.get(), value.name, platform::kRegDword, platform::DwordData(value.number)) !=
+                    platform::kSuccess) {
+      allSet = false;
+    } else {
+      record.ValueWritten(platform::RootKey::LocalMachine, kUninstallKeyPath, value.name, platform::kRegDword,
+                          text::AsUtf8(std::to_string(value.number)));
+    }
   }
-  if (!allSet) Report(&record, keyName);
+  if (!allSet) Report(&record, std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);
 }
 
 }  // namespace install

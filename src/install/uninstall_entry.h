@@ -12,11 +12,11 @@ namespace install {
 inline constexpr const char* kUninstallKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup";
 inline constexpr const char* kInstallLocationValue = "InstallLocation";
 inline constexpr const char8_t* kProductName = u8"V-批打印软件";
-inline constexpr const char* kPublisher = "Vornex";
+inline constexpr const char8_t* kPublisher = u8"Vornex";
 // The copy of the installer left in the install folder, which Apps & features starts to uninstall.
 inline constexpr const char* kUninstallerName = "VornexSetup.exe";
-inline constexpr const char* kUninstallSwitch = " /UNINSTALL";
-inline constexpr const char* kQuietSwitch = " /S";
+inline constexpr const char8_t* kUninstallSwitch = u8" /UNINSTALL";
+inline constexpr const char8_t* kQuietSwitch = u8" /S";
 
 // "2025.04.28" for the build's version number 20250428.
 std::string VersionText(int version);
