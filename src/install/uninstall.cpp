@@ -174,6 +174,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   progress.SetStep(1);
   progress.SetPos(0);
   const bool recorded = read == platform::kSuccess;
+  m_bRecorded = recorded;
   if (recorded) {
     if (journal.damagedLines != 0) Note(u8"安装记录中不完整的行已跳过：", journalPath);
     RemoveRecorded(journal.records, progress);
@@ -348,7 +349,11 @@ void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view val
       ++m_nKeys;
       return Note(u8"已删除 HKEY_LOCAL_MACHINE\\", path);
     }
-    if (!same) why = kLeftRewritten;
+    if (!same) {
+      // Found by its fixed name alone, a key that names no module of this installation was never its own.
+      if (expected == nullptr && !m_bRecorded) return;
+      why = kLeftRewritten;
+    }
   }
   Left(u8"HKEY_LOCAL_MACHINE\\", path, why);
 }

@@ -108,6 +108,7 @@ class CUninstallEngine {
   std::u8string m_strFolderU8;  // the same in Unicode, for the wide registry functions
   std::string m_strProgram;     // the running program: deleted at the next restart
   std::string m_strClosing;
+  bool m_bRecorded = false;    // the journal says what was made; otherwise the fixed names
   bool m_bMadeChosen = false;  // the journal says the installation made the folder above its own
   // What the removal did, for the closing message.
   unsigned m_nFiles = 0;

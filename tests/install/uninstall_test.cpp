@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "install/install_engine.h"
@@ -77,19 +78,15 @@ Snapshot Take(sim::SimMachine& sim) {
 
 // "- line" for what `after` lost and "+ line" for what it gained, sorted.
 std::vector<std::string> Changes(const Snapshot& before, const Snapshot& after) {
-  std::vector<std::string> lost;
-  std::vector<std::string> gained;
-  std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(lost));
-  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(gained));
   std::vector<std::string> changes;
-  for (const std::string& line : lost) changes.push_back("- " + line);
-  for (const std::string& line : gained) changes.push_back("+ " + line);
+  for (const auto& [from, to, sign] : {std::tuple{&before, &after, "- "}, std::tuple{&after, &before, "+ "}}) {
+    std::vector<std::string> only;
+    std::set_difference(from->begin(), from->end(), to->begin(), to->end(), std::back_inserter(only));
+    for (const std::string& line : only) changes.push_back(sign + line);
+  }
   std::sort(changes.begin(), changes.end());
   return changes;
 }
-
-// The changes every uninstall leaves of a clean installation, and `more`, sorted as Changes sorts.
-std::vector<std::string> SettingsAndUpperCaseAnd(std::vector<std::string> more);
 
 // What every uninstall leaves of a clean installation: the user's settings, and the profile's
 // TRUSTEDPATHS upper-cased, as the installation's merge wrote it.
@@ -100,6 +97,7 @@ const std::vector<std::string> kSettingsAndUpperCase = {
     std::string("+ ") + kProfile2022 + "C:\\PROGRAM FILES\\AUTODESK\\AUTOCAD 2022\\PLUGINS\\...;C:\\USERS\\JSMITH\\DOCUMENTS\\LISP",
 };
 
+// Those, and `more`, sorted as Changes sorts.
 std::vector<std::string> SettingsAndUpperCaseAnd(std::vector<std::string> more) {
   more.insert(more.end(), kSettingsAndUpperCase.begin(), kSettingsAndUpperCase.end());
   std::sort(more.begin(), more.end());
@@ -167,8 +165,9 @@ install::UninstallChoices Quiet(std::optional<std::string> typed = std::nullopt)
 }
 
 // An installation from before the journal: no journal, no Apps & features entry, no uninstaller,
-// no backup of AutoCAD's driver.
+// no backup of AutoCAD's driver; and a load key that another installation rewrote since.
 void WithoutJournal(Rig& rig) {
+  EXPECT_TRUE(rig.sim.registry().SetString(RootKey::LocalMachine, kLoad2010, "LOADER", "D:\\Other\\VX.arx"));
   for (const char* file : {kJournal, kUninstaller}) EXPECT_TRUE(rig.sim.files().Remove(file));
   EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\Backup"));
   EXPECT_TRUE(rig.sim.registry().DeleteTree(RootKey::LocalMachine, install::kUninstallKeyPath));
@@ -182,6 +181,7 @@ struct Case {
   std::vector<std::string> changes;  // from the machine before the installation
   std::vector<std::string> said;     // parts of the last message box, in order
   std::vector<std::string> pending;  // deleted at the next restart, in order
+  bool untouched;                    // `changes` are from the installed machine instead
 };
 
 TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn) {
@@ -194,6 +194,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
   // whether the installation made the folder above the install folder, or a profile's
   // TRUSTEDPATHS (which stays, empty), cannot be told either.
   const std::vector<std::string> noJournal = SettingsAndUpperCaseAnd({
+      load2010, load2010 + " : LOADCTRLS = type 4: 2 0 0 0", load2010 + " : LOADER = D:\\Other\\VX.arx",
       std::string("- ") + kDriver + " = " + kOwnDriver,
       std::string("+ ") + kDriver + " = Vornex.prt5",
       std::string("+ ") + kAcad2008 + "\\Fonts\\Vornex_EN.shx = Vornex_EN.shx",
@@ -221,6 +222,15 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
     EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, journal));
   };
   const auto uninstalled = [](Rig& rig) { EXPECT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kDone); };
+  const auto halfWay = [](Rig& rig) {
+    // An uninstall stopped after putting AutoCAD's driver back, a module and a key gone already.
+    EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kOwnDriver));
+    EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\VX_ZurezUvad2010.arx"));
+    EXPECT_TRUE(rig.sim.registry().DeleteTree(RootKey::LocalMachine, kLoad2010));
+  };
+  const auto acadRunning = [](Rig& rig) { rig.sim.system().SetProcesses({"explorer.exe", "acad.exe"}); };
+  const auto answerNo = [](Rig& rig) { rig.sim.prompts().Answer(platform::kIdNo); };
+  install::UninstallChoices dialog;  // asks first
   const auto inUse = [](Rig& rig) {
     // Started from Apps & features: the uninstaller runs from the install folder, and a module is held.
     rig.sim.system().SetModulePath(kUninstaller);
@@ -229,31 +239,37 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
   };
 
   const Case cases[] = {
-      {"from Apps & features", nullptr, Quiet(), UninstallOutcome::kDone, clean,
-       {"V-批打印软件已卸载。", "已删除 11 个文件、7 个注册表项、2 处受信任路径，还原 1 个AutoCAD文件。"}, {}},
+      {"from Apps & features, AutoCAD's own driver put back byte for byte", nullptr, Quiet(), UninstallOutcome::kDone, clean,
+       {"V-批打印软件已卸载。", "已删除 11 个文件、7 个注册表项、2 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
       {"a demand-load key rewritten since", rewriteKey, Quiet(), UninstallOutcome::kDoneWithIssues, rewritten,
-       {"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + std::string(kLoad2010) + "（安装后已被改写，未删除）"}, {}},
+       {"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + std::string(kLoad2010) + "（安装后已被改写，未删除）"}, {}, false},
       {"a font changed since", changeFont, Quiet(), UninstallOutcome::kDoneWithIssues, changedFont,
        {"已删除 10 个文件", std::string("以下项目未删除：\n") + kAcad2022 + "\\Fonts\\Vornex_EN.shx（安装后已被修改，未删除）"},
-       {}},
+       {}, false},
       {"a journal cut short", cutJournal, Quiet("C:\\Vornex\\"), UninstallOutcome::kDone, clean,
-       {"已删除 11 个文件"}, {}},
+       {"已删除 11 个文件"}, {}, false},
       {"uninstalled already", uninstalled, Quiet(), UninstallOutcome::kNothingToRemove, clean,
-       {"未找到需要卸载的 V-批打印软件"}, {}},
+       {"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
-       clean, {"未找到需要卸载的 V-批打印软件"}, {}},
+       clean, {"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
-       {"已删除 4 个文件、6 个注册表项、2 处受信任路径", "未找到安装记录"}, {}},
+       {"已删除 4 个文件、5 个注册表项、2 处受信任路径", "未找到安装记录"}, {}, false},
       {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
        {"已删除 9 个文件", "以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
                              std::string(kUninstaller) + "\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"}, 
-       {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}},
+       {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
+      {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
+       {"已删除 10 个文件、6 个注册表项、2 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+      {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {"请关闭AutoCAD后再进行卸载 !"}, {}, true},
+      {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {"确定要删除 V-批打印软件 吗？"}, {},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
     ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
     ASSERT_TRUE(rig.sim.prompts().Boxes().empty());
+    const Snapshot installed = Take(rig.sim);
     if (c.between) c.between(rig);
     EXPECT_EQ(rig.Uninstall(c.choices), c.outcome);
     std::size_t at = 0;
@@ -264,46 +280,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
     }
     EXPECT_EQ(rig.sim.files().PendingDeletions(), c.pending);
     rig.sim.files().Restart();
-    EXPECT_EQ(Changes(rig.before, Take(rig.sim)), c.changes);
-  }
-}
-
-// AutoCAD's PDF driver, replaced by the add-on's, is put back byte for byte and its copy removed.
-TEST(Uninstall, PutsAutoCADsOwnDriverBackByteForByte) {
-  Rig rig;
-  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
-  ASSERT_EQ(rig.sim.files().ReadFile(kDriver), "Vornex.prt5");
-  ASSERT_EQ(rig.sim.files().ReadFile(std::string(kInstallFolder) + "\\Backup\\1\\pdfplot9.hdi"), kOwnDriver);
-  EXPECT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kDone);
-  EXPECT_EQ(rig.sim.files().ReadFile(kDriver), kOwnDriver);
-  EXPECT_FALSE(rig.sim.files().Exists(kInstallFolder));
-}
-
-// Nothing changes until the question is answered Yes, nor while AutoCAD runs.
-TEST(Uninstall, ChangesNothingWhileAutoCADRunsOrWhenDeclined) {
-  const struct {
-    const char* name;
-    bool acadRunning;
-    int answer;  // to the question, 0 when none is asked
-    UninstallOutcome outcome;
-    const char* said;
-  } cases[] = {
-      {"AutoCAD running", true, 0, UninstallOutcome::kAcadRunning, "请关闭AutoCAD后再进行卸载 !"},
-      {"answered No", false, platform::kIdNo, UninstallOutcome::kDeclined, "确定要删除 V-批打印软件 吗？"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Rig rig;
-    ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
-    const Snapshot installed = Take(rig.sim);
-    if (c.acadRunning) rig.sim.system().SetProcesses({"explorer.exe", "acad.exe"});
-    if (c.answer != 0) rig.sim.prompts().Answer(c.answer);
-    install::UninstallChoices choices;  // the dialog's: asks first
-    EXPECT_EQ(rig.Uninstall(choices), c.outcome);
-    ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
-    EXPECT_EQ(rig.sim.prompts().Boxes()[0].text.rfind(c.said, 0), 0u) << rig.sim.prompts().Boxes()[0].text;
-    EXPECT_EQ(rig.view.started, 0);
-    EXPECT_TRUE(Changes(installed, Take(rig.sim)).empty());
+    EXPECT_EQ(Changes(c.untouched ? installed : rig.before, Take(rig.sim)), c.changes);
   }
 }
 
