@@ -13,6 +13,7 @@
 #include "install/path_limits.h"
 #include "install/payload.h"
 #include "install/support_files.h"
+#include "install/uninstall_entry.h"
 #include "platform/status.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
@@ -87,13 +88,14 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   // chosen folder made here is protected like the install folder: made by an elevated process
   // under a drive root, it would otherwise be open to every signed-in user. One that was there
   // already keeps what it has: it may hold the user's other files.
-  if (m_machine.files.CreateDirectory(chosen) == platform::kSuccess && !Protect(chosen)) {
-    return InstallOutcome::kNotProtected;
-  }
+  const bool madeChosen = m_machine.files.CreateDirectory(chosen) == platform::kSuccess;
+  if (madeChosen && !Protect(chosen)) return InstallOutcome::kNotProtected;
   m_machine.files.CreateDirectory(installFolder);
   if (!Protect(installFolder)) return InstallOutcome::kNotProtected;
   m_strInstallFolder = installFolder;
   StartJournal();
+  // The uninstaller removes it again when it is empty then; one that was there stays in any case.
+  if (madeChosen) m_record.FolderCreated(chosen);
 
   if (!DoInstall(choices, view)) return InstallOutcome::kStopped;
 
@@ -161,6 +163,8 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);
   progress.StepIt();
+
+  RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record);
   progress.SetPos(kProgressMaximum);
   return true;
 }

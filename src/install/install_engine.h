@@ -71,8 +71,8 @@ class CInstallEngine {
   const InstallIssues& Issues() const { return m_record.Issues(); }
 
  private:
-  // Payload copy, registration and support files under the progress bar; false when the copy
-  // did not run through.
+  // Payload copy, registration, support files and the uninstaller with its Apps & features entry
+  // under the progress bar; false when the copy did not run through.
   bool DoInstall(const InstallChoices& choices, InstallView& view);
   // Opens the install folder's journal for this run; what earlier runs placed is learnt from it.
   void StartJournal();

@@ -23,15 +23,22 @@ void InstallRecord::Journal(const JournalRecord& record) {
   }
 }
 
+void InstallRecord::FolderCreated(std::string_view path) {
+  const std::u8string utf8 = text::FromAnsi(path);
+  Journal(install::FolderCreated{utf8});
+  if (m_pLog != nullptr) m_pLog->Write(u8"已创建文件夹 " + utf8);
+}
+
 void InstallRecord::FileCopied(std::string_view path, std::uint64_t size) {
+  m_copiedBytes += size;
   const std::u8string utf8 = text::FromAnsi(path);
   Journal(install::FileCopied{utf8, size});
   if (m_pLog != nullptr) m_pLog->Write(u8"已拷贝 " + utf8 + u8"（" + Number(size) + u8" 字节）");
 }
 
-void InstallRecord::SupportFilePlaced(std::string_view path, std::uint64_t size) {
+void InstallRecord::SupportFilePlaced(std::string_view path, std::uint64_t size, std::u8string_view digest) {
   const std::u8string utf8 = text::FromAnsi(path);
-  Journal(install::SupportFilePlaced{utf8, size});
+  Journal(install::SupportFilePlaced{utf8, size, std::u8string(digest)});
   if (m_pLog != nullptr) m_pLog->Write(u8"已放置 " + utf8 + u8"（" + Number(size) + u8" 字节）");
 }
 
@@ -40,7 +47,7 @@ void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPat
   const std::u8string key = text::FromAnsi(keyPath);
   const std::u8string value = text::FromAnsi(name);
   Journal(KeyWritten{root, key});
-  Journal(install::ValueWritten{root, key, value, type});
+  Journal(install::ValueWritten{root, key, value, type, std::u8string(shown)});
   if (m_pLog != nullptr) {
     m_pLog->Write(u8"已写入 " + std::u8string(RootName(root)) + u8"\\" + key + u8"：" + value + u8" = " +
                   std::u8string(shown));
@@ -48,8 +55,10 @@ void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPat
 }
 
 void InstallRecord::TrustedPathsChanged(std::u8string_view variablesKey, std::u8string_view before,
-                                        std::u8string_view after, std::u8string_view added) {
-  if (!added.empty()) Journal(TrustedPathAdded{std::nullopt, std::u8string(variablesKey), std::u8string(added)});
+                                        std::u8string_view after, std::u8string_view added, bool created) {
+  if (!added.empty()) {
+    Journal(TrustedPathAdded{std::nullopt, std::u8string(variablesKey), std::u8string(added), created});
+  }
   if (m_pLog != nullptr) {
     m_pLog->Write(u8"TRUSTEDPATHS HKEY_CURRENT_USER\\" + std::u8string(variablesKey) + u8"\n原值：" +
                   std::u8string(before) + u8"\n新值：" + std::u8string(after));

@@ -25,14 +25,19 @@ class InstallRecord {
       : m_pLog(log), m_pJournal(journal), m_placedBefore(std::move(placedBefore)) {}
 
   // Paths and key names are ANSI (as the ANSI API takes them) unless typed as UTF-8.
+  // A folder the installation made outside its install folder (the chosen folder).
+  void FolderCreated(std::string_view path);
   void FileCopied(std::string_view path, std::uint64_t size);
-  void SupportFilePlaced(std::string_view path, std::uint64_t size);
-  // A key written by the installation, with one value; `shown` is the data as the log gives it.
+  // `digest` is ContentDigest of the file as placed, empty when it could not be read back.
+  void SupportFilePlaced(std::string_view path, std::uint64_t size, std::u8string_view digest);
+  // A key written by the installation, with one value; `shown` is the data as the log gives it
+  // (and as the journal keeps it): the text of a string, the decimal number of a REG_DWORD.
   void ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name, std::uint32_t type,
                     std::u8string_view shown);
-  // A profile's "TRUSTEDPATHS" rewritten; `added` is the entry appended, empty when it was there.
+  // A profile's "TRUSTEDPATHS" rewritten; `added` is the entry appended, empty when it was there;
+  // `created` when there was no such value before.
   void TrustedPathsChanged(std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
-                           std::u8string_view added);
+                           std::u8string_view added, bool created);
 
   // Whether the file at `path` (in an AutoCAD folder, about to be replaced) is an original to keep
   // first: only with a journal to record it in, and never the add-on's own file from an earlier run
@@ -54,6 +59,8 @@ class InstallRecord {
   const InstallIssues& Issues() const { return m_issues; }
   // The journal's failure to record, if any: what it misses cannot be undone.
   platform::Status JournalFailure() const { return m_journalFailure; }
+  // The bytes of the files this run copied into place (FileCopied), for Apps & features.
+  std::uint64_t CopiedBytes() const { return m_copiedBytes; }
 
  private:
   void Journal(const JournalRecord& record);
@@ -63,6 +70,7 @@ class InstallRecord {
   std::set<std::u8string> m_placedBefore;  // upper-cased
   InstallIssues m_issues;
   platform::Status m_journalFailure = platform::kSuccess;
+  std::uint64_t m_copiedBytes = 0;
 };
 
 // Records in `record` when the caller keeps one; the steps run the same either way.

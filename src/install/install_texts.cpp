@@ -14,8 +14,7 @@ std::string WithPath(std::string_view pattern, std::string_view ansiPath) {
   return out;
 }
 
-std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8) {
-  std::string out = kIncompleteLead;
+void AppendItems(std::string& out, const std::vector<std::string>& itemsUtf8) {
   const std::size_t shown = std::min(itemsUtf8.size(), kIncompleteItemsShown);
   for (std::size_t i = 0; i < shown; ++i) {
     if (i != 0) out += '\n';
@@ -27,6 +26,11 @@ std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8) {
     out += '\n';
     out += count;
   }
+}
+
+std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8) {
+  std::string out = kIncompleteLead;
+  AppendItems(out, itemsUtf8);
   out += kIncompleteAdvice;
   return out;
 }

@@ -85,9 +85,50 @@ inline constexpr const char* kIssueNoJournal = "（无法写入安装记录，�
 inline constexpr const char* kIssueNoBackup = "（无法备份原文件，未替换）";
 // A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
 inline constexpr const char* kIssueNotText = "（值不是文本，未修改）";
+// The uninstaller could not be placed in the install folder, so Apps & features does not list it.
+inline constexpr const char* kIssueNoUninstaller = "（无法放置卸载程序，“应用和功能”中不会列出本软件）";
 
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);
+// Appends the items one per line, at most kIncompleteItemsShown of them, then the count of all.
+void AppendItems(std::string& out, const std::vector<std::string>& itemsUtf8);
+
+// The uninstall. The question before anything is removed (Yes and No, No the default); {} is the
+// install folder.
+inline constexpr const char* kUninstallQuestionText =
+    "确定要删除 V-批打印软件 吗？\n\n安装文件夹：{}\n\n"
+    "将删除安装的程序文件、AutoCAD中的加载项和受信任路径，以及放入AutoCAD文件夹的字体等文件；用户设置将保留。";
+// The first try while AutoCAD runs: its modules are loaded and its files held.
+inline constexpr const char* kUninstallAcadRunningText = "请关闭AutoCAD后再进行卸载 !";
+// No installation found: no Apps & features entry, or a folder without one.
+inline constexpr const char* kNothingToUninstallText = "未找到需要卸载的 V-批打印软件，计算机未做任何更改。";
+// The installation record exists but cannot be read; {} is its path, the system's code follows.
+inline constexpr const char* kJournalUnreadableText = "无法读取安装记录 {} !\n\n卸载已停止，计算机未做任何更改。";
+// The record holds entries only a later version of the installer knows; {} is its path.
+inline constexpr const char* kJournalFromLaterText =
+    "安装记录 {} 由更新版本的安装程序写入 !\n\n"
+    "请运行安装文件夹中的 VornexSetup.exe，或在“应用和功能”中卸载。卸载已停止，计算机未做任何更改。";
+
+// The closing message: the lead, what was removed, then the items left and those deleted at the next
+// restart, each list at most kIncompleteItemsShown long followed by the count of all.
+inline constexpr const char* kUninstalledLead = "V-批打印软件已卸载。\n\n";
+inline constexpr const char* kRemovedCountsPattern = "已删除 {} 个文件、{} 个注册表项、{} 处受信任路径，还原 {} 个AutoCAD文件。";
+inline constexpr const char* kLeftLead = "\n\n以下项目未删除：\n";
+inline constexpr const char* kPendingLead = "\n\n以下项目将在重新启动计算机后删除：\n";
+// An installation from before the installation record: removed by the add-on's fixed names.
+inline constexpr const char* kNoJournalNote =
+    "\n\n未找到安装记录，已按本软件固定的文件名和注册表项删除；"
+    "放入AutoCAD文件夹的字体等文件无法确认是否仍为本软件所放，已保留。";
+
+// Why an item was left.
+inline constexpr const char* kLeftRewritten = "（安装后已被改写，未删除）";
+inline constexpr const char* kLeftChanged = "（安装后已被修改，未删除）";
+inline constexpr const char* kLeftNotEmpty = "（其中还有其他文件，未删除）";
+inline constexpr const char* kLeftOtherUser = "（其他用户的配置，未修改）";
+inline constexpr const char* kLeftOutsideAcad = "（不在AutoCAD文件夹中，未删除）";
+inline constexpr const char* kLeftNoBackup = "（原文件的备份已不在，未还原）";
+inline constexpr const char* kLeftFailed = "（无法删除）";
+inline constexpr const char* kLeftTrustedFailed = "\\TRUSTEDPATHS（无法修改）";
 
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.
 std::string WithPath(std::string_view pattern, std::string_view ansiPath);

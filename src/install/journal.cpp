@@ -24,6 +24,7 @@ constexpr std::u8string_view kHeader =
     u8"每行一项，字段以制表符分隔；字段中的“%XX”是以十六进制表示的一个字节。\r\n";
 
 constexpr std::u8string_view kRun = u8"RUN";
+constexpr std::u8string_view kFolder = u8"FOLDER";
 constexpr std::u8string_view kFile = u8"FILE";
 constexpr std::u8string_view kKey = u8"KEY";
 constexpr std::u8string_view kValue = u8"VALUE";
@@ -35,6 +36,8 @@ constexpr std::u8string_view kLocalMachine = u8"HKEY_LOCAL_MACHINE";
 constexpr std::u8string_view kCurrentUser = u8"HKEY_CURRENT_USER";
 // The user field for whoever runs the installer: an SID always starts "S-", so it cannot be one.
 constexpr std::u8string_view kRunningUser = u8"HKCU";
+// A TRUSTED record's mark for a value the installation made.
+constexpr std::u8string_view kNewValue = u8"NEW";
 
 constexpr struct {
   std::uint32_t type;
@@ -162,16 +165,22 @@ Fields FieldsOf(const JournalRecord& record) {
         using R = std::decay_t<decltype(r)>;
         if constexpr (std::is_same_v<R, RunStarted>) {
           return {kRun, {r.time, r.version}};
+        } else if constexpr (std::is_same_v<R, FolderCreated>) {
+          return {kFolder, {r.path}};
         } else if constexpr (std::is_same_v<R, FileCopied>) {
           return {kFile, {r.path, Decimal(r.size)}};
         } else if constexpr (std::is_same_v<R, KeyWritten>) {
           return {kKey, {std::u8string(RootName(r.root)), r.keyPath}};
         } else if constexpr (std::is_same_v<R, ValueWritten>) {
-          return {kValue, {std::u8string(RootName(r.root)), r.keyPath, r.name, TypeName(r.type)}};
+          Fields fields{kValue, {std::u8string(RootName(r.root)), r.keyPath, r.name, TypeName(r.type)}};
+          if (r.data) fields.values.push_back(*r.data);
+          return fields;
         } else if constexpr (std::is_same_v<R, TrustedPathAdded>) {
-          return {kTrusted, {r.userSid.value_or(std::u8string(kRunningUser)), r.profileKey, r.entry}};
+          Fields fields{kTrusted, {r.userSid.value_or(std::u8string(kRunningUser)), r.profileKey, r.entry}};
+          if (r.created) fields.values.emplace_back(kNewValue);
+          return fields;
         } else if constexpr (std::is_same_v<R, SupportFilePlaced>) {
-          return {kSupport, {r.path, Decimal(r.size)}};
+          return {kSupport, {r.path, Decimal(r.size), r.digest}};
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
         } else {
@@ -190,21 +199,25 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
   platform::RootKey root{};
   if (kind == kRun) {
     if (n >= 3) return RunStarted{f[1], f[2]};
+  } else if (kind == kFolder) {
+    if (n >= 2) return FolderCreated{f[1]};
   } else if (kind == kFile) {
     if (n >= 3 && ReadSize(f[2], size)) return FileCopied{f[1], size};
   } else if (kind == kKey) {
     if (n >= 3 && ReadRoot(f[1], root)) return KeyWritten{root, f[2]};
   } else if (kind == kValue) {
     std::uint32_t type = 0;
-    if (n >= 5 && ReadRoot(f[1], root) && ReadType(f[4], type)) return ValueWritten{root, f[2], f[3], type};
+    if (n >= 5 && ReadRoot(f[1], root) && ReadType(f[4], type)) {
+      return ValueWritten{root, f[2], f[3], type, n >= 6 ? std::optional<std::u8string>(f[5]) : std::nullopt};
+    }
   } else if (kind == kTrusted) {
     if (n >= 4) {
       std::optional<std::u8string> sid;
       if (f[1] != kRunningUser) sid = f[1];
-      return TrustedPathAdded{sid, f[2], f[3]};
+      return TrustedPathAdded{sid, f[2], f[3], n >= 5 && f[4] == kNewValue};
     }
   } else if (kind == kSupport) {
-    if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size};
+    if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string()};
   } else if (kind == kBackup) {
     if (n >= 3) return OriginalBackedUp{f[1], f[2]};
   } else {
@@ -230,6 +243,18 @@ std::u8string JournalPath(std::u8string_view installFolder) {
   std::u8string path(installFolder);
   if (!path.empty() && path.back() != u8'\\') path += u8'\\';
   return path + kJournalFileName;
+}
+
+std::u8string ContentDigest(std::u8string_view content) {
+  std::uint64_t hash = 0xCBF29CE484222325u;  // the FNV offset basis
+  for (const char8_t byte : content) {
+    hash ^= byte;
+    hash *= 0x100000001B3u;  // the FNV prime
+  }
+  static constexpr char8_t kHex[] = u8"0123456789ABCDEF";
+  std::u8string digits(16, u8'0');
+  for (std::size_t i = digits.size(); i-- > 0; hash >>= 4) digits[i] = kHex[hash & 0xF];
+  return digits;
 }
 
 std::u8string FormatJournalLine(const JournalRecord& record) {

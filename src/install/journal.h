@@ -4,16 +4,22 @@
 // A UTF-8 text file, one record per line, CRLF line ends, fields separated by tabs:
 //
 //   RUN      <local time>  <installer version>         one per installation, first of its records
+//   FOLDER   <path>                                    a folder created outside the install folder
 //   FILE     <path>  <size>                           a file copied into the install folder
 //   KEY      <root>  <key path>                       a registry key created or written to
-//   VALUE    <root>  <key path>  <value name>  <type> a registry value written
-//   TRUSTED  <user>  <profile key>  <entry>           an entry added to a profile's TRUSTEDPATHS
-//   SUPPORT  <path>  <size>                           a support file placed in an AutoCAD folder
+//   VALUE    <root>  <key path>  <value name>  <type>  <data>
+//                                                     a registry value written, and what it was set to
+//   TRUSTED  <user>  <profile key>  <entry>  [NEW]     an entry added to a profile's TRUSTEDPATHS
+//                                                     (NEW: the value was not there before)
+//   SUPPORT  <path>  <size>  <digest>                 a support file placed in an AutoCAD folder
 //   BACKUP   <original>  <backup copy>                an AutoCAD file about to be replaced, and its copy
 //
 // <root> is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER; <type> is REG_SZ, REG_DWORD and so on (a number
-// for a type without a name); <user> is the user's SID, or HKCU for the user running the installer,
-// and <profile key> is the Variables key's path under that user's root; sizes are decimal bytes.
+// for a type without a name); <data> is the text of a string value and the decimal number of a
+// REG_DWORD; <user> is the user's SID, or HKCU for the user running the installer, and <profile
+// key> is the Variables key's path under that user's root; sizes are decimal bytes; <digest> is
+// ContentDigest of the file as placed. Journals of the version before FOLDER lack <data>, NEW and
+// <digest>; their lines still read, those fields missing.
 // Within a field, '%' and every control character (tab, CR, LF among them) are written as '%' and two
 // hex digits, so any path or name fits on its line and backslashes stay as they are. A new journal
 // starts with the UTF-8 byte order mark and a '#' line for the person who opens it.
@@ -52,6 +58,10 @@ struct FileCopied {
   std::uint64_t size = 0;
   bool operator==(const FileCopied&) const = default;
 };
+struct FolderCreated {
+  std::u8string path;
+  bool operator==(const FolderCreated&) const = default;
+};
 struct KeyWritten {
   platform::RootKey root = platform::RootKey::LocalMachine;
   std::u8string keyPath;
@@ -62,17 +72,20 @@ struct ValueWritten {
   std::u8string keyPath;
   std::u8string name;  // empty: the key's default value
   std::uint32_t type = platform::kRegSz;
+  std::optional<std::u8string> data;  // none in an older journal
   bool operator==(const ValueWritten&) const = default;
 };
 struct TrustedPathAdded {
   std::optional<std::u8string> userSid;  // none: the user running the installer (HKCU)
   std::u8string profileKey;              // ...\Profiles\<profile>\Variables
   std::u8string entry;                   // what was added to TRUSTEDPATHS
+  bool created = false;                  // the value itself was made by the installation
   bool operator==(const TrustedPathAdded&) const = default;
 };
 struct SupportFilePlaced {
   std::u8string path;
   std::uint64_t size = 0;
+  std::u8string digest;  // empty in an older journal
   bool operator==(const SupportFilePlaced&) const = default;
 };
 struct OriginalBackedUp {
@@ -88,11 +101,17 @@ struct UnknownRecord {
   bool operator==(const UnknownRecord&) const = default;
 };
 
-using JournalRecord = std::variant<RunStarted, FileCopied, KeyWritten, ValueWritten, TrustedPathAdded,
-                                   SupportFilePlaced, OriginalBackedUp, UnknownRecord>;
+using JournalRecord = std::variant<RunStarted, FolderCreated, FileCopied, KeyWritten, ValueWritten,
+                                   TrustedPathAdded, SupportFilePlaced, OriginalBackedUp, UnknownRecord>;
 
 // "<install folder>\VornexSetup.journal".
 std::u8string JournalPath(std::u8string_view installFolder);
+
+// What a SUPPORT record keeps of a file's content, to tell at uninstall time whether the file is
+// still the one placed, when the payload it came from is long gone: 64-bit FNV-1a as 16 hex digits.
+// It guards against change, not against an attacker: whoever could forge a match could write
+// AutoCAD's folders anyway, and all a match earns is the file's deletion.
+std::u8string ContentDigest(std::u8string_view content);
 
 // A record's line, its CRLF included.
 std::u8string FormatJournalLine(const JournalRecord& record);

@@ -55,11 +55,9 @@ struct LoadValue {
   std::vector<std::uint8_t> data;
 };
 
-std::string ArxKeyName(int year) { return "Applications\\VX_ZurezUvad" + std::to_string(year); }
 std::string ArxLoader(const std::string& installFolder, int moduleYear) {
   return installFolder + "\\VX_ZurezUvad" + std::to_string(moduleYear) + ".ARX";
 }
-std::string ManagedKeyName(int year) { return "Applications\\Vornex" + std::to_string(year) + "DLLP"; }
 std::string ManagedLoader(const std::string& acadFolder, int moduleYear) {
   return acadFolder + "\\VXCAD" + std::to_string(moduleYear) + "P.dll";
 }
@@ -149,6 +147,9 @@ bool ReadTrustedPaths(Registry& registry, KeyHandle user, std::u8string_view var
 
 }  // namespace
 
+std::string ArxKeyName(int year) { return "Applications\\VX_ZurezUvad" + std::to_string(year); }
+std::string ManagedKeyName(int year) { return "Applications\\Vornex" + std::to_string(year) + "DLLP"; }
+
 std::optional<ModuleYears> FindModuleYears(int releaseYear) {
   for (const YearRow& row : kModuleYears) {
     if (row.release == releaseYear) return row.modules;
@@ -205,53 +206,51 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, 
   }
 }
 
-void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallRecord* record) {
-  Registry& registry = machine.registry;
-  // A user key that exists but would not be read hides the profiles below it: they are named,
-  // since their "TRUSTEDPATHS" stays without the folder.
-  const auto reportUnreadable = [record](std::u8string_view parent, const std::vector<std::u8string>& names) {
-    for (const std::u8string& name : names) {
-      std::u8string path(parent);
-      if (!name.empty()) path.append(1, u8'\\').append(name);
-      install::Report(record, UserKeyName(path), install::kIssueUnreadable);
-    }
-  };
-
-  UniqueKey user;
-  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
-    reportUnreadable(kAcadUserRoot, {u8""});
-    return;
-  }
-
+void ListProfileVariables(Registry& registry, KeyHandle user, std::vector<std::u8string>& variables,
+                          std::vector<std::u8string>& unreadable) {
   // Opens `path` below the user's key and adds "<path>\<child><suffix>" for every child key that
   // can be read; a key that exists but cannot be opened, and children that cannot be read, are
-  // reported.
+  // named in `unreadable`.
   const auto addChildPaths = [&](std::u8string_view path, std::u8string_view suffix, std::vector<std::u8string>& out) {
     UniqueKey key;
-    const platform::Status opened = registry.OpenKeyW(user.get(), path, Access::Read, key);
+    const platform::Status opened = registry.OpenKeyW(user, path, Access::Read, key);
     if (opened != platform::kSuccess) {
-      if (opened != platform::kFileNotFound) reportUnreadable(path, {u8""});
+      if (opened != platform::kFileNotFound) unreadable.emplace_back(path);
       return;
     }
     std::vector<std::u8string> children;
-    std::vector<std::u8string> unreadable;
-    ListSubKeys(registry, key.get(), children, &unreadable);
-    reportUnreadable(path, unreadable);
+    std::vector<std::u8string> hidden;
+    ListSubKeys(registry, key.get(), children, &hidden);
+    for (const std::u8string& name : hidden) {
+      unreadable.push_back(name.empty() ? std::u8string(path) : ChildPath(path, name, u8""));
+    }
     for (const std::u8string& child : children) out.push_back(ChildPath(path, child, suffix));
   };
 
-  // Pass 1: every product key of every release under the user's AutoCAD key (none when there is
-  // no such key: no profile to trust the folder in, and nothing left undone).
+  // Every product key of every release under the user's AutoCAD key (none when there is no such
+  // key), then every profile of those products; a product without "Profiles" yields none.
   std::vector<std::u8string> releasePaths;
   addChildPaths(kAcadUserRoot, u8"", releasePaths);
   std::vector<std::u8string> profilesPaths;
   for (const std::u8string& release : releasePaths) addChildPaths(release, u8"\\Profiles", profilesPaths);
+  for (const std::u8string& profiles : profilesPaths) addChildPaths(profiles, u8"\\Variables", variables);
+}
 
-  // Pass 2: every profile of those products; a product without "Profiles" yields none.
+void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallRecord* record) {
+  Registry& registry = machine.registry;
+  // A user key that exists but would not be read hides the profiles below it: they are named,
+  // since their "TRUSTEDPATHS" stays without the folder.
+  std::vector<std::u8string> unreadable;
   std::vector<std::u8string> variablesPaths;
-  for (const std::u8string& profiles : profilesPaths) addChildPaths(profiles, u8"\\Variables", variablesPaths);
+  UniqueKey user;
+  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
+    unreadable.emplace_back(kAcadUserRoot);
+  } else {
+    ListProfileVariables(registry, user.get(), variablesPaths, unreadable);
+  }
+  for (const std::u8string& path : unreadable) install::Report(record, UserKeyName(path), install::kIssueUnreadable);
 
-  // Pass 3: the merge, value by value, read and written whole. The folder was typed as ANSI text,
+  // The merge, value by value, read and written whole. The folder was typed as ANSI text,
   // which converts to Unicode without loss.
   const std::u8string folder = text::AnsiToU8(catalog.m_strInstallFolder);
   for (const std::u8string& variables : variablesPaths) {
@@ -284,7 +283,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
         const std::size_t split = newText.rfind(u8';');
         added = split == std::u8string::npos ? newText : newText.substr(split + 1);
       }
-      record->TrustedPathsChanged(variables, old.text, newText, added);
+      record->TrustedPathsChanged(variables, old.text, newText, added, !old.exists);
     }
   }
 }

@@ -22,6 +22,11 @@ struct ModuleYears {
 // Nothing for a year the installer does not serve.
 std::optional<ModuleYears> FindModuleYears(int releaseYear);
 
+// The demand-load keys of a release, below its product key: "Applications\VX_ZurezUvad<year>" for
+// the ARX module, "Applications\Vornex<year>DLLP" for the managed one.
+std::string ArxKeyName(int year);
+std::string ManagedKeyName(int year);
+
 // Writes the load entries of every selected release, then trusts the install folder in every
 // AutoCAD profile of the current user (also when nothing is selected). Shows nothing: what fails
 // is skipped, the next step runs, and the key or value left undone goes into `record` if given.
@@ -43,6 +48,13 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
 // profiles from the search.
 void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine,
                     install::InstallRecord* record = nullptr);
+
+// The path of every profile's Variables key of every AutoCAD product of a user (below `user`, the
+// user's root): "SOFTWARE\Autodesk\AutoCAD\<release>\<product>\Profiles\<profile>\Variables", read
+// with the wide functions. A key on the way that exists but would not be read hides the profiles
+// below it; its path goes into `unreadable`.
+void ListProfileVariables(platform::Registry& registry, platform::KeyHandle user, std::vector<std::u8string>& variables,
+                          std::vector<std::u8string>& unreadable);
 
 // Appends the name of every sub-key of `key` that opens for reading, in enumeration order, read
 // with the wide functions: any name Windows allows, in any language. When `unreadable` is given,

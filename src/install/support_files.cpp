@@ -9,6 +9,7 @@
 #include "install/path_limits.h"
 #include "install/payload.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
@@ -40,12 +41,12 @@ class ShippedFiles {
   std::vector<std::string> m_names;
 };
 
-// The size of the file at `path`, 0 when it cannot be listed.
-std::uint64_t SizeOf(platform::Machine& machine, const std::string& path) {
-  platform::FindEntry entry;
-  std::unique_ptr<platform::Listing> listing;
-  if (!FitsMaxPath(path) || machine.files.FindFirst(path, entry, listing) != platform::kSuccess) return 0;
-  return entry.size;
+// The size and digest of a file just placed, for the journal: the uninstaller removes it only while
+// it is still this file. An empty digest when it cannot be read back.
+void RecordPlaced(platform::Machine& machine, const std::string& path, install::InstallRecord& record) {
+  std::u8string content;
+  const bool read = machine.logging.files.ReadWhole(text::FromAnsi(path), content) == platform::kSuccess;
+  record.SupportFilePlaced(path, content.size(), read ? install::ContentDigest(content) : std::u8string());
 }
 
 // Keeps the file about to be replaced at `target` when it is AutoCAD's own (the first time only:
@@ -89,7 +90,7 @@ void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const s
   if (FitsMaxPath(source) && FitsMaxPath(target)) {
     status = machine.files.CopyFile(source, target, false);
     if (status == platform::kSuccess) {
-      if (record != nullptr) record->SupportFilePlaced(target, SizeOf(machine, target));
+      if (record != nullptr) RecordPlaced(machine, target, *record);
       return;
     }
   }

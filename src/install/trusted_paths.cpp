@@ -1,6 +1,8 @@
 // The "TRUSTEDPATHS" merge.
 #include "install/trusted_paths.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace {
@@ -21,19 +23,39 @@ bool EntryNamesFolder(std::u8string_view entry, std::u8string_view folder) {
          text::EqualsNoCaseUtf8(entry.substr(0, entry.size() - kSubFolders.size()), folder);
 }
 
+// The entries of `trustedPaths` that name `folder` dropped, the others joined as they were; true
+// when one was dropped.
+bool WithoutFolder(std::u8string_view trustedPaths, std::u8string_view folder, std::u8string& rest) {
+  folder = WithoutTrailingBackslash(folder);
+  rest.clear();
+  bool dropped = false;
+  bool first = true;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(trustedPaths.find(u8';', start), trustedPaths.size());
+    const std::u8string_view entry = trustedPaths.substr(start, end - start);
+    if (EntryNamesFolder(entry, folder)) {
+      dropped = true;
+    } else {
+      if (!first) rest += u8';';
+      rest += entry;
+      first = false;
+    }
+    if (end == trustedPaths.size()) return dropped;
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 bool TrustedPathsContain(std::u8string_view trustedPaths, std::u8string_view folder) {
-  folder = WithoutTrailingBackslash(folder);
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = trustedPaths.find(u8';', start);
-    const std::u8string_view entry =
-        trustedPaths.substr(start, end == std::u8string_view::npos ? std::u8string_view::npos : end - start);
-    if (EntryNamesFolder(entry, folder)) return true;
-    if (end == std::u8string_view::npos) return false;
-    start = end + 1;
-  }
+  std::u8string rest;
+  return WithoutFolder(trustedPaths, folder, rest);
+}
+
+std::u8string RemoveTrustedPath(std::u8string_view trustedPaths, std::u8string_view folder) {
+  std::u8string rest;
+  WithoutFolder(trustedPaths, folder, rest);
+  return rest;
 }
 
 std::u8string MergeTrustedPaths(std::u8string_view oldText, std::u8string_view folder) {

@@ -15,3 +15,7 @@ bool TrustedPathsContain(std::u8string_view trustedPaths, std::u8string_view fol
 // otherwise the old text is upper-cased and, when the folder is not yet trusted, ";" and the
 // upper-cased folder are appended.
 std::u8string MergeTrustedPaths(std::u8string_view oldText, std::u8string_view folder);
+
+// "TRUSTEDPATHS" without the entries that name `folder` (as TrustedPathsContain reads an entry);
+// every other entry, empty ones included, stays exactly as it is, in its order and its case.
+std::u8string RemoveTrustedPath(std::u8string_view trustedPaths, std::u8string_view folder);

@@ -16,14 +16,33 @@ class NoProgress final : public platform::ProgressBar {
   void StepIt() override {}
 };
 
-class NoView final : public InstallView {
+class NoView final : public InstallView, public UninstallView {
  public:
   void CopyStarting() override {}
+  void RemovalStarting() override {}
   platform::ProgressBar& Progress() override { return m_progress; }
 
  private:
   NoProgress m_progress;
 };
+
+const char8_t* UninstallOutcomeText(UninstallOutcome outcome) {
+  switch (outcome) {
+    case UninstallOutcome::kNothingToRemove:
+      return u8"未找到需要卸载的安装，未做任何更改。";
+    case UninstallOutcome::kAcadRunning:
+      return u8"AutoCAD正在运行，未做任何更改。";
+    case UninstallOutcome::kDeclined:
+      return u8"卸载已取消，未做任何更改。";
+    case UninstallOutcome::kStopped:
+      return u8"卸载已停止，未做任何更改。";
+    case UninstallOutcome::kDoneWithIssues:
+      return u8"卸载已完成，但有项目未删除（见上）。";
+    case UninstallOutcome::kDone:
+      return u8"卸载已完成。";
+  }
+  return u8"";
+}
 
 const char8_t* OutcomeText(InstallOutcome outcome) {
   switch (outcome) {
@@ -119,6 +138,19 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
   const InstallOutcome outcome = engine.Run(install, view);
   if (!engine.InstallFolder().empty()) log.Write(u8"安装文件夹：" + text::FromAnsi(engine.InstallFolder()));
   log.Write(OutcomeText(outcome));
+  return outcome;
+}
+
+UninstallOutcome RunUnattendedUninstall(platform::Machine& machine, const CAcadCatalog& catalog,
+                                        const std::optional<std::string>& typedFolder, InstallLog& log) {
+  if (typedFolder) log.Write(u8"选择的安装路径：" + text::FromAnsi(*typedFolder));
+  NoView view;
+  CUninstallEngine engine(machine, catalog, &log);
+  UninstallChoices choices;
+  choices.typedFolder = typedFolder;
+  choices.ask = false;
+  const UninstallOutcome outcome = engine.Run(choices, view);
+  log.Write(UninstallOutcomeText(outcome));
   return outcome;
 }
 

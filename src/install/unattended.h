@@ -9,6 +9,7 @@
 #include "discovery/acad_catalog.h"
 #include "install/install_engine.h"
 #include "install/install_log.h"
+#include "install/uninstall.h"
 #include "platform/log_support.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -45,5 +46,12 @@ struct UnattendedChoices {
 // on `machine` (whose prompts must not show anything: UnattendedPrompts) and logs how it ended.
 InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                              InstallLog& log, int bitness, int version);
+
+// The unattended uninstall (/UNINSTALL /S): no question, the closing message to the log, and how it
+// ended logged. `typedFolder` is /DIR's folder as typed (ANSI), none without /DIR; `catalog` is
+// scanned; `machine`'s prompts must not show anything (UnattendedPrompts). AutoCAD running stops it
+// with nothing changed, as it stops the unattended installation.
+UninstallOutcome RunUnattendedUninstall(platform::Machine& machine, const CAcadCatalog& catalog,
+                                        const std::optional<std::string>& typedFolder, InstallLog& log);
 
 }  // namespace install

@@ -103,6 +103,13 @@ class FileSystem {
   virtual Status SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
   // DeleteFileA: a file, or a named stream given as "file:stream".
   virtual Status DeleteFile(const std::string& path) = 0;
+  // RemoveDirectoryA: an empty folder. kDirNotEmpty while it holds anything, kDirectory when the
+  // path names a file, kFileNotFound or kPathNotFound when nothing is there.
+  [[nodiscard]] virtual Status RemoveDirectory(const std::string& path) = 0;
+  // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file (or the folder, when it is empty
+  // by then) is deleted the next time Windows starts, in the order asked, before any program can
+  // hold it. Nothing changes until then. Only an administrator may ask.
+  [[nodiscard]] virtual Status DeleteLater(const std::string& path) = 0;
   // Gives a folder the access list of a folder whose code other programs load with their users'
   // rights: Administrators and SYSTEM full control, Users read and execute, inherited by everything
   // inside it, and protected from the entries the folder above would pass down, so a looser parent

@@ -91,6 +91,8 @@ class Registry {
   // RegSetValueExA.
   virtual Status SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                           const std::vector<std::uint8_t>& data) = 0;
+  // RegDeleteValueA: kFileNotFound when there is no such value.
+  [[nodiscard]] virtual Status DeleteValue(KeyHandle key, const std::string& name) = 0;
   // RegCloseKey; called by UniqueKey only.
   virtual void CloseKey(KeyHandle key) = 0;
 

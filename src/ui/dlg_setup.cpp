@@ -4,12 +4,10 @@
 #include <algorithm>
 #include <array>
 
+#include "install/uninstall_entry.h"
 #include "ui/setup_ids.h"
 
 namespace {
-
-// Two digits for the minor and patch parts of the version.
-std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
 
 ui::FontSpec HeadingFont(int height, int weight) {
   ui::FontSpec font;
@@ -21,18 +19,7 @@ ui::FontSpec HeadingFont(int height, int weight) {
 
 }  // namespace
 
-std::string FormatTitle(int version) {
-  const int major = version / 10000;
-  const int minor = (version % 10000) / 100;
-  const int patch = version % 100;
-  std::string title(setup::kTitlePrefix);
-  title += std::to_string(major);
-  title += '.';
-  title += TwoDigits(minor);
-  title += '.';
-  title += TwoDigits(patch);
-  return title;
-}
+std::string FormatTitle(int version) { return std::string(setup::kTitlePrefix) + install::VersionText(version); }
 
 std::string FormatBitness(int bitness) {
   std::string note(setup::kBitnessFormat);

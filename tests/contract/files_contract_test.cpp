@@ -204,6 +204,33 @@ TEST_F(FilesContract, DeleteRemovesAFile) {
   EXPECT_EQ(fs().DeleteFile(At("gone.bin")), platform::kFileNotFound);
 }
 
+TEST_F(FilesContract, RemoveDirectoryTakesOnlyAnEmptyFolder) {
+  ASSERT_EQ(fs().CreateDirectory(At("full")), platform::kSuccess);
+  MakeFile("full\\kept.bin");
+  MakeFile("file.bin");
+  ASSERT_EQ(fs().CreateDirectory(At("empty")), platform::kSuccess);
+  struct Case {
+    const char* path;
+    Status status;
+  };
+  for (const Case c : {Case{"full", platform::kDirNotEmpty}, Case{"file.bin", platform::kDirectory},
+                       Case{"absent", platform::kFileNotFound}, Case{"absent\\child", platform::kPathNotFound},
+                       Case{"EMPTY", platform::kSuccess}, Case{"empty", platform::kFileNotFound}}) {
+    EXPECT_EQ(fs().RemoveDirectory(At(c.path)), c.status) << c.path;
+  }
+  EXPECT_NE(Attributes(At("full")) & platform::kAttrDirectory, 0u);
+  EXPECT_EQ(Attributes(At("full\\kept.bin")) & platform::kAttrDirectory, 0u);
+}
+
+TEST_F(FilesContract, DeleteLaterLeavesTheFileUntilWindowsStartsAgain) {
+  MakeFile("in use.bin");
+  ASSERT_EQ(fs().CreateDirectory(At("folder")), platform::kSuccess);
+  EXPECT_EQ(fs().DeleteLater(At("in use.bin")), platform::kSuccess);
+  EXPECT_EQ(fs().DeleteLater(At("folder")), platform::kSuccess);
+  EXPECT_EQ(Attributes(At("in use.bin")) & platform::kAttrDirectory, 0u);
+  EXPECT_NE(Attributes(At("folder")) & platform::kAttrDirectory, 0u);
+}
+
 TEST_F(FilesContract, DeletingAnAbsentZoneIdentifierStreamIsFileNotFound) {
   if (env_->IsWine()) GTEST_SKIP() << "Wine 8 keeps no alternate data streams on a Unix file system";
   MakeFile("download.bin");

@@ -236,6 +236,19 @@ TEST_F(RegistryContract, ReadOnlyHandleCannotSetValues) {
   EXPECT_EQ(reg().QueryValue(scratch_.get(), "x", 16, value, required), platform::kFileNotFound);
 }
 
+TEST_F(RegistryContract, DeleteValueRemovesOneValueWhateverItsCase) {
+  ASSERT_EQ(reg().SetValue(scratch_.get(), "TrustedPaths", platform::kRegSz, platform::SzData("C:\\A")), platform::kSuccess);
+  ASSERT_EQ(reg().SetValue(scratch_.get(), "Other", platform::kRegDword, platform::DwordData(1)), platform::kSuccess);
+  EXPECT_EQ(reg().DeleteValue(scratch_.get(), "TRUSTEDPATHS"), platform::kSuccess);
+  EXPECT_EQ(reg().DeleteValue(scratch_.get(), "TRUSTEDPATHS"), platform::kFileNotFound);
+  RegValue value;
+  EXPECT_EQ(platform::QueryWholeValue(reg(), scratch_.get(), "TrustedPaths", value), platform::kFileNotFound);
+  EXPECT_EQ(platform::QueryWholeValue(reg(), scratch_.get(), "Other", value), platform::kSuccess);
+  UniqueKey readOnly;
+  ASSERT_EQ(reg().OpenKey(scratch_.get(), "", Access::Read, readOnly), platform::kSuccess);
+  EXPECT_EQ(reg().DeleteValue(readOnly.get(), "Other"), platform::kAccessDenied);
+}
+
 TEST_F(RegistryContract, MegabyteValueReadsBackWhole) {
   std::vector<std::uint8_t> big(1024 * 1024);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 131 % 251);

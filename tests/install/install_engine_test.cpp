@@ -94,7 +94,8 @@ TEST_F(EngineJournal, ListsWhatWasChangedAndKeepsTheTrueOriginalOnce) {
 
   const install::ValueWritten loader{RootKey::LocalMachine,
                                      u8"SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804\\Applications\\VX_ZurezUvad2008",
-                                     u8"LOADER", platform::kRegSz};
+                                     u8"LOADER", platform::kRegSz,
+                                     u8"C:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2008.ARX"};
   const auto values = All<install::ValueWritten>(records);
   EXPECT_NE(std::find(values.begin(), values.end(), loader), values.end());
 

@@ -39,19 +39,27 @@ TEST(JournalLine, RecordsReadBackAsWritten) {
       {install::KeyWritten{RootKey::LocalMachine,
                            u8"SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX"},
        u8"KEY\tHKEY_LOCAL_MACHINE\tSOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX"},
-      {install::ValueWritten{RootKey::CurrentUser, u8"Software\\Vornex", u8"", platform::kRegSz},
+      // Lines of the journal's first version, without the data.
+      {install::ValueWritten{RootKey::CurrentUser, u8"Software\\Vornex", u8"", platform::kRegSz, std::nullopt},
        u8"VALUE\tHKEY_CURRENT_USER\tSoftware\\Vornex\t\tREG_SZ"},
-      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"LOADCTRLS", platform::kRegDword},
+      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"LOADCTRLS", platform::kRegDword, std::nullopt},
        u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\tLOADCTRLS\tREG_DWORD"},
-      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"名\t称", 0x20000},
+      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"名\t称", 0x20000, std::nullopt},
        u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\t名%09称\t131072"},
-      {install::TrustedPathAdded{std::nullopt, kProfile, u8"C:\\Vornex\\V-ZurezUvad"},
+      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"LOADER", platform::kRegSz, u8"C:\\批\t.arx"},
+       u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\tLOADER\tREG_SZ\tC:\\批%09.arx"},
+      {install::ValueWritten{RootKey::LocalMachine, u8"S\\V", u8"DisplayName", platform::kRegSz, u8""},
+       u8"VALUE\tHKEY_LOCAL_MACHINE\tS\\V\tDisplayName\tREG_SZ\t"},
+      {install::FolderCreated{u8"D:\\CAD 工具"}, u8"FOLDER\tD:\\CAD 工具"},
+      {install::TrustedPathAdded{std::nullopt, kProfile, u8"C:\\Vornex\\V-ZurezUvad", false},
        u8"TRUSTED\tHKCU\tSoftware\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\<<未命名配置>>\\Variables\t"
        u8"C:\\Vornex\\V-ZurezUvad"},
-      {install::TrustedPathAdded{u8"S-1-5-21-1-2-3-1001", u8"P\\Variables", u8"D:\\CAD 工具\\V-ZurezUvad\\..."},
-       u8"TRUSTED\tS-1-5-21-1-2-3-1001\tP\\Variables\tD:\\CAD 工具\\V-ZurezUvad\\..."},
-      {install::SupportFilePlaced{u8"C:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx", 4096},
-       u8"SUPPORT\tC:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx\t4096"},
+      {install::TrustedPathAdded{u8"S-1-5-21-1-2-3-1001", u8"P\\Variables", u8"D:\\CAD 工具\\V-ZurezUvad\\...", true},
+       u8"TRUSTED\tS-1-5-21-1-2-3-1001\tP\\Variables\tD:\\CAD 工具\\V-ZurezUvad\\...\tNEW"},
+      {install::SupportFilePlaced{u8"C:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx", 4096, u8"AF63DC4C8601EC8C"},
+       u8"SUPPORT\tC:\\AutoCAD 2010\\Fonts\\Vornex_EN.shx\t4096\tAF63DC4C8601EC8C"},
+      {install::SupportFilePlaced{u8"C:\\AutoCAD 2010\\Fonts\\Vornex_HZ.shx", 4096, u8""},
+       u8"SUPPORT\tC:\\AutoCAD 2010\\Fonts\\Vornex_HZ.shx\t4096\t"},
       {install::OriginalBackedUp{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"},
        u8"BACKUP\tC:\\Program Files\\Autodesk\\AutoCAD "
        u8"2008\\Drv\\Vornex.hdi\tC:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"},
@@ -64,6 +72,12 @@ TEST(JournalLine, RecordsReadBackAsWritten) {
     const std::optional<JournalRecord> parsed = install::ParseJournalLine(c.line);
     EXPECT_TRUE(parsed && *parsed == c.record);
   }
+}
+
+TEST(ContentDigest, IsFnv1a64InHex) {
+  EXPECT_EQ(Bytes(install::ContentDigest(u8"")), "CBF29CE484222325");
+  EXPECT_EQ(Bytes(install::ContentDigest(u8"a")), "AF63DC4C8601EC8C");
+  EXPECT_EQ(Bytes(install::ContentDigest(u8"foobar")), "85944171F73967E8");
 }
 
 TEST(ParseJournal, KeepsWholeRecordsAndCountsDamage) {
@@ -79,7 +93,8 @@ TEST(ParseJournal, KeepsWholeRecordsAndCountsDamage) {
       u8"FILE\tC:\\lone%\t1\r\n"
       u8"FILE\tC:\\short%4\t1\n"
       u8"\tno kind\r\n"
-      u8"SUPPORT\tC:\\f\t7\tadded by a later version\n"
+      u8"SUPPORT\tC:\\f\t7\tD\tadded by a later version\n"
+      u8"SUPPORT\tC:\\g\t8\n"
       u8"\r\n"
       u8"FILE\tC:\\torn\0\0\0\t1\r\n"
       u8"REGISTER\tx\r\n"
@@ -87,7 +102,8 @@ TEST(ParseJournal, KeepsWholeRecordsAndCountsDamage) {
   const install::JournalContents contents = install::ParseJournal(text);
   const std::vector<JournalRecord> expected = {
       install::RunStarted{u8"2026-12-08 21:47:59", u8"2025.04.28"}, install::FileCopied{u8"C:\\a", 12},
-      install::SupportFilePlaced{u8"C:\\f", 7}, install::UnknownRecord{u8"REGISTER", {u8"x"}}};
+      install::SupportFilePlaced{u8"C:\\f", 7, u8"D"}, install::SupportFilePlaced{u8"C:\\g", 8, u8""},
+      install::UnknownRecord{u8"REGISTER", {u8"x"}}};
   EXPECT_TRUE(contents.records == expected);
   EXPECT_EQ(contents.damagedLines, 9u);
 }

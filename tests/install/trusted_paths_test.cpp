@@ -108,8 +108,31 @@ TEST(TrustedPathsContain, DecidesEntryByEntry) {
   }
 }
 
+TEST(RemoveTrustedPath, DropsTheFolderEntryByEntryAndKeepsTheRest) {
+  const struct {
+    const char* text;
+    const char* rest;
+  } cases[] = {
+      {"", ""},
+      {"C:\\Vornex\\V-ZurezUvad", ""},
+      {"D:\\LISP;C:\\VORNEX\\V-ZUREZUVAD", "D:\\LISP"},
+      {"d:\\lisp;;C:\\VORNEX\\V-ZUREZUVAD", "d:\\lisp;"},
+      {"c:\\vornex\\v-zurezuvad\\;D:\\x;C:\\Vornex\\V-ZurezUvad\\...;E:\\y;", "D:\\x;E:\\y;"},
+      {"C:\\Vornex\\V-ZurezUvad\\...\\;a", "a"},
+      {"C:\\Vornex\\V-ZurezUvad\\\\;C:\\Vornex\\V-ZurezUvad\\Fonts;C:\\Vornex;C:\\Vornex\\V-ZurezUvad2",
+       "C:\\Vornex\\V-ZurezUvad\\\\;C:\\Vornex\\V-ZurezUvad\\Fonts;C:\\Vornex;C:\\Vornex\\V-ZurezUvad2"},
+      {"a;C:\\Vornex\\V-ZurezUvad;b", "a;b"},
+      {";C:\\Vornex\\V-ZurezUvad", ""},
+      {"C:\\誠;C:\\Vornex\\V-ZurezUvad;한", "C:\\誠;한"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RemoveTrustedPath(Unicode(c.text), Unicode(kFolder)), Unicode(c.rest)) << c.text;
+  }
+}
+
 // Whatever the old text, the merge keeps all of it (upper-cased), trusts the folder afterwards,
-// and a second merge changes nothing.
+// a second merge changes nothing, and taking the folder out again gives the old text back
+// upper-cased when it did not hold the folder.
 TEST(MergeTrustedPaths, KeepsEverythingAndSettlesOnRandomTexts) {
   const std::u8string folder = Unicode(kFolder);
   const std::vector<std::u8string> pieces = {u8";", u8"\\", u8"...", u8"c:", u8"C:", u8"vornex", u8"V-ZurezUvad",
@@ -129,6 +152,11 @@ TEST(MergeTrustedPaths, KeepsEverythingAndSettlesOnRandomTexts) {
     }
     ASSERT_EQ(MergeTrustedPaths(merged, folder), text::AnsiLength(merged) > 2 ? text::ToUpperUtf8(merged) : merged)
         << label;
+    const std::u8string rest = RemoveTrustedPath(merged, folder);
+    ASSERT_FALSE(TrustedPathsContain(rest, folder)) << label;
+    if (text::AnsiLength(old) > 2 && !TrustedPathsContain(old, folder)) {
+      ASSERT_EQ(rest, text::ToUpperUtf8(old)) << label;
+    }
   }
 }
 

@@ -55,6 +55,14 @@ class RecordingFiles final : public platform::FileSystem {
     return inner_.SetAttributes(path, attributes);
   }
   Status DeleteFile(const std::string& path) override { return inner_.DeleteFile(path); }
+  Status RemoveDirectory(const std::string& path) override {
+    log.push_back("rmdir " + path);
+    return inner_.RemoveDirectory(path);
+  }
+  Status DeleteLater(const std::string& path) override {
+    log.push_back("delete later " + path);
+    return inner_.DeleteLater(path);
+  }
   Status ProtectFolder(const std::string& path) override {
     log.push_back("protect " + path);
     return inner_.ProtectFolder(path);
@@ -171,7 +179,7 @@ TEST(InstallProtect, ProtectsTheFoldersItCreatesBeforeTheFirstCopy) {
         EXPECT_TRUE(protectedYet) << entry;
       }
     }
-    EXPECT_EQ(copiedInside, 3u);  // the payload but the settings file
+    EXPECT_EQ(copiedInside, 4u);  // the payload but the settings file, and the uninstaller
     for (const std::string& folder : c.protectedFolders) {
       EXPECT_EQ(rig.sim.files().AclOf(folder), Acl::kProtected) << folder;
       EXPECT_EQ(rig.sim.files().SecurityOf(folder)->owner, platform::kSidAdministrators) << folder;

@@ -29,6 +29,7 @@ class UntouchedRegistry final : public platform::Registry {
                             const std::vector<std::uint8_t>&) override {
     return Touched();
   }
+  platform::Status DeleteValue(platform::KeyHandle, const std::string&) override { return Touched(); }
   void CloseKey(platform::KeyHandle) override { Touched(); }
   platform::Status OpenKeyW(platform::KeyHandle, std::u8string_view, platform::Access, platform::UniqueKey&) override {
     return Touched();
@@ -61,6 +62,8 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string&, std::uint32_t&) override { return Touched(); }
   platform::Status SetAttributes(const std::string&, std::uint32_t) override { return Touched(); }
   platform::Status DeleteFile(const std::string&) override { return Touched(); }
+  platform::Status RemoveDirectory(const std::string&) override { return Touched(); }
+  platform::Status DeleteLater(const std::string&) override { return Touched(); }
   platform::Status ProtectFolder(const std::string&) override { return Touched(); }
   platform::Status ReadSecurity(const std::string&, platform::FileSecurity&) override { return Touched(); }
 

@@ -416,6 +416,41 @@ Status SimFileSystem::DeleteFile(const std::string& path) {
   return platform::kSuccess;
 }
 
+Status SimFileSystem::RemoveDirectory(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::RemoveDirectory, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  if (parsed.parts.empty()) return platform::kAccessDenied;
+  if (!node->IsDirectory()) return platform::kDirectory;
+  if (!node->children.empty()) return platform::kDirNotEmpty;
+  if ((node->attributes & platform::kAttrReadOnly) != 0) return platform::kAccessDenied;
+  Parent(parsed, status)->children.erase(text::ToUpper(parsed.parts.back()));
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::DeleteLater(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream || parsed.parts.empty()) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::DeleteLater, parsed, status)) return status;
+  if (Lookup(parsed, status) == nullptr) return status;
+  pendingDeletions_.push_back(parsed.full);
+  return platform::kSuccess;
+}
+
+void SimFileSystem::Restart() {
+  for (const std::string& path : pendingDeletions_) {
+    const Node* node = LookupPath(path);
+    if (node != nullptr && (!node->IsDirectory() || node->children.empty())) Remove(path);
+  }
+  pendingDeletions_.clear();
+}
+
 Status SimFileSystem::ProtectFolder(const std::string& path) {
   Parsed parsed;
   if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;

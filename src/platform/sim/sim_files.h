@@ -16,7 +16,9 @@
 namespace sim {
 
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
-enum class FileOp { Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find };
+enum class FileOp {
+  Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater
+};
 
 // ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
 inline constexpr std::uint8_t kObjectInherit = 0x1;
@@ -75,6 +77,8 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string& path, std::uint32_t& attributes) override;
   platform::Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   platform::Status DeleteFile(const std::string& path) override;
+  platform::Status RemoveDirectory(const std::string& path) override;
+  platform::Status DeleteLater(const std::string& path) override;
   platform::Status ProtectFolder(const std::string& path) override;
   platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override;
 
@@ -82,6 +86,12 @@ class SimFileSystem final : public platform::FileSystem {
   void AddDrive(char letter);
   bool SetCurrentDirectory(const std::string& path);
   const std::string& CurrentDirectory() const { return currentDirectory_; }
+
+  // What DeleteLater was asked to delete at the next start of Windows, in order, as full paths.
+  const std::vector<std::string>& PendingDeletions() const { return pendingDeletions_; }
+  // The next start of Windows: each pending deletion is done in order, a folder only when it is
+  // empty by then, and what cannot be done is passed over, as Windows passes it over.
+  void Restart();
 
   // Listings opened and not yet destroyed.
   std::size_t OpenListingCount() const { return *openListings_; }
@@ -149,6 +159,7 @@ class SimFileSystem final : public platform::FileSystem {
   std::string currentDirectory_;
   std::shared_ptr<std::size_t> openListings_;
   std::vector<Failure> failures_;
+  std::vector<std::string> pendingDeletions_;
   std::size_t injectedServed_ = 0;
   // Who owns what the program creates: Administrators, as for an elevated administrator, whose
   // token names that group as the owner of new objects.

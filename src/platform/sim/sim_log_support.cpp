@@ -96,12 +96,14 @@ std::u8string SimErrorTexts::Describe(Status error) {
       {platform::kInvalidParameter, u8"参数错误。"},
       {112, u8"磁盘空间不足。"},  // ERROR_DISK_FULL
       {platform::kInvalidName, u8"文件名、目录名或卷标语法不正确。"},
+      {platform::kDirNotEmpty, u8"目录不是空的。"},
       {platform::kBadPathName, u8"指定的路径无效。"},
       {platform::kAlreadyExists, u8"当文件已存在时，无法创建该文件。"},
       {platform::kFilenameTooLong, u8"文件名或扩展名太长。"},
       {platform::kFileTooLarge, u8"文件大小超出允许的限度，无法保存。"},
       {platform::kMoreData, u8"有更多数据可用。"},
       {platform::kNoMoreItems, u8"没有可用的数据了。"},
+      {platform::kDirectory, u8"目录名称无效。"},
       {platform::kKeyDeleted, u8"试图在标记为删除的注册表项上进行非法操作。"},
   };
   for (const auto& entry : kTexts) {

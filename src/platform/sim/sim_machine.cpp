@@ -123,6 +123,7 @@ SimMachine::SimMachine()
   files_.AddDrive('C');
   files_.MakeDirectories(kDefaultAppData);
   system_.SetEnvironment("APPDATA", kDefaultAppData);
+  files_.WriteFile(kDefaultModulePath, kDefaultProgramContent);
   system_.SetModulePath(kDefaultModulePath);
   system_.SetProcesses({"[System Process]", "System", "smss.exe", "csrss.exe", "wininit.exe", "services.exe",
                         "lsass.exe", "svchost.exe", "explorer.exe", "SetUp.exe"});

@@ -114,8 +114,8 @@ class SimProgressBar final : public platform::ProgressBar {
 };
 
 // The simulated machine: a C: drive, APPDATA pointing at an existing roaming folder, the
-// program at C:\Setup\SetUp.exe (the file itself is not created), and the processes of a
-// freshly started desktop with SetUp.exe among them.
+// program at C:\Setup\SetUp.exe (its file there, as a running program's file always is), and the
+// processes of a freshly started desktop with SetUp.exe among them.
 class SimMachine {
  public:
   SimMachine();
@@ -135,6 +135,7 @@ class SimMachine {
 
   static constexpr const char* kDefaultAppData = "C:\\Users\\User\\AppData\\Roaming";
   static constexpr const char* kDefaultModulePath = "C:\\Setup\\SetUp.exe";
+  static constexpr const char* kDefaultProgramContent = "MZ SetUp.exe";
 
  private:
   SimRegistry registry_;

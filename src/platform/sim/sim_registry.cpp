@@ -383,6 +383,14 @@ Status SimRegistry::SetTextW(KeyHandle key, std::u8string_view name, std::uint32
   return SetValueU(key, name, TextValue(type, text), true);
 }
 
+Status SimRegistry::DeleteValue(KeyHandle key, const std::string& name) {
+  Handle* h = nullptr;
+  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
+  if (!h->writable) return platform::kAccessDenied;
+  return h->place.key->values.erase(FoldName(text::AnsiToU8(name))) != 0 ? platform::kSuccess
+                                                                        : platform::kFileNotFound;
+}
+
 void SimRegistry::CloseKey(KeyHandle key) {
   if (handles_.erase(key) == 0) ++badCloses_;
 }

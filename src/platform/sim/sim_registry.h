@@ -70,6 +70,7 @@ class SimRegistry final : public platform::Registry {
   platform::Status DeleteKey(platform::KeyHandle parent, const std::string& subKey) override;
   platform::Status SetValue(platform::KeyHandle key, const std::string& name, std::uint32_t type,
                             const std::vector<std::uint8_t>& data) override;
+  [[nodiscard]] platform::Status DeleteValue(platform::KeyHandle key, const std::string& name) override;
   void CloseKey(platform::KeyHandle key) override;
   [[nodiscard]] platform::Status OpenKeyW(platform::KeyHandle parent, std::u8string_view subKey,
                                           platform::Access access, platform::UniqueKey& out) override;

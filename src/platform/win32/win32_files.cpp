@@ -100,6 +100,16 @@ Status Win32FileSystem::DeleteFile(const std::string& path) {
   return Result(::DeleteFileA(path.c_str()));
 }
 
+Status Win32FileSystem::RemoveDirectory(const std::string& path) {
+  if (HasNul(path)) return kInvalidName;
+  return Result(::RemoveDirectoryA(path.c_str()));
+}
+
+Status Win32FileSystem::DeleteLater(const std::string& path) {
+  if (HasNul(path)) return kInvalidName;
+  return Result(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+}
+
 Status Win32FileSystem::ProtectFolder(const std::string& path) {
   if (HasNul(path)) return kInvalidName;
   if (path.empty()) return kPathNotFound;  // as the ANSI file functions answer

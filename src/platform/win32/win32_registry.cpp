@@ -156,6 +156,11 @@ Status Win32Registry::SetValue(KeyHandle key, const std::string& name, std::uint
   return static_cast<Status>(::RegSetValueExA(ToHkey(key), name.c_str(), 0, type, data.data(), size));
 }
 
+Status Win32Registry::DeleteValue(KeyHandle key, const std::string& name) {
+  if (HasNul(name)) return kInvalidParameter;
+  return static_cast<Status>(::RegDeleteValueA(ToHkey(key), name.c_str()));
+}
+
 void Win32Registry::CloseKey(KeyHandle key) {
   const HKEY hkey = ToHkey(key);
   if (hkey != nullptr && !IsPredefinedKey(hkey)) ::RegCloseKey(hkey);

@@ -17,6 +17,7 @@ class Win32Registry final : public Registry {
   Status DeleteKey(KeyHandle parent, const std::string& subKey) override;
   Status SetValue(KeyHandle key, const std::string& name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data) override;
+  Status DeleteValue(KeyHandle key, const std::string& name) override;
   void CloseKey(KeyHandle key) override;
 
   [[nodiscard]] Status OpenKeyW(KeyHandle parent, std::u8string_view subKey, Access access, UniqueKey& out) override;

@@ -2,12 +2,13 @@
 #pragma once
 #include <windows.h>
 
-// CopyFile, CreateDirectory, DeleteFile and MessageBox are members of the platform interfaces;
+// CopyFile, CreateDirectory, DeleteFile, MessageBox and RemoveDirectory are members of the platform interfaces;
 // the adapters call the ANSI and wide functions by their explicit names instead.
 #undef CopyFile
 #undef CreateDirectory
 #undef DeleteFile
 #undef MessageBox
+#undef RemoveDirectory
 
 namespace platform::win32 {
 
