@@ -149,6 +149,7 @@ bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, Comma
       return true;
     case Switch::Folder:
       result.folder = value;
+      result.folderGiven = true;
       return true;
     case Switch::Releases:
       return ReadYears(value, argument, result.releases.emplace(), error);
@@ -256,6 +257,22 @@ int ExitCodeFor(install::InstallOutcome outcome) {
     case install::InstallOutcome::kNothingChosen:
     case install::InstallOutcome::kNotProtected:
     case install::InstallOutcome::kStopped:
+      return kExitFailed;
+  }
+  return kExitFailed;
+}
+
+int ExitCodeFor(install::UninstallOutcome outcome) {
+  switch (outcome) {
+    case install::UninstallOutcome::kDone:
+    case install::UninstallOutcome::kNothingToRemove:
+      return kExitSuccess;
+    case install::UninstallOutcome::kDoneWithIssues:
+      return kExitIncomplete;
+    case install::UninstallOutcome::kAcadRunning:
+      return kExitAcadRunning;
+    case install::UninstallOutcome::kDeclined:
+    case install::UninstallOutcome::kStopped:
       return kExitFailed;
   }
   return kExitFailed;

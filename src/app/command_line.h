@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "install/install_engine.h"
+#include "install/uninstall.h"
 
 namespace app {
 
@@ -41,6 +42,7 @@ enum class RunMode {
 struct CommandLine {
   RunMode mode = RunMode::Dialog;
   std::u8string folder = kDefaultFolder;     // /DIR=
+  bool folderGiven = false;                  // /DIR= was there (the uninstall looks elsewhere without it)
   std::optional<std::vector<int>> releases;  // /RELEASES=, ascending; none: every release found
   std::optional<std::u8string> logPath;      // /LOG=; none given: with /S the caller logs to %TEMP%
   bool help = false;                         // /? or /HELP
@@ -70,6 +72,8 @@ CommandLine ParseCommandLine(std::u8string_view commandLine);
 
 // The exit code of an unattended installation that ended so.
 int ExitCodeFor(install::InstallOutcome outcome);
+// The exit code of an uninstall that ended so; nothing left to remove is success.
+int ExitCodeFor(install::UninstallOutcome outcome);
 
 // What /? shows: the switches and the exit codes.
 std::u8string UsageText();

@@ -3,16 +3,21 @@
 // commctrl.h needs windows.h before it; only its declarations are used, comctl32 is loaded at run time.
 #include <commctrl.h>
 
+#include <optional>
+#include <string>
+
 #include "app/command_line.h"
 #include "app/dll_search.h"
 #include "app/wizard_app.h"
 #include "discovery/acad_catalog.h"
 #include "install/install_texts.h"
+#include "install/uninstall.h"
 #include "install/unattended.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_log_support.h"
 #include "ui/build_constants.h"
+#include "ui/win32/progress_window.h"
 #include "platform/machine.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_prompts.h"
@@ -97,6 +102,91 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   return exitCode;
 }
 
+// /DIR's folder for the uninstall, when given: the installation to remove.
+std::optional<std::string> UninstallFolder(const app::CommandLine& line, bool& unusable) {
+  unusable = false;
+  if (!line.folderGiven) return std::nullopt;
+  std::string folder;
+  if (!text::ToAnsi(line.folder, folder)) unusable = true;
+  return folder;
+}
+
+// /UNINSTALL /S: no window at all; the log says what was removed and what was left.
+int RunUnattendedUninstall(platform::Machine& machine, const app::CommandLine& line) {
+  install::InstallLog log(machine.logging);
+  (void)log.Open(LogPath(line));
+  log.Write(u8"SetUp.exe 无人值守卸载开始");
+  int exitCode = app::kExitFailed;
+  bool unusable = false;
+  const std::optional<std::string> folder = UninstallFolder(line, unusable);
+  if (!line.Valid()) {
+    log.Write(u8"命令行无效：" + line.error);
+    exitCode = app::kExitInvalidCommandLine;
+  } else if (unusable) {
+    log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
+    exitCode = app::kExitInvalidCommandLine;
+  } else {
+    install::UnattendedPrompts prompts(log, machine.logging.clock);
+    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
+    theCatalog.Scan(quiet.registry);
+    exitCode = app::ExitCodeFor(install::RunUnattendedUninstall(quiet, theCatalog, folder, log));
+  }
+  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  return exitCode;
+}
+
+// The uninstall as a person sees it: the question, a window with a progress bar while files and
+// keys go, the closing message.
+class WindowUninstallView final : public install::UninstallView {
+ public:
+  void RemovalStarting() override { m_window.emplace(install::kCaption, install::kUninstallingText); }
+  platform::ProgressBar& Progress() override { return m_window ? m_window->Bar() : m_hidden; }
+
+ private:
+  class NoBar final : public platform::ProgressBar {
+   public:
+    void SetRange(int, int) override {}
+    void SetStep(int) override {}
+    void SetPos(int) override {}
+    void StepIt() override {}
+  };
+  std::optional<ui::win32::ProgressWindow> m_window;
+  NoBar m_hidden;
+};
+
+// /UNINSTALL: AutoCAD's running check warns once and then goes on, as a second press of the
+// install button does.
+int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
+  bool unusable = false;
+  const std::optional<std::string> folder = UninstallFolder(line, unusable);
+  if (unusable) {
+    ShowUsage(machine, u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
+    return app::kExitInvalidCommandLine;
+  }
+  install::InstallLog log(machine.logging);
+  install::InstallLog* logged = nullptr;
+  if (line.logPath && log.Open(*line.logPath) == platform::kSuccess) {
+    log.Write(u8"SetUp.exe 卸载开始");
+    logged = &log;
+  }
+  RegisterCommonControls();
+  theCatalog.Scan(machine.registry);
+  install::UninstallChoices choices;
+  choices.typedFolder = folder;
+  choices.ask = true;
+  install::UninstallOutcome outcome = install::UninstallOutcome::kNothingToRemove;
+  for (const bool check : {true, false}) {
+    choices.checkAcadRunning = check;
+    WindowUninstallView view;
+    install::CUninstallEngine engine(machine, theCatalog, logged);
+    outcome = engine.Run(choices, view);
+    if (outcome != install::UninstallOutcome::kAcadRunning) break;
+  }
+  const int exitCode = app::ExitCodeFor(outcome);
+  if (logged != nullptr) log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  return exitCode;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -114,11 +204,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
   int exitCode = app::kExitSuccess;
-  if (line.mode == app::RunMode::Unattended) {
+  if (line.uninstall && line.mode == app::RunMode::Unattended) {
+    exitCode = RunUnattendedUninstall(machine, line);
+  } else if (line.mode == app::RunMode::Unattended) {
     exitCode = RunUnattended(machine, line);
   } else if (line.help || !line.Valid()) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
+  } else if (line.uninstall) {
+    exitCode = RunUninstall(machine, line);
   } else {
     // The dialog, as without arguments; /DIR and /RELEASES fill it in, /LOG keeps a log of the
     // installation. A folder the ANSI edit box cannot hold is left to the user to type.

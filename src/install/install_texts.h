@@ -36,6 +36,9 @@ inline constexpr const char* kProtectFailedText =
     "AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
     "请选择NTFS磁盘上的其他安装路径后重新安装。";
 
+// The uninstall's window while files and keys are removed.
+inline constexpr const char* kUninstallingText = "正在卸载 V-批打印软件，请稍候……";
+
 // The first press of the install button while AutoCAD runs.
 inline constexpr const char* kAcadRunningText = "请关闭AutoCAD后再进行安装 !";
 

@@ -128,6 +128,17 @@ TEST(Unattended, ExitCodes) {
       {InstallOutcome::kNotProtected, 1603}, {InstallOutcome::kStopped, 1603},
   };
   for (const auto& c : cases) EXPECT_EQ(app::ExitCodeFor(c.outcome), c.code) << static_cast<int>(c.outcome);
+  // Nothing left to remove is no failure: a second uninstall, or one after a manual clean-up.
+  const struct {
+    install::UninstallOutcome outcome;
+    int code;
+  } removals[] = {
+      {install::UninstallOutcome::kDone, 0},           {install::UninstallOutcome::kNothingToRemove, 0},
+      {install::UninstallOutcome::kDoneWithIssues, app::kExitIncomplete},
+      {install::UninstallOutcome::kAcadRunning, 1618}, {install::UninstallOutcome::kStopped, 1603},
+      {install::UninstallOutcome::kDeclined, 1603},
+  };
+  for (const auto& c : removals) EXPECT_EQ(app::ExitCodeFor(c.outcome), c.code) << static_cast<int>(c.outcome);
 }
 
 }  // namespace
