@@ -16,6 +16,8 @@
 #   #@ lang zh_CN.UTF-8            LANG and LC_ALL of the run (default zh_CN.UTF-8: code page 936)
 #   #@ reg FILE.reg                import a registry fixture (UTF-8, relative to the scenarios folder)
 #   #@ reg-link 'HKLM\...' '\REGISTRY\...'   make a link key pointing at the target (after the imports)
+#   #@ pre-run ARG...              run SetUp.exe with these arguments to its end (exit 0) first
+#   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
 #   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
@@ -96,7 +98,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
-  d_drives=(); d_args=(); d_holds=()
+  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_exe=
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -116,6 +118,8 @@ read_directives() {
       folder-link) d_folder_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
       drive) d_drives+=("$v") ;;
       args) d_args+=("${SCN_TOKENS[@]:1}") ;;
+      pre-run) local IFS=$'\x1f'; d_preruns+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
+      exe) d_exe=$v ;;
       hold-file) d_holds+=("$v") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
@@ -169,9 +173,22 @@ run_scenario() {
   if [ "$d_program" = selftest ]; then
     exe_win=$(wine_path "$selftest_exe")
   else
-    exe_win="$d_setup_dir\\SetUp.exe"
+    exe_win=${d_exe:-"$d_setup_dir\\SetUp.exe"}
     args+=(--cwd "$d_setup_dir")
   fi
+  # SetUp.exe run to its end before the driven program (an installation to uninstall, say); each
+  # must exit 0.
+  local pre
+  for pre in "${d_preruns[@]}"; do
+    [ "$ok" -eq 0 ] || break
+    local -a pre_args
+    IFS=$'\x1f' read -r -a pre_args <<<"$pre"
+    phase "pre-run: SetUp.exe ${pre_args[*]}"
+    local pre_rc=0
+    WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" "$d_setup_dir\\SetUp.exe" "${pre_args[@]}" >/dev/null 2>&1 ||
+      pre_rc=$?
+    [ "$pre_rc" -eq 0 ] || { echo "pre-run SetUp.exe ${pre_args[*]}: exit code $pre_rc"; ok=1; }
+  done
   SCN_APPDATA= SCN_TEMP=
   local e
   for e in "${d_env[@]}"; do
