@@ -108,8 +108,9 @@ scn_reg_snapshot() {
   local prefix=$1 out=$2
   local tmp
   tmp=$(mktemp -d)
-  local roots=('HKLM\SOFTWARE\Autodesk' 'HKLM\SOFTWARE\Wow6432Node\Autodesk' 'HKCU\Software\Autodesk')
-  # One batch file, so that one cmd runs the three exports (command-line quoting through
+  local roots=('HKLM\SOFTWARE\Autodesk' 'HKLM\SOFTWARE\Wow6432Node\Autodesk' 'HKCU\Software\Autodesk'
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VornexSetup')
+  # One batch file, so that one cmd runs the exports (command-line quoting through
   # cmd /c garbles key names with blanks).
   local bat=$tmp/export.bat i=0 r
   printf '@echo off\r\n' >"$bat"
