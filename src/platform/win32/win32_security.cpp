@@ -61,7 +61,8 @@ HivePrivileges::HivePrivileges() {
                 "laid out as TOKEN_PRIVILEGES");
   TwoPrivileges wanted{};
   wanted.PrivilegeCount = 2;
-  const wchar_t* const names[] = {SE_BACKUP_NAME, SE_RESTORE_NAME};
+  // SE_BACKUP_NAME and SE_RESTORE_NAME, spelt out: this file is built without UNICODE.
+  const wchar_t* const names[] = {L"SeBackupPrivilege", L"SeRestorePrivilege"};
   for (DWORD i = 0; i < 2; ++i) {
     if (!::LookupPrivilegeValueW(nullptr, names[i], &wanted.Privileges[i].Luid)) {
       status_ = LastErrorStatus();
