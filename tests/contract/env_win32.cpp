@@ -217,18 +217,16 @@ int Win32Env::EnabledHivePrivileges() {
   DWORD size = 0;
   ::GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
   std::vector<std::uintptr_t> buffer(size / sizeof(std::uintptr_t) + 1);
-  if (size == 0 || !::GetTokenInformation(token.get(), TokenPrivileges, buffer.data(), size, &size)) return -1;
-  const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
-  const LUID_AND_ATTRIBUTES* entries = privileges->Privileges;
+  if (!::GetTokenInformation(token.get(), TokenPrivileges, buffer.data(), size, &size)) return -1;
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  const LUID_AND_ATTRIBUTES* entries = held->Privileges;
   int enabled = 0;
   for (const wchar_t* name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
     LUID luid{};
     if (!::LookupPrivilegeValueW(nullptr, name, &luid)) return -1;
-    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-      if (entries[i].Luid.LowPart == luid.LowPart && entries[i].Luid.HighPart == luid.HighPart &&
-          (entries[i].Attributes & SE_PRIVILEGE_ENABLED) != 0) {
-        ++enabled;
-      }
+    for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+      const LUID& at = entries[i].Luid;
+      if (at.LowPart == luid.LowPart && at.HighPart == luid.HighPart) enabled += (entries[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
     }
   }
   return enabled;

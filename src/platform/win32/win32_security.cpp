@@ -41,8 +41,9 @@ Status AccountNameOf(const std::string& sid, std::u8string& name) {
       // On success the counts are the lengths without the terminator.
       account.resize(accountChars);
       domain.resize(domainChars);
-      const std::wstring full = domain.empty() ? account : domain + L"\\" + account;
-      return WideToUtf8Exact(full, name) ? kSuccess : kNoUnicodeTranslation;
+      if (!domain.empty()) domain += L'\\';
+      domain += account;
+      return WideToUtf8Exact(domain, name) ? kSuccess : kNoUnicodeTranslation;
     }
     // On ERROR_INSUFFICIENT_BUFFER the counts are the sizes needed, terminators included.
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return LastErrorStatus();
