@@ -23,8 +23,6 @@ constexpr const char* kGone = "S-1-5-21-3623811015-3361044348-30300820-1003";
 constexpr const char* kEntra = "S-1-12-1-1234567890-1234567890-1234567890-1234567890";
 constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-std::u8string U8(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
-
 std::string HiveWithAppData(const std::string& sid) {
   return "REGEDIT4\n[HKEY_USERS\\" + sid + "\\" + kShellFolders + "]\n\"AppData\"=\"%USERPROFILE%\\\\AppData\\\\Roaming\"\n";
 }
@@ -51,20 +49,18 @@ class UserHivesTest : public install_test::MachineTest {
     EXPECT_EQ(sim_.registry().OpenHandleCount(), 0u);
   }
 
-  // What every case runs: a value written in each hive reached; the SIDs reached, in order.
-  std::vector<std::string> WriteInEveryHive(std::vector<install::HiveFailure>& failures) {
+  // The work every case runs: a key made in each hive reached. The SIDs reached, in order, each
+  // marked when its hive was loaded for the work.
+  std::vector<std::string> WorkOnEveryHive(std::vector<install::HiveFailure>& failures) {
     std::vector<std::string> reached;
-    EXPECT_EQ(install::ForEachOtherUserHive(sim_.machine(), failures,
-                                            [&](const OtherUser& user, platform::KeyHandle root) {
-                                              UniqueKey key;
-                                              EXPECT_EQ(sim_.registry().CreateKeyW(root, u8"Software\\Vornex", key),
-                                                        platform::kSuccess);
-                                              reached.push_back(user.sid);
-                                            }),
-              platform::kSuccess);
+    const auto work = [&](const OtherUser& user, platform::KeyHandle root) {
+      UniqueKey key;
+      EXPECT_EQ(sim_.registry().CreateKeyW(root, u8"Software\\Vornex", key), platform::kSuccess);
+      reached.push_back(user.sid + (sim_.registry().LoadedHiveCount() == 1 ? " loaded" : ""));
+    };
+    EXPECT_EQ(install::ForEachOtherUserHive(sim_.machine(), failures, work), platform::kSuccess);
     return reached;
   }
-  const std::vector<std::string> everyone_{kEntra, kLiWei, kDesigner, kGone};
 };
 
 TEST_F(UserHivesTest, ListsEveryOtherPersonWithAProfileButNoServiceAccountNorTheInstallersOwn) {
@@ -80,47 +76,38 @@ TEST_F(UserHivesTest, ListsEveryOtherPersonWithAProfileButNoServiceAccountNorThe
                        std::string(kEntra) + " | AzureAD\\MariaGarcia | C:\\Users\\MariaGarcia",
                        std::string(kLiWei) + " | PC\\Li Wei | C:\\Users\\Li Wei | signed in",
                        std::string(kDesigner) + " | PC\\" + designer + " | C:\\Users\\" + designer,
-                       std::string(kGone) + " | " + kGone + " | C:\\Users\\Old",  // no account left to name
+                       std::string(kGone) + " | " + kGone + " | C:\\Users\\Old",  // no account left to name it
                    }));
-  EXPECT_FALSE(install::IsUserSid("S-1-5-21-1-2-3-")) << "a SID ends in a number";
-}
-
-TEST_F(UserHivesTest, WorkReachesEveryHiveLoadingOnlyThoseNotSignedIn) {
-  std::vector<install::HiveFailure> failures;
-  std::vector<std::size_t> loaded;
-  install::ForEachOtherUserHive(sim_.machine(), failures, [&](const OtherUser&, platform::KeyHandle) {
-    loaded.push_back(sim_.registry().LoadedHiveCount());
-  });
-  EXPECT_EQ(loaded, (std::vector<std::size_t>{1, 0, 1, 1}));  // Li Wei's hive is used where it is
-  EXPECT_EQ(WriteInEveryHive(failures), everyone_);
-  EXPECT_TRUE(failures.empty());
 }
 
 // A hive that cannot be reached is named, by the account's name or else its SID, and everyone
-// else is still done.
-TEST_F(UserHivesTest, AHiveThatCannotBeReachedIsNamedAndTheOthersAreDone) {
+// else is still done; a signed-in user's hive is used where it is.
+TEST_F(UserHivesTest, EveryHiveIsReachedButOneThatCannotBeWhichIsNamed) {
   struct Case {
-    const char* sid;
-    Status status;  // kFileNotFound: ProfileList names no profile folder
+    const char* sid;  // whose hive fails
+    Status status;    // kFileNotFound: ProfileList names no profile folder
     std::u8string named;
   };
-  for (const Case& c : {Case{kDesigner, platform::kSharingViolation, u8"PC\\设计师"},     // held by a service
+  for (const Case& c : {Case{nullptr, platform::kSuccess, u8""},
+                        Case{kDesigner, platform::kSharingViolation, u8"PC\\设计师"},     // held by a service
                         Case{kEntra, platform::kNotRegistryFile, u8"AzureAD\\MariaGarcia"},  // damaged
-                        Case{kGone, platform::kPathNotFound, U8(kGone)},  // roaming, not on this machine
+                        Case{kGone, platform::kPathNotFound, text::AnsiToU8(kGone)},  // roaming, not here
                         Case{kDesigner, platform::kFileNotFound, u8"PC\\设计师"}}) {
     SCOPED_TRACE(c.status);
     sim_.registry().ClearFailures();
-    const std::string entry = std::string(sim::SimMachine::kProfileListPath) + "\\" + c.sid;
+    const std::string entry = std::string(sim::SimMachine::kProfileListPath) + "\\" + (c.sid ? c.sid : "");
     if (c.status == platform::kFileNotFound) {
       sim_.registry().DeleteValue(platform::RootKey::LocalMachine, entry, "ProfileImagePath");
-    } else {
+    } else if (c.sid != nullptr) {
       sim_.FailLoad(c.sid, c.status);
     }
+    std::vector<std::string> expected = {std::string(kEntra) + " loaded", kLiWei, std::string(kDesigner) + " loaded",
+                                         std::string(kGone) + " loaded"};
+    std::erase_if(expected, [&](const std::string& s) { return c.sid != nullptr && s.starts_with(c.sid); });
     std::vector<install::HiveFailure> failures;
-    std::vector<std::string> others = everyone_;
-    std::erase(others, c.sid);
-    EXPECT_EQ(WriteInEveryHive(failures), others);
-    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(WorkOnEveryHive(failures), expected);
+    ASSERT_EQ(failures.size(), c.sid != nullptr ? 1u : 0u);
+    if (c.sid == nullptr) continue;
     EXPECT_EQ(failures[0].user, c.named);
     EXPECT_EQ(failures[0].sid, c.sid);
     EXPECT_EQ(failures[0].status, c.status);
@@ -128,7 +115,7 @@ TEST_F(UserHivesTest, AHiveThatCannotBeReachedIsNamedAndTheOthersAreDone) {
   }
 }
 
-// The work may throw, or leave a key open: the hive is unloaded on the way out, or, while the key
+// The work may throw, or leave a key open: the hive is unloaded on the way out or, while the key
 // holds it, reported; the next run then finds it under the installer's name, and unloads it.
 TEST_F(UserHivesTest, EveryHiveLoadedIsUnloadedOnTheWayOutOrByTheNextRun) {
   std::vector<install::HiveFailure> failures;
@@ -150,25 +137,27 @@ TEST_F(UserHivesTest, EveryHiveLoadedIsUnloadedOnTheWayOutOrByTheNextRun) {
   EXPECT_EQ(sim_.registry().LoadedHiveCount(), 1u);
   leaked.clear();
   failures.clear();
-  EXPECT_EQ(WriteInEveryHive(failures), everyone_);
+  EXPECT_EQ(WorkOnEveryHive(failures).size(), 4u);
   EXPECT_TRUE(failures.empty());
 }
 
+// The folder is expanded with the user's own profile path and the machine's variables, never with
+// the installer's own per-user variables.
 TEST_F(UserHivesTest, RoamingAppDataIsTheFolderTheUsersOwnHiveNames) {
   struct Case {
     const char* sid;
-    std::uint32_t type;  // kRegNone: as the hive has it
-    std::u8string value;
+    std::u8string value;  // empty: as the hive has it
     Status status;
     std::u8string folder;
   };
   const Case cases[] = {
-      {kDesigner, platform::kRegNone, u8"", platform::kSuccess, u8"C:\\Users\\设计师\\AppData\\Roaming"},
-      {kLiWei, platform::kRegNone, u8"", platform::kSuccess, u8"C:\\Users\\Li Wei\\AppData\\Roaming"},
-      {kGone, platform::kRegNone, u8"", platform::kSuccess, u8"C:\\Users\\Old\\AppData\\Roaming"},  // none named
-      {kDesigner, platform::kRegExpandSz, u8"%SystemDrive%\\漫游\\设计师", platform::kSuccess, u8"C:\\漫游\\设计师"},
-      {kDesigner, platform::kRegExpandSz, u8"%APPDATA%", platform::kEnvVarNotFound, u8""},  // the installer's
-      {kDesigner, platform::kRegSz, u8"", platform::kInvalidData, u8""},
+      {kDesigner, u8"", platform::kSuccess, u8"C:\\Users\\设计师\\AppData\\Roaming"},
+      {kLiWei, u8"", platform::kSuccess, u8"C:\\Users\\Li Wei\\AppData\\Roaming"},
+      {kGone, u8"", platform::kSuccess, u8"C:\\Users\\Old\\AppData\\Roaming"},  // the hive names none
+      {kDesigner, u8"%SystemDrive%\\漫游%%\\100%", platform::kSuccess, u8"C:\\漫游%%\\100%"},
+      {kDesigner, u8"%APPDATA%\\..", platform::kEnvVarNotFound, u8""},  // the installer's own
+      {kDesigner, u8"%TEMP%", platform::kEnvVarNotFound, u8""},
+      {kDesigner, u8"%NEVER_SET%", platform::kEnvVarNotFound, u8""},
   };
   std::vector<OtherUser> users;
   ASSERT_EQ(install::ListOtherUsers(sim_.machine(), users), platform::kSuccess);
@@ -177,10 +166,10 @@ TEST_F(UserHivesTest, RoamingAppDataIsTheFolderTheUsersOwnHiveNames) {
     const OtherUser& user = *std::find_if(users.begin(), users.end(), [&](const OtherUser& u) { return u.sid == c.sid; });
     install::UserHive hive;
     ASSERT_EQ(hive.Open(sim_.machine(), user), platform::kSuccess);
-    if (c.type != platform::kRegNone) {
+    if (!c.value.empty()) {
       UniqueKey folders;
-      ASSERT_EQ(sim_.registry().CreateKeyW(hive.root(), U8(kShellFolders), folders), platform::kSuccess);
-      ASSERT_EQ(sim_.registry().SetTextW(folders.get(), u8"AppData", c.type, c.value), platform::kSuccess);
+      ASSERT_EQ(sim_.registry().CreateKeyW(hive.root(), text::AnsiToU8(kShellFolders), folders), platform::kSuccess);
+      ASSERT_EQ(sim_.registry().SetTextW(folders.get(), u8"AppData", platform::kRegExpandSz, c.value), platform::kSuccess);
     }
     std::u8string folder = u8"stale";
     EXPECT_EQ(install::RoamingAppData(sim_.machine(), hive.root(), user, folder), c.status);
