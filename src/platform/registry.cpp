@@ -17,6 +17,30 @@ Status QueryWholeValue(Registry& registry, KeyHandle key, const std::string& nam
   return kMoreData;
 }
 
+Status LoadedHive::Load(Registry& registry, std::u8string_view name, std::u8string_view file) {
+  if (const Status st = Unload(); st != kSuccess) return st;
+  const Status st = registry.LoadHive(name, file);
+  if (st != kSuccess) return st;
+  registry_ = &registry;
+  name_.assign(name);
+  return kSuccess;
+}
+
+void LoadedHive::Adopt(Registry& registry, std::u8string_view name) {
+  static_cast<void>(Unload());
+  registry_ = &registry;
+  name_.assign(name);
+}
+
+Status LoadedHive::Unload() {
+  if (registry_ == nullptr) return kSuccess;
+  const Status st = registry_->UnloadHive(name_);
+  if (st != kSuccess) return st;
+  registry_ = nullptr;
+  name_.clear();
+  return kSuccess;
+}
+
 std::string ValueText(const RegValue& value) {
   const auto end = std::find(value.data.begin(), value.data.end(), std::uint8_t{0});
   return std::string(value.data.begin(), end);

@@ -116,12 +116,64 @@ class Registry {
   // stored with its terminating NUL.
   [[nodiscard]] virtual Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type,
                                         std::u8string_view text) = 0;
+
+  // Other users' hives. HKEY_USERS is not a RootKey: the program reaches it only to open a user's
+  // hive by SID (HKEY_USERS\<SID> with the wide functions), never to record changes under it.
+  // RegOpenKeyW(HKEY_USERS, NULL): a handle on HKEY_USERS itself.
+  [[nodiscard]] virtual Status OpenUsersRoot(UniqueKey& out) = 0;
+  // RegLoadKeyW(HKEY_USERS, name, file): the hive file (a user's NTUSER.DAT) becomes HKEY_USERS\<name>.
+  // The backup and restore privileges are enabled for the call only, and left as they were after it
+  // (kPrivilegeNotHeld when the account has them not). A name taken already, a missing file
+  // (kFileNotFound), a file loaded already (kSharingViolation) or one that is no hive fail.
+  // Prefer LoadedHive, which unloads on every way out.
+  [[nodiscard]] virtual Status LoadHive(std::u8string_view name, std::u8string_view file) = 0;
+  // RegUnLoadKeyW(HKEY_USERS, name), with the same privileges for the call only. Refused
+  // (kAccessDenied) while any handle into the hive is open, so every key in it is closed first.
+  [[nodiscard]] virtual Status UnloadHive(std::u8string_view name) = 0;
 };
 
 inline void UniqueKey::reset() {
   if (registry_ != nullptr && handle_ != 0) registry_->CloseKey(handle_);
   handle_ = 0;
 }
+
+// Owns a hive loaded under HKEY_USERS and unloads it in its destructor, on every way out of the
+// scope, exceptions included. A loaded hive that stayed loaded would keep its user's NTUSER.DAT
+// open, and Windows would then sign that user in with a temporary profile. Keys opened into the
+// hive must be closed before it is unloaded: declare their owners after this one.
+class LoadedHive {
+ public:
+  LoadedHive() = default;
+  LoadedHive(const LoadedHive&) = delete;
+  LoadedHive& operator=(const LoadedHive&) = delete;
+  LoadedHive(LoadedHive&& other) noexcept
+      : registry_(std::exchange(other.registry_, nullptr)), name_(std::move(other.name_)) {}
+  LoadedHive& operator=(LoadedHive&& other) noexcept {
+    if (this != &other) {
+      static_cast<void>(Unload());
+      registry_ = std::exchange(other.registry_, nullptr);
+      name_ = std::move(other.name_);
+    }
+    return *this;
+  }
+  ~LoadedHive() { static_cast<void>(Unload()); }
+
+  // Loads `file` as HKEY_USERS\<name> (unloading whatever this owned before); owned on success only.
+  [[nodiscard]] Status Load(Registry& registry, std::u8string_view name, std::u8string_view file);
+  // Takes charge of HKEY_USERS\<name>, loaded already (by an earlier run that was stopped before
+  // it could unload it), so that it is unloaded in turn.
+  void Adopt(Registry& registry, std::u8string_view name);
+  // Unloads now and tells how that went; kSuccess when nothing is owned. A refused unload keeps
+  // the hive owned, so that the destructor tries again once the keys in it are closed.
+  [[nodiscard]] Status Unload();
+
+  explicit operator bool() const { return registry_ != nullptr; }
+  const std::u8string& name() const { return name_; }
+
+ private:
+  Registry* registry_ = nullptr;
+  std::u8string name_;
+};
 
 // Helpers over the interface, shared by every caller.
 // Reads a whole value of any size (grows the buffer on kMoreData).

@@ -27,5 +27,10 @@ inline constexpr Status kDirectory = 267;           // ERROR_DIRECTORY: a file w
 inline constexpr Status kKeyDeleted = 1018;         // ERROR_KEY_DELETED
 inline constexpr Status kNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 inline constexpr Status kBadPathName = 161;         // ERROR_BAD_PATHNAME
+inline constexpr Status kEnvVarNotFound = 203;      // ERROR_ENVVAR_NOT_FOUND
+inline constexpr Status kNotRegistryFile = 1017;    // ERROR_NOT_REGISTRY_FILE
+inline constexpr Status kPrivilegeNotHeld = 1314;   // ERROR_PRIVILEGE_NOT_HELD
+inline constexpr Status kNoneMapped = 1332;         // ERROR_NONE_MAPPED
+inline constexpr Status kInvalidSid = 1337;         // ERROR_INVALID_SID
 
 }  // namespace platform

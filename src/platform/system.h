@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/status.h"
@@ -29,6 +30,13 @@ class SystemInfo {
   // OpenProcessToken + GetTokenInformation(TokenUser): the security identifier of the account the
   // program runs as, in its string form ("S-1-5-21-...").
   [[nodiscard]] virtual Status AccountSid(std::string& sid) = 0;
+  // GetEnvironmentVariableW: the value whole, as Unicode, whatever the ANSI code page holds.
+  // kFileNotFound when unset, as EnvironmentVariable.
+  [[nodiscard]] virtual Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) = 0;
+  // LookupAccountSidW on this machine: "DOMAIN\name" (or the name alone when there is no domain)
+  // of the account with that security identifier ("S-1-5-21-..."). kNoneMapped when no account has
+  // it any more (a deleted account whose profile stayed); kInvalidSid when the text is no SID.
+  [[nodiscard]] virtual Status AccountName(const std::string& sid, std::u8string& name) = 0;
 };
 
 }  // namespace platform

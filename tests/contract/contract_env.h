@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -21,6 +22,14 @@ class Env {
   // ANSI), as RegCreateKeyExW with REG_OPTION_CREATE_LINK and a "SymbolicLinkValue" do. The
   // program never makes one; the tests make sure that walking through one works as on Windows.
   virtual platform::Status CreateLink(const std::string& path, const std::string& targetPath) = 0;
+  // Writes the key at `path` under HKEY_CURRENT_USER and everything below it into the hive file
+  // `file` (a new file), as RegSaveKeyW with the backup privilege does: a hive to load, made by the
+  // test, since the program never writes one.
+  virtual platform::Status SaveHive(const std::string& path, const std::u8string& file) = 0;
+  // How many of the backup and restore privileges the process token has enabled right now.
+  virtual int EnabledHivePrivileges() = 0;
+  // Hive names under HKEY_USERS that belong to this test alone: "<prefix><unique>".
+  virtual std::u8string UniqueHiveName(std::u8string_view prefix) = 0;
   // An existing, empty folder on a drive letter (no trailing backslash) that belongs to this test alone.
   virtual std::string ScratchDir() = 0;
   // Where Wine departs from Windows' documented behaviour the test follows Windows and skips

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/windows_api.h"
 
@@ -157,6 +159,12 @@ class Win32Env final : public Env {
   platform::Status CreateLink(const std::string& path, const std::string& targetPath) override;
   std::string ScratchDir() override { return scratchDir_; }
   bool IsWine() override { return WineVersion() != nullptr; }
+  platform::Status SaveHive(const std::string& path, const std::u8string& file) override;
+  int EnabledHivePrivileges() override;
+  std::u8string UniqueHiveName(std::u8string_view prefix) override {
+    const std::string unique = UniqueName();
+    return std::u8string(prefix) + std::u8string(unique.begin(), unique.end());
+  }
 
   static const char* WineVersion() {
     // The documented way to ask Wine for its version: a plain C function exported by its ntdll.
@@ -188,6 +196,40 @@ platform::Status Win32Env::CreateLink(const std::string& path, const std::string
   st = ::RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
                         static_cast<DWORD>(target.size() * sizeof(wchar_t)));
   return static_cast<platform::Status>(st);
+}
+
+platform::Status Win32Env::SaveHive(const std::string& path, const std::u8string& file) {
+  const platform::win32::HivePrivileges privileges;
+  if (privileges.status() != platform::kSuccess) return privileges.status();
+  HKEY raw = nullptr;
+  LSTATUS st = ::RegOpenKeyExA(CurrentUserKey(), path.c_str(), 0, KEY_READ, &raw);
+  if (st != ERROR_SUCCESS) return static_cast<platform::Status>(st);
+  UniqueHkey key(raw);
+  const std::wstring wideFile = platform::win32::Utf8ToWide(std::string(file.begin(), file.end()));
+  st = ::RegSaveKeyW(key.get(), wideFile.c_str(), nullptr);
+  return static_cast<platform::Status>(st);
+}
+
+int Win32Env::EnabledHivePrivileges() {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return -1;
+  const platform::win32::UniqueKernelHandle token(raw);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
+  std::vector<std::uintptr_t> buffer(size / sizeof(std::uintptr_t) + 1);
+  if (!::GetTokenInformation(token.get(), TokenPrivileges, buffer.data(), size, &size)) return -1;
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  const LUID_AND_ATTRIBUTES* entries = held->Privileges;
+  int enabled = 0;
+  for (const wchar_t* name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
+    LUID luid{};
+    if (!::LookupPrivilegeValueW(nullptr, name, &luid)) return -1;
+    for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+      const LUID& at = entries[i].Luid;
+      if (at.LowPart == luid.LowPart && at.HighPart == luid.HighPart) enabled += (entries[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+  }
+  return enabled;
 }
 
 }  // namespace

@@ -44,6 +44,9 @@ class UntouchedRegistry final : public platform::Registry {
   platform::Status SetTextW(platform::KeyHandle, std::u8string_view, std::uint32_t, std::u8string_view) override {
     return Touched();
   }
+  platform::Status OpenUsersRoot(platform::UniqueKey&) override { return Touched(); }
+  platform::Status LoadHive(std::u8string_view, std::u8string_view) override { return Touched(); }
+  platform::Status UnloadHive(std::u8string_view) override { return Touched(); }
 
  private:
   static platform::Status Touched() {
@@ -84,6 +87,8 @@ class UntouchedSystem final : public platform::SystemInfo {
     return false;
   }
   platform::Status AccountSid(std::string&) override { return Touched(); }
+  platform::Status EnvironmentVariableW(std::u8string_view, std::u8string&) override { return Touched(); }
+  platform::Status AccountName(const std::string&, std::u8string&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {

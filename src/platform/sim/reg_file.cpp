@@ -78,7 +78,7 @@ class Reader {
   bool version5_ = false;
   std::size_t lineNo_ = 0;
   enum class Section { None, Key, Deleted } section_ = Section::None;
-  RootKey root_ = RootKey::LocalMachine;
+  RegRoot root_ = RootKey::LocalMachine;
   std::u8string path_;
 };
 
@@ -197,6 +197,8 @@ RegFileResult Reader::KeyLine(std::string_view line) {
     root_ = RootKey::LocalMachine;
   } else if (text::EqualsNoCase(rootName, "HKEY_CURRENT_USER") || text::EqualsNoCase(rootName, "HKCU")) {
     root_ = RootKey::CurrentUser;
+  } else if (text::EqualsNoCase(rootName, "HKEY_USERS") || text::EqualsNoCase(rootName, "HKU")) {
+    root_ = kUsers;
   } else {
     return Fail(lineNo_, "unsupported root key \"" + std::string(rootName.substr(0, 40)) + "\"");
   }
@@ -497,7 +499,7 @@ RegFileResult SaveReg(const SimRegistry& registry, std::string& textOut) {
   std::string out(kHeader4);
   out.append("\r\n\r\n");
   Writer writer;
-  for (const RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
+  for (const RegRoot root : {RegRoot(RootKey::LocalMachine), RegRoot(RootKey::CurrentUser), kUsers}) {
     const SimKey& key = registry.Root(root);
     if (RegFileResult r = writer.Key(key, std::string(AsChars(key.name)), out); !r) return r;
   }

@@ -29,10 +29,15 @@ class SimSystem final : public platform::SystemInfo {
   platform::Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
   bool ProcessNames(std::vector<std::string>& names) override;
   platform::Status AccountSid(std::string& sid) override;
+  platform::Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) override;
+  platform::Status AccountName(const std::string& sid, std::u8string& name) override;
 
   // The account the program runs as: by default an administrator's own account.
   static constexpr const char* kDefaultAccountSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
   void SetAccountSid(std::string sid) { accountSid_ = std::move(sid); }
+  // The name LookupAccountSid gives the account with that SID ("PC\Li Wei"). The well-known
+  // service accounts have theirs from the start; any other SID has none until it is given one.
+  void SetAccountName(const std::string& sid, std::u8string name);
   void SetModulePath(std::string path) { modulePath_ = std::move(path); }
   // Names compare without regard to case, as Windows' environment does.
   void SetEnvironment(const std::string& name, std::string value);
@@ -48,6 +53,21 @@ class SimSystem final : public platform::SystemInfo {
   std::vector<std::string> processes_;
   bool failSnapshot_ = false;
   std::string accountSid_ = kDefaultAccountSid;
+  std::map<std::string, std::u8string> accountNames_;  // by upper-cased SID
+};
+
+// A user with a profile on the machine, as ProfileList and the user's own hive describe him.
+struct SimUser {
+  std::string sid;                 // "S-1-5-21-..."
+  std::u8string account;           // as LookupAccountSid names it; empty when the account is gone
+  std::u8string profileImagePath;  // as ProfileList holds it: "%SystemDrive%\Users\Li Wei"
+  // .reg text applied to the hive before it goes into its file: keys under HKEY_USERS\<sid>.
+  // Empty for an empty hive.
+  std::string hive;
+  // Signed in: the hive is loaded as HKEY_USERS\<sid> and held by the system. Otherwise it is
+  // only in <profile>\NTUSER.DAT. The running account is always signed in, and its hive is
+  // HKEY_CURRENT_USER.
+  bool signedIn = false;
 };
 
 // Message boxes answered from a script. Every box is recorded. A box with no scripted answer
@@ -133,9 +153,19 @@ class SimMachine {
   // Applies a .reg fixture file to the registry.
   RegFileResult LoadRegistryFixture(const std::string& path) { return LoadRegFile(registry_, path); }
 
+  // Gives the user a ProfileList entry, a profile folder and a hive in <profile>\NTUSER.DAT
+  // (the profile path expanded with the machine's environment), and the account its name.
+  RegFileResult AddUser(const SimUser& user);
+  // The hive file of a user added by AddUser; empty for another SID.
+  std::u8string HiveFileOf(const std::string& sid) const;
+  // Loading the user's hive fails with `status`: held by a service (kSharingViolation), damaged
+  // (kNotRegistryFile), a roaming profile whose copy is not on this machine (kPathNotFound).
+  void FailLoad(const std::string& sid, platform::Status status);
+
   static constexpr const char* kDefaultAppData = "C:\\Users\\User\\AppData\\Roaming";
   static constexpr const char* kDefaultModulePath = "C:\\Setup\\SetUp.exe";
   static constexpr const char* kDefaultProgramContent = "MZ SetUp.exe";
+  static constexpr const char* kProfileListPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
  private:
   SimRegistry registry_;
@@ -145,6 +175,7 @@ class SimMachine {
   SimProgressBar progress_;
   SimLogSupport logging_{files_};
   platform::Machine machine_;
+  std::map<std::string, std::u8string> hiveFiles_;  // by SID, as AddUser was given it
 };
 
 }  // namespace sim

@@ -109,6 +109,25 @@ RegValue TextValue(std::uint32_t type, std::u8string_view text) {
   return RegValue{type, std::move(data)};
 }
 
+// A copy of `from` and everything below it, whose top lies `depth` levels below its root.
+std::shared_ptr<SimKey> CopyTree(const SimKey& from, std::size_t depth, SimKey* parent) {
+  auto copy = std::make_shared<SimKey>();
+  copy->name = from.name;
+  copy->depth = depth;
+  copy->parent = parent;
+  copy->link = from.link;
+  copy->values = from.values;
+  for (const auto& [folded, sub] : from.subKeys) copy->subKeys.emplace(folded, CopyTree(*sub, depth + 1, copy.get()));
+  return copy;
+}
+
+// A hive's name under HKEY_USERS is one key name.
+Status CheckHiveName(std::u8string_view name) {
+  if (name.empty() || name.find(u8'\\') != std::u8string_view::npos) return platform::kInvalidParameter;
+  if (const Status st = CheckUnicode(name); st != platform::kSuccess) return st;
+  return Utf8ToUtf16(name)->size() > platform::kMaxKeyNameChars ? platform::kInvalidParameter : platform::kSuccess;
+}
+
 // A value set again keeps the spelling of its name it was first given, as the real registry does.
 void Store(SimKey& key, std::u8string_view name, RegValue value, bool unicode) {
   auto [it, inserted] = key.values.try_emplace(FoldName(name), SimValue{std::u8string(name), {}, false});
@@ -119,18 +138,22 @@ void Store(SimKey& key, std::u8string_view name, RegValue value, bool unicode) {
 }  // namespace
 
 SimRegistry::SimRegistry()
-    : localMachine_(std::make_shared<SimKey>()), currentUser_(std::make_shared<SimKey>()) {
+    : localMachine_(std::make_shared<SimKey>()),
+      currentUser_(std::make_shared<SimKey>()),
+      users_(std::make_shared<SimKey>()) {
   localMachine_->name = u8"HKEY_LOCAL_MACHINE";
   currentUser_->name = u8"HKEY_CURRENT_USER";
+  users_->name = u8"HKEY_USERS";
 }
 
-const SimKey& SimRegistry::Root(RootKey root) const {
-  return root == RootKey::LocalMachine ? *localMachine_ : *currentUser_;
+const std::shared_ptr<SimKey>& SimRegistry::RootKeyOf(RegRoot root) const {
+  if (root == kUsers) return users_;
+  return root == RegRoot(RootKey::LocalMachine) ? localMachine_ : currentUser_;
 }
 
-SimRegistry::Place SimRegistry::RootPlace(RootKey root) const {
-  return Place{root == RootKey::LocalMachine ? localMachine_ : currentUser_, root, u8""};
-}
+const SimKey& SimRegistry::Root(RegRoot root) const { return *RootKeyOf(root); }
+
+SimRegistry::Place SimRegistry::RootPlace(RegRoot root) const { return Place{RootKeyOf(root), root, u8""}; }
 
 KeyHandle SimRegistry::NewHandle(Place place, bool writable) {
   // Handle values are never reused, so a use after close is caught rather than aliasing a new key.
@@ -147,7 +170,7 @@ Status SimRegistry::Lookup(KeyHandle handle, Handle*& out) {
   return out->place.key->deleted ? platform::kKeyDeleted : platform::kSuccess;
 }
 
-bool SimRegistry::Denied(RootKey root, std::u8string_view path, bool write) const {
+bool SimRegistry::Denied(RegRoot root, std::u8string_view path, bool write) const {
   const std::u8string folded = FoldKeyPath(path);
   return std::any_of(denyRules_.begin(), denyRules_.end(), [&](const DenyRule& rule) {
     return rule.root == root && rule.path == folded && (rule.what == Deny::AnyAccess || write);
@@ -395,42 +418,157 @@ void SimRegistry::CloseKey(KeyHandle key) {
   if (handles_.erase(key) == 0) ++badCloses_;
 }
 
-void SimRegistry::DenyOpen(RootKey root, const std::string& path, Deny what) {
+void SimRegistry::DenyOpen(RegRoot root, const std::string& path, Deny what) {
   denyRules_.push_back(DenyRule{root, FoldKeyPath(text::AnsiToU8(path)), what});
 }
 
-void SimRegistry::FailEnumSubKey(RootKey root, const std::string& path, std::uint32_t index, Status status) {
+void SimRegistry::FailEnumSubKey(RegRoot root, const std::string& path, std::uint32_t index, Status status) {
   enumRules_.push_back(EnumRule{root, FoldKeyPath(text::AnsiToU8(path)), index, status});
 }
 
 void SimRegistry::ClearFailures() {
   denyRules_.clear();
   enumRules_.clear();
+  for (auto& [folded, hive] : hiveFiles_) hive.failLoad = platform::kSuccess;
 }
 
-std::shared_ptr<SimKey> SimRegistry::FindShared(RootKey root, std::u8string_view path) const {
+Status SimRegistry::OpenUsersRoot(UniqueKey& out) {
+  out.reset();
+  if (Denied(kUsers, u8"", false)) return platform::kAccessDenied;
+  out = UniqueKey(this, NewHandle(RootPlace(kUsers), true));
+  return platform::kSuccess;
+}
+
+SimRegistry::HiveFile* SimRegistry::FindHiveFile(std::u8string_view file) {
+  const auto it = hiveFiles_.find(FoldName(file));
+  return it == hiveFiles_.end() ? nullptr : &it->second;
+}
+
+SimRegistry::HiveFile* SimRegistry::MountedHive(const std::u16string& foldedName) {
+  for (auto& [folded, hive] : hiveFiles_) {
+    if (hive.mountedAs == foldedName) return &hive;
+  }
+  return nullptr;
+}
+
+// Whether some open handle lies in HKEY_USERS\<name> or below it: a handle's place is where its
+// key really lies, so one opened through a link counts where the link led.
+bool SimRegistry::HandleInHive(const std::u16string& foldedName) const {
+  for (const auto& [value, handle] : handles_) {
+    if (!(handle.place.root == kUsers)) continue;
+    const std::u8string_view path = handle.place.path;
+    const std::u8string_view top = path.substr(0, path.find(u8'\\'));
+    if (!top.empty() && FoldName(top) == foldedName) return true;
+  }
+  return false;
+}
+
+void SimRegistry::Mount(HiveFile& hive, std::u8string_view name, bool byProgram) {
+  hive.root->name.assign(name);
+  hive.root->parent = users_.get();
+  users_->subKeys.emplace(FoldName(name), hive.root);
+  hive.mountedAs = FoldName(name);
+  hive.loadedByProgram = byProgram;
+}
+
+// The checks in the order Windows meets them: the name, the file, then whether someone holds it.
+Status SimRegistry::LoadHive(std::u8string_view name, std::u8string_view file) {
+  if (const Status st = CheckHiveName(name); st != platform::kSuccess) return st;
+  if (file.empty()) return platform::kInvalidParameter;
+  if (const Status st = CheckUnicode(file); st != platform::kSuccess) return st;
+  if (users_->subKeys.count(FoldName(name)) != 0) return platform::kAlreadyExists;
+  HiveFile* hive = FindHiveFile(file);
+  if (hive != nullptr && hive->failLoad != platform::kSuccess) return hive->failLoad;
+  if (hive == nullptr || hive->root == nullptr) return platform::kFileNotFound;
+  if (!hive->mountedAs.empty()) return platform::kSharingViolation;
+  Mount(*hive, name, true);
+  return platform::kSuccess;
+}
+
+Status SimRegistry::UnloadHive(std::u8string_view name) {
+  if (const Status st = CheckHiveName(name); st != platform::kSuccess) return st;
+  const std::u16string folded = FoldName(name);
+  if (users_->subKeys.count(folded) == 0) return platform::kFileNotFound;
+  HiveFile* hive = MountedHive(folded);
+  if (hive == nullptr) return platform::kInvalidParameter;  // a plain key, no hive of its own
+  // A signed-in user's hive is held by that user's processes; any handle of ours holds it too.
+  if (!hive->loadedByProgram || HandleInHive(folded)) return platform::kAccessDenied;
+  users_->subKeys.erase(folded);
+  hive->root->parent = nullptr;
+  hive->mountedAs.clear();
+  hive->loadedByProgram = false;
+  return platform::kSuccess;
+}
+
+Status SimRegistry::SaveKey(RegRoot root, const std::u8string& path, const std::u8string& file) {
+  const std::shared_ptr<SimKey> key = FindShared(root, path);
+  if (key == nullptr) return platform::kFileNotFound;
+  HiveFile& hive = hiveFiles_[FoldName(file)];
+  if (hive.root != nullptr) return platform::kAlreadyExists;
+  // A hive's top key lies right below HKEY_USERS once loaded.
+  hive.root = CopyTree(*key, 1, nullptr);
+  return platform::kSuccess;
+}
+
+bool SimRegistry::MountHive(const std::u8string& file, const std::u8string& name) {
+  HiveFile* hive = FindHiveFile(file);
+  if (hive == nullptr || hive->root == nullptr || !hive->mountedAs.empty() ||
+      CheckHiveName(name) != platform::kSuccess || users_->subKeys.count(FoldName(name)) != 0) {
+    return false;
+  }
+  Mount(*hive, name, false);
+  return true;
+}
+
+bool SimRegistry::MountCurrentUser(const std::u8string& sid, const std::u8string& file) {
+  HiveFile* existing = FindHiveFile(file);
+  if ((existing != nullptr && existing->root != nullptr) || CheckHiveName(sid) != platform::kSuccess ||
+      !CreateLink(kUsers, text::U8ToAnsiLossy(sid), RootKey::CurrentUser, "")) {
+    return false;
+  }
+  HiveFile& hive = hiveFiles_[FoldName(file)];
+  hive.root = currentUser_;
+  hive.mountedAs = FoldName(sid);
+  hive.loadedByProgram = false;
+  return true;
+}
+
+void SimRegistry::FailLoadHive(const std::u8string& file, Status status) { hiveFiles_[FoldName(file)].failLoad = status; }
+
+std::size_t SimRegistry::LoadedHiveCount() const {
+  return static_cast<std::size_t>(std::count_if(hiveFiles_.begin(), hiveFiles_.end(), [](const auto& entry) {
+    return !entry.second.mountedAs.empty() && entry.second.loadedByProgram;
+  }));
+}
+
+bool SimRegistry::HiveFileExists(const std::u8string& file) const {
+  const auto it = hiveFiles_.find(FoldName(file));
+  return it != hiveFiles_.end() && it->second.root != nullptr;
+}
+
+std::shared_ptr<SimKey> SimRegistry::FindShared(RegRoot root, std::u8string_view path) const {
   Place found;
   std::vector<std::u8string> missing;
   if (Walk(RootPlace(root), path, found, missing) != platform::kSuccess || !missing.empty()) return nullptr;
   return found.key;
 }
 
-const SimKey* SimRegistry::Find(RootKey root, const std::string& path) const {
+const SimKey* SimRegistry::Find(RegRoot root, const std::string& path) const {
   return FindShared(root, text::AnsiToU8(path)).get();
 }
 
-bool SimRegistry::CreatePath(RootKey root, const std::u8string& path) {
+bool SimRegistry::CreatePath(RegRoot root, const std::u8string& path) {
   Place at;
   std::vector<std::u8string> missing;
   return Walk(RootPlace(root), path, at, missing) == platform::kSuccess &&
          CreateMissing(at, missing) == platform::kSuccess;
 }
 
-bool SimRegistry::CreatePath(RootKey root, const std::string& path) { return CreatePath(root, text::AnsiToU8(path)); }
+bool SimRegistry::CreatePath(RegRoot root, const std::string& path) { return CreatePath(root, text::AnsiToU8(path)); }
 
-bool SimRegistry::KeyExists(RootKey root, const std::string& path) const { return Find(root, path) != nullptr; }
+bool SimRegistry::KeyExists(RegRoot root, const std::string& path) const { return Find(root, path) != nullptr; }
 
-bool SimRegistry::DeleteTree(RootKey root, const std::u8string& path) {
+bool SimRegistry::DeleteTree(RegRoot root, const std::u8string& path) {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
   if (key == nullptr || key->parent == nullptr) return false;
   key->parent->subKeys.erase(FoldName(key->name));
@@ -438,9 +576,9 @@ bool SimRegistry::DeleteTree(RootKey root, const std::u8string& path) {
   return true;
 }
 
-bool SimRegistry::DeleteTree(RootKey root, const std::string& path) { return DeleteTree(root, text::AnsiToU8(path)); }
+bool SimRegistry::DeleteTree(RegRoot root, const std::string& path) { return DeleteTree(root, text::AnsiToU8(path)); }
 
-bool SimRegistry::Set(RootKey root, const std::u8string& path, const std::u8string& name, RegValue value,
+bool SimRegistry::Set(RegRoot root, const std::u8string& path, const std::u8string& name, RegValue value,
                       bool unicode) {
   if (!CreatePath(root, path) || CheckUnicode(name) != platform::kSuccess) return false;
   const bool unicodeText = unicode && IsStringType(value.type);
@@ -448,19 +586,19 @@ bool SimRegistry::Set(RootKey root, const std::u8string& path, const std::u8stri
   return true;
 }
 
-bool SimRegistry::Set(RootKey root, const std::string& path, const std::string& name, RegValue value) {
+bool SimRegistry::Set(RegRoot root, const std::string& path, const std::string& name, RegValue value) {
   return Set(root, text::AnsiToU8(path), text::AnsiToU8(name), std::move(value), false);
 }
 
-bool SimRegistry::SetString(RootKey root, const std::string& path, const std::string& name, const std::string& text) {
+bool SimRegistry::SetString(RegRoot root, const std::string& path, const std::string& name, const std::string& text) {
   return Set(root, path, name, RegValue{platform::kRegSz, platform::SzData(text)});
 }
 
-bool SimRegistry::SetDword(RootKey root, const std::string& path, const std::string& name, std::uint32_t value) {
+bool SimRegistry::SetDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t value) {
   return Set(root, path, name, RegValue{platform::kRegDword, platform::DwordData(value)});
 }
 
-bool SimRegistry::SetString(RootKey root, const std::u8string& path, const std::u8string& name,
+bool SimRegistry::SetString(RegRoot root, const std::u8string& path, const std::u8string& name,
                             const std::u8string& text, std::uint32_t type) {
   if ((type != platform::kRegSz && type != platform::kRegExpandSz) || CheckUnicode(text) != platform::kSuccess) {
     return false;
@@ -468,16 +606,16 @@ bool SimRegistry::SetString(RootKey root, const std::u8string& path, const std::
   return Set(root, path, name, TextValue(type, text), true);
 }
 
-bool SimRegistry::DeleteValue(RootKey root, const std::u8string& path, const std::u8string& name) {
+bool SimRegistry::DeleteValue(RegRoot root, const std::u8string& path, const std::u8string& name) {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
   return key != nullptr && key->values.erase(FoldName(name)) > 0;
 }
 
-bool SimRegistry::DeleteValue(RootKey root, const std::string& path, const std::string& name) {
+bool SimRegistry::DeleteValue(RegRoot root, const std::string& path, const std::string& name) {
   return DeleteValue(root, text::AnsiToU8(path), text::AnsiToU8(name));
 }
 
-std::optional<RegValue> SimRegistry::Get(RootKey root, const std::u8string& path, const std::u8string& name) const {
+std::optional<RegValue> SimRegistry::Get(RegRoot root, const std::u8string& path, const std::u8string& name) const {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
   if (key == nullptr) return std::nullopt;
   const auto it = key->values.find(FoldName(name));
@@ -485,18 +623,18 @@ std::optional<RegValue> SimRegistry::Get(RootKey root, const std::u8string& path
   return RegValue{it->second.value.type, AnsiData(it->second)};
 }
 
-std::optional<RegValue> SimRegistry::Get(RootKey root, const std::string& path, const std::string& name) const {
+std::optional<RegValue> SimRegistry::Get(RegRoot root, const std::string& path, const std::string& name) const {
   return Get(root, text::AnsiToU8(path), text::AnsiToU8(name));
 }
 
-std::optional<std::string> SimRegistry::GetString(RootKey root, const std::string& path,
+std::optional<std::string> SimRegistry::GetString(RegRoot root, const std::string& path,
                                                   const std::string& name) const {
   const std::optional<RegValue> value = Get(root, path, name);
   if (!value) return std::nullopt;
   return platform::ValueText(*value);
 }
 
-std::optional<std::u8string> SimRegistry::GetString(RootKey root, const std::u8string& path,
+std::optional<std::u8string> SimRegistry::GetString(RegRoot root, const std::u8string& path,
                                                     const std::u8string& name) const {
   const std::shared_ptr<SimKey> key = FindShared(root, path);
   if (key == nullptr) return std::nullopt;
@@ -507,7 +645,7 @@ std::optional<std::u8string> SimRegistry::GetString(RootKey root, const std::u8s
   return UnicodeText(it->second);
 }
 
-std::vector<std::string> SimRegistry::SubKeyNames(RootKey root, const std::string& path) const {
+std::vector<std::string> SimRegistry::SubKeyNames(RegRoot root, const std::string& path) const {
   std::vector<std::string> names;
   if (const SimKey* key = Find(root, path)) {
     for (const auto& [folded, sub] : key->subKeys) names.push_back(text::U8ToAnsiLossy(sub->name));
@@ -515,7 +653,7 @@ std::vector<std::string> SimRegistry::SubKeyNames(RootKey root, const std::strin
   return names;
 }
 
-std::vector<std::string> SimRegistry::ValueNames(RootKey root, const std::string& path) const {
+std::vector<std::string> SimRegistry::ValueNames(RegRoot root, const std::string& path) const {
   std::vector<std::string> names;
   if (const SimKey* key = Find(root, path)) {
     for (const auto& [folded, value] : key->values) names.push_back(text::U8ToAnsiLossy(value.name));
@@ -523,7 +661,7 @@ std::vector<std::string> SimRegistry::ValueNames(RootKey root, const std::string
   return names;
 }
 
-bool SimRegistry::CreateLink(RootKey root, const std::string& path, RootKey targetRoot,
+bool SimRegistry::CreateLink(RegRoot root, const std::string& path, RegRoot targetRoot,
                              const std::string& targetPath) {
   std::vector<std::u8string> parts;
   std::vector<std::u8string> targetParts;

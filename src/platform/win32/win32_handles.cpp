@@ -10,6 +10,7 @@ namespace platform::win32 {
 HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
 HKEY LocalMachineKey() { return HKEY_LOCAL_MACHINE; }
 HKEY CurrentUserKey() { return HKEY_CURRENT_USER; }
+HKEY UsersKey() { return HKEY_USERS; }
 
 bool IsPredefinedKey(HKEY key) {
   for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA,

@@ -12,6 +12,7 @@ namespace platform::win32 {
 HANDLE InvalidHandleValue();
 HKEY LocalMachineKey();
 HKEY CurrentUserKey();
+HKEY UsersKey();
 // True for HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE and the other roots, which are not ours to close.
 bool IsPredefinedKey(HKEY key);
 

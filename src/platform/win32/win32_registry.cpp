@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_security.h"
 
 namespace platform::win32 {
 namespace {
@@ -35,6 +36,12 @@ Status ToWide(std::u8string_view utf8, std::wstring& wide) {
 // Every key name Windows allows (255 characters) fits the first buffer; Wine takes longer names,
 // so a name that does not fit is asked for again in a larger one.
 constexpr DWORD kFirstWideNameBuffer = static_cast<DWORD>(kMaxKeyNameChars + 1);
+
+// A hive's name under HKEY_USERS is one key name: a path would load it deeper than the caller asked.
+Status ToHiveName(std::u8string_view name, std::wstring& wide) {
+  if (name.empty() || name.find(u8'\\') != std::u8string_view::npos) return kInvalidParameter;
+  return ToWide(name, wide);
+}
 
 }  // namespace
 
@@ -258,6 +265,35 @@ Status Win32Registry::SetTextW(KeyHandle key, std::u8string_view name, std::uint
   return static_cast<Status>(::RegSetValueExW(ToHkey(key), wideName.c_str(), 0, type,
                                               reinterpret_cast<const BYTE*>(wideText.c_str()),
                                               static_cast<DWORD>(bytes)));
+}
+
+Status Win32Registry::OpenUsersRoot(UniqueKey& out) {
+  out.reset();
+  HKEY key = nullptr;
+  // As OpenRoot: the predefined handle itself, which CloseKey leaves alone.
+  const LSTATUS st = ::RegOpenKeyW(UsersKey(), nullptr, &key);
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  out = UniqueKey(this, ToHandle(key));
+  return kSuccess;
+}
+
+Status Win32Registry::LoadHive(std::u8string_view name, std::u8string_view file) {
+  std::wstring wideName;
+  if (const Status st = ToHiveName(name, wideName); st != kSuccess) return st;
+  std::wstring wideFile;
+  if (const Status st = ToWide(file, wideFile); st != kSuccess) return st;
+  if (wideFile.empty()) return kInvalidParameter;
+  const HivePrivileges privileges;
+  if (privileges.status() != kSuccess) return privileges.status();
+  return static_cast<Status>(::RegLoadKeyW(UsersKey(), wideName.c_str(), wideFile.c_str()));
+}
+
+Status Win32Registry::UnloadHive(std::u8string_view name) {
+  std::wstring wideName;
+  if (const Status st = ToHiveName(name, wideName); st != kSuccess) return st;
+  const HivePrivileges privileges;
+  if (privileges.status() != kSuccess) return privileges.status();
+  return static_cast<Status>(::RegUnLoadKeyW(UsersKey(), wideName.c_str()));
 }
 
 }  // namespace platform::win32

@@ -27,6 +27,9 @@ class Win32Registry final : public Registry {
   [[nodiscard]] Status CreateKeyW(KeyHandle parent, std::u8string_view subKey, UniqueKey& out) override;
   [[nodiscard]] Status SetTextW(KeyHandle key, std::u8string_view name, std::uint32_t type,
                                 std::u8string_view text) override;
+  [[nodiscard]] Status OpenUsersRoot(UniqueKey& out) override;
+  [[nodiscard]] Status LoadHive(std::u8string_view name, std::u8string_view file) override;
+  [[nodiscard]] Status UnloadHive(std::u8string_view name) override;
 };
 
 }  // namespace platform::win32

@@ -26,6 +26,30 @@ constexpr std::size_t kLargestBuffer = 65536;
 
 using AnsiProcessEntry = tagPROCESSENTRY32;
 
+// GetEnvironmentVariableW, the value whole: kFileNotFound when the variable is unset.
+Status ReadVariable(const std::wstring& name, std::wstring& value) {
+  value.clear();
+  std::wstring wide(256, L'\0');
+  // The value may grow between two calls (another thread); follow it a few times.
+  for (int round = 0; round < 4; ++round) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD length = ::GetEnvironmentVariableW(name.c_str(), wide.data(), static_cast<DWORD>(wide.size()));
+    if (length == 0) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_ENVVAR_NOT_FOUND) return kFileNotFound;
+      return error == ERROR_SUCCESS ? kSuccess : static_cast<Status>(error);  // set, and empty
+    }
+    if (length < wide.size()) {
+      wide.resize(length);
+      value = std::move(wide);
+      return kSuccess;
+    }
+    if (length > kLargestBuffer) return kMoreData;
+    wide.assign(length, L'\0');  // too small: length is the size needed, terminator included
+  }
+  return kMoreData;
+}
+
 }  // namespace
 
 Status Win32SystemInfo::ModulePath(std::size_t capacity, std::string& path) {
@@ -69,25 +93,9 @@ Status Win32SystemInfo::EnvironmentVariable(const std::string& name, std::size_t
   // Read through the wide API and convert ourselves: Wine 8's GetEnvironmentVariableA cuts a
   // value with double-byte characters to as many bytes as it has UTF-16 characters, which would
   // turn "C:\Users\设计师\AppData\Roaming" into another folder.
-  const std::wstring wideName = AnsiToWide(name);
-  std::wstring wide(256, L'\0');
-  for (int round = 0; round < 4; ++round) {
-    ::SetLastError(ERROR_SUCCESS);
-    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), wide.data(), static_cast<DWORD>(wide.size()));
-    if (length == 0) {
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_ENVVAR_NOT_FOUND) return kFileNotFound;
-      if (error != ERROR_SUCCESS) return static_cast<Status>(error);
-      return capacity == 0 ? kMoreData : kSuccess;  // set, and empty
-    }
-    if (length < wide.size()) {
-      wide.resize(length);
-      break;
-    }
-    if (length > kLargestBuffer) return kMoreData;
-    wide.assign(length, L'\0');  // too small: length is the size needed, terminator included
-  }
-  if (wide.empty() || wide.back() == L'\0') return kMoreData;  // kept growing between calls
+  std::wstring wide;
+  if (const Status st = ReadVariable(AnsiToWide(name), wide); st != kSuccess) return st;
+  if (wide.empty()) return capacity == 0 ? kMoreData : kSuccess;  // set, and empty
   BOOL usedDefault = FALSE;
   const int wideLength = static_cast<int>(wide.size());
   const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, nullptr, 0, nullptr,
@@ -128,5 +136,18 @@ Status Win32SystemInfo::AccountSid(std::string& sid) {
   if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return LastErrorStatus();
   return SidToString(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, sid);
 }
+
+Status Win32SystemInfo::EnvironmentVariableW(std::u8string_view name, std::u8string& value) {
+  value.clear();
+  std::wstring wideName;
+  if (name.empty() || name.find(u8'\0') != std::u8string_view::npos || !Utf8ToWideExact(name, wideName)) {
+    return kInvalidParameter;
+  }
+  std::wstring wide;
+  if (const Status st = ReadVariable(wideName, wide); st != kSuccess) return st;
+  return WideToUtf8Exact(wide, value) ? kSuccess : kNoUnicodeTranslation;
+}
+
+Status Win32SystemInfo::AccountName(const std::string& sid, std::u8string& name) { return AccountNameOf(sid, name); }
 
 }  // namespace platform::win32

@@ -11,6 +11,8 @@ class Win32SystemInfo final : public SystemInfo {
   Status EnvironmentVariable(const std::string& name, std::size_t capacity, std::string& value) override;
   bool ProcessNames(std::vector<std::string>& names) override;
   Status AccountSid(std::string& sid) override;
+  Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) override;
+  Status AccountName(const std::string& sid, std::u8string& name) override;
 };
 
 }  // namespace platform::win32
