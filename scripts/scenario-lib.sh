@@ -128,6 +128,18 @@ scn_reg_snapshot() {
   rm -rf "$tmp"
 }
 
+# The machine's state for same-as-before: the registry snapshot above, upper-cased (AutoCAD compares
+# trusted paths without case, and the installation upper-cases them), and every file of the C:
+# drive outside Windows' own folders and the temporary ones, with its content's digest.
+scn_state() {
+  local prefix=$1 out=$2
+  scn_reg_snapshot "$prefix" "$out.reg"
+  tr '[:lower:]' '[:upper:]' <"$out.reg" | sort >"$out.reg.upper"
+  (cd "$prefix/drive_c" && find . \( -path ./windows -o -path './users/*/Temp' -o -path './users/*/AppData/Local' \
+    -o -path './ProgramData' -o -path './Program Files/Common Files' -o -path './Program Files (x86)' \) -prune \
+    -o -type f -print0 | sort -z | xargs -0 -r md5sum) >"$out.files"
+}
+
 # .reg text (UTF-8) to the flat form of scn_reg_snapshot.
 scn_reg_flatten() {
   awk '
@@ -253,6 +265,8 @@ scn_check_lines() {
 #                                    every line ended by CRLF) with TEXT in one of its lines
 #   not CHECK                        the check must fail
 #   include OTHER.check              the checks of another check file in the same folder
+#   same-as-before [PATH...]         the registry (without regard to case) and the C: drive as
+#                                    "#@ snapshot-before" found them, but for the files named
 # Prints each failed check; returns the number of failures (0 = all passed).
 scn_check() {
   local prefix=$1 snap=$2 checks=$3 payload=$4
@@ -334,6 +348,19 @@ scn_check() {
         # pipefail, and a log longer than the pipe's buffer would seem not to hold the text.
         elif ! sed '1s/^\xef\xbb\xbf//' "$p" | tr -d '\r' | grep -F -- "${t[2]}" >/dev/null; then
           why="no line holds \"${t[2]}\"; the log:"$'\n'"$(tr -d '\r' <"$p" | tail -n 20 | sed 's/^/          | /')"
+        fi
+        ;;
+      same-as-before)
+        if [ -z "${SCN_BEFORE:-}" ] || [ ! -f "$SCN_BEFORE.files" ]; then why="no snapshot-before"
+        else
+          scn_state "$prefix" "$SCN_BEFORE.after"
+          local skip=() x
+          for x in "${t[@]:1}"; do skip+=("./$(printf '%s' "${x:3}" | tr '\\' /)"); done
+          local d_reg d_files
+          d_reg=$(diff "$SCN_BEFORE.reg.upper" "$SCN_BEFORE.after.reg.upper" | grep '^[<>]' | head -10)
+          d_files=$(diff <(grep -vF -f <(printf '%s\n' "${skip[@]:-/nothing/}") "$SCN_BEFORE.files") \
+            <(grep -vF -f <(printf '%s\n' "${skip[@]:-/nothing/}") "$SCN_BEFORE.after.files") | grep '^[<>]' | head -10)
+          [ -z "$d_reg$d_files" ] || why="differs from before:"$'\n'"$d_reg"$'\n'"$d_files"
         fi
         ;;
       include-missing) why="no such check file" ;;

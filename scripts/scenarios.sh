@@ -18,6 +18,7 @@
 #   #@ reg-link 'HKLM\...' '\REGISTRY\...'   make a link key pointing at the target (after the imports)
 #   #@ pre-run ARG...              run SetUp.exe with these arguments to its end (exit 0) first
 #   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
+#   #@ snapshot-before             take the registry and the C: drive before any run (same-as-before)
 #   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
@@ -98,7 +99,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
-  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_exe=
+  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_exe=; d_snapshot=0
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -120,6 +121,7 @@ read_directives() {
       args) d_args+=("${SCN_TOKENS[@]:1}") ;;
       pre-run) local IFS=$'\x1f'; d_preruns+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
       exe) d_exe=$v ;;
+      snapshot-before) d_snapshot=1 ;;
       hold-file) d_holds+=("$v") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
@@ -175,6 +177,12 @@ run_scenario() {
   else
     exe_win=${d_exe:-"$d_setup_dir\\SetUp.exe"}
     args+=(--cwd "$d_setup_dir")
+  fi
+  # The state the same-as-before check compares with: taken after the set-up, before any run.
+  SCN_BEFORE=
+  if [ "$ok" -eq 0 ] && [ "$d_snapshot" -eq 1 ]; then
+    SCN_BEFORE=$work/$name/before
+    scn_state "$prefix" "$SCN_BEFORE"
   fi
   # SetUp.exe run to its end before the driven program (an installation to uninstall, say); each
   # must exit 0.

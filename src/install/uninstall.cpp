@@ -377,6 +377,17 @@ void CUninstallEngine::RemoveTrusted(std::u8string_view variables, bool created)
                                       : registry.SetTextW(key.get(), kTrustedPathsValue, type, after);
     if (status == platform::kSuccess) {
       ++m_nTrusted;
+      // A "Variables" key the installation had to make for the value (a profile without one) goes
+      // with it, once nothing is left in it; one that holds anything else stays.
+      std::uint32_t values = 1;
+      std::uint32_t subKeys = 1;
+      if (after.empty() && created && registry.CountValues(key.get(), values) == platform::kSuccess &&
+          registry.CountSubKeys(key.get(), subKeys) == platform::kSuccess && values == 0 && subKeys == 0) {
+        key.reset();
+        // Named in the ANSI code page for RegDeleteKeyA; a name outside it keeps its empty key.
+        std::string ansi;
+        if (text::ToAnsi(variables, ansi)) (void)registry.DeleteKey(user.get(), ansi);
+      }
       return Note(u8"已修改 TRUSTEDPATHS ", std::u8string(variables) + u8"\n原值：" + before + u8"\n新值：" + after);
     }
   }

@@ -76,6 +76,8 @@ class Registry {
   virtual Status OpenKey(KeyHandle parent, const std::string& subKey, Access access, UniqueKey& out) = 0;
   // RegQueryInfoKeyA, sub-key count only.
   virtual Status CountSubKeys(KeyHandle key, std::uint32_t& count) = 0;
+  // RegQueryInfoKey, value count only.
+  virtual Status CountValues(KeyHandle key, std::uint32_t& count) = 0;
   // RegEnumKeyExA with a name buffer of `capacity` characters including the terminator.
   // A longer name gives kMoreData and leaves `name` empty; past the end gives kNoMoreItems.
   virtual Status EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) = 0;

@@ -132,6 +132,9 @@ class Rig {
       EXPECT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
     }
     EXPECT_TRUE(sim.files().WriteFile(kDriver, kOwnDriver));
+    // A profile without "Variables": the installation makes the key for its value, and the
+    // uninstall takes both away again.
+    EXPECT_TRUE(reg.CreatePath(RootKey::CurrentUser, "Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting"));
     catalog.Scan(sim.registry());
     before = Take(sim);
   }
@@ -205,6 +208,9 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
       std::string("+ ") + kAcad2022 + "\\VXCAD2013P.dll = VXCAD2013P.dll",
       "+ C:\\Vornex\\",
       "+ HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\<<未命名配置>>\\Variables : TRUSTEDPATHS = ",
+      // Without a journal nothing tells that the key and the value were the installation's.
+      "+ HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting\\Variables",
+      "+ HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting\\Variables : TRUSTEDPATHS = ",
   });
   const std::vector<std::string> clean = SettingsAndUpperCaseAnd({});
 
@@ -240,7 +246,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
 
   const Case cases[] = {
       {"from Apps & features, AutoCAD's own driver put back byte for byte", nullptr, Quiet(), UninstallOutcome::kDone, clean,
-       {"V-批打印软件已卸载。", "已删除 11 个文件、7 个注册表项、2 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
+       {"V-批打印软件已卸载。", "已删除 11 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
       {"a demand-load key rewritten since", rewriteKey, Quiet(), UninstallOutcome::kDoneWithIssues, rewritten,
        {"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + std::string(kLoad2010) + "（安装后已被改写，未删除）"}, {}, false},
       {"a font changed since", changeFont, Quiet(), UninstallOutcome::kDoneWithIssues, changedFont,
@@ -253,13 +259,13 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
       {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
        clean, {"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
-       {"已删除 4 个文件、5 个注册表项、2 处受信任路径", "未找到安装记录"}, {}, false},
+       {"已删除 4 个文件、5 个注册表项、3 处受信任路径", "未找到安装记录"}, {}, false},
       {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
        {"已删除 9 个文件", "以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
                              std::string(kUninstaller) + "\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"}, 
        {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
       {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
-       {"已删除 10 个文件、6 个注册表项、2 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+       {"已删除 10 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
       {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {"请关闭AutoCAD后再进行卸载 !"}, {}, true},
       {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {"确定要删除 V-批打印软件 吗？"}, {},
        true},

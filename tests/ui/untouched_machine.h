@@ -14,6 +14,7 @@ class UntouchedRegistry final : public platform::Registry {
     return Touched();
   }
   platform::Status CountSubKeys(platform::KeyHandle, std::uint32_t&) override { return Touched(); }
+  platform::Status CountValues(platform::KeyHandle, std::uint32_t&) override { return Touched(); }
   platform::Status EnumSubKey(platform::KeyHandle, std::uint32_t, std::size_t, std::string&) override {
     return Touched();
   }

@@ -273,6 +273,13 @@ Status SimRegistry::CountSubKeys(KeyHandle key, std::uint32_t& count) {
   return platform::kSuccess;
 }
 
+Status SimRegistry::CountValues(KeyHandle key, std::uint32_t& count) {
+  Handle* h = nullptr;
+  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
+  count = static_cast<std::uint32_t>(h->place.key->values.size());
+  return platform::kSuccess;
+}
+
 Status SimRegistry::EnumSubKeyU(KeyHandle key, std::uint32_t index, const SimKey*& found) {
   found = nullptr;
   Handle* h = nullptr;

@@ -77,6 +77,16 @@ Status Win32Registry::CountSubKeys(KeyHandle key, std::uint32_t& count) {
   return kSuccess;
 }
 
+Status Win32Registry::CountValues(KeyHandle key, std::uint32_t& count) {
+  count = 0;
+  DWORD values = 0;
+  const LSTATUS st = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                        nullptr, nullptr, nullptr, nullptr);
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  count = values;
+  return kSuccess;
+}
+
 Status Win32Registry::EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) {
   name.clear();
   const std::size_t chars = std::min(capacity, kLargestNameBuffer);

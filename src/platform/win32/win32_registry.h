@@ -10,6 +10,7 @@ class Win32Registry final : public Registry {
   Status OpenRoot(RootKey root, UniqueKey& out) override;
   Status OpenKey(KeyHandle parent, const std::string& subKey, Access access, UniqueKey& out) override;
   Status CountSubKeys(KeyHandle key, std::uint32_t& count) override;
+  Status CountValues(KeyHandle key, std::uint32_t& count) override;
   Status EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) override;
   Status QueryValue(KeyHandle key, const std::string& name, std::size_t capacity, RegValue& value,
                     std::size_t& requiredSize) override;
