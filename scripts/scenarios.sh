@@ -19,6 +19,7 @@
 #   #@ pre-run ARG...              run SetUp.exe with these arguments to its end (exit 0) first
 #   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
 #   #@ snapshot-before             take the registry and the C: drive before any run (same-as-before)
+#   #@ pre-steps OTHER.steps       drive SetUp.exe through another scenario's steps first
 #   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
@@ -99,7 +100,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
-  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_exe=; d_snapshot=0
+  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -122,6 +123,7 @@ read_directives() {
       pre-run) local IFS=$'\x1f'; d_preruns+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
       exe) d_exe=$v ;;
       snapshot-before) d_snapshot=1 ;;
+      pre-steps) d_presteps+=("$scen_dir/$v") ;;
       hold-file) d_holds+=("$v") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
@@ -196,6 +198,13 @@ run_scenario() {
     WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" "$d_setup_dir\\SetUp.exe" "${pre_args[@]}" >/dev/null 2>&1 ||
       pre_rc=$?
     [ "$pre_rc" -eq 0 ] || { echo "pre-run SetUp.exe ${pre_args[*]}: exit code $pre_rc"; ok=1; }
+  done
+  # SetUp.exe driven through another scenario's steps first (an installation through the dialog).
+  for pre in "${d_presteps[@]}"; do
+    [ "$ok" -eq 0 ] || break
+    phase "pre-steps: $(basename "$pre")"
+    scn_driver "$prefix" "$d_limit" "$work/$name/pre-driver.log" --exe "$d_setup_dir\\SetUp.exe" --cwd "$d_setup_dir" \
+      --script "$(wine_path "$pre")" || { cat "$work/$name/pre-driver.log"; echo "pre-steps failed"; ok=1; }
   done
   SCN_APPDATA= SCN_TEMP=
   local e
