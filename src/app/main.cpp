@@ -143,15 +143,8 @@ class WindowUninstallView final : public install::UninstallView {
   platform::ProgressBar& Progress() override { return m_window ? m_window->Bar() : m_hidden; }
 
  private:
-  class NoBar final : public platform::ProgressBar {
-   public:
-    void SetRange(int, int) override {}
-    void SetStep(int) override {}
-    void SetPos(int) override {}
-    void StepIt() override {}
-  };
   std::optional<ui::win32::ProgressWindow> m_window;
-  NoBar m_hidden;
+  platform::HiddenProgressBar m_hidden;
 };
 
 // /UNINSTALL: AutoCAD's running check warns once and then goes on, as a second press of the

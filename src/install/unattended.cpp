@@ -7,25 +7,6 @@
 namespace install {
 namespace {
 
-// The progress bar nobody sees.
-class NoProgress final : public platform::ProgressBar {
- public:
-  void SetRange(int, int) override {}
-  void SetStep(int) override {}
-  void SetPos(int) override {}
-  void StepIt() override {}
-};
-
-class NoView final : public InstallView, public UninstallView {
- public:
-  void CopyStarting() override {}
-  void RemovalStarting() override {}
-  platform::ProgressBar& Progress() override { return m_progress; }
-
- private:
-  NoProgress m_progress;
-};
-
 const char8_t* UninstallOutcomeText(UninstallOutcome outcome) {
   switch (outcome) {
     case UninstallOutcome::kNothingToRemove:
@@ -133,7 +114,7 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
   }
 
   install.typedFolder = choices.typedFolder;
-  NoView view;
+  QuietView view;
   CInstallEngine engine(machine, catalog, bitness, version, &log);
   const InstallOutcome outcome = engine.Run(install, view);
   if (!engine.InstallFolder().empty()) log.Write(u8"安装文件夹：" + text::FromAnsi(engine.InstallFolder()));
@@ -144,7 +125,7 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
 UninstallOutcome RunUnattendedUninstall(platform::Machine& machine, const CAcadCatalog& catalog,
                                         const std::optional<std::string>& typedFolder, InstallLog& log) {
   if (typedFolder) log.Write(u8"选择的安装路径：" + text::FromAnsi(*typedFolder));
-  NoView view;
+  QuietView view;
   CUninstallEngine engine(machine, catalog, &log);
   UninstallChoices choices;
   choices.typedFolder = typedFolder;

@@ -36,6 +36,17 @@ class UnattendedPrompts final : public platform::Prompts {
   int m_nRetries = 0;
 };
 
+// What nobody sees: the unattended runs' view of an installation or an uninstall.
+class QuietView final : public InstallView, public UninstallView {
+ public:
+  void CopyStarting() override {}
+  void RemovalStarting() override {}
+  platform::ProgressBar& Progress() override { return m_progress; }
+
+ private:
+  platform::HiddenProgressBar m_progress;
+};
+
 // What the command line chose. Years not installed on the machine are skipped (and logged).
 struct UnattendedChoices {
   std::optional<std::vector<int>> releases;  // none: every release found

@@ -45,6 +45,15 @@ class ProgressBar {
   virtual void StepIt() = 0;
 };
 
+// A bar nobody sees: the unattended mode's, and any window's before it has a bar to show.
+class HiddenProgressBar final : public ProgressBar {
+ public:
+  void SetRange(int, int) override {}
+  void SetStep(int) override {}
+  void SetPos(int) override {}
+  void StepIt() override {}
+};
+
 // Where the control's position is after `steps` PBM_STEPITs of `step`: a step past the maximum
 // (or below the minimum) starts the bar over, carrying the overshoot, so that with a step of 1
 // the position after the maximum is minimum + 1; an empty range keeps it at the minimum.

@@ -8,6 +8,7 @@
 
 #include "install/install_engine.h"
 #include "install/journal.h"
+#include "install/unattended.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {
@@ -21,15 +22,6 @@ constexpr const char* kDriver = "C:\\AutoCAD 2008\\Drv\\pdfplot9.hdi";
 constexpr const char* kProduct = "SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804";
 constexpr const char* kVariables =
     "SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804\\Profiles\\<<Unnamed Profile>>\\Variables";
-
-class NullView final : public install::InstallView {
- public:
-  void CopyStarting() override {}
-  platform::ProgressBar& Progress() override { return progress_; }
-
- private:
-  sim::SimProgressBar progress_;
-};
 
 // AutoCAD 2008 with its own PDF driver, one profile, and the payload beside the installer.
 class EngineJournal : public ::testing::Test {
@@ -51,7 +43,7 @@ class EngineJournal : public ::testing::Test {
   }
 
   InstallOutcome Install() {
-    NullView view;
+    install::QuietView view;
     install::CInstallEngine engine(sim_.machine(), catalog_, 64, 20250428);
     return engine.Run(choices_, view);
   }
