@@ -10,6 +10,7 @@
 #include "install/folder_safety.h"
 #include "install/install_sequence.h"
 #include "install/install_texts.h"
+#include "install/other_users.h"
 #include "install/path_limits.h"
 #include "install/payload.h"
 #include "install/support_files.h"
@@ -159,6 +160,7 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);
   RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_record);
+  ReachOtherUsers(m_catalog, m_machine, m_record);
   progress.StepIt();
 
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);

@@ -54,13 +54,14 @@ void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPat
   }
 }
 
-void InstallRecord::TrustedPathsChanged(std::u8string_view variablesKey, std::u8string_view before,
+void InstallRecord::TrustedPathsChanged(const std::optional<std::u8string>& sid, std::u8string_view root,
+                                        std::u8string_view variablesKey, std::u8string_view before,
                                         std::u8string_view after, std::u8string_view added, bool created) {
   if (!added.empty()) {
-    Journal(TrustedPathAdded{std::nullopt, std::u8string(variablesKey), std::u8string(added), created});
+    Journal(TrustedPathAdded{sid, std::u8string(variablesKey), std::u8string(added), created});
   }
   if (m_pLog != nullptr) {
-    m_pLog->Write(u8"TRUSTEDPATHS HKEY_CURRENT_USER\\" + std::u8string(variablesKey) + u8"\n原值：" +
+    m_pLog->Write(u8"TRUSTEDPATHS " + std::u8string(root) + u8"\\" + std::u8string(variablesKey) + u8"\n原值：" +
                   std::u8string(before) + u8"\n新值：" + std::u8string(after));
   }
 }
@@ -86,8 +87,12 @@ void InstallRecord::OriginalBackedUp(std::string_view original, std::string_view
 }
 
 void InstallRecord::Failed(std::string_view what, platform::Status status, std::string_view noteUtf8) {
+  Failed(text::FromAnsi(what), status, noteUtf8);
+}
+
+void InstallRecord::Failed(std::u8string_view what, platform::Status status, std::string_view noteUtf8) {
   m_issues.Add(what, noteUtf8);
-  if (m_pLog != nullptr) m_pLog->WriteError(u8"未能完成 " + text::FromAnsi(what) + text::AsUtf8(noteUtf8), status);
+  if (m_pLog != nullptr) m_pLog->WriteError(u8"未能完成 " + std::u8string(what) + text::AsUtf8(noteUtf8), status);
 }
 
 void InstallRecord::Issue(std::string_view what, std::string_view noteUtf8) {

@@ -3,6 +3,7 @@
 // not there); what it could not do is also gathered for the message that ends the installation.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -35,8 +36,10 @@ class InstallRecord {
   void ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name, std::uint32_t type,
                     std::u8string_view shown);
   // A profile's "TRUSTEDPATHS" rewritten; `added` is the entry appended, empty when it was there;
-  // `created` when there was no such value before.
-  void TrustedPathsChanged(std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
+  // `created` when there was no such value before. `sid` is the user's whose hive `root` names
+  // ("HKEY_USERS\<SID>"), none for the user running the installer ("HKEY_CURRENT_USER").
+  void TrustedPathsChanged(const std::optional<std::u8string>& sid, std::u8string_view root,
+                           std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
                            std::u8string_view added, bool created);
 
   // Whether the file at `path` (in an AutoCAD folder, about to be replaced) is an original to keep
@@ -50,6 +53,7 @@ class InstallRecord {
 
   // A step that failed, with the system's code, for the log; the item goes into Issues() too.
   void Failed(std::string_view what, platform::Status status, std::string_view noteUtf8 = {});
+  void Failed(std::u8string_view what, platform::Status status, std::string_view noteUtf8 = {});
   // An item left undone (see InstallIssues::Add), also logged.
   void Issue(std::string_view what, std::string_view noteUtf8 = {});
   void Issue(std::u8string_view what, std::string_view noteUtf8 = {});

@@ -91,6 +91,16 @@ inline constexpr const char* kIssueNotText = "（值不是文本，未修改）"
 // The uninstaller could not be placed in the install folder, so Apps & features does not list it.
 inline constexpr const char* kIssueNoUninstaller = "（无法放置卸载程序，“应用和功能”中不会列出本软件）";
 
+// Another user, named in what could not be done (see UserLabel). His hive could not be loaded (held
+// by a service, damaged, a roaming profile's copy not on this machine), or stayed loaded after the
+// work and holds his profile until the next restart.
+inline constexpr const char* kIssueHiveUnreachable = "（无法打开此用户的注册表，未加入受信任路径，也未放置设置文件）";
+inline constexpr const char* kIssueHiveStillLoaded = "（此用户的注册表用后未能卸载，请在此用户登录前重新启动计算机）";
+// The user's roaming folder cannot be told or named; the settings file was not placed for him.
+inline constexpr const char* kIssueNoSettingsFile = "（此用户的应用程序数据文件夹无法使用，未放置设置文件）";
+// The list of the machine's profiles could not be read whole: some users may have been missed.
+inline constexpr const char* kIssueUsersUnlisted = "（无法读取，其他用户可能未被处理）";
+
 // The whole message for `itemsUtf8` (not empty).
 std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8);
 // Appends the items one per line, at most kIncompleteItemsShown of them, then the count of all.

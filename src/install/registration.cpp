@@ -110,9 +110,9 @@ void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& prod
   if (!allSet) install::Report(record, fullName);
 }
 
-// "HKEY_CURRENT_USER\<path>" as regedit names it.
-std::u8string UserKeyName(std::u8string_view path) {
-  std::u8string name(kCurrentUserName);
+// "<root>\<path>" as regedit names it, the root being "HKEY_CURRENT_USER" or "HKEY_USERS\<SID>".
+std::u8string UserKeyName(std::u8string_view root, std::u8string_view path) {
+  std::u8string name(root);
   if (!path.empty()) name.append(1, u8'\\').append(path);
   return name;
 }
@@ -237,27 +237,33 @@ void ListProfileVariables(Registry& registry, KeyHandle user, std::vector<std::u
 }
 
 void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, install::InstallRecord* record) {
-  Registry& registry = machine.registry;
+  UniqueKey user;
+  if (machine.registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
+    install::Report(record, UserKeyName(kCurrentUserName, kAcadUserRoot), install::kIssueUnreadable);
+    return;
+  }
+  // The folder was typed as ANSI text, which converts to Unicode without loss.
+  TrustProfiles(machine.registry, {user.get(), std::u8string(kCurrentUserName), std::nullopt},
+                text::AnsiToU8(catalog.m_strInstallFolder), record);
+}
+
+void TrustProfiles(Registry& registry, const ProfileOwner& owner, std::u8string_view folder,
+                   install::InstallRecord* record) {
   // A user key that exists but would not be read hides the profiles below it: they are named,
   // since their "TRUSTEDPATHS" stays without the folder.
   std::vector<std::u8string> unreadable;
   std::vector<std::u8string> variablesPaths;
-  UniqueKey user;
-  if (registry.OpenRoot(RootKey::CurrentUser, user) != platform::kSuccess) {
-    unreadable.emplace_back(kAcadUserRoot);
-  } else {
-    ListProfileVariables(registry, user.get(), variablesPaths, unreadable);
+  ListProfileVariables(registry, owner.root, variablesPaths, unreadable);
+  for (const std::u8string& path : unreadable) {
+    install::Report(record, UserKeyName(owner.keyName, path), install::kIssueUnreadable);
   }
-  for (const std::u8string& path : unreadable) install::Report(record, UserKeyName(path), install::kIssueUnreadable);
 
-  // The merge, value by value, read and written whole. The folder was typed as ANSI text,
-  // which converts to Unicode without loss.
-  const std::u8string folder = text::AnsiToU8(catalog.m_strInstallFolder);
+  // The merge, value by value, read and written whole.
   for (const std::u8string& variables : variablesPaths) {
-    std::u8string valueName = UserKeyName(variables);
+    std::u8string valueName = UserKeyName(owner.keyName, variables);
     valueName.append(1, u8'\\').append(kTrustedPathsValue);
     OldTrustedPaths old;
-    if (!ReadTrustedPaths(registry, user.get(), variables, old)) {
+    if (!ReadTrustedPaths(registry, owner.root, variables, old)) {
       install::Report(record, valueName, install::kIssueUnreadable);
       continue;
     }
@@ -271,7 +277,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     const std::u8string newText = MergeTrustedPaths(old.text, folder);
     // A profile without "Variables" gets the key.
     UniqueKey key;
-    if (registry.CreateKeyW(user.get(), variables, key) != platform::kSuccess ||
+    if (registry.CreateKeyW(owner.root, variables, key) != platform::kSuccess ||
         registry.SetTextW(key.get(), kTrustedPathsValue, type, newText) != platform::kSuccess) {
       install::Report(record, valueName);
       continue;
@@ -283,7 +289,7 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
         const std::size_t split = newText.rfind(u8';');
         added = split == std::u8string::npos ? newText : newText.substr(split + 1);
       }
-      record->TrustedPathsChanged(variables, old.text, newText, added, !old.exists);
+      record->TrustedPathsChanged(owner.sid, owner.keyName, variables, old.text, newText, added, !old.exists);
     }
   }
 }

@@ -49,6 +49,19 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness,
 void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine,
                     install::InstallRecord* record = nullptr);
 
+// Whose AutoCAD profiles a step works on: the user running the installer (HKEY_CURRENT_USER), or
+// another user reached through his own hive.
+struct ProfileOwner {
+  platform::KeyHandle root;            // the top of the user's hive
+  std::u8string keyName;               // how keys below `root` are named: "HKEY_CURRENT_USER", "HKEY_USERS\<SID>"
+  std::optional<std::u8string> sid;    // none for the user running the installer
+};
+
+// AddTrustedPath's merge for one user: every profile below `owner.root`, `folder` being the
+// install folder.
+void TrustProfiles(platform::Registry& registry, const ProfileOwner& owner, std::u8string_view folder,
+                   install::InstallRecord* record);
+
 // The path of every profile's Variables key of every AutoCAD product of a user (below `user`, the
 // user's root): "SOFTWARE\Autodesk\AutoCAD\<release>\<product>\Profiles\<profile>\Variables", read
 // with the wide functions. A key on the way that exists but would not be read hides the profiles

@@ -13,7 +13,6 @@ using platform::Access;
 using platform::Status;
 using platform::UniqueKey;
 
-constexpr std::u8string_view kProfileList = u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 constexpr std::u8string_view kProfileImagePath = u8"ProfileImagePath";
 constexpr std::u8string_view kUserShellFolders =
     u8"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -81,9 +80,10 @@ Status ListOtherUsers(platform::Machine& machine, std::vector<OtherUser>& users)
   if (const Status st = registry.OpenRoot(platform::RootKey::LocalMachine, localMachine); st != platform::kSuccess) {
     return st;
   }
-  if (const Status st = registry.OpenKeyW(localMachine.get(), kProfileList, Access::Read, profileList);
+  if (const Status st = registry.OpenKeyW(localMachine.get(), kProfileListPath, Access::Read, profileList);
       st != platform::kSuccess) {
-    return st;
+    // No list at all: nobody has a profile here but, at most, the account running the installer.
+    return st == platform::kFileNotFound ? platform::kSuccess : st;
   }
   // Without the running account's SID nobody can be left out; its hive is then reached twice,
   // through HKEY_CURRENT_USER and here, which changes nothing the second time.

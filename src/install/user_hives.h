@@ -9,6 +9,9 @@
 
 namespace install {
 
+// Where Windows lists the profiles on the machine, below HKEY_LOCAL_MACHINE.
+inline constexpr std::u8string_view kProfileListPath = u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
 // A user, other than the account running the installer, who has a profile on this machine.
 struct OtherUser {
   std::string sid;            // "S-1-5-21-..."

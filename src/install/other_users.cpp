@@ -1,0 +1,86 @@
+// Other users' profiles and settings files, reached through their hives.
+#include "install/other_users.h"
+
+#include <optional>
+#include <string>
+
+#include "install/install_texts.h"
+#include "install/path_limits.h"
+#include "install/payload.h"
+#include "install/registration.h"
+#include "install/user_hives.h"
+#include "platform/text.h"
+#include "platform/utf8_text.h"
+
+namespace install {
+namespace {
+
+constexpr std::u8string_view kUsersRootName = u8"HKEY_USERS\\";
+
+std::u8string AsU8(std::string_view ascii) { return std::u8string(ascii.begin(), ascii.end()); }
+
+// The payload's settings file copied into the user's roaming folder, unless one is there. The
+// folder the user's hive names may be redirected to a share the installer cannot write, or be
+// unnameable in the ANSI code page the file functions take: the user is then named in `record`.
+void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, const OtherUser& user,
+                       const std::string& source, InstallRecord& record) {
+  const std::u8string label = UserLabel(user.name, user.sid);
+  std::u8string roaming;
+  platform::Status status = RoamingAppData(machine, root, user, roaming);
+  std::string folder;
+  if (status == platform::kSuccess &&
+      !text::ToAnsi(roaming + u8"\\" + text::AnsiToU8(kSettingsFolderName), folder)) {
+    status = platform::kNoUnicodeTranslation;
+  }
+  const std::string target = folder + "\\" + kSettingsFileName;
+  if (status == platform::kSuccess && !FitsMaxPath(target)) status = platform::kFilenameTooLong;
+  if (status != platform::kSuccess) {
+    return record.Failed(label + u8" " + roaming, status, kIssueNoSettingsFile);
+  }
+  // A failure here shows up as the copy's failure.
+  (void)machine.files.CreateDirectory(folder);
+  // Never over the user's own file, however it came there: the copy is refused when one exists.
+  status = machine.files.CopyFile(source, target, true);
+  if (status == platform::kFileExists || status == platform::kAlreadyExists) {
+    return record.Note(u8"保留用户已有的设置文件 " + text::AnsiToU8(target));
+  }
+  if (status != platform::kSuccess) return record.Failed(label + u8" " + text::AnsiToU8(target), status);
+  platform::FindEntry placed;
+  std::unique_ptr<platform::Listing> listing;
+  record.FileCopied(target, machine.files.FindFirst(target, placed, listing) == platform::kSuccess ? placed.size : 0);
+}
+
+}  // namespace
+
+std::u8string UserLabel(std::u8string_view name, std::string_view sid) {
+  std::u8string label = u8"用户 ";
+  label.append(name);
+  if (name != AsU8(sid)) label.append(u8"（").append(AsU8(sid)).append(u8"）");
+  return label;
+}
+
+void ReachOtherUsers(const CAcadCatalog& catalog, platform::Machine& machine, InstallRecord& record) {
+  const std::u8string folder = text::AnsiToU8(catalog.m_strInstallFolder);
+  // The payload is looked for once there is a user to give its settings file to.
+  std::optional<std::string> settings;
+  std::vector<HiveFailure> failures;
+  const platform::Status listed = ForEachOtherUserHive(machine, failures, [&](const OtherUser& user, platform::KeyHandle root) {
+    record.Note(UserLabel(user.name, user.sid) + (user.hiveLoaded ? u8"：已登录" : u8"：已加载其注册表"));
+    const std::u8string sid = AsU8(user.sid);
+    TrustProfiles(machine.registry, {root, std::u8string(kUsersRootName) + sid, sid}, folder, &record);
+    if (!settings) {
+      std::string payload;
+      settings = FindPayloadFolder(payload, machine) ? payload + "\\" + kSettingsFileName : std::string();
+    }
+    if (!settings->empty() && GetPathKind(*settings, machine) == kPathFile) {
+      PlaceSettingsFile(machine, root, user, *settings, record);
+    }
+  });
+  if (listed != platform::kSuccess) record.Failed(u8"HKEY_LOCAL_MACHINE\\" + std::u8string(kProfileListPath), listed, kIssueUsersUnlisted);
+  for (const HiveFailure& failure : failures) {
+    record.Failed(UserLabel(failure.user, failure.sid), failure.status,
+                  failure.workDone ? kIssueHiveStillLoaded : kIssueHiveUnreachable);
+  }
+}
+
+}  // namespace install
