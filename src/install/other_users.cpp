@@ -52,6 +52,13 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
 
 }  // namespace
 
+std::u8string ProfileListName() { return u8"HKEY_LOCAL_MACHINE\\" + std::u8string(kProfileListPath); }
+
+ProfileOwner OwnerOf(const OtherUser& user, platform::KeyHandle root) {
+  const std::u8string sid = AsU8(user.sid);
+  return {root, std::u8string(kUsersRootName) + sid, sid};
+}
+
 std::u8string UserLabel(std::u8string_view name, std::string_view sid) {
   std::u8string label = u8"用户 ";
   label.append(name);
@@ -64,10 +71,9 @@ void ReachOtherUsers(const CAcadCatalog& catalog, platform::Machine& machine, In
   // The payload is looked for once there is a user to give its settings file to.
   std::optional<std::string> settings;
   std::vector<HiveFailure> failures;
-  const platform::Status listed = ForEachOtherUserHive(machine, failures, [&](const OtherUser& user, platform::KeyHandle root) {
+  const platform::Status listed = ForEachOtherUserHive(machine, failures, kEveryUser, [&](const OtherUser& user, platform::KeyHandle root) {
     record.Note(UserLabel(user.name, user.sid) + (user.hiveLoaded ? u8"：已登录" : u8"：已加载其注册表"));
-    const std::u8string sid = AsU8(user.sid);
-    TrustProfiles(machine.registry, {root, std::u8string(kUsersRootName) + sid, sid}, folder, &record);
+    TrustProfiles(machine.registry, OwnerOf(user, root), folder, &record);
     if (!settings) {
       std::string payload;
       settings = FindPayloadFolder(payload, machine) ? payload + "\\" + kSettingsFileName : std::string();
@@ -76,7 +82,7 @@ void ReachOtherUsers(const CAcadCatalog& catalog, platform::Machine& machine, In
       PlaceSettingsFile(machine, root, user, *settings, record);
     }
   });
-  if (listed != platform::kSuccess) record.Failed(u8"HKEY_LOCAL_MACHINE\\" + std::u8string(kProfileListPath), listed, kIssueUsersUnlisted);
+  if (listed != platform::kSuccess) record.Failed(ProfileListName(), listed, kIssueUsersUnlisted);
   for (const HiveFailure& failure : failures) {
     record.Failed(UserLabel(failure.user, failure.sid), failure.status,
                   failure.workDone ? kIssueHiveStillLoaded : kIssueHiveUnreachable);

@@ -3,6 +3,8 @@
 #pragma once
 #include "discovery/acad_catalog.h"
 #include "install/install_record.h"
+#include "install/registration.h"
+#include "install/user_hives.h"
 #include "platform/machine.h"
 
 namespace install {
@@ -17,5 +19,11 @@ void ReachOtherUsers(const CAcadCatalog& catalog, platform::Machine& machine, In
 
 // The name of a user in what could not be done: "用户 <account>（<SID>）".
 std::u8string UserLabel(std::u8string_view name, std::string_view sid);
+
+// The user's profiles below `root`, the top of his hive, named "HKEY_USERS\<SID>".
+ProfileOwner OwnerOf(const OtherUser& user, platform::KeyHandle root);
+
+// "HKEY_LOCAL_MACHINE\...\ProfileList", for a list of the users that could not be read.
+std::u8string ProfileListName();
 
 }  // namespace install

@@ -3,26 +3,32 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "discovery/acad_running.h"
 #include "install/folder_rules.h"
 #include "install/install_sequence.h"
 #include "install/install_texts.h"
+#include "install/other_users.h"
 #include "install/payload.h"
 #include "install/registration.h"
 #include "install/trusted_paths.h"
 #include "install/uninstall_entry.h"
+#include "install/user_hives.h"
 #include "platform/text.h"
 
 namespace install {
 namespace {
 
+using platform::KeyHandle;
 using platform::Status;
 using platform::UniqueKey;
 
 constexpr std::u8string_view kLoaderValue = u8"LOADER";
 constexpr std::u8string_view kTrustedPathsValue = u8"TRUSTEDPATHS";
+constexpr std::u8string_view kCurrentUserName = u8"HKEY_CURRENT_USER";
+constexpr std::u8string_view kCurrentUserPrefix = u8"HKEY_CURRENT_USER\\";
 
 bool IsGone(Status status) { return status == platform::kFileNotFound || status == platform::kPathNotFound; }
 
@@ -219,6 +225,11 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
 
 void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress) {
   const std::u8string chosen = text::FromAnsi(ParentOf(m_strInstallFolder));
+  UniqueKey user;
+  std::optional<ProfileOwner> self;
+  if (m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
+    self = ProfileOwner{user.get(), std::u8string(kCurrentUserName), std::nullopt};
+  }
   std::string path;
   std::string backup;
   for (const JournalRecord& record : records) {
@@ -245,11 +256,13 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       });
       RemoveKey(key->keyPath, kLoaderValue, loader != nullptr ? &*loader->data : nullptr);
     } else if (const auto* trusted = std::get_if<TrustedPathAdded>(&record)) {
-      // Another user's profile is reached through that user's hive, which this program does not open.
-      if (trusted->userSid) {
-        Left(u8"", trusted->profileKey, kLeftOtherUser);
-      } else {
-        RemoveTrusted(trusted->profileKey, trusted->created);
+      // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
+      if (!trusted->userSid) {
+        if (!self) {
+          Left(kCurrentUserPrefix, trusted->profileKey, kLeftTrustedFailed);
+        } else {
+          RemoveTrusted(*self, trusted->profileKey, trusted->created);
+        }
       }
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
       const auto samePath = [support](const auto& r) { return text::EqualsNoCaseUtf8(r.path, support->path); };
@@ -269,6 +282,7 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
                    backup);
     }
   }
+  RemoveFromOtherUsers(&records);
 }
 
 void CUninstallEngine::RemoveByFixedNames() {
@@ -283,16 +297,11 @@ void CUninstallEngine::RemoveByFixedNames() {
     }
   }
 
-  platform::Registry& registry = m_machine.registry;
   UniqueKey user;
-  if (registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
-    std::vector<std::u8string> variables;
-    std::vector<std::u8string> unreadable;
-    ListProfileVariables(registry, user.get(), variables, unreadable);
-    for (const std::u8string& path : unreadable) Left(u8"HKEY_CURRENT_USER\\", path, kIssueUnreadable);
-    // Whether the installation made the value cannot be told: it stays, however little is left.
-    for (const std::u8string& path : variables) RemoveTrusted(path, false);
+  if (m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
+    RemoveFromEveryProfile({user.get(), std::u8string(kCurrentUserName), std::nullopt});
   }
+  RemoveFromOtherUsers(nullptr);
 
   platform::FindEntry entry;
   std::unique_ptr<platform::Listing> listing;
@@ -358,14 +367,12 @@ void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view val
   Left(u8"HKEY_LOCAL_MACHINE\\", path, why);
 }
 
-void CUninstallEngine::RemoveTrusted(std::u8string_view variables, bool created) {
+void CUninstallEngine::RemoveTrusted(const ProfileOwner& owner, std::u8string_view variables, bool created) {
   platform::Registry& registry = m_machine.registry;
-  UniqueKey user;
   UniqueKey key;
   std::uint32_t type = platform::kRegNone;
   std::u8string before;
-  Status status = registry.OpenRoot(platform::RootKey::CurrentUser, user);
-  if (status == platform::kSuccess) status = registry.OpenKeyW(user.get(), variables, platform::Access::ReadWrite, key);
+  Status status = registry.OpenKeyW(owner.root, variables, platform::Access::ReadWrite, key);
   if (status == platform::kSuccess) status = registry.QueryTextW(key.get(), kTrustedPathsValue, type, before);
   if (status == platform::kFileNotFound) return;
   // A value that is not text holds no folder at all.
@@ -386,12 +393,50 @@ void CUninstallEngine::RemoveTrusted(std::u8string_view variables, bool created)
         key.reset();
         // Named in the ANSI code page for RegDeleteKeyA; a name outside it keeps its empty key.
         std::string ansi;
-        if (text::ToAnsi(variables, ansi)) (void)registry.DeleteKey(user.get(), ansi);
+        if (text::ToAnsi(variables, ansi)) (void)registry.DeleteKey(owner.root, ansi);
       }
-      return Note(u8"已修改 TRUSTEDPATHS ", std::u8string(variables) + u8"\n原值：" + before + u8"\n新值：" + after);
+      return Note(u8"已修改 TRUSTEDPATHS ", owner.keyName + u8"\\" + std::u8string(variables) + u8"\n原值：" + before + u8"\n新值：" + after);
     }
   }
-  if (status != platform::kSuccess) Left(u8"HKEY_CURRENT_USER\\", variables, kLeftTrustedFailed);
+  if (status != platform::kSuccess) Left(owner.keyName + u8"\\", variables, kLeftTrustedFailed);
+}
+
+void CUninstallEngine::RemoveFromEveryProfile(const ProfileOwner& owner) {
+  std::vector<std::u8string> variables;
+  std::vector<std::u8string> unreadable;
+  ListProfileVariables(m_machine.registry, owner.root, variables, unreadable);
+  for (const std::u8string& path : unreadable) Left(owner.keyName + u8"\\", path, kIssueUnreadable);
+  // Whether the installation made the value cannot be told: it stays, however little is left.
+  for (const std::u8string& path : variables) RemoveTrusted(owner, path, false);
+}
+
+void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* records) {
+  // The journal's entries added for `sid`, each in turn.
+  const auto eachAdded = [records](std::string_view sid, const auto& work) {
+    for (const JournalRecord& record : *records) {
+      const auto* trusted = std::get_if<TrustedPathAdded>(&record);
+      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, text::AsUtf8(sid))) {
+        work(*trusted);
+      }
+    }
+  };
+  // Only the hives of users the journal names are loaded; without a journal, everybody's.
+  const auto named = [&](const OtherUser& user) {
+    bool any = records == nullptr;
+    if (!any) eachAdded(user.sid, [&any](const TrustedPathAdded&) { any = true; });
+    return any;
+  };
+  std::vector<HiveFailure> failures;
+  const Status listed = ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, KeyHandle root) {
+    const ProfileOwner owner = OwnerOf(user, root);
+    Note(u8"其他用户：", UserLabel(user.name, user.sid));
+    if (records == nullptr) return RemoveFromEveryProfile(owner);
+    eachAdded(user.sid, [&](const TrustedPathAdded& trusted) { RemoveTrusted(owner, trusted.profileKey, trusted.created); });
+  });
+  if (listed != platform::kSuccess) Left(ProfileListName(), u8"", kIssueUsersUnlisted);
+  for (const HiveFailure& failure : failures) {
+    Left(UserLabel(failure.user, failure.sid), u8"", failure.workDone ? kIssueHiveStillLoaded : kLeftUserUnreachable);
+  }
 }
 
 void CUninstallEngine::RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup) {

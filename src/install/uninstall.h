@@ -14,6 +14,7 @@
 #include "discovery/acad_catalog.h"
 #include "install/install_log.h"
 #include "install/journal.h"
+#include "install/registration.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
 #include "platform/utf8_text.h"
@@ -82,9 +83,15 @@ class CUninstallEngine {
   // A key under HKEY_LOCAL_MACHINE while its value `valueName` still holds `expected` (what the
   // installation wrote, letter case aside) or, with none, names one of the add-on's modules.
   void RemoveKey(std::u8string_view path, std::u8string_view valueName, const std::u8string* expected);
-  // The install folder's entries in one profile's "TRUSTEDPATHS"; the value itself goes when the
-  // installation made it and nothing else is left in it.
-  void RemoveTrusted(std::u8string_view variables, bool created);
+  // The install folder's entries in one profile's "TRUSTEDPATHS" of `owner`; the value itself goes
+  // when the installation made it and nothing else is left in it.
+  void RemoveTrusted(const ProfileOwner& owner, std::u8string_view variables, bool created);
+  // The install folder out of every profile of `owner`: an installation without a journal.
+  void RemoveFromEveryProfile(const ProfileOwner& owner);
+  // The other users' profiles, through their hives: what the journal `records` added for each user,
+  // or, with no journal (null), the install folder out of every profile of every other user. A
+  // user whose hive cannot be reached is named among what stays.
+  void RemoveFromOtherUsers(const std::vector<JournalRecord>* records);
   // A file placed in an AutoCAD folder (`placed`, or null when the placing never happened) and the
   // copy of AutoCAD's own file it replaced (`backup`, or empty).
   void RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup);

@@ -69,14 +69,17 @@ struct HiveFailure {
   bool workDone = false;  // the work ran, but the hive could not be unloaded afterwards
 };
 
-// Runs work(user, hiveRoot) on the hive of every other user with a profile, one after the other.
-// A user whose hive cannot be reached goes into `failures` and the others are still done. The
-// result is ListOtherUsers' own.
-template <class Work>
-platform::Status ForEachOtherUserHive(platform::Machine& machine, std::vector<HiveFailure>& failures, Work&& work) {
+// Runs work(user, hiveRoot) on the hive of every other user with a profile for whom wanted(user)
+// holds, one after the other. A user whose hive cannot be reached goes into `failures` and the
+// others are still done. The result is ListOtherUsers' own.
+inline constexpr auto kEveryUser = [](const OtherUser&) { return true; };
+template <class Wanted, class Work>
+platform::Status ForEachOtherUserHive(platform::Machine& machine, std::vector<HiveFailure>& failures, Wanted&& wanted,
+                                      Work&& work) {
   std::vector<OtherUser> users;
   const platform::Status listed = ListOtherUsers(machine, users);
   for (const OtherUser& user : users) {
+    if (!wanted(user)) continue;
     UserHive hive;
     if (const platform::Status st = hive.Open(machine, user); st != platform::kSuccess) {
       failures.push_back({user.name, user.sid, st, false});

@@ -58,7 +58,7 @@ class UserHivesTest : public install_test::MachineTest {
       EXPECT_EQ(sim_.registry().CreateKeyW(root, u8"Software\\Vornex", key), platform::kSuccess);
       reached.push_back(user.sid + (sim_.registry().LoadedHiveCount() == 1 ? " loaded" : ""));
     };
-    EXPECT_EQ(install::ForEachOtherUserHive(sim_.machine(), failures, work), platform::kSuccess);
+    EXPECT_EQ(install::ForEachOtherUserHive(sim_.machine(), failures, install::kEveryUser, work), platform::kSuccess);
     return reached;
   }
 };
@@ -122,11 +122,11 @@ TEST_F(UserHivesTest, EveryHiveLoadedIsUnloadedOnTheWayOutOrByTheNextRun) {
   const auto throwing = [&](const OtherUser& user, platform::KeyHandle) {
     if (user.sid == kDesigner) throw std::runtime_error("stopped");
   };
-  EXPECT_THROW(install::ForEachOtherUserHive(sim_.machine(), failures, throwing), std::runtime_error);
+  EXPECT_THROW(install::ForEachOtherUserHive(sim_.machine(), failures, install::kEveryUser, throwing), std::runtime_error);
   EXPECT_EQ(sim_.registry().LoadedHiveCount(), 0u);
 
   std::vector<UniqueKey> leaked;
-  install::ForEachOtherUserHive(sim_.machine(), failures, [&](const OtherUser& user, platform::KeyHandle root) {
+  install::ForEachOtherUserHive(sim_.machine(), failures, install::kEveryUser, [&](const OtherUser& user, platform::KeyHandle root) {
     if (user.sid == kDesigner) {
       ASSERT_EQ(sim_.registry().CreateKeyW(root, u8"", leaked.emplace_back()), platform::kSuccess);
     }
