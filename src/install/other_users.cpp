@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "install/folder_rules.h"
 #include "install/install_texts.h"
 #include "install/path_limits.h"
 #include "install/payload.h"
@@ -37,8 +38,9 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
   if (status != platform::kSuccess) {
     return record.Failed(label + u8" " + roaming, status, kIssueNoSettingsFile);
   }
-  // A failure here shows up as the copy's failure.
-  (void)machine.files.CreateDirectory(folder);
+  // Every level, as Windows would make the roaming folder at the user's next sign-in; a failure
+  // here (a share: no drive letter) shows up as the copy's failure.
+  (void)CreateFolderPath(machine.files, folder, false);
   // Never over the user's own file, however it came there: the copy is refused when one exists.
   status = machine.files.CopyFile(source, target, true);
   if (status == platform::kFileExists || status == platform::kAlreadyExists) {
