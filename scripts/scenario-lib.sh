@@ -109,7 +109,7 @@ scn_reg_snapshot() {
   local tmp
   tmp=$(mktemp -d)
   local roots=('HKLM\SOFTWARE\Autodesk' 'HKLM\SOFTWARE\Wow6432Node\Autodesk' 'HKCU\Software\Autodesk'
-    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VornexSetup')
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VornexSetup' ${SCN_EXTRA_ROOTS[@]+"${SCN_EXTRA_ROOTS[@]}"})
   # One batch file, so that one cmd runs the exports (command-line quoting through
   # cmd /c garbles key names with blanks).
   local bat=$tmp/export.bat i=0 r
@@ -126,6 +126,31 @@ scn_reg_snapshot() {
     iconv -f UTF-16 -t UTF-8 "$f" | tr -d '\r' | scn_reg_flatten >>"$out"
   done
   rm -rf "$tmp"
+}
+
+# Another user with a profile who is not signed in: his keys (FILE.reg, written under
+# HKEY_USERS\SID; none: no hive file at all, as for a roaming profile not on this machine) go into a hive file, <profile>\NTUSER.DAT, made by Wine's RegSaveKey from a key of
+# their own under HKLM (Wine keeps no key made directly under HKEY_USERS), and ProfileList names it.
+scn_add_user() {
+  local prefix=$1 regtool=$2 sid=$3 profile=$4 reg=$5
+  local staging='SOFTWARE\VornexScenarioHive' tmp text
+  tmp=$(mktemp --suffix=.reg)
+  if [ -n "$reg" ]; then
+    text=$(<"$reg")
+    printf '%s\n' "${text//"HKEY_USERS\\$sid"/"HKEY_LOCAL_MACHINE\\$staging"}" >"$tmp"
+  fi
+  mkdir -p "$(scn_unix_path "$prefix" "$profile")" &&
+    { [ -z "$reg" ] || {
+      wine_reg_import "$prefix" "$tmp" &&
+        WINEPREFIX=$prefix "$WINE" "$regtool" save-hive "HKLM\\$staging" "$profile\\NTUSER.DAT" >/dev/null &&
+        WINEPREFIX=$prefix "$WINE" reg delete "HKLM\\$staging" /f >/dev/null 2>&1
+    }; } &&
+    WINEPREFIX=$prefix "$WINE" reg add "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\$sid" \
+      /v ProfileImagePath /t REG_EXPAND_SZ /d "$profile" /f >/dev/null 2>&1
+  local rc=$?
+  rm -f "$tmp"
+  [ "$rc" -eq 0 ] || scn_log "user $sid could not be set up"
+  return "$rc"
 }
 
 # The machine's state for same-as-before: the registry snapshot above, upper-cased (AutoCAD compares
@@ -216,6 +241,7 @@ scn_key_norm() {
   case "$k" in
     HKLM\\*) k="HKEY_LOCAL_MACHINE\\${k#HKLM\\}" ;;
     HKCU\\*) k="HKEY_CURRENT_USER\\${k#HKCU\\}" ;;
+    HKU\\*) k="HKEY_USERS\\${k#HKU\\}" ;;
   esac
   echo "${k,,}"
 }

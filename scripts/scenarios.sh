@@ -16,6 +16,11 @@
 #   #@ lang zh_CN.UTF-8            LANG and LC_ALL of the run (default zh_CN.UTF-8: code page 936)
 #   #@ reg FILE.reg                import a registry fixture (UTF-8, relative to the scenarios folder)
 #   #@ reg-link 'HKLM\...' '\REGISTRY\...'   make a link key pointing at the target (after the imports)
+#   #@ user SID 'C:\users\li' FILE.reg   another user with a profile, not signed in: a ProfileList
+#                                  entry, the profile folder, and its NTUSER.DAT made with Wine's own
+#                                  RegSaveKey from FILE.reg's keys under HKEY_USERS\SID; the checks
+#                                  also see HKU\SID and HKU\VornexSetup_SID (the installer's load).
+#                                  Without FILE.reg no hive file: a roaming profile not on this machine
 #   #@ pre-run ARG...              run SetUp.exe with these arguments to its end (exit 0) first
 #   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
 #   #@ snapshot-before             take the registry and the C: drive before any run (same-as-before)
@@ -100,7 +105,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
-  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0
+  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -110,6 +115,7 @@ read_directives() {
       lang) d_lang=$v ;;
       reg) d_regs+=("$v") ;;
       reg-link) d_links+=("$v"$'\t'"${SCN_TOKENS[2]:-}") ;;
+      user) d_users+=("$v"$'\t'"${SCN_TOKENS[2]:-}"$'\t'"${SCN_TOKENS[3]:-}") ;;
       layout) d_layout=$v ;;
       setup-dir) d_setup_dir=$v ;;
       acad-dir) d_acad_dirs+=("$v") ;;
@@ -155,6 +161,10 @@ run_scenario() {
     for r in "${d_regs[@]}"; do wine_reg_import "$prefix" "$scen_dir/$r"; done
     for l in "${d_links[@]}"; do
       WINEPREFIX=$prefix "$WINE" "$regtool_exe" link "${l%%$'\t'*}" "${l#*$'\t'}"
+    done
+    for u in "${d_users[@]}"; do
+      IFS=$'\t' read -r sid profile reg <<<"$u"
+      scn_add_user "$prefix" "$regtool_exe" "$sid" "$profile" "${reg:+$scen_dir/$reg}"
     done
     for a in "${d_acad_dirs[@]}"; do scn_make_acad_dir "$prefix" "$a"; done
     for m in "${d_mkdirs[@]}"; do mkdir -p "$(scn_unix_path "$prefix" "$m")"; done
@@ -239,6 +249,8 @@ run_scenario() {
 
   if [ "$ok" -eq 0 ] && [ -f "$scen_dir/$name.check" ]; then
     phase "checks"
+    SCN_EXTRA_ROOTS=()
+    for u in "${d_users[@]}"; do SCN_EXTRA_ROOTS+=("HKU\\${u%%$'\t'*}" "HKU\\VornexSetup_${u%%$'\t'*}"); done
     scn_reg_snapshot "$prefix" "$work/$name/registry.tsv"
     scn_check "$prefix" "$work/$name/registry.tsv" "$scen_dir/$name.check" "$payload" || ok=1
   fi
