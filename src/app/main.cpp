@@ -61,14 +61,14 @@ std::u8string LogPath(const app::CommandLine& line) {
 // Shows the usage (or a fault in the command line before it): in a message box, and on the console
 // when SetUp.exe was started from one.
 void ShowUsage(platform::Machine& machine, const std::u8string& fault) {
-  std::u8string textUtf8 = fault.empty() ? app::UsageText() : fault + u8"\n\n" + app::UsageText();
+  const std::u8string usage = fault.empty() ? app::UsageText() : fault + u8"\n\n" + app::UsageText();
   if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
-    const std::wstring wide = platform::win32::Utf8ToWide(text::Utf8Bytes(textUtf8 + u8"\r\n"));
+    const std::wstring wide = platform::win32::Utf8ToWide(usage + u8"\r\n");
     DWORD written = 0;
     ::WriteConsoleW(::GetStdHandle(STD_OUTPUT_HANDLE), wide.data(), static_cast<DWORD>(wide.size()), &written,
                     nullptr);
   }
-  machine.prompts.MessageBox(0, std::string(text::Utf8Bytes(textUtf8)), install::kCaption,
+  machine.prompts.MessageBox(0, usage, install::kCaption,
                              fault.empty() ? platform::kMbOk : platform::kMbOk | platform::kMbIconExclamation);
 }
 
@@ -98,7 +98,7 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     const install::UnattendedChoices choices{line.releases, folder};
     exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion));
   }
-  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
 }
 
@@ -131,7 +131,7 @@ int RunUnattendedUninstall(platform::Machine& machine, const app::CommandLine& l
     theCatalog.Scan(quiet.registry);
     exitCode = app::ExitCodeFor(install::RunUnattendedUninstall(quiet, theCatalog, folder, log));
   }
-  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
 }
 
@@ -176,7 +176,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
     if (outcome != install::UninstallOutcome::kAcadRunning) break;
   }
   const int exitCode = app::ExitCodeFor(outcome);
-  if (logged != nullptr) log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  if (logged != nullptr) log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
 }
 

@@ -108,8 +108,8 @@ const Record* Last(const std::vector<JournalRecord>& records, Match match) {
 
 }  // namespace
 
-int CUninstallEngine::Say(const std::string& textUtf8, std::uint32_t flags) {
-  return m_machine.prompts.MessageBox(0, textUtf8, kCaption, flags);
+int CUninstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
+  return m_machine.prompts.MessageBox(0, text, kCaption, flags);
 }
 
 void CUninstallEngine::Note(const char8_t* what, std::string_view path) { Note(what, text::FromAnsi(path)); }
@@ -118,12 +118,12 @@ void CUninstallEngine::Note(const char8_t* what, std::u8string_view path) {
   if (m_pLog != nullptr) m_pLog->Write(what + std::u8string(path));
 }
 
-void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, const char* whyUtf8) {
-  std::string item(text::Utf8Bytes(where));
-  item += text::Utf8Bytes(what);
-  item += whyUtf8;
+void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, const char8_t* why) {
+  std::u8string item(where);
+  item += what;
+  item += why;
   if (std::find(m_arrLeft.begin(), m_arrLeft.end(), item) != m_arrLeft.end()) return;
-  Note(u8"未删除 ", text::AsUtf8(item));
+  Note(u8"未删除 ", item);
   m_arrLeft.push_back(std::move(item));
 }
 
@@ -151,7 +151,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   // Apps & features starts, since every installation places its own.
   if (fromLater || (read != platform::kSuccess && !IsGone(read))) {
     Say(fromLater ? WithPath(kJournalFromLaterText, journalPath)
-                  : WithPath(kJournalUnreadableText, journalPath) + "\n\n错误代码：" + std::to_string(read),
+                  : WithPath(kJournalUnreadableText, journalPath) + u8"\n\n错误代码：" + text::Decimal(read),
         platform::kMbOk | platform::kMbIconStop);
     return UninstallOutcome::kStopped;
   }
@@ -185,7 +185,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   (void)m_machine.files.RemoveDirectory(InFolder(m_strInstallFolder, kBackupFolderName));
   // The entry and then the journal last: until they go, the uninstall can be found and run again.
   if (text::EqualsNoCase(EntryFolder(m_machine.registry), m_strInstallFolder)) {
-    RemoveKey(text::AsUtf8(kUninstallKeyPath), text::AsUtf8(kInstallLocationValue), &m_strFolderU8);
+    RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
   }
   if (recorded) Delete(journalPath, false);
   RemoveFolder(m_strInstallFolder);
@@ -336,7 +336,7 @@ void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view val
   Status status = registry.OpenRoot(platform::RootKey::LocalMachine, root);
   if (status == platform::kSuccess) status = registry.OpenKeyW(root.get(), path, platform::Access::Read, key);
   if (status == platform::kFileNotFound) return;  // removed already
-  const char* why = kLeftFailed;
+  const char8_t* why = kLeftFailed;
   if (status == platform::kSuccess) {
     // Rewritten since (by another installation of the add-on, or by hand), the key is someone else's.
     const bool same = ReadText(registry, key.get(), valueName, now) == platform::kSuccess &&
@@ -475,16 +475,16 @@ void CUninstallEngine::RemoveFolder(const std::string& folder) {
   Note(u8"将在重新启动计算机后删除文件夹 ", folder);
 }
 
-std::string CUninstallEngine::Closing(bool withoutJournal) const {
-  std::string out = kUninstalledLead;
-  std::string counts = kRemovedCountsPattern;
+std::u8string CUninstallEngine::Closing(bool withoutJournal) const {
+  std::u8string out = kUninstalledLead;
+  std::u8string counts = kRemovedCountsPattern;
   for (const unsigned n : {m_nFiles, m_nKeys, m_nTrusted, m_nRestored}) {
-    counts.replace(counts.find("{}"), 2, std::to_string(n));
+    counts.replace(counts.find(u8"{}"), 2, text::Decimal(n));
   }
   out += counts;
-  std::vector<std::string> pending;
-  for (const std::string& path : m_arrPending) pending.push_back(text::AnsiToUtf8(path));
-  using List = std::pair<const char*, const std::vector<std::string>*>;
+  std::vector<std::u8string> pending;
+  for (const std::string& path : m_arrPending) pending.push_back(text::AnsiToU8(path));
+  using List = std::pair<const char8_t*, const std::vector<std::u8string>*>;
   for (const auto& [lead, items] : {List{kLeftLead, &m_arrLeft}, List{kPendingLead, &pending}}) {
     if (items->empty()) continue;
     out += lead;

@@ -65,11 +65,11 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
     std::u8string text;
   } texts[] = {
       {u8"DisplayName", kProductName},
-      {u8"DisplayVersion", text::AsUtf8(VersionText(version))},
+      {u8"DisplayVersion", text::FromAnsi(VersionText(version))},
       {u8"Publisher", kPublisher},
       {u8"InstallLocation", text::FromAnsi(installFolder)},
       {u8"DisplayIcon", text::FromAnsi(program) + u8",0"},
-      {u8"InstallDate", text::AsUtf8(std::to_string(today.year * 10000 + today.month * 100 + today.day))},
+      {u8"InstallDate", text::Decimal(today.year * 10000 + today.month * 100 + today.day)},
       {u8"UninstallString", command},
       {u8"QuietUninstallString", command + kQuietSwitch},
   };
@@ -98,7 +98,7 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
       allSet = false;
     } else {
       record.ValueWritten(platform::RootKey::LocalMachine, kUninstallKeyPath, value.name, platform::kRegDword,
-                          text::AsUtf8(std::to_string(value.number)));
+                          text::Decimal(value.number));
     }
   }
   if (!allSet) Report(&record, std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);

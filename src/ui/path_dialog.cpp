@@ -9,26 +9,26 @@
 
 namespace {
 
-constexpr std::string_view kInvalidFormat = "The folder:\n\n%s\n\nis invalid. Please reenter.";
-constexpr std::string_view kNotCreatedFormat = "The folder:\n\n%s\n\ncan not be created. Please double check.";
-constexpr std::string_view kCreateQuestionFormat =
-    "The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
+constexpr std::u8string_view kInvalidFormat = u8"The folder:\n\n%s\n\nis invalid. Please reenter.";
+constexpr std::u8string_view kNotCreatedFormat = u8"The folder:\n\n%s\n\ncan not be created. Please double check.";
+constexpr std::u8string_view kCreateQuestionFormat =
+    u8"The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
 
 bool Exists(platform::FileSystem& files, const std::string& path) {
   std::uint32_t attributes = 0;
   return files.GetAttributes(path, attributes) == platform::kSuccess;
 }
 
-// The message with the path in place of %s; the path is ANSI data, the message UTF-8.
-std::string FolderMessage(std::string_view format, std::string_view path) {
-  const std::size_t at = format.find("%s");
-  std::string message(format.substr(0, at));
-  message += text::AnsiToUtf8(path);
+// The message with the path in place of %s; the path is ANSI data.
+std::u8string FolderMessage(std::u8string_view format, std::string_view path) {
+  const std::size_t at = format.find(u8"%s");
+  std::u8string message(format.substr(0, at));
+  message += text::AnsiToU8(path);
   message += format.substr(at + 2);
   return message;
 }
 
-int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::string_view format,
+int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::u8string_view format,
                       std::string_view path, std::uint32_t flags) {
   return machine.prompts.MessageBox(owner, FolderMessage(format, path), ui::ApplicationTitle(machine.system), flags);
 }
@@ -54,8 +54,8 @@ void SetCurrentFolderBrowser(FolderBrowser* browser) { g_browser = browser; }
 
 }  // namespace ui
 
-CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
-                         const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
+CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char8_t* pszCaption,
+                         const char8_t* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
     : m_pszWindowCaption(pszCaption),
       m_pszStartFolder(pszStartFolder),
       m_pszTitle(pszTitle),

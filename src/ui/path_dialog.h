@@ -25,11 +25,11 @@ class CPathDialog {
   static constexpr int kNotAccepted = -1;
 
   // On the machine it creates folders on, shown by `browser`. Caption and title are the program's
-  // own UTF-8 texts; the start folder is ANSI data. All three are borrowed and must outlive the
+  // own texts; the start folder is ANSI data. All three are borrowed and must outlive the
   // object; null caption keeps the browser's own, null start folder means the current directory.
   // A parent of 0 lets the host pick the active window.
-  CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
-              const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent = 0);
+  CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char8_t* pszCaption,
+              const char8_t* pszTitle, const char* pszStartFolder, platform::WindowRef parent = 0);
   virtual ~CPathDialog() = default;
   CPathDialog(const CPathDialog&) = delete;
   CPathDialog& operator=(const CPathDialog&) = delete;
@@ -59,17 +59,17 @@ class CPathDialog {
   // BFFM_INITIALIZED: the folder to select first (ANSI).
   std::string InitialSelection() const;
 
-  const char* WindowCaption() const { return m_pszWindowCaption; }
-  const char* Title() const { return m_pszTitle; }
+  const char8_t* WindowCaption() const { return m_pszWindowCaption; }
+  const char8_t* Title() const { return m_pszTitle; }
   platform::WindowRef OwnerWnd() const { return m_pOwnerWnd; }
 
  private:
-  const char* m_pszWindowCaption;
+  const char8_t* m_pszWindowCaption;
   const char* m_pszStartFolder;
   // Held whole, even past 259 characters, so that OK refuses an over-long text instead of
   // accepting a cut-off folder the user never typed.
   std::string m_szChosenPath;
-  const char* m_pszTitle;  // BROWSEINFOA::lpszTitle
+  const char8_t* m_pszTitle;  // BROWSEINFOA::lpszTitle, in its ANSI form
   platform::WindowRef m_pOwnerWnd;
   std::int32_t m_bAccepted = 0;
   platform::Machine& m_machine;

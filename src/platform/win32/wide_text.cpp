@@ -24,7 +24,9 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
 
 }  // namespace
 
-std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+std::wstring Utf8ToWide(std::u8string_view utf8) {
+  return ToWide(CP_UTF8, std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
 
 bool Utf8ToWideExact(std::u8string_view utf8, std::wstring& out) {
   if (utf8.empty()) {

@@ -23,7 +23,8 @@ std::string FromWide(std::wstring_view wide, ui::TextEncoding encoding) {
 }
 
 std::wstring ToWide(std::string_view text, ui::TextEncoding encoding) {
-  return encoding == ui::TextEncoding::Utf8 ? platform::win32::Utf8ToWide(text) : platform::win32::AnsiToWide(text);
+  if (encoding == ui::TextEncoding::Ansi) return platform::win32::AnsiToWide(text);
+  return platform::win32::Utf8ToWide(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
 
 }  // namespace ui::win32
