@@ -64,6 +64,19 @@ bool WideToUtf8Exact(std::wstring_view wide, std::u8string& out) {
 }
 std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
 
+std::string WideToAnsi(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  // A control's text never comes near 2 GB; refuse rather than cut it.
+  if (wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 4)) return {};
+  const int chars = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  const int written = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
 std::u8string WideToUtf8(std::wstring_view wide) {
   if (wide.empty() || wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) return {};
   const int chars = static_cast<int>(wide.size());
