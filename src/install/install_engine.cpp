@@ -34,9 +34,9 @@ const char8_t* Refusal(platform::FileSystem& files, const std::string& typed, co
                     const std::string& installFolder, std::string& named) {
   named = typed;
   if (!FitsMaxPath(installFolder)) return kFolderTooLongText;
-  if (CreateFolderPath(files, installFolder, true) != kFolderReady) return kInvalidFolderText;
+  if (CreateFolderPath(files, installFolder, true) != platform::kSuccess) return kInvalidFolderText;
   if (text::Find(installFolder, ';') != std::string::npos) return kSemicolonFolderText;
-  if (CreateFolderPath(files, chosen, true) != kFolderReady) return kInvalidFolderText;
+  if (CreateFolderPath(files, chosen, true) != platform::kSuccess) return kInvalidFolderText;
   for (const std::string* folder : {&chosen, &installFolder}) {
     if (IsReparsePoint(files, *folder)) {
       named = *folder;

@@ -213,7 +213,7 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
     if (GetPathKind(InFolder(folder, kJournalFileName), m_machine) != kPathFile) folder = EntryFolder(m_machine.registry);
   }
   StripTrailingBackslash(folder);
-  if (CreateFolderPath(m_machine.files, folder, true) != kFolderReady) folder.clear();
+  if (CreateFolderPath(m_machine.files, folder, true) != platform::kSuccess) folder.clear();
   return folder;
 }
 

@@ -33,9 +33,9 @@ int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std
   return machine.prompts.MessageBox(owner, FolderMessage(format, path), ui::ApplicationTitle(machine.system), flags);
 }
 
-void ReportFailure(platform::Machine& machine, platform::WindowRef owner, int result, std::string_view path) {
-  ShowFolderMessage(machine, owner, result == CPathDialog::kPathInvalid ? kInvalidFormat : kNotCreatedFormat, path,
-                    platform::kMbOk | platform::kMbIconExclamation);
+void ReportFailure(platform::Machine& machine, platform::WindowRef owner, std::u8string_view format,
+                   std::string_view path) {
+  ShowFolderMessage(machine, owner, format, path, platform::kMbOk | platform::kMbIconExclamation);
 }
 
 }  // namespace
@@ -71,28 +71,29 @@ int CPathDialog::DoModal() {
 
 bool CPathDialog::IsComponentValid(std::string_view name) { return install::IsFolderNameValid(name); }
 
-int CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
+platform::Status CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
   return install::CreateFolderPath(files, path, validateOnly);
 }
 
-int CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner) {
-  int result = CreatePath(machine.files, path, true);
-  if (result != kFolderReady) {
-    ReportFailure(machine, owner, result, path);
-    return result;
+platform::Status CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path,
+                                                 platform::WindowRef owner) {
+  if (const platform::Status form = CreatePath(machine.files, path, true); form != platform::kSuccess) {
+    ReportFailure(machine, owner, kInvalidFormat, path);
+    return form;
   }
-  if (Exists(machine.files, std::string(path))) return kFolderReady;
+  if (Exists(machine.files, std::string(path))) return platform::kSuccess;
 
   const int answer = ShowFolderMessage(machine, owner, kCreateQuestionFormat, path,
                                        platform::kMbYesNo | platform::kMbIconQuestion);
-  if (answer != platform::kIdYes) return kCreationDeclined;
+  if (answer != platform::kIdYes) return platform::kCancelled;
 
-  result = CreatePath(machine.files, path, false);
-  if (result != kFolderReady) {
-    ReportFailure(machine, owner, result, path);
-    return result;
+  // The form passed above, so what fails now is a level that could not be created, whatever the
+  // system's reason (an invalid name among them).
+  if (const platform::Status created = CreatePath(machine.files, path, false); created != platform::kSuccess) {
+    ReportFailure(machine, owner, kNotCreatedFormat, path);
+    return created;
   }
-  return kFolderReady;
+  return platform::kSuccess;
 }
 
 std::string CPathDialog::InitialSelection() const {
@@ -123,7 +124,7 @@ void CPathDialog::OnPathTextChanged(ui::BrowserView& view) {
 void CPathDialog::OnOK(ui::BrowserView& view) {
   m_szChosenPath = view.PathText();
   platform::Machine& machine = m_machine;
-  if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != kFolderReady) {
+  if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != platform::kSuccess) {
     view.FocusPathEdit();
     return;
   }

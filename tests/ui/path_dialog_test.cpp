@@ -24,10 +24,9 @@ const std::string kPipeTrail = "\x81\x7C";
 
 std::string LongPath(std::size_t length) { return "C:\\" + std::string(length - 3, 'a'); }
 
-constexpr int kReady = CPathDialog::kFolderReady;
-constexpr int kInvalid = CPathDialog::kPathInvalid;
-constexpr int kNotCreated = CPathDialog::kFolderNotCreated;
-constexpr int kDeclined = CPathDialog::kCreationDeclined;
+constexpr platform::Status kReady = platform::kSuccess;
+constexpr platform::Status kInvalid = platform::kInvalidName;
+constexpr platform::Status kDeclined = platform::kCancelled;
 
 std::u8string InvalidMessage(std::u8string_view path) {
   return u8"The folder:\n\n" + std::u8string(path) + u8"\n\nis invalid. Please reenter.";
@@ -44,7 +43,7 @@ std::u8string QuestionMessage(std::u8string_view path) {
 struct FormCase {
   const char* name;
   std::string path;
-  int expected;
+  platform::Status expected;
 };
 
 class PathForm : public ::testing::TestWithParam<FormCase> {};
@@ -102,7 +101,7 @@ TEST(PathCreation, CreatesEveryMissingLevel) {
 TEST(PathCreation, LevelsMadeBeforeAFailureStay) {
   sim::SimMachine sim;
   sim.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", platform::kAccessDenied);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\One\\Two\\Three", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\One\\Two\\Three", false), platform::kAccessDenied);
   EXPECT_TRUE(sim.files().IsDirectory("C:\\One"));
   EXPECT_FALSE(sim.files().Exists("C:\\One\\Two"));
 }
@@ -118,8 +117,8 @@ TEST(PathCreation, DriveRoots) {
   sim::SimMachine sim;
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\", false), kReady);
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "c:\\", false), kReady);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), kNotCreated);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\Vornex", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), platform::kPathNotFound);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\Vornex", false), platform::kPathNotFound);
   sim.files().AddDrive('Q');
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), kReady);
 }
@@ -140,7 +139,7 @@ TEST(PathCreation, ExistingFileCountsAsThere) {
   ASSERT_TRUE(sim.files().WriteFile("C:\\Data\\notes.txt", "x"));
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt", false), kReady);
   // A folder cannot be made under a file.
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt\\sub", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt\\sub", false), platform::kPathNotFound);
 }
 
 // ---- EnsureFolderExists: questions and messages -----------------------------------------------
@@ -190,7 +189,7 @@ TEST_F(EnsureFolder, NoCreatesNothing) {
 TEST_F(EnsureFolder, MissingDriveCannotBeCreated) {
   sim.prompts().Answer(platform::kIdYes);
   sim.prompts().Answer(platform::kIdOk);
-  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "Q:\\Vornex", 0), kNotCreated);
+  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "Q:\\Vornex", 0), platform::kPathNotFound);
   ASSERT_EQ(Boxes().size(), 2u);
   EXPECT_EQ(Boxes()[0].text, QuestionMessage(u8"Q:\\Vornex"));
   EXPECT_EQ(Boxes()[1].text, NotCreatedMessage(u8"Q:\\Vornex"));
@@ -198,13 +197,18 @@ TEST_F(EnsureFolder, MissingDriveCannotBeCreated) {
   EXPECT_EQ(sim.prompts().UnscriptedCount(), 0u);
 }
 
+// The system's reason comes back; whatever it is, a well-formed path that could not be made is
+// "not created", even when the system calls the name invalid.
 TEST_F(EnsureFolder, FailedLevelIsReportedAndEarlierLevelsStay) {
-  sim.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", platform::kAccessDenied);
-  sim.prompts().Answer(platform::kIdYes);
-  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "C:\\One\\Two\\Three", 0), kNotCreated);
-  ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[1].text, NotCreatedMessage(u8"C:\\One\\Two\\Three"));
-  EXPECT_TRUE(sim.files().IsDirectory("C:\\One"));
+  for (const platform::Status reason : {platform::kAccessDenied, platform::kInvalidName}) {
+    sim::SimMachine fresh;
+    fresh.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", reason);
+    fresh.prompts().Answer(platform::kIdYes);
+    EXPECT_EQ(CPathDialog::EnsureFolderExists(fresh.machine(), "C:\\One\\Two\\Three", 0), reason);
+    ASSERT_EQ(fresh.prompts().Boxes().size(), 2u);
+    EXPECT_EQ(fresh.prompts().Boxes()[1].text, NotCreatedMessage(u8"C:\\One\\Two\\Three"));
+    EXPECT_TRUE(fresh.files().IsDirectory("C:\\One"));
+  }
 }
 
 TEST_F(EnsureFolder, PathInMessageIsConvertedFromTheAnsiCodePage) {
