@@ -108,17 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!path.empty() && text::Find(path, '\\') == std::string::npos && path.size() <= 256) {
     sim::SimFileSystem untouched;
-    const int rooted = CPathDialog::CreatePath(untouched, "C:\\" + path, true);
-    FUZZ_CHECK((rooted == CPathDialog::kFolderReady) == componentValid);
+    const platform::Status rooted = CPathDialog::CreatePath(untouched, "C:\\" + path, true);
+    FUZZ_CHECK((rooted == platform::kSuccess) == componentValid);
   }
 
   // Validation alone: a verdict on the text, without a single file-system call.
   sim::SimMachine machine;
   CountingFiles counting(machine.files());
-  const int verdict = CPathDialog::CreatePath(counting, path, true);
+  const platform::Status verdict = CPathDialog::CreatePath(counting, path, true);
   FUZZ_CHECK(counting.calls == 0);
-  FUZZ_CHECK(verdict == CPathDialog::kFolderReady || verdict == CPathDialog::kPathInvalid);
-  if (verdict == CPathDialog::kFolderReady) {
+  FUZZ_CHECK(verdict == platform::kSuccess || verdict == platform::kInvalidName);
+  if (verdict == platform::kSuccess) {
     FUZZ_CHECK(path.size() <= 259);
     FUZZ_CHECK(path.find('\0') == std::string::npos);
     // The install folder goes one level below the chosen one: the chosen folder must stay its
@@ -126,23 +126,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (path.size() > 3 && path.size() + 12 <= 259) {
       sim::SimFileSystem untouched;
       const std::string below = path + "\\V-ZurezUvad";
-      FUZZ_CHECK(CPathDialog::CreatePath(untouched, below, true) == CPathDialog::kFolderReady);
+      FUZZ_CHECK(CPathDialog::CreatePath(untouched, below, true) == platform::kSuccess);
       FUZZ_CHECK(NamedFolders(below).count(path) == 1);
     }
   }
 
   // Creation on a fresh machine.
   const std::vector<std::string> before = machine.files().Tree();
-  const int created = CPathDialog::CreatePath(machine.files(), path, false);
+  const platform::Status created = CPathDialog::CreatePath(machine.files(), path, false);
   const std::vector<std::string> after = machine.files().Tree();
-  if (verdict == CPathDialog::kFolderReady) {
-    FUZZ_CHECK(created == CPathDialog::kFolderReady || created == CPathDialog::kFolderNotCreated);
-  } else {
-    FUZZ_CHECK(created == CPathDialog::kPathInvalid || created == CPathDialog::kFolderNotCreated);
+  if (verdict != platform::kSuccess) {
+    FUZZ_CHECK(created != platform::kSuccess);  // a malformed path is never ready
+  } else if (created != platform::kSuccess) {
+    FUZZ_CHECK(!machine.files().Exists(path));  // a failure leaves a level missing
   }
   // Ready means every level is there: a folder made or found, or (the rule counts any entry, as
   // GetFileAttributesA does) the machine's own program file named whole.
-  if (created == CPathDialog::kFolderReady) {
+  if (created == platform::kSuccess) {
     FUZZ_CHECK(machine.files().IsDirectory(path) || (machine.files().Exists(path) && after == before));
   }
 

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // ';' in a name, but nobody reading the variable, AutoCAD included, could tell it from the
   // separator, so the install button refuses such a folder before anything is merged.
   sim::SimFileSystem untouched;
-  if (CPathDialog::CreatePath(untouched, folderAnsi, true) != CPathDialog::kFolderReady) return 0;
+  if (CPathDialog::CreatePath(untouched, folderAnsi, true) != platform::kSuccess) return 0;
   if (folderAnsi.find(';') != std::string::npos) return 0;
   const std::u8string folder = text::AnsiToU8(folderAnsi);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "discovery/release_years.h"
+#include "platform/utf8_text.h"
 
 namespace app {
 namespace {
@@ -34,11 +35,6 @@ char8_t UpperAscii(char8_t c) { return c >= u8'a' && c <= u8'z' ? static_cast<ch
 bool EqualsNoCase(std::u8string_view a, std::u8string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char8_t x, char8_t y) { return UpperAscii(x) == UpperAscii(y); });
-}
-
-std::u8string Number(int value) {
-  const std::string digits = std::to_string(value);
-  return std::u8string(digits.begin(), digits.end());
 }
 
 std::u8string Quoted(std::u8string_view argument) { return u8"“" + std::u8string(argument) + u8"”"; }
@@ -98,12 +94,12 @@ bool ReadYears(std::u8string_view list, std::u8string_view argument, std::vector
     int year = 0;
     for (const char8_t c : item) year = year * 10 + (c - u8'0');
     if (!IsServedYear(year)) {
-      error = Quoted(argument) + u8"中的 " + Number(year) + u8" 不是可以安装的版本：可选 " + Number(kFirstYear) +
-              u8" 至 " + Number(kLastYear) + u8"。";
+      error = Quoted(argument) + u8"中的 " + text::Decimal(year) + u8" 不是可以安装的版本：可选 " +
+              text::Decimal(kFirstYear) + u8" 至 " + text::Decimal(kLastYear) + u8"。";
       return false;
     }
     if (std::find(years.begin(), years.end(), year) != years.end()) {
-      error = Quoted(argument) + u8"中的 " + Number(year) + u8" 重复出现。";
+      error = Quoted(argument) + u8"中的 " + text::Decimal(year) + u8" 重复出现。";
       return false;
     }
     years.push_back(year);
@@ -219,8 +215,8 @@ std::u8string UsageText() {
   usage += u8"/DIR=<文件夹>          安装到该文件夹，默认为 " + std::u8string(kDefaultFolder) + u8"；含空格时\n";
   usage += u8"                       请给整个开关加引号，例如 \"/DIR=D:\\CAD Tools\"。\n";
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
-  usage += u8"                       例如 /RELEASES=2010,2018；可选 " + Number(kFirstYear) + u8" 至 " +
-           Number(kLastYear) + u8"，默认为找到的全部版本。\n";
+  usage += u8"                       例如 /RELEASES=2010,2018；可选 " + text::Decimal(kFirstYear) + u8" 至 " +
+           text::Decimal(kLastYear) + u8"，默认为找到的全部版本。\n";
   usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n";
   usage += u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n";
   usage += u8"/?、/HELP              显示本说明。\n\n退出代码：\n";
@@ -236,7 +232,7 @@ std::u8string UsageText() {
   };
   constexpr std::size_t kCodeColumn = 11;
   for (const auto& entry : exitCodes) {
-    const std::u8string number = Number(entry.code);
+    const std::u8string number = text::Decimal(entry.code);
     usage += u8"  " + number + std::u8string(kCodeColumn - std::min(number.size(), kCodeColumn - 1), u8' ');
     usage += std::u8string(entry.meaning) + u8"\n";
   }

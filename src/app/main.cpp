@@ -61,78 +61,83 @@ std::u8string LogPath(const app::CommandLine& line) {
 // Shows the usage (or a fault in the command line before it): in a message box, and on the console
 // when SetUp.exe was started from one.
 void ShowUsage(platform::Machine& machine, const std::u8string& fault) {
-  std::u8string textUtf8 = fault.empty() ? app::UsageText() : fault + u8"\n\n" + app::UsageText();
+  const std::u8string usage = fault.empty() ? app::UsageText() : fault + u8"\n\n" + app::UsageText();
   if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
-    const std::wstring wide = platform::win32::Utf8ToWide(text::Utf8Bytes(textUtf8 + u8"\r\n"));
+    const std::wstring wide = platform::win32::Utf8ToWide(usage + u8"\r\n");
     DWORD written = 0;
     ::WriteConsoleW(::GetStdHandle(STD_OUTPUT_HANDLE), wide.data(), static_cast<DWORD>(wide.size()), &written,
                     nullptr);
   }
-  machine.prompts.MessageBox(0, std::string(text::Utf8Bytes(textUtf8)), install::kCaption,
+  machine.prompts.MessageBox(0, usage, install::kCaption,
                              fault.empty() ? platform::kMbOk : platform::kMbOk | platform::kMbIconExclamation);
 }
 
-// /S: no window at all; the log says what was done, the exit code how it ended.
-int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
+// /DIR's folder (or the default) in the ANSI code page, which the file functions take; the fault
+// to tell when the code page cannot hold all of it, empty when it can.
+std::u8string FolderFault(const app::CommandLine& line, std::string& folder) {
+  if (text::ToAnsi(line.folder, folder)) return {};
+  return u8"安装路径含有本系统代码页无法表示的字符：" + line.folder;
+}
+
+// /DIR's folder for the uninstall, the installation to remove; none without /DIR.
+std::optional<std::string> UninstallFolder(const app::CommandLine& line, const std::string& folder) {
+  return line.folderGiven ? std::optional<std::string>(folder) : std::nullopt;
+}
+
+// What an unattended run does once its command line has passed, on `quiet` (whose message boxes
+// go to the log) with the catalogue scanned and the folder in the ANSI code page: its exit code.
+using UnattendedStep = int (*)(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
+                               const std::string& folder);
+
+// /S, installing or uninstalling: no window at all; the log says what was done, the exit code how
+// it ended.
+int RunUnattended(platform::Machine& machine, const app::CommandLine& line, std::u8string_view startLine,
+                  UnattendedStep step) {
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
   (void)log.Open(LogPath(line));
-  log.Write(u8"SetUp.exe 无人值守安装开始");
-  int exitCode = app::kExitFailed;
+  log.Write(startLine);
+  int exitCode = app::kExitInvalidCommandLine;
   std::string folder;
   if (!line.Valid()) {
     log.Write(u8"命令行无效：" + line.error);
-    exitCode = app::kExitInvalidCommandLine;
-  } else if (line.help) {
-    // Asked for the usage with /S: the log holds it, and nothing is installed.
+  } else if (line.help && !line.uninstall) {
+    // Asked for the usage with /S: the log holds it, and nothing is installed. (/UNINSTALL /S
+    // takes no notice of /?: the uninstall runs.)
     log.Write(app::UsageText());
     exitCode = app::kExitSuccess;
-  } else if (!text::ToAnsi(line.folder, folder)) {
-    // The file functions take the folder in the ANSI code page, which cannot hold all of it.
-    log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
-    exitCode = app::kExitInvalidCommandLine;
+  } else if (const std::u8string fault = FolderFault(line, folder); !fault.empty()) {
+    log.Write(fault);
   } else {
     install::UnattendedPrompts prompts(log, machine.logging.clock);
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
-    const install::UnattendedChoices choices{line.releases, folder};
-    exitCode = app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion));
+    exitCode = step(quiet, log, line, folder);
   }
-  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
 }
 
-// /DIR's folder for the uninstall, when given: the installation to remove.
-std::optional<std::string> UninstallFolder(const app::CommandLine& line, bool& unusable) {
-  unusable = false;
-  if (!line.folderGiven) return std::nullopt;
-  std::string folder;
-  if (!text::ToAnsi(line.folder, folder)) unusable = true;
-  return folder;
+// /S.
+int InstallUnattended(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
+                      const std::string& folder) {
+  const install::UnattendedChoices choices{line.releases, folder};
+  return app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion));
 }
 
-// /UNINSTALL /S: no window at all; the log says what was removed and what was left.
-int RunUnattendedUninstall(platform::Machine& machine, const app::CommandLine& line) {
-  install::InstallLog log(machine.logging);
-  (void)log.Open(LogPath(line));
-  log.Write(u8"SetUp.exe 无人值守卸载开始");
-  int exitCode = app::kExitFailed;
-  bool unusable = false;
-  const std::optional<std::string> folder = UninstallFolder(line, unusable);
-  if (!line.Valid()) {
-    log.Write(u8"命令行无效：" + line.error);
-    exitCode = app::kExitInvalidCommandLine;
-  } else if (unusable) {
-    log.Write(u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
-    exitCode = app::kExitInvalidCommandLine;
-  } else {
-    install::UnattendedPrompts prompts(log, machine.logging.clock);
-    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
-    theCatalog.Scan(quiet.registry);
-    exitCode = app::ExitCodeFor(install::RunUnattendedUninstall(quiet, theCatalog, folder, log));
-  }
-  log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
-  return exitCode;
+// /UNINSTALL /S: the log says what was removed and what was left.
+int UninstallUnattended(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
+                        const std::string& folder) {
+  return app::ExitCodeFor(install::RunUnattendedUninstall(quiet, theCatalog, UninstallFolder(line, folder), log));
+}
+
+// /LOG's log for a run with windows, opened and its first line written; null without /LOG or when
+// it cannot be opened, and then the run keeps none.
+install::InstallLog* OpenAskedLog(install::InstallLog& log, const app::CommandLine& line,
+                                  std::u8string_view startLine) {
+  if (!line.logPath || log.Open(*line.logPath) != platform::kSuccess) return nullptr;
+  log.Write(startLine);
+  return &log;
 }
 
 // The uninstall as a person sees it: the question, a window with a progress bar while files and
@@ -150,22 +155,17 @@ class WindowUninstallView final : public install::UninstallView {
 // /UNINSTALL: AutoCAD's running check warns once and then goes on, as a second press of the
 // install button does.
 int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
-  bool unusable = false;
-  const std::optional<std::string> folder = UninstallFolder(line, unusable);
-  if (unusable) {
-    ShowUsage(machine, u8"安装路径含有本系统代码页无法表示的字符：" + line.folder);
+  std::string folder;
+  if (const std::u8string fault = FolderFault(line, folder); !fault.empty()) {
+    ShowUsage(machine, fault);
     return app::kExitInvalidCommandLine;
   }
   install::InstallLog log(machine.logging);
-  install::InstallLog* logged = nullptr;
-  if (line.logPath && log.Open(*line.logPath) == platform::kSuccess) {
-    log.Write(u8"SetUp.exe 卸载开始");
-    logged = &log;
-  }
+  install::InstallLog* logged = OpenAskedLog(log, line, u8"SetUp.exe 卸载开始");
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
   install::UninstallChoices choices;
-  choices.typedFolder = folder;
+  choices.typedFolder = UninstallFolder(line, folder);
   choices.ask = true;
   install::UninstallOutcome outcome = install::UninstallOutcome::kNothingToRemove;
   for (const bool check : {true, false}) {
@@ -176,7 +176,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
     if (outcome != install::UninstallOutcome::kAcadRunning) break;
   }
   const int exitCode = app::ExitCodeFor(outcome);
-  if (logged != nullptr) log.Write(u8"退出代码：" + text::AsUtf8(std::to_string(exitCode)));
+  if (logged != nullptr) log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
 }
 
@@ -198,9 +198,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
   int exitCode = app::kExitSuccess;
   if (line.uninstall && line.mode == app::RunMode::Unattended) {
-    exitCode = RunUnattendedUninstall(machine, line);
+    exitCode = RunUnattended(machine, line, u8"SetUp.exe 无人值守卸载开始", &UninstallUnattended);
   } else if (line.mode == app::RunMode::Unattended) {
-    exitCode = RunUnattended(machine, line);
+    exitCode = RunUnattended(machine, line, u8"SetUp.exe 无人值守安装开始", &InstallUnattended);
   } else if (line.help || !line.Valid()) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
@@ -214,10 +214,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::string folder;
     if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
     install::InstallLog log(machine.logging);
-    if (line.logPath && log.Open(*line.logPath) == platform::kSuccess) {
-      log.Write(u8"SetUp.exe 安装开始");
-      presets.log = &log;
-    }
+    presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
     RegisterCommonControls();
     theApp.InitInstance(machine, presets);
   }

@@ -23,9 +23,10 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 bool IsEdgeChar(char c) { return c == '\t' || c == ' ' || c == '.'; }
 
-bool Exists(platform::FileSystem& files, const std::string& path) {
+// kSuccess when something (a folder, or a file) is there.
+platform::Status Presence(platform::FileSystem& files, const std::string& path) {
   std::uint32_t attributes = 0;
-  return files.GetAttributes(path, attributes) == platform::kSuccess;
+  return files.GetAttributes(path, attributes);
 }
 
 }  // namespace
@@ -57,30 +58,32 @@ bool IsFolderNameValid(std::string_view name) {
   return !IsEdgeChar(last);
 }
 
-int CreateFolderPath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
-  if (path.size() > kMaxPathChars) return kPathInvalid;
-  if (path.size() < kRootLength) return kPathInvalid;
-  if (!IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\') return kPathInvalid;
+platform::Status CreateFolderPath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
+  if (path.size() > kMaxPathChars) return platform::kInvalidName;
+  if (path.size() < kRootLength) return platform::kInvalidName;
+  if (!IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\') return platform::kInvalidName;
 
   if (path.size() == kRootLength) {
-    if (validateOnly) return kFolderReady;
-    return Exists(files, std::string(path)) ? kFolderReady : kFolderNotCreated;
+    if (validateOnly) return platform::kSuccess;
+    return Presence(files, std::string(path));
   }
 
   std::size_t start = kRootLength;
   for (;;) {
     const std::size_t end = text::Find(path, '\\', start);
     const std::size_t stop = end == std::string_view::npos ? path.size() : end;
-    if (!IsFolderNameValid(path.substr(start, stop - start))) return kPathInvalid;
+    if (!IsFolderNameValid(path.substr(start, stop - start))) return platform::kInvalidName;
     if (!validateOnly) {
       const std::string level(path.substr(0, stop));
       // An existing folder is fine: only whether the level is there afterwards counts.
-      files.CreateDirectory(level);
-      if (!Exists(files, level)) return kFolderNotCreated;
+      const platform::Status created = files.CreateDirectory(level);
+      if (const platform::Status there = Presence(files, level); there != platform::kSuccess) {
+        return created != platform::kSuccess ? created : there;
+      }
     }
-    if (end == std::string_view::npos) return kFolderReady;
+    if (end == std::string_view::npos) return platform::kSuccess;
     start = end + 1;
-    if (start == path.size()) return kPathInvalid;  // trailing backslash
+    if (start == path.size()) return platform::kInvalidName;  // trailing backslash
   }
 }
 

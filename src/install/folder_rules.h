@@ -4,21 +4,18 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/status.h"
 
 namespace install {
-
-// Results of CreateFolderPath.
-inline constexpr int kFolderReady = 0;
-inline constexpr int kPathInvalid = 1;
-inline constexpr int kFolderNotCreated = 2;
 
 // Whether one path component (ANSI, multibyte-aware) may name a folder.
 bool IsFolderNameValid(std::string_view name);
 
-// kFolderReady when the path is well formed ("X:\" then valid names, at most 259 characters) and,
-// unless validateOnly, every level of it exists; kPathInvalid when it is not well formed;
-// kFolderNotCreated when a level could not be created or a drive root does not exist. Levels
-// created before a failure stay.
-int CreateFolderPath(platform::FileSystem& files, std::string_view path, bool validateOnly);
+// kSuccess when the path is well formed ("X:\" then valid names, at most 259 characters) and,
+// unless validateOnly, every level of it exists; kInvalidName when it is not well formed. When a
+// level could not be created, or a drive root does not exist, the failure that says why: the
+// creation's own, or else what looking for the level gave. Levels created before a failure stay.
+// Only the form is looked at with validateOnly, so then the result is kSuccess or kInvalidName.
+[[nodiscard]] platform::Status CreateFolderPath(platform::FileSystem& files, std::string_view path, bool validateOnly);
 
 }  // namespace install

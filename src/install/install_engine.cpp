@@ -31,13 +31,13 @@ namespace {
 // character forms a valid install folder once the backslash after it has become its trail byte,
 // and the files would go to a folder beside the one created. Neither folder may be a junction, a
 // symbolic link or a mount point, which would send the protected list and the files elsewhere.
-const char* Refusal(platform::FileSystem& files, const std::string& typed, const std::string& chosen,
+const char8_t* Refusal(platform::FileSystem& files, const std::string& typed, const std::string& chosen,
                     const std::string& installFolder, std::string& named) {
   named = typed;
   if (!FitsMaxPath(installFolder)) return kFolderTooLongText;
-  if (CreateFolderPath(files, installFolder, true) != kFolderReady) return kInvalidFolderText;
+  if (CreateFolderPath(files, installFolder, true) != platform::kSuccess) return kInvalidFolderText;
   if (text::Find(installFolder, ';') != std::string::npos) return kSemicolonFolderText;
-  if (CreateFolderPath(files, chosen, true) != kFolderReady) return kInvalidFolderText;
+  if (CreateFolderPath(files, chosen, true) != platform::kSuccess) return kInvalidFolderText;
   for (const std::string* folder : {&chosen, &installFolder}) {
     if (IsReparsePoint(files, *folder)) {
       named = *folder;
@@ -49,8 +49,8 @@ const char* Refusal(platform::FileSystem& files, const std::string& typed, const
 
 }  // namespace
 
-int CInstallEngine::Say(const std::string& textUtf8, std::uint32_t flags) {
-  return m_machine.prompts.MessageBox(0, textUtf8, kCaption, flags);
+int CInstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
+  return m_machine.prompts.MessageBox(0, text, kCaption, flags);
 }
 
 InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& view) {
@@ -70,7 +70,7 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   const std::string chosen = ChosenFolderPath(choices.typedFolder);
   const std::string installFolder = FormInstallFolder(choices.typedFolder);
   std::string named;
-  if (const char* refusal = Refusal(m_machine.files, choices.typedFolder, chosen, installFolder, named)) {
+  if (const char8_t* refusal = Refusal(m_machine.files, choices.typedFolder, chosen, installFolder, named)) {
     Say(WithPath(refusal, named), platform::kMbOk);
     return InstallOutcome::kFolderRefused;
   }
@@ -119,7 +119,7 @@ bool CInstallEngine::Protect(const std::string& folder) {
   if (status == platform::kSuccess || status == platform::kFileNotFound || status == platform::kPathNotFound) {
     return true;
   }
-  Say(WithPath(kProtectFailedText, folder) + "\n\n错误代码：" + std::to_string(status), platform::kMbOk);
+  Say(WithPath(kProtectFailedText, folder) + u8"\n\n错误代码：" + text::Decimal(status), platform::kMbOk);
   return false;
 }
 
@@ -134,7 +134,7 @@ void CInstallEngine::StartJournal() {
     }
   }
   m_journal = std::make_unique<JournalWriter>(m_machine.logging);
-  const platform::Status started = m_journal->Start(folder, text::AsUtf8(std::to_string(m_nVersion)));
+  const platform::Status started = m_journal->Start(folder, text::Decimal(m_nVersion));
   if (started != platform::kSuccess) {
     // Without it the installation cannot be undone exactly; it still goes on, and says so.
     m_journal.reset();

@@ -78,7 +78,7 @@ class CInstallEngine {
   void StartJournal();
   // A folder's protected access list; false (after saying so) when it could not be set.
   bool Protect(const std::string& folder);
-  int Say(const std::string& textUtf8, std::uint32_t flags);
+  int Say(std::u8string_view text, std::uint32_t flags);
 
   platform::Machine& m_machine;
   CAcadCatalog& m_catalog;

@@ -10,18 +10,18 @@ namespace install {
 class InstallIssues {
  public:
   // One key, value or file left undone. `ansiWhat` is its path in the ANSI code page (converted
-  // here, so that it reads right on screen); `noteUtf8` says why, when the path alone would not.
+  // here, so that it reads right on screen); `note` says why, when the path alone would not.
   // The same item twice (an AutoCAD folder listed from both registry views) is kept once.
-  void Add(std::string_view ansiWhat, std::string_view noteUtf8 = {});
+  void Add(std::string_view ansiWhat, std::u8string_view note = {});
   // The same for an item named in Unicode (a key reached through the wide registry functions).
-  void Add(std::u8string_view what, std::string_view noteUtf8 = {});
+  void Add(std::u8string_view what, std::u8string_view note = {});
 
-  // UTF-8, in the order the work was tried.
-  const std::vector<std::string>& Items() const { return m_arrItems; }
+  // In the order the work was tried.
+  const std::vector<std::u8string>& Items() const { return m_arrItems; }
   bool Empty() const { return m_arrItems.empty(); }
 
  private:
-  std::vector<std::string> m_arrItems;
+  std::vector<std::u8string> m_arrItems;
 };
 
 }  // namespace install

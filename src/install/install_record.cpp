@@ -10,8 +10,6 @@ const char8_t* RootName(platform::RootKey root) {
   return root == platform::RootKey::LocalMachine ? u8"HKEY_LOCAL_MACHINE" : u8"HKEY_CURRENT_USER";
 }
 
-std::u8string Number(std::uint64_t n) { return text::AsUtf8(std::to_string(n)); }
-
 }  // namespace
 
 void InstallRecord::Journal(const JournalRecord& record) {
@@ -33,13 +31,13 @@ void InstallRecord::FileCopied(std::string_view path, std::uint64_t size) {
   m_copiedBytes += size;
   const std::u8string utf8 = text::FromAnsi(path);
   Journal(install::FileCopied{utf8, size});
-  if (m_pLog != nullptr) m_pLog->Write(u8"已拷贝 " + utf8 + u8"（" + Number(size) + u8" 字节）");
+  if (m_pLog != nullptr) m_pLog->Write(u8"已拷贝 " + utf8 + u8"（" + text::Decimal(size) + u8" 字节）");
 }
 
 void InstallRecord::SupportFilePlaced(std::string_view path, std::uint64_t size, std::u8string_view digest) {
   const std::u8string utf8 = text::FromAnsi(path);
   Journal(install::SupportFilePlaced{utf8, size, std::u8string(digest)});
-  if (m_pLog != nullptr) m_pLog->Write(u8"已放置 " + utf8 + u8"（" + Number(size) + u8" 字节）");
+  if (m_pLog != nullptr) m_pLog->Write(u8"已放置 " + utf8 + u8"（" + text::Decimal(size) + u8" 字节）");
 }
 
 void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name,
@@ -86,22 +84,20 @@ void InstallRecord::OriginalBackedUp(std::string_view original, std::string_view
   if (m_pLog != nullptr) m_pLog->Write(u8"已备份原文件 " + from + u8" 到 " + to);
 }
 
-void InstallRecord::Failed(std::string_view what, platform::Status status, std::string_view noteUtf8) {
-  Failed(text::FromAnsi(what), status, noteUtf8);
+void InstallRecord::Failed(std::string_view what, platform::Status status, std::u8string_view note) {
+  Failed(text::FromAnsi(what), status, note);
 }
 
-void InstallRecord::Failed(std::u8string_view what, platform::Status status, std::string_view noteUtf8) {
-  m_issues.Add(what, noteUtf8);
-  if (m_pLog != nullptr) m_pLog->WriteError(u8"未能完成 " + std::u8string(what) + text::AsUtf8(noteUtf8), status);
+void InstallRecord::Failed(std::u8string_view what, platform::Status status, std::u8string_view note) {
+  m_issues.Add(what, note);
+  if (m_pLog != nullptr) m_pLog->WriteError(u8"未能完成 " + std::u8string(what) + std::u8string(note), status);
 }
 
-void InstallRecord::Issue(std::string_view what, std::string_view noteUtf8) {
-  Issue(text::FromAnsi(what), noteUtf8);
-}
+void InstallRecord::Issue(std::string_view what, std::u8string_view note) { Issue(text::FromAnsi(what), note); }
 
-void InstallRecord::Issue(std::u8string_view what, std::string_view noteUtf8) {
-  m_issues.Add(what, noteUtf8);
-  if (m_pLog != nullptr) m_pLog->Write(u8"未能完成 " + std::u8string(what) + text::AsUtf8(noteUtf8));
+void InstallRecord::Issue(std::u8string_view what, std::u8string_view note) {
+  m_issues.Add(what, note);
+  if (m_pLog != nullptr) m_pLog->Write(u8"未能完成 " + std::u8string(what) + std::u8string(note));
 }
 
 void InstallRecord::Note(std::u8string_view textUtf8) {

@@ -52,11 +52,11 @@ class InstallRecord {
   void OriginalBackedUp(std::string_view original, std::string_view backup);
 
   // A step that failed, with the system's code, for the log; the item goes into Issues() too.
-  void Failed(std::string_view what, platform::Status status, std::string_view noteUtf8 = {});
-  void Failed(std::u8string_view what, platform::Status status, std::string_view noteUtf8 = {});
+  void Failed(std::string_view what, platform::Status status, std::u8string_view note = {});
+  void Failed(std::u8string_view what, platform::Status status, std::u8string_view note = {});
   // An item left undone (see InstallIssues::Add), also logged.
-  void Issue(std::string_view what, std::string_view noteUtf8 = {});
-  void Issue(std::u8string_view what, std::string_view noteUtf8 = {});
+  void Issue(std::string_view what, std::u8string_view note = {});
+  void Issue(std::u8string_view what, std::u8string_view note = {});
   // A line of the log for a step that changes nothing.
   void Note(std::u8string_view textUtf8);
 
@@ -78,11 +78,11 @@ class InstallRecord {
 };
 
 // Records in `record` when the caller keeps one; the steps run the same either way.
-inline void Report(InstallRecord* record, std::string_view what, std::string_view noteUtf8 = {}) {
-  if (record != nullptr) record->Issue(what, noteUtf8);
+inline void Report(InstallRecord* record, std::string_view what, std::u8string_view note = {}) {
+  if (record != nullptr) record->Issue(what, note);
 }
-inline void Report(InstallRecord* record, std::u8string_view what, std::string_view noteUtf8 = {}) {
-  if (record != nullptr) record->Issue(what, noteUtf8);
+inline void Report(InstallRecord* record, std::u8string_view what, std::u8string_view note = {}) {
+  if (record != nullptr) record->Issue(what, note);
 }
 
 }  // namespace install

@@ -1,36 +1,36 @@
-// Filling ANSI data into the installer's UTF-8 messages.
+// Filling ANSI data into the installer's messages.
 #include "install/install_texts.h"
 
 #include <algorithm>
 
-#include "platform/text.h"
+#include "platform/utf8_text.h"
 
 namespace install {
 
-std::string WithPath(std::string_view pattern, std::string_view ansiPath) {
-  std::string out(pattern);
-  const std::size_t at = out.find("{}");
-  if (at != std::string::npos) out.replace(at, 2, text::AnsiToUtf8(ansiPath));
+std::u8string WithPath(std::u8string_view pattern, std::string_view ansiPath) {
+  std::u8string out(pattern);
+  const std::size_t at = out.find(u8"{}");
+  if (at != std::u8string::npos) out.replace(at, 2, text::AnsiToU8(ansiPath));
   return out;
 }
 
-void AppendItems(std::string& out, const std::vector<std::string>& itemsUtf8) {
-  const std::size_t shown = std::min(itemsUtf8.size(), kIncompleteItemsShown);
+void AppendItems(std::u8string& out, const std::vector<std::u8string>& items) {
+  const std::size_t shown = std::min(items.size(), kIncompleteItemsShown);
   for (std::size_t i = 0; i < shown; ++i) {
-    if (i != 0) out += '\n';
-    out += itemsUtf8[i];
+    if (i != 0) out += u8'\n';
+    out += items[i];
   }
-  if (itemsUtf8.size() > shown) {
-    std::string count = kIncompleteCountPattern;
-    count.replace(count.find("{}"), 2, std::to_string(itemsUtf8.size()));
-    out += '\n';
+  if (items.size() > shown) {
+    std::u8string count = kIncompleteCountPattern;
+    count.replace(count.find(u8"{}"), 2, text::Decimal(items.size()));
+    out += u8'\n';
     out += count;
   }
 }
 
-std::string IncompleteInstallText(const std::vector<std::string>& itemsUtf8) {
-  std::string out = kIncompleteLead;
-  AppendItems(out, itemsUtf8);
+std::u8string IncompleteInstallText(const std::vector<std::u8string>& items) {
+  std::u8string out = kIncompleteLead;
+  AppendItems(out, items);
   out += kIncompleteAdvice;
   return out;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "install/install_log.h"
+#include "platform/utf8_text.h"
 
 namespace install {
 namespace {
@@ -48,11 +49,6 @@ constexpr struct {
     {platform::kRegDword, u8"REG_DWORD"},        {platform::kRegMultiSz, u8"REG_MULTI_SZ"},
     {platform::kRegQword, u8"REG_QWORD"},
 };
-
-std::u8string Decimal(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u8string(digits.begin(), digits.end());
-}
 
 bool ReadDecimal(std::u8string_view field, std::uint64_t maximum, std::uint64_t& value) {
   if (field.empty()) return false;
@@ -133,7 +129,7 @@ std::u8string TypeName(std::uint32_t type) {
   for (const auto& known : kTypeNames) {
     if (known.type == type) return std::u8string(known.name);
   }
-  return Decimal(type);
+  return text::Decimal(type);
 }
 
 bool ReadType(std::u8string_view field, std::uint32_t& type) {
@@ -168,7 +164,7 @@ Fields FieldsOf(const JournalRecord& record) {
         } else if constexpr (std::is_same_v<R, FolderCreated>) {
           return {kFolder, {r.path}};
         } else if constexpr (std::is_same_v<R, FileCopied>) {
-          return {kFile, {r.path, Decimal(r.size)}};
+          return {kFile, {r.path, text::Decimal(r.size)}};
         } else if constexpr (std::is_same_v<R, KeyWritten>) {
           return {kKey, {std::u8string(RootName(r.root)), r.keyPath}};
         } else if constexpr (std::is_same_v<R, ValueWritten>) {
@@ -180,7 +176,7 @@ Fields FieldsOf(const JournalRecord& record) {
           if (r.created) fields.values.emplace_back(kNewValue);
           return fields;
         } else if constexpr (std::is_same_v<R, SupportFilePlaced>) {
-          return {kSupport, {r.path, Decimal(r.size), r.digest}};
+          return {kSupport, {r.path, text::Decimal(r.size), r.digest}};
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
         } else {
@@ -357,7 +353,7 @@ std::u8string JournalWriter::BackupPathFor(std::u8string_view originalPath) cons
   const std::u8string_view name = slash == std::u8string_view::npos ? originalPath : originalPath.substr(slash + 1);
   std::u8string path = m_strFolder;
   if (!path.empty() && path.back() != u8'\\') path += u8'\\';
-  return path + kBackupFolderName + u8"\\" + Decimal(m_arrBackedUp.size() + 1) + u8"\\" + std::u8string(name);
+  return path + kBackupFolderName + u8"\\" + text::Decimal(m_arrBackedUp.size() + 1) + u8"\\" + std::u8string(name);
 }
 
 }  // namespace install

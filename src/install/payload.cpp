@@ -128,7 +128,7 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   const std::string& name = entry.name;
   const std::string source = payloadFolder + "\\" + name;
   std::string destination;
-  std::string failure;
+  std::u8string failure;
   Outcome outcome = Outcome::Copied;
   const bool sourceReadOnly = (entry.attributes & platform::kAttrReadOnly) != 0;
   while (!TryCopy(source, name, sourceReadOnly, destination, failure)) {
@@ -148,7 +148,7 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
 }
 
 bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name, bool sourceReadOnly,
-                             std::string& destination, std::string& failureText) {
+                             std::string& destination, std::u8string& failureText) {
   if (text::EqualsNoCase(name, kSettingsFileName)) {
     std::string folder;
     if (!SettingsFolder(folder)) {

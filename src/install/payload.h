@@ -58,7 +58,7 @@ class CPayloadCopier {
   Outcome CopyOne(const std::string& payloadFolder, const platform::FindEntry& entry);
   // One attempt; on failure `failureText` is the message to show.
   bool TryCopy(const std::string& source, const std::string& name, bool sourceReadOnly, std::string& destination,
-               std::string& failureText);
+               std::u8string& failureText);
   // The settings file's folder under APPDATA, created if missing; false when APPDATA is unset.
   bool SettingsFolder(std::string& folder);
 

@@ -104,7 +104,7 @@ void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& prod
     } else if (record != nullptr) {
       record->ValueWritten(platform::RootKey::LocalMachine, productPath + keyName, value.name, value.type,
                            value.type == platform::kRegSz ? text::FromAnsi(platform::ValueText({value.type, value.data}))
-                                                          : text::AsUtf8(std::to_string(DwordOf(value.data))));
+                                                          : text::Decimal(DwordOf(value.data)));
     }
   }
   if (!allSet) install::Report(record, fullName);

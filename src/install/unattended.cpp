@@ -49,22 +49,22 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
 
 }  // namespace
 
-int UnattendedPrompts::MessageBox(platform::WindowRef, const std::string& textUtf8, const std::string&,
+int UnattendedPrompts::MessageBox(platform::WindowRef, std::u8string_view text, std::u8string_view,
                                   std::uint32_t flags) {
   const std::uint32_t buttons = flags & 0xFu;
   int answer = platform::kIdOk;
   std::u8string said;
   if (buttons == platform::kMbAbortRetryIgnore) {
     // The same failure again after a retry counts on; another one starts over.
-    if (textUtf8 != m_strRetrying) {
-      m_strRetrying = textUtf8;
+    if (text != m_strRetrying) {
+      m_strRetrying = text;
       m_nRetries = 0;
     }
     if (m_nRetries < kUnattendedCopyRetries) {
       ++m_nRetries;
       answer = platform::kIdRetry;
-      said = u8"（无人值守：" + text::AsUtf8(std::to_string(kUnattendedRetryWaitMs / 1000)) + u8" 秒后重试，第 " +
-             text::AsUtf8(std::to_string(m_nRetries)) + u8" 次）";
+      said = u8"（无人值守：" + text::Decimal(kUnattendedRetryWaitMs / 1000) + u8" 秒后重试，第 " +
+             text::Decimal(m_nRetries) + u8" 次）";
     } else {
       answer = platform::kIdAbort;
       said = u8"（无人值守：重试后仍失败，安装中止）";
@@ -75,7 +75,7 @@ int UnattendedPrompts::MessageBox(platform::WindowRef, const std::string& textUt
     answer = platform::kIdNo;
     said = u8"（无人值守：回答“否”）";
   }
-  m_log.Write(text::AsUtf8(textUtf8) + said);
+  m_log.Write(std::u8string(text) + said);
   if (answer == platform::kIdRetry) m_clock.Wait(kUnattendedRetryWaitMs);
   return answer;
 }
@@ -85,7 +85,7 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
   InstallChoices install;
   std::u8string found;
   for (int year = kFirstYear; year <= kLastYear; ++year) {
-    if (!catalog.m_arrLocations[YearIndex(year)].empty()) found += text::AsUtf8(" " + std::to_string(year));
+    if (!catalog.m_arrLocations[YearIndex(year)].empty()) found += u8" " + text::Decimal(year);
   }
   log.Write(u8"找到的AutoCAD版本：" + (found.empty() ? std::u8string(u8" 无") : found));
 
@@ -97,12 +97,12 @@ InstallOutcome RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, 
       wanted = false;
       for (const int asked : *choices.releases) wanted = wanted || asked == year;
       if (wanted && !installed) {
-        log.Write(u8"AutoCAD " + text::AsUtf8(std::to_string(year)) + u8" 未安装，跳过。");
+        log.Write(u8"AutoCAD " + text::Decimal(year) + u8" 未安装，跳过。");
         wanted = false;
       }
     }
     install.releases[YearIndex(year)] = wanted ? 1 : 0;
-    if (wanted) chosen += text::AsUtf8(" " + std::to_string(year));
+    if (wanted) chosen += u8" " + text::Decimal(year);
   }
   log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
   log.Write(u8"选择的安装路径：" + text::FromAnsi(choices.typedFolder));

@@ -26,13 +26,13 @@ class UnattendedPrompts final : public platform::Prompts {
  public:
   UnattendedPrompts(InstallLog& log, platform::Clock& clock) : m_log(log), m_clock(clock) {}
 
-  int MessageBox(platform::WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+  int MessageBox(platform::WindowRef owner, std::u8string_view text, std::u8string_view caption,
                  std::uint32_t flags) override;
 
  private:
   InstallLog& m_log;
   platform::Clock& m_clock;
-  std::string m_strRetrying;  // the failure being retried
+  std::u8string m_strRetrying;  // the failure being retried
   int m_nRetries = 0;
 };
 

@@ -114,8 +114,8 @@ const Record* Last(const std::vector<JournalRecord>& records, Match match) {
 
 }  // namespace
 
-int CUninstallEngine::Say(const std::string& textUtf8, std::uint32_t flags) {
-  return m_machine.prompts.MessageBox(0, textUtf8, kCaption, flags);
+int CUninstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
+  return m_machine.prompts.MessageBox(0, text, kCaption, flags);
 }
 
 void CUninstallEngine::Note(const char8_t* what, std::string_view path) { Note(what, text::FromAnsi(path)); }
@@ -124,12 +124,12 @@ void CUninstallEngine::Note(const char8_t* what, std::u8string_view path) {
   if (m_pLog != nullptr) m_pLog->Write(what + std::u8string(path));
 }
 
-void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, const char* whyUtf8) {
-  std::string item(text::Utf8Bytes(where));
-  item += text::Utf8Bytes(what);
-  item += whyUtf8;
+void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, const char8_t* why) {
+  std::u8string item(where);
+  item += what;
+  item += why;
   if (std::find(m_arrLeft.begin(), m_arrLeft.end(), item) != m_arrLeft.end()) return;
-  Note(u8"未删除 ", text::AsUtf8(item));
+  Note(u8"未删除 ", item);
   m_arrLeft.push_back(std::move(item));
 }
 
@@ -157,7 +157,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   // Apps & features starts, since every installation places its own.
   if (fromLater || (read != platform::kSuccess && !IsGone(read))) {
     Say(fromLater ? WithPath(kJournalFromLaterText, journalPath)
-                  : WithPath(kJournalUnreadableText, journalPath) + "\n\n错误代码：" + std::to_string(read),
+                  : WithPath(kJournalUnreadableText, journalPath) + u8"\n\n错误代码：" + text::Decimal(read),
         platform::kMbOk | platform::kMbIconStop);
     return UninstallOutcome::kStopped;
   }
@@ -191,7 +191,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   (void)m_machine.files.RemoveDirectory(InFolder(m_strInstallFolder, kBackupFolderName));
   // The entry and then the journal last: until they go, the uninstall can be found and run again.
   if (text::EqualsNoCase(EntryFolder(m_machine.registry), m_strInstallFolder)) {
-    RemoveKey(text::AsUtf8(kUninstallKeyPath), text::AsUtf8(kInstallLocationValue), &m_strFolderU8);
+    RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
   }
   if (recorded) Delete(journalPath, false);
   RemoveFolder(m_strInstallFolder);
@@ -219,7 +219,7 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
     if (GetPathKind(InFolder(folder, kJournalFileName), m_machine) != kPathFile) folder = EntryFolder(m_machine.registry);
   }
   StripTrailingBackslash(folder);
-  if (CreateFolderPath(m_machine.files, folder, true) != kFolderReady) folder.clear();
+  if (CreateFolderPath(m_machine.files, folder, true) != platform::kSuccess) folder.clear();
   return folder;
 }
 
@@ -345,7 +345,7 @@ void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view val
   Status status = registry.OpenRoot(platform::RootKey::LocalMachine, root);
   if (status == platform::kSuccess) status = registry.OpenKeyW(root.get(), path, platform::Access::Read, key);
   if (status == platform::kFileNotFound) return;  // removed already
-  const char* why = kLeftFailed;
+  const char8_t* why = kLeftFailed;
   if (status == platform::kSuccess) {
     // Rewritten since (by another installation of the add-on, or by hand), the key is someone else's.
     const bool same = ReadText(registry, key.get(), valueName, now) == platform::kSuccess &&
@@ -415,7 +415,7 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
   const auto eachAdded = [records](std::string_view sid, const auto& work) {
     for (const JournalRecord& record : *records) {
       const auto* trusted = std::get_if<TrustedPathAdded>(&record);
-      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, text::AsUtf8(sid))) {
+      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, std::u8string(sid.begin(), sid.end()))) {
         work(*trusted);
       }
     }
@@ -520,16 +520,16 @@ void CUninstallEngine::RemoveFolder(const std::string& folder) {
   Note(u8"将在重新启动计算机后删除文件夹 ", folder);
 }
 
-std::string CUninstallEngine::Closing(bool withoutJournal) const {
-  std::string out = kUninstalledLead;
-  std::string counts = kRemovedCountsPattern;
+std::u8string CUninstallEngine::Closing(bool withoutJournal) const {
+  std::u8string out = kUninstalledLead;
+  std::u8string counts = kRemovedCountsPattern;
   for (const unsigned n : {m_nFiles, m_nKeys, m_nTrusted, m_nRestored}) {
-    counts.replace(counts.find("{}"), 2, std::to_string(n));
+    counts.replace(counts.find(u8"{}"), 2, text::Decimal(n));
   }
   out += counts;
-  std::vector<std::string> pending;
-  for (const std::string& path : m_arrPending) pending.push_back(text::AnsiToUtf8(path));
-  using List = std::pair<const char*, const std::vector<std::string>*>;
+  std::vector<std::u8string> pending;
+  for (const std::string& path : m_arrPending) pending.push_back(text::AnsiToU8(path));
+  using List = std::pair<const char8_t*, const std::vector<std::u8string>*>;
   for (const auto& [lead, items] : {List{kLeftLead, &m_arrLeft}, List{kPendingLead, &pending}}) {
     if (items->empty()) continue;
     out += lead;

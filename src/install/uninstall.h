@@ -64,12 +64,12 @@ class CUninstallEngine {
   // prompts write to the log.
   [[nodiscard]] UninstallOutcome Run(const UninstallChoices& choices, UninstallView& view);
 
-  // After Run: the install folder found (empty when none was) and the closing message (UTF-8).
+  // After Run: the install folder found (empty when none was) and the closing message.
   const std::string& InstallFolder() const { return m_strInstallFolder; }
-  const std::string& ClosingText() const { return m_strClosing; }
+  const std::u8string& ClosingText() const { return m_strClosing; }
 
  private:
-  int Say(const std::string& textUtf8, std::uint32_t flags);
+  int Say(std::u8string_view text, std::uint32_t flags);
   // A line of the log: `what` and then a path (ANSI).
   void Note(const char8_t* what, std::string_view path);
   void Note(const char8_t* what, std::u8string_view path);
@@ -104,9 +104,9 @@ class CUninstallEngine {
   bool InAcadFolder(std::string_view path) const;
   // Something of the installation that stays (`where` and `what` together name it), and why; named
   // in the closing message once.
-  void Left(std::u8string_view where, std::u8string_view what, const char* whyUtf8);
-  void Left(std::string_view ansiWhat, const char* whyUtf8) { Left(u8"", text::FromAnsi(ansiWhat), whyUtf8); }
-  std::string Closing(bool withoutJournal) const;
+  void Left(std::u8string_view where, std::u8string_view what, const char8_t* why);
+  void Left(std::string_view ansiWhat, const char8_t* why) { Left(u8"", text::FromAnsi(ansiWhat), why); }
+  std::u8string Closing(bool withoutJournal) const;
 
   platform::Machine& m_machine;
   const CAcadCatalog& m_catalog;
@@ -114,7 +114,7 @@ class CUninstallEngine {
   std::string m_strInstallFolder;
   std::u8string m_strFolderU8;  // the same in Unicode, for the wide registry functions
   std::string m_strProgram;     // the running program: deleted at the next restart
-  std::string m_strClosing;
+  std::u8string m_strClosing;
   bool m_bRecorded = false;    // the journal says what was made; otherwise the fixed names
   bool m_bMadeChosen = false;  // the journal says the installation made the folder above its own
   // What the removal did, for the closing message.
@@ -122,7 +122,7 @@ class CUninstallEngine {
   unsigned m_nKeys = 0;
   unsigned m_nTrusted = 0;
   unsigned m_nRestored = 0;
-  std::vector<std::string> m_arrLeft;     // UTF-8, each with why
+  std::vector<std::u8string> m_arrLeft;   // each with why
   std::vector<std::string> m_arrPending;  // ANSI, deleted at the next restart
 };
 

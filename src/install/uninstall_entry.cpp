@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::uint32_t kKiloByte = 1024;
 
-std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+std::u8string TwoDigits(int value) { return (value < 10 ? u8"0" : u8"") + text::Decimal(value); }
 
 // Copies the running program to `target`; false (said in `record`) when it is not there after.
 bool PlaceProgram(platform::Machine& machine, const std::string& target, InstallRecord& record) {
@@ -45,8 +45,8 @@ bool PlaceProgram(platform::Machine& machine, const std::string& target, Install
 
 }  // namespace
 
-std::string VersionText(int version) {
-  return std::to_string(version / 10000) + "." + TwoDigits(version % 10000 / 100) + "." + TwoDigits(version % 100);
+std::u8string VersionText(int version) {
+  return text::Decimal(version / 10000) + u8"." + TwoDigits(version % 10000 / 100) + u8"." + TwoDigits(version % 100);
 }
 
 void RegisterUninstaller(platform::Machine& machine, const std::string& installFolder, int version,
@@ -65,11 +65,11 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
     std::u8string text;
   } texts[] = {
       {u8"DisplayName", kProductName},
-      {u8"DisplayVersion", text::AsUtf8(VersionText(version))},
+      {u8"DisplayVersion", VersionText(version)},
       {u8"Publisher", kPublisher},
       {u8"InstallLocation", text::FromAnsi(installFolder)},
       {u8"DisplayIcon", text::FromAnsi(program) + u8",0"},
-      {u8"InstallDate", text::AsUtf8(std::to_string(today.year * 10000 + today.month * 100 + today.day))},
+      {u8"InstallDate", text::Decimal(today.year * 10000 + today.month * 100 + today.day)},
       {u8"UninstallString", command},
       {u8"QuietUninstallString", command + kQuietSwitch},
   };
@@ -98,7 +98,7 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
       allSet = false;
     } else {
       record.ValueWritten(platform::RootKey::LocalMachine, kUninstallKeyPath, value.name, platform::kRegDword,
-                          text::AsUtf8(std::to_string(value.number)));
+                          text::Decimal(value.number));
     }
   }
   if (!allSet) Report(&record, std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);

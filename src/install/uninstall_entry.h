@@ -19,7 +19,7 @@ inline constexpr const char8_t* kUninstallSwitch = u8" /UNINSTALL";
 inline constexpr const char8_t* kQuietSwitch = u8" /S";
 
 // "2025.04.28" for the build's version number 20250428.
-std::string VersionText(int version);
+std::u8string VersionText(int version);
 
 // After an installation that ran to its end: a copy of the running program as VornexSetup.exe in
 // the install folder, then the entry naming it, both recorded. What fails goes into `record`;

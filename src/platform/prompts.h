@@ -1,7 +1,7 @@
 // What the user is shown outside the dialog's own controls: message boxes and the progress bar.
 #pragma once
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -29,9 +29,9 @@ using WindowRef = std::uintptr_t;
 class Prompts {
  public:
   virtual ~Prompts() = default;
-  // A modal message box. Text and caption are UTF-8 (ANSI data inside them has been
-  // converted already); returns the button pressed.
-  virtual int MessageBox(WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+  // A modal message box (ANSI data inside the text has been converted already); returns the
+  // button pressed.
+  virtual int MessageBox(WindowRef owner, std::u8string_view text, std::u8string_view caption,
                          std::uint32_t flags) = 0;
 };
 

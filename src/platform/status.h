@@ -26,6 +26,7 @@ inline constexpr Status kNoMoreItems = 259;         // ERROR_NO_MORE_ITEMS
 inline constexpr Status kDirectory = 267;           // ERROR_DIRECTORY: a file where a folder was named
 inline constexpr Status kKeyDeleted = 1018;         // ERROR_KEY_DELETED
 inline constexpr Status kNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
+inline constexpr Status kCancelled = 1223;          // ERROR_CANCELLED: the user declined
 inline constexpr Status kBadPathName = 161;         // ERROR_BAD_PATHNAME
 inline constexpr Status kEnvVarNotFound = 203;      // ERROR_ENVVAR_NOT_FOUND
 inline constexpr Status kNotRegistryFile = 1017;    // ERROR_NOT_REGISTRY_FILE

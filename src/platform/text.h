@@ -30,8 +30,8 @@ std::string AnsiToUtf8(std::string_view ansi);
 // False when some character has no ANSI form.
 bool Utf8ToAnsi(std::string_view utf8, std::string& ansi);
 
-// Unicode text for the wide registry functions: UTF-8 typed as char8_t, so that it is never taken
-// for ANSI bytes (nor for a message, which is UTF-8 in a std::string).
+// Unicode text for the wide registry functions and for messages: UTF-8 typed as char8_t, so that it
+// is never taken for ANSI bytes.
 
 // The Unicode form of ANSI text: AnsiToUtf8, typed. Lossless for whatever the code page holds.
 std::u8string AnsiToU8(std::string_view ansi);

@@ -13,12 +13,21 @@ void ExchangeCheck(DataExchange& dx, int id, std::int32_t& value) {
   }
 }
 
-void ExchangeText(DataExchange& dx, int id, std::string& value, TextEncoding encoding) {
+namespace {
+
+template <class Text>
+void Exchange(DataExchange& dx, int id, Text& value) {
   if (dx.m_bSaveAndValidate) {
-    value = dx.m_view.GetText(id, encoding);
+    dx.m_view.GetText(id, value);
   } else {
-    dx.m_view.SetText(id, value, encoding);
+    dx.m_view.SetText(id, value);
   }
 }
+
+}  // namespace
+
+void ExchangeText(DataExchange& dx, int id, std::string& ansi) { Exchange(dx, id, ansi); }
+
+void ExchangeText(DataExchange& dx, int id, std::u8string& text) { Exchange(dx, id, text); }
 
 }  // namespace ui

@@ -20,7 +20,9 @@ class DataExchange {
 void ExchangeControl(DataExchange& dx, int id, Control& control);
 // A check box's state and an int: 1 checked, 0 unchecked.
 void ExchangeCheck(DataExchange& dx, int id, std::int32_t& value);
-// A control's text and a string in the given encoding, taken as it is: nothing is checked.
-void ExchangeText(DataExchange& dx, int id, std::string& value, TextEncoding encoding);
+// A control's text and a string, ANSI data or the program's own UTF-8 text, taken as it is:
+// nothing is checked.
+void ExchangeText(DataExchange& dx, int id, std::string& ansi);
+void ExchangeText(DataExchange& dx, int id, std::u8string& text);
 
 }  // namespace ui

@@ -8,14 +8,14 @@
 
 namespace ui {
 
-std::string ApplicationTitle(platform::SystemInfo& system) {
+std::u8string ApplicationTitle(platform::SystemInfo& system) {
   std::string modulePath;
-  if (system.ModulePath(platform::kLongestPathChars, modulePath) != platform::kSuccess) return std::string();
+  if (system.ModulePath(platform::kLongestPathChars, modulePath) != platform::kSuccess) return std::u8string();
   const std::size_t slash = text::ReverseFind(modulePath, '\\');
   std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
   const std::size_t dot = text::ReverseFind(name, '.');
   if (dot != std::string::npos) name.erase(dot);
-  return text::AnsiToUtf8(name);
+  return text::AnsiToU8(name);
 }
 
 namespace {

@@ -13,8 +13,8 @@
 namespace ui {
 
 // The application's title, as message boxes without a caption of their own carry it: the running
-// executable's file name without its extension, as UTF-8; empty when the path cannot be read.
-std::string ApplicationTitle(platform::SystemInfo& system);
+// executable's file name without its extension; empty when the path cannot be read.
+std::u8string ApplicationTitle(platform::SystemInfo& system);
 
 class Dialog {
  public:

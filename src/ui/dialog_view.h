@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/prompts.h"
 
@@ -17,10 +18,6 @@ constexpr ColorRef Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 // An opaque GDI object (HBRUSH, HFONT); 0 is "none".
 using GdiHandle = std::uintptr_t;
 
-// How a control's text is carried in a std::string: the program's own texts are UTF-8 and reach
-// the screen through the wide API; data such as paths are bytes of the ANSI code page.
-enum class TextEncoding { Utf8, Ansi };
-
 // A rectangle in pixels (RECT).
 struct Rect {
   int left = 0;
@@ -30,7 +27,7 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
-// The arguments of CreateFont that the program sets; the face name is UTF-8.
+// The arguments of CreateFont that the program sets.
 struct FontSpec {
   int height = 0;
   int width = 0;
@@ -45,7 +42,7 @@ struct FontSpec {
   std::uint8_t clipPrecision = 0;
   std::uint8_t quality = 0;
   std::uint8_t pitchAndFamily = 0;
-  std::string face;
+  std::u8string face;
   bool operator==(const FontSpec&) const = default;
 };
 
@@ -88,9 +85,12 @@ class DialogView {
   // BM_GETCHECK / BM_SETCHECK: 1 checked, 0 unchecked.
   virtual int GetCheck(int id) = 0;
   virtual void SetCheck(int id, int state) = 0;
-  // The whole text of a control, however long.
-  virtual std::string GetText(int id, TextEncoding encoding) = 0;
-  virtual void SetText(int id, const std::string& text, TextEncoding encoding) = 0;
+  // The whole text of a control, however long: data such as a path as bytes of the ANSI code
+  // page, or the program's own texts as UTF-8. Both reach the control through the wide API.
+  virtual void GetText(int id, std::string& ansi) = 0;
+  virtual void GetText(int id, std::u8string& text) = 0;
+  virtual void SetText(int id, std::string_view ansi) = 0;
+  virtual void SetText(int id, std::u8string_view text) = 0;
 
   // GetWindowRect of the dialog: screen coordinates.
   virtual Rect WindowRect() = 0;

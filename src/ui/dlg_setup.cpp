@@ -5,6 +5,7 @@
 #include <array>
 
 #include "install/uninstall_entry.h"
+#include "platform/utf8_text.h"
 #include "ui/setup_ids.h"
 
 namespace {
@@ -13,18 +14,18 @@ ui::FontSpec HeadingFont(int height, int weight) {
   ui::FontSpec font;
   font.height = height;
   font.weight = weight;
-  font.face = std::string(setup::kHeadingFace);
+  font.face = setup::kHeadingFace;
   return font;
 }
 
 }  // namespace
 
-std::string FormatTitle(int version) { return std::string(setup::kTitlePrefix) + install::VersionText(version); }
+std::u8string FormatTitle(int version) { return std::u8string(setup::kTitlePrefix) + install::VersionText(version); }
 
-std::string FormatBitness(int bitness) {
-  std::string note(setup::kBitnessFormat);
-  const std::size_t at = note.find("%d");
-  note.replace(at, 2, std::to_string(bitness));
+std::u8string FormatBitness(int bitness) {
+  std::u8string note(setup::kBitnessFormat);
+  const std::size_t at = note.find(u8"%d");
+  note.replace(at, 2, text::Decimal(bitness));
   return note;
 }
 
@@ -53,10 +54,10 @@ void Dlg_Setup::DoDataExchange(ui::DataExchange& dx) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
     ui::ExchangeCheck(dx, setup::ReleaseBoxId(year), m_bCheck[YearIndex(year)]);
   }
-  ui::ExchangeText(dx, IDC_TITLE, m_strTitle, ui::TextEncoding::Utf8);
-  ui::ExchangeText(dx, IDC_BITNESS, m_strBitness, ui::TextEncoding::Utf8);
+  ui::ExchangeText(dx, IDC_TITLE, m_strTitle);
+  ui::ExchangeText(dx, IDC_BITNESS, m_strBitness);
   ui::ExchangeControl(dx, IDC_PROGRESS, m_progress);
-  ui::ExchangeText(dx, IDC_PATH, m_strPath, ui::TextEncoding::Ansi);
+  ui::ExchangeText(dx, IDC_PATH, m_strPath);
 }
 
 bool Dlg_Setup::OnInitDialog() {

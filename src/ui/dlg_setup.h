@@ -13,10 +13,10 @@
 #include "ui/dialog.h"
 
 // The dialog's title text for a version number major * 10000 + minor * 100 + patch: minor and
-// patch always show two digits, the major part all of its own. UTF-8.
-std::string FormatTitle(int version);
-// The bitness note, e.g. "( 64位 AutoCAD版 )". UTF-8.
-std::string FormatBitness(int bitness);
+// patch always show two digits, the major part all of its own.
+std::u8string FormatTitle(int version);
+// The bitness note, e.g. "( 64位 AutoCAD版 )".
+std::u8string FormatBitness(int bitness);
 
 class Dlg_Setup : public ui::Dialog {
  public:
@@ -54,8 +54,8 @@ class Dlg_Setup : public ui::Dialog {
   ui::GdiObject m_brush;                               // background, RGB(170, 210, 150); empty before init
   std::array<ui::Button, kYearCount> m_btnCheck;       // release boxes, 2026 first, 2007 last
   std::array<std::int32_t, kYearCount> m_bCheck{};     // index year - 2007; non-zero = install for it
-  std::string m_strTitle;                              // static 1013, UTF-8
-  std::string m_strBitness;                            // static 1024, UTF-8
+  std::u8string m_strTitle;                            // static 1013
+  std::u8string m_strBitness;                          // static 1024
   ui::ProgressCtrl m_progress;                         // progress bar 1014
   std::string m_strPath;                               // edit 1000, ANSI (a path)
 

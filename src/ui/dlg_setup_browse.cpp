@@ -4,8 +4,8 @@
 
 namespace {
 
-// Caption and title of the chooser (UTF-8): "choose the install folder".
-constexpr const char* kChooserText = "请选择安装目录：";
+// Caption and title of the chooser: "choose the install folder".
+constexpr const char8_t* kChooserText = u8"请选择安装目录：";
 
 }  // namespace
 

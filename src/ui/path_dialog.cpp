@@ -9,33 +9,33 @@
 
 namespace {
 
-constexpr std::string_view kInvalidFormat = "The folder:\n\n%s\n\nis invalid. Please reenter.";
-constexpr std::string_view kNotCreatedFormat = "The folder:\n\n%s\n\ncan not be created. Please double check.";
-constexpr std::string_view kCreateQuestionFormat =
-    "The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
+constexpr std::u8string_view kInvalidFormat = u8"The folder:\n\n%s\n\nis invalid. Please reenter.";
+constexpr std::u8string_view kNotCreatedFormat = u8"The folder:\n\n%s\n\ncan not be created. Please double check.";
+constexpr std::u8string_view kCreateQuestionFormat =
+    u8"The folder:\n\n%s\n\ndoes not exist. Do you want the folder to be created?";
 
 bool Exists(platform::FileSystem& files, const std::string& path) {
   std::uint32_t attributes = 0;
   return files.GetAttributes(path, attributes) == platform::kSuccess;
 }
 
-// The message with the path in place of %s; the path is ANSI data, the message UTF-8.
-std::string FolderMessage(std::string_view format, std::string_view path) {
-  const std::size_t at = format.find("%s");
-  std::string message(format.substr(0, at));
-  message += text::AnsiToUtf8(path);
+// The message with the path in place of %s; the path is ANSI data.
+std::u8string FolderMessage(std::u8string_view format, std::string_view path) {
+  const std::size_t at = format.find(u8"%s");
+  std::u8string message(format.substr(0, at));
+  message += text::AnsiToU8(path);
   message += format.substr(at + 2);
   return message;
 }
 
-int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::string_view format,
+int ShowFolderMessage(platform::Machine& machine, platform::WindowRef owner, std::u8string_view format,
                       std::string_view path, std::uint32_t flags) {
   return machine.prompts.MessageBox(owner, FolderMessage(format, path), ui::ApplicationTitle(machine.system), flags);
 }
 
-void ReportFailure(platform::Machine& machine, platform::WindowRef owner, int result, std::string_view path) {
-  ShowFolderMessage(machine, owner, result == CPathDialog::kPathInvalid ? kInvalidFormat : kNotCreatedFormat, path,
-                    platform::kMbOk | platform::kMbIconExclamation);
+void ReportFailure(platform::Machine& machine, platform::WindowRef owner, std::u8string_view format,
+                   std::string_view path) {
+  ShowFolderMessage(machine, owner, format, path, platform::kMbOk | platform::kMbIconExclamation);
 }
 
 }  // namespace
@@ -54,8 +54,8 @@ void SetCurrentFolderBrowser(FolderBrowser* browser) { g_browser = browser; }
 
 }  // namespace ui
 
-CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
-                         const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
+CPathDialog::CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char8_t* pszCaption,
+                         const char8_t* pszTitle, const char* pszStartFolder, platform::WindowRef parent)
     : m_pszWindowCaption(pszCaption),
       m_pszStartFolder(pszStartFolder),
       m_pszTitle(pszTitle),
@@ -71,28 +71,29 @@ int CPathDialog::DoModal() {
 
 bool CPathDialog::IsComponentValid(std::string_view name) { return install::IsFolderNameValid(name); }
 
-int CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
+platform::Status CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
   return install::CreateFolderPath(files, path, validateOnly);
 }
 
-int CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner) {
-  int result = CreatePath(machine.files, path, true);
-  if (result != kFolderReady) {
-    ReportFailure(machine, owner, result, path);
-    return result;
+platform::Status CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path,
+                                                 platform::WindowRef owner) {
+  if (const platform::Status form = CreatePath(machine.files, path, true); form != platform::kSuccess) {
+    ReportFailure(machine, owner, kInvalidFormat, path);
+    return form;
   }
-  if (Exists(machine.files, std::string(path))) return kFolderReady;
+  if (Exists(machine.files, std::string(path))) return platform::kSuccess;
 
   const int answer = ShowFolderMessage(machine, owner, kCreateQuestionFormat, path,
                                        platform::kMbYesNo | platform::kMbIconQuestion);
-  if (answer != platform::kIdYes) return kCreationDeclined;
+  if (answer != platform::kIdYes) return platform::kCancelled;
 
-  result = CreatePath(machine.files, path, false);
-  if (result != kFolderReady) {
-    ReportFailure(machine, owner, result, path);
-    return result;
+  // The form passed above, so what fails now is a level that could not be created, whatever the
+  // system's reason (an invalid name among them).
+  if (const platform::Status created = CreatePath(machine.files, path, false); created != platform::kSuccess) {
+    ReportFailure(machine, owner, kNotCreatedFormat, path);
+    return created;
   }
-  return kFolderReady;
+  return platform::kSuccess;
 }
 
 std::string CPathDialog::InitialSelection() const {
@@ -123,7 +124,7 @@ void CPathDialog::OnPathTextChanged(ui::BrowserView& view) {
 void CPathDialog::OnOK(ui::BrowserView& view) {
   m_szChosenPath = view.PathText();
   platform::Machine& machine = m_machine;
-  if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != kFolderReady) {
+  if (EnsureFolderExists(machine, m_szChosenPath, view.MessageBoxOwner()) != platform::kSuccess) {
     view.FocusPathEdit();
     return;
   }

@@ -8,28 +8,23 @@
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
+#include "platform/status.h"
 #include "ui/browser_view.h"
 
 // The window side (BROWSEINFOA, the browser's HWND, the subclass) lives in the Win32 host
 // (ui/win32/path_dialog_host.*), which calls the handlers below from its callback and subclass.
 class CPathDialog {
  public:
-  // Results of CreatePath and EnsureFolderExists.
-  static constexpr int kFolderReady = install::kFolderReady;
-  static constexpr int kPathInvalid = install::kPathInvalid;
-  static constexpr int kFolderNotCreated = install::kFolderNotCreated;
-  static constexpr int kCreationDeclined = -1;  // EnsureFolderExists only
-
   // DoModal's results: cancelling gives -1, not IDCANCEL.
   static constexpr int kAccepted = 1;
   static constexpr int kNotAccepted = -1;
 
   // On the machine it creates folders on, shown by `browser`. Caption and title are the program's
-  // own UTF-8 texts; the start folder is ANSI data. All three are borrowed and must outlive the
+  // own texts; the start folder is ANSI data. All three are borrowed and must outlive the
   // object; null caption keeps the browser's own, null start folder means the current directory.
   // A parent of 0 lets the host pick the active window.
-  CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char* pszCaption,
-              const char* pszTitle, const char* pszStartFolder, platform::WindowRef parent = 0);
+  CPathDialog(platform::Machine& machine, ui::FolderBrowser& browser, const char8_t* pszCaption,
+              const char8_t* pszTitle, const char* pszStartFolder, platform::WindowRef parent = 0);
   virtual ~CPathDialog() = default;
   CPathDialog(const CPathDialog&) = delete;
   CPathDialog& operator=(const CPathDialog&) = delete;
@@ -39,13 +34,17 @@ class CPathDialog {
   virtual int DoModal();
   std::string GetChosenPath() const { return m_szChosenPath; }
 
-  // 0 when the folder exists (already or after creation); -1 when it is missing and the user
-  // declined its creation; 1 invalid path; 2 not created. For 1 and 2 the user has been told.
-  static int EnsureFolderExists(platform::Machine& machine, std::string_view path, platform::WindowRef owner);
-  // 0 when the path is well formed and, unless validateOnly, every level of it exists; 1 when
-  // it is not well formed (or longer than 259 characters); 2 when a level could not be created
-  // or a drive root does not exist. Levels created before a failure stay.
-  static int CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly);
+  // kSuccess when the folder exists (already or after creation); kCancelled when it is missing and
+  // the user declined its creation; kInvalidName when the path is not well formed; otherwise why a
+  // level could not be created. The user has been told of the last two.
+  static platform::Status EnsureFolderExists(platform::Machine& machine, std::string_view path,
+                                             platform::WindowRef owner);
+  // install::CreateFolderPath: kSuccess when the path is well formed (at most 259 characters)
+  // and, unless validateOnly, every level of it exists; kInvalidName when it is not well formed;
+  // otherwise why a level could not be created or a drive root is not there. Levels created
+  // before a failure stay.
+  [[nodiscard]] static platform::Status CreatePath(platform::FileSystem& files, std::string_view path,
+                                                   bool validateOnly);
   // Whether one path component (ANSI, multibyte-aware) may name a folder.
   static bool IsComponentValid(std::string_view name);
 
@@ -59,17 +58,17 @@ class CPathDialog {
   // BFFM_INITIALIZED: the folder to select first (ANSI).
   std::string InitialSelection() const;
 
-  const char* WindowCaption() const { return m_pszWindowCaption; }
-  const char* Title() const { return m_pszTitle; }
+  const char8_t* WindowCaption() const { return m_pszWindowCaption; }
+  const char8_t* Title() const { return m_pszTitle; }
   platform::WindowRef OwnerWnd() const { return m_pOwnerWnd; }
 
  private:
-  const char* m_pszWindowCaption;
+  const char8_t* m_pszWindowCaption;
   const char* m_pszStartFolder;
   // Held whole, even past 259 characters, so that OK refuses an over-long text instead of
   // accepting a cut-off folder the user never typed.
   std::string m_szChosenPath;
-  const char* m_pszTitle;  // BROWSEINFOA::lpszTitle
+  const char8_t* m_pszTitle;  // BROWSEINFOA::lpszTitle, in its ANSI form
   platform::WindowRef m_pOwnerWnd;
   std::int32_t m_bAccepted = 0;
   platform::Machine& m_machine;

@@ -27,15 +27,15 @@ inline constexpr ui::ColorRef kTextColor = ui::Rgb(0, 0, 0);
 inline constexpr ui::ColorRef kHeadingColor = ui::Rgb(10, 70, 40);
 
 // Heading fonts: the title (1013) and the bitness note (1024).
-inline constexpr std::string_view kHeadingFace = "宋体";
+inline constexpr std::u8string_view kHeadingFace = u8"宋体";
 inline constexpr int kTitleFontHeight = 14;
 inline constexpr int kTitleFontWeight = 600;
 inline constexpr int kBitnessFontHeight = 13;
 inline constexpr int kBitnessFontWeight = 400;
 
-// Texts (UTF-8).
-inline constexpr std::string_view kTitlePrefix = "批打印软件 V";
-inline constexpr std::string_view kBitnessFormat = "( %d位 AutoCAD版 )";
+// Texts.
+inline constexpr std::u8string_view kTitlePrefix = u8"批打印软件 V";
+inline constexpr std::u8string_view kBitnessFormat = u8"( %d位 AutoCAD版 )";
 
 // The folder offered at start (ANSI; plain ASCII).
 inline constexpr std::string_view kDefaultPath = "C:\\Vornex";

@@ -205,7 +205,7 @@ platform::Status Win32Env::SaveHive(const std::string& path, const std::u8string
   LSTATUS st = ::RegOpenKeyExA(CurrentUserKey(), path.c_str(), 0, KEY_READ, &raw);
   if (st != ERROR_SUCCESS) return static_cast<platform::Status>(st);
   UniqueHkey key(raw);
-  const std::wstring wideFile = platform::win32::Utf8ToWide(std::string(file.begin(), file.end()));
+  const std::wstring wideFile = platform::win32::Utf8ToWide(file);
   st = ::RegSaveKeyW(key.get(), wideFile.c_str(), nullptr);
   return static_cast<platform::Status>(st);
 }

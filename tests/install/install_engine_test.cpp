@@ -9,6 +9,7 @@
 #include "install/install_engine.h"
 #include "install/journal.h"
 #include "install/unattended.h"
+#include "platform/utf8_text.h"
 #include "platform/sim/sim_machine.h"
 
 namespace {
@@ -39,7 +40,9 @@ class EngineJournal : public ::testing::Test {
     catalog_.Scan(sim_.registry());
     choices_.releases[2008 - 2007] = 1;
     choices_.typedFolder = "C:\\Vornex";
-    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "unexpected box: " << box.text; });
+    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << "unexpected box: " << text::Utf8Bytes(box.text);
+    });
   }
 
   InstallOutcome Install() {
@@ -132,8 +135,8 @@ TEST_F(EngineJournal, AnOriginalThatCannotBeKeptIsNotReplaced) {
   EXPECT_EQ(sim_.files().ReadFile(kDriver), "AutoCAD's own driver");
   EXPECT_TRUE(All<install::OriginalBackedUp>(Journal()).empty());
   ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
-  EXPECT_NE(sim_.prompts().Boxes()[0].text.find("pdfplot9.hdi（无法备份原文件，未替换）"), std::string::npos)
-      << sim_.prompts().Boxes()[0].text;
+  EXPECT_NE(sim_.prompts().Boxes()[0].text.find(u8"pdfplot9.hdi（无法备份原文件，未替换）"), std::u8string::npos)
+      << text::Utf8Bytes(sim_.prompts().Boxes()[0].text);
 }
 
 }  // namespace

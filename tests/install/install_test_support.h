@@ -10,6 +10,7 @@
 #include "discovery/acad_catalog.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 #include "support/fixtures.h"
 
 namespace install_test {
@@ -20,13 +21,15 @@ using support::Ansi;
 
 // Code page 936 text (a test's ANSI literal or Ansi(...)) as the Unicode text the wide functions see.
 inline std::u8string Unicode(std::string_view ansi) { return text::AnsiToU8(ansi); }
+// A test's UTF-8 literal in a std::string (before Ansi(...)) as the UTF-8 text a message shows.
+inline std::u8string U8(std::string_view utf8) { return {utf8.begin(), utf8.end()}; }
 
 // A simulated machine on which any message box fails the test unless the test scripts it.
 class MachineTest : public ::testing::Test {
  protected:
   MachineTest() {
     sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
-      ADD_FAILURE() << "unexpected message box: " << box.text;
+      ADD_FAILURE() << "unexpected message box: " << text::Utf8Bytes(box.text);
     });
   }
 

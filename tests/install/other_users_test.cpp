@@ -122,10 +122,10 @@ TEST_F(OtherUsersTest, EveryOtherUserIsReachedSignedInOrNotAndWhoCannotBeIsNamed
       {kSystem, "C:\\Windows\\system32\\config\\systemprofile", {"-", "D:\\LISP", "-"}},  // not a person
   });
   ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
-  const std::string box = text::U8ToAnsiLossy(text::AsUtf8(sim_.prompts().Boxes()[0].text));
-  for (const std::u8string& named : {install::UserLabel(u8"PC\\Zhang", kHeld) + text::AsUtf8(install::kIssueHiveUnreachable),
+  const std::u8string box = sim_.prompts().Boxes()[0].text;
+  for (const std::u8string& named : {install::UserLabel(u8"PC\\Zhang", kHeld) + install::kIssueHiveUnreachable,
                                      install::UserLabel(text::AnsiToU8(kRoaming), kRoaming) + u8" \\\\fs1\\profiles\\wang\\Vornex\\Vornex.Ini"}) {
-    EXPECT_NE(box.find(text::U8ToAnsiLossy(named)), std::string::npos) << box;
+    EXPECT_NE(box.find(named), std::u8string::npos) << text::U8ToAnsiLossy(box);
   }
   const std::string journal = *sim_.files().ReadFile(std::string(kFolder) + "\\VornexSetup.journal");
   for (const char* sid : {kLiWei, kDesigner, kRoaming}) {
@@ -159,8 +159,8 @@ TEST_F(OtherUsersTest, UninstallTakesTheFolderOutOfEveryUsersProfiles) {
     });
     // Only the hive that could not be loaded at the installation is named, and only without the
     // journal, which holds nothing for that user.
-    const std::string held = text::U8ToAnsiLossy(install::UserLabel(u8"PC\\Zhang", kHeld));
-    EXPECT_EQ(text::U8ToAnsiLossy(text::AsUtf8(engine.ClosingText())).find(held) != std::string::npos, !withJournal);
+    const std::u8string held = install::UserLabel(u8"PC\\Zhang", kHeld);
+    EXPECT_EQ(engine.ClosingText().find(held) != std::u8string::npos, !withJournal);
   }
 }
 

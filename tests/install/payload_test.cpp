@@ -17,12 +17,12 @@ using sim::FileOp;
 constexpr const char* kSetup = "C:\\Setup";
 constexpr const char* kData = "C:\\Setup\\Data";
 constexpr const char* kSettingsFolder = "C:\\Users\\User\\AppData\\Roaming\\Vornex";
-constexpr const char* kMissingText =
-    "未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !";
+constexpr const char8_t* kMissingText =
+    u8"未找到安装所需的Data文件夹 !\n\n可能安装文件下载后没有解压，\n\n请解压后再执行SetUp.exe !";
 
-std::string CopyFailedText(const std::string& utf8Destination) {
-  return "拷贝文件 " + utf8Destination +
-         " 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
+std::u8string CopyFailedText(std::u8string_view destination) {
+  return u8"拷贝文件 " + std::u8string(destination) +
+         u8" 失败，可能原因如下：\n\n1、AutoCAD未关闭\n\n2、系统权限未开放，请以管理者权限登陆系统";
 }
 
 class PayloadTest : public MachineTest {
@@ -122,7 +122,7 @@ TEST_F(MachineTest, PayloadLookup) {
       ASSERT_EQ(machine.prompts().Boxes().size(), 1u);
       const sim::SimPrompts::Box& box = machine.prompts().Boxes()[0];
       EXPECT_EQ(box.text, kMissingText);
-      EXPECT_EQ(box.caption, "V-软件安装");
+      EXPECT_EQ(box.caption, u8"V-软件安装");
       EXPECT_EQ(box.flags, platform::kMbOk);
       EXPECT_EQ(box.owner, 0u);
     }
@@ -221,7 +221,9 @@ TEST_F(PayloadTest, AbortRetryIgnore) {
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.label);
     sim::SimMachine machine;
-    machine.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << box.text; });
+    machine.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << text::Utf8Bytes(box.text);
+    });
     ASSERT_TRUE(machine.files().MakeDirectories("C:\\Vornex"));
     for (const char* name : {"itextsharp.dll", "VXCAD2010P.dll", "VX_ZurezUvad2010.arx"}) {
       ASSERT_TRUE(machine.files().WriteFile(std::string(kData) + "\\" + name, name));
@@ -235,8 +237,8 @@ TEST_F(PayloadTest, AbortRetryIgnore) {
     EXPECT_EQ(machine.prompts().PendingAnswers(), 0u);
     ASSERT_EQ(machine.prompts().Boxes().size(), c.answers.size());
     for (const sim::SimPrompts::Box& box : machine.prompts().Boxes()) {
-      EXPECT_EQ(box.text, CopyFailedText(target));
-      EXPECT_EQ(box.caption, "V-软件安装");
+      EXPECT_EQ(box.text, CopyFailedText(Unicode(target)));
+      EXPECT_EQ(box.caption, u8"V-软件安装");
       EXPECT_EQ(box.flags, platform::kMbAbortRetryIgnore);
       EXPECT_EQ(box.owner, 0u);
     }
@@ -254,7 +256,7 @@ TEST_F(PayloadTest, CopyFailureNamesAChineseDestination) {
   sim_.prompts().Answer(platform::kIdIgnore);
   ASSERT_TRUE(Copy(target));
   ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
-  EXPECT_EQ(sim_.prompts().Boxes()[0].text, CopyFailedText("C:\\软件\\V-ZurezUvad\\itextsharp.dll"));
+  EXPECT_EQ(sim_.prompts().Boxes()[0].text, CopyFailedText(u8"C:\\软件\\V-ZurezUvad\\itextsharp.dll"));
 }
 
 // A destination beyond 259 characters is never handed to the file API cut short; the user is

@@ -66,7 +66,7 @@ TEST_F(RegistrationTest, TwoReleaseMachine) {
   ScanFixture("two-releases.reg");
   catalog_.m_strInstallFolder = kInstallFolder;
   Register(AllSelected());
-  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::u8string>{});
 
   const std::string acad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\";
   EXPECT_EQ(HklmDword(acad2010 + "VX_ZurezUvad2010", "LOADCTRLS"), 2u);
@@ -245,7 +245,7 @@ TEST_F(RegistrationTest, UnopenableProductKeyIsSkipped) {
   AddProduct(2011, open, "C:\\AutoCAD 2011");
   sim_.registry().DenyOpen(RootKey::LocalMachine, locked, sim::Deny::WriteAccess);
   Register(Selected({2011}));
-  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + locked});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::u8string>{U8("HKEY_LOCAL_MACHINE\\" + locked)});
   EXPECT_TRUE(Applications(locked).empty());
   EXPECT_EQ(HklmString(open + "\\Applications\\Vornex2011DLLP", "LOADER"), "C:\\AutoCAD 2011\\VXCAD2010P.dll");
 }
@@ -262,14 +262,14 @@ TEST_F(RegistrationTest, OverlongLoaderLeavesThatKeyAlone) {
     std::size_t acadLength;
     bool arxWritten;
     bool managedWritten;
-    std::vector<std::string> issues;
+    std::vector<std::u8string> issues;
   };
   const Case cases[] = {
       {259 - arxModule.size(), 259 - managedModule.size(), true, true, {}},
       {260 - arxModule.size(), 30, false, true,
-       {"HKEY_LOCAL_MACHINE\\" + apps + "VX_ZurezUvad2010（路径超过259个字符）"}},
+       {U8("HKEY_LOCAL_MACHINE\\" + apps + "VX_ZurezUvad2010（路径超过259个字符）")}},
       {30, 260 - managedModule.size(), true, false,
-       {"HKEY_LOCAL_MACHINE\\" + apps + "Vornex2010DLLP（路径超过259个字符）"}},
+       {U8("HKEY_LOCAL_MACHINE\\" + apps + "Vornex2010DLLP（路径超过259个字符）")}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.installLength);
@@ -373,8 +373,6 @@ platform::RegValue Text(std::u8string_view text, std::uint32_t type = platform::
   return {type, std::move(data)};
 }
 
-std::string Utf8(const std::u8string& text) { return {text.begin(), text.end()}; }
-
 const std::u8string kUnnamedProfile = u8"<<Unnamed Profile>>";
 const std::u8string kProduct2022 = u8"ACAD-5101:409";
 
@@ -403,9 +401,10 @@ TEST_P(TrustedPathsProfileTest, EveryEntrySurvivesAndOtherTypesStay) {
   EXPECT_EQ(written->type, c.before.type);
   if (c.after.empty()) {
     EXPECT_EQ(written->data, c.before.data);
-    EXPECT_EQ(issues.Issues().Items(), std::vector<std::string>{"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\" +
-                                                       Utf8(c.product) + "\\Profiles\\" + Utf8(c.profile) +
-                                                       "\\Variables\\TRUSTEDPATHS" + install::kIssueNotText});
+    EXPECT_EQ(issues.Issues().Items(),
+              std::vector<std::u8string>{u8"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD\\R24.1\\" + c.product +
+                                         u8"\\Profiles\\" + c.profile + u8"\\Variables\\TRUSTEDPATHS" +
+                                         install::kIssueNotText});
   } else {
     EXPECT_EQ(sim_.registry().GetString(RootKey::CurrentUser, variables, u8"TRUSTEDPATHS"), c.after);
     EXPECT_TRUE(issues.Issues().Empty());
@@ -483,7 +482,7 @@ TEST_F(RegistrationTest, UnreadableNamesAreSkipped) {
 struct RefusalCase {
   const char* label;
   std::function<void(sim::SimRegistry&)> refuse;
-  std::vector<std::string> issues;
+  std::vector<std::u8string> issues;
 };
 
 const std::string kAcad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804";
@@ -514,32 +513,32 @@ TEST_P(RegistrationRefusalTest, WhatCouldNotBeWrittenIsNamed) {
   EXPECT_EQ(issues_.Issues().Items(), c.issues) << c.label;
   sim_.registry().ClearFailures();
   // The rest was written all the same.
-  const bool product2010Refused = c.issues == std::vector<std::string>{"HKEY_LOCAL_MACHINE\\" + kAcad2010};
+  const bool product2010Refused = c.issues == std::vector<std::u8string>{U8("HKEY_LOCAL_MACHINE\\" + kAcad2010)};
   EXPECT_EQ(HklmString(kAcad2010 + "\\Applications\\Vornex2010DLLP", "LOADER").has_value(), !product2010Refused);
   EXPECT_EQ(HklmString(kAcad2022 + "\\Applications\\Vornex2022DLLP", "LOADER"),
             "C:\\Program Files\\Autodesk\\AutoCAD 2022\\VXCAD2013P.dll");
   EXPECT_EQ(HkcuString(Ansi(kChineseProfile) + "\\Variables", "TRUSTEDPATHS").has_value(),
-            c.issues.empty() || c.issues[0].find("<<未命名配置>>") == std::string::npos);
+            c.issues.empty() || c.issues[0].find(u8"<<未命名配置>>") == std::u8string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Refusals, RegistrationRefusalTest,
     ::testing::Values(
         RefusalCase{"product key read-only", Deny(RootKey::LocalMachine, kAcad2010, sim::Deny::WriteAccess),
-                    {"HKEY_LOCAL_MACHINE\\" + kAcad2010}},
+                    {U8("HKEY_LOCAL_MACHINE\\" + kAcad2010)}},
         RefusalCase{"load key cannot be created",
                     Deny(RootKey::LocalMachine, kAcad2022 + "\\Applications\\VX_ZurezUvad2022", sim::Deny::WriteAccess),
-                    {"HKEY_LOCAL_MACHINE\\" + kAcad2022 + "\\Applications\\VX_ZurezUvad2022"}},
+                    {U8("HKEY_LOCAL_MACHINE\\" + kAcad2022 + "\\Applications\\VX_ZurezUvad2022")}},
         RefusalCase{"Variables read-only", Deny(RootKey::CurrentUser, kEnglishProfile + "\\Variables", sim::Deny::WriteAccess),
-                    {"HKEY_CURRENT_USER\\" + kEnglishProfile + "\\Variables\\TRUSTEDPATHS"}},
+                    {U8("HKEY_CURRENT_USER\\" + kEnglishProfile + "\\Variables\\TRUSTEDPATHS")}},
         RefusalCase{"Variables unreadable", Deny(RootKey::CurrentUser, kChineseProfile + "\\Variables", sim::Deny::AnyAccess),
-                    {"HKEY_CURRENT_USER\\" + kChineseProfile + "\\Variables\\TRUSTEDPATHS（无法读取）"}},
+                    {U8("HKEY_CURRENT_USER\\" + kChineseProfile + "\\Variables\\TRUSTEDPATHS（无法读取）")}},
         RefusalCase{"profile unreadable", Deny(RootKey::CurrentUser, kEnglishProfile, sim::Deny::AnyAccess),
-                    {"HKEY_CURRENT_USER\\" + kEnglishProfile + "（无法读取）"}},
+                    {U8("HKEY_CURRENT_USER\\" + kEnglishProfile + "（无法读取）")}},
         RefusalCase{"profiles unreadable", Deny(RootKey::CurrentUser, kAcad2022 + "\\Profiles", sim::Deny::AnyAccess),
-                    {"HKEY_CURRENT_USER\\" + kAcad2022 + "\\Profiles（无法读取）"}},
+                    {U8("HKEY_CURRENT_USER\\" + kAcad2022 + "\\Profiles（无法读取）")}},
         RefusalCase{"release name unreadable", FailReleaseName(platform::kAccessDenied),
-                    {"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD（无法读取）"}},
+                    {u8"HKEY_CURRENT_USER\\SOFTWARE\\Autodesk\\AutoCAD（无法读取）"}},
         // The list ended early: there was nothing more to read.
         RefusalCase{"release gone while listed", FailReleaseName(platform::kNoMoreItems), {}}));
 

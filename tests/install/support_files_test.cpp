@@ -74,7 +74,7 @@ TEST_F(SupportFilesTest, Release2008GetsThePlotterDriver) {
   EXPECT_EQ(sim_.files().ReadFile(acad + "\\Drv\\pdfplot9.hdi"), "payload Vornex.prt5");
   EXPECT_EQ(sim_.files().ReadFile(acad + "\\Fonts\\txt.shx"), "acad");
   // Most module years are not shipped: their absence is no failure.
-  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::u8string>{});
 }
 
 TEST_F(SupportFilesTest, OtherReleasesKeepTheirDriverAndGetEveryModule) {
@@ -127,8 +127,8 @@ TEST_F(SupportFilesTest, OverlongTargetsArePassedOver) {
   EXPECT_EQ(Added(acad), (std::vector<std::string>{"itextsharp.dll", "VXCAD2007P.dll", "VXCAD2010P.dll",
                                                    "VXCAD2013P.dll", "VXCAD2050P.dll"}));
   EXPECT_EQ(sim_.files().Tree(acad + "\\Fonts"), std::vector<std::string>{acad + "\\Fonts\\txt.shx"});
-  EXPECT_EQ(issues_.Issues().Items(), (std::vector<std::string>{acad + "\\Fonts\\Vornex_EN.shx（路径超过259个字符）",
-                                                       acad + "\\Fonts\\Vornex_HZ.shx（路径超过259个字符）"}));
+  EXPECT_EQ(issues_.Issues().Items(), (std::vector<std::u8string>{U8(acad + "\\Fonts\\Vornex_EN.shx（路径超过259个字符）"),
+                                                         U8(acad + "\\Fonts\\Vornex_HZ.shx（路径超过259个字符）")}));
 }
 
 TEST_F(SupportFilesTest, MissingPayloadIsReportedOncePerFolder) {
@@ -141,7 +141,7 @@ TEST_F(SupportFilesTest, MissingPayloadIsReportedOncePerFolder) {
   EXPECT_EQ(sim_.prompts().Boxes().size(), 2u);
   EXPECT_TRUE(Added("C:\\A").empty());
   EXPECT_TRUE(Added("C:\\B").empty());
-  EXPECT_EQ(issues_.Issues().Items(), (std::vector<std::string>{"C:\\A（未找到安装文件）", "C:\\B（未找到安装文件）"}));
+  EXPECT_EQ(issues_.Issues().Items(), (std::vector<std::u8string>{u8"C:\\A（未找到安装文件）", u8"C:\\B（未找到安装文件）"}));
 }
 
 // Module years the payload does not ship are not even tried (no failed open per year), while the
@@ -162,7 +162,7 @@ TEST_P(ShippedFilesTest, OnlyShippedFilesAreTriedUnlessThePayloadCannotBeListed)
   Deploy(2010, {"C:\\A"});
   // Listed: the shipped module only. Not listable: the listing, and both modules.
   EXPECT_EQ(files.InjectedFailureCount(), listable ? 1u : 3u);
-  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::string>{"C:\\A\\VXCAD2013P.dll"});
+  EXPECT_EQ(issues_.Issues().Items(), std::vector<std::u8string>{u8"C:\\A\\VXCAD2013P.dll"});
   std::vector<std::string> added = Added("C:\\A");
   std::sort(added.begin(), added.end());
   EXPECT_EQ(added, (std::vector<std::string>{"Fonts\\Vornex_EN.shx", "Fonts\\Vornex_HZ.shx", "VXCAD2007P.dll",
@@ -195,8 +195,8 @@ TEST_P(FailedCopyTest, NamesTheTargetsLeftUndone) {
   AddAcad(acad);
   c.arrange(sim_.files(), acad);
   Deploy(c.release, {acad, acad});
-  std::vector<std::string> expected;
-  for (const std::string& target : c.issues) expected.push_back("C:\\Program Files\\AutoCAD 机械版\\" + target);
+  std::vector<std::u8string> expected;
+  for (const std::string& target : c.issues) expected.push_back(U8("C:\\Program Files\\AutoCAD 机械版\\" + target));
   EXPECT_EQ(issues_.Issues().Items(), expected) << c.label;
   std::vector<std::string> added = Added(acad);
   std::sort(added.begin(), added.end());

@@ -11,6 +11,7 @@
 #include "install/unattended.h"
 #include "platform/sim/sim_log_support.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/utf8_text.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -55,7 +56,9 @@ class UnattendedRun {
     if (c.openToAll) {
       EXPECT_TRUE(sim_.files().MakeFolderAs(c.folder, "S-1-5-21-1004336348-1177238915-682003330-1001"));
     }
-    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "a box reached a person: " << box.text; });
+    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << "a box reached a person: " << text::Utf8Bytes(box.text);
+    });
   }
 
   InstallOutcome Run(const Case& c) {

@@ -152,7 +152,7 @@ class Rig {
     return engine.Run(choices, view);
   }
 
-  std::string LastBox() { return sim.prompts().Boxes().empty() ? "" : sim.prompts().Boxes().back().text; }
+  std::u8string LastBox() { return sim.prompts().Boxes().empty() ? u8"" : sim.prompts().Boxes().back().text; }
 
   sim::SimMachine sim;
   CAcadCatalog catalog;
@@ -182,7 +182,7 @@ struct Case {
   install::UninstallChoices choices;
   UninstallOutcome outcome;
   std::vector<std::string> changes;  // from the machine before the installation
-  std::vector<std::string> said;     // parts of the last message box, in order
+  std::vector<std::u8string> said;   // parts of the last message box, in order
   std::vector<std::string> pending;  // deleted at the next restart, in order
   bool untouched;                    // `changes` are from the installed machine instead
 };
@@ -246,28 +246,29 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
 
   const Case cases[] = {
       {"from Apps & features, AutoCAD's own driver put back byte for byte", nullptr, Quiet(), UninstallOutcome::kDone, clean,
-       {"V-批打印软件已卸载。", "已删除 11 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
+       {u8"V-批打印软件已卸载。", u8"已删除 11 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
       {"a demand-load key rewritten since", rewriteKey, Quiet(), UninstallOutcome::kDoneWithIssues, rewritten,
-       {"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + std::string(kLoad2010) + "（安装后已被改写，未删除）"}, {}, false},
+       {u8"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + text::FromAnsi(kLoad2010) + u8"（安装后已被改写，未删除）"}, {}, false},
       {"a font changed since", changeFont, Quiet(), UninstallOutcome::kDoneWithIssues, changedFont,
-       {"已删除 10 个文件", std::string("以下项目未删除：\n") + kAcad2022 + "\\Fonts\\Vornex_EN.shx（安装后已被修改，未删除）"},
+       {u8"已删除 10 个文件",
+        u8"以下项目未删除：\n" + text::FromAnsi(kAcad2022) + u8"\\Fonts\\Vornex_EN.shx（安装后已被修改，未删除）"},
        {}, false},
       {"a journal cut short", cutJournal, Quiet("C:\\Vornex\\"), UninstallOutcome::kDone, clean,
-       {"已删除 11 个文件"}, {}, false},
+       {u8"已删除 11 个文件"}, {}, false},
       {"uninstalled already", uninstalled, Quiet(), UninstallOutcome::kNothingToRemove, clean,
-       {"未找到需要卸载的 V-批打印软件"}, {}, false},
+       {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
-       clean, {"未找到需要卸载的 V-批打印软件"}, {}, false},
+       clean, {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
-       {"已删除 4 个文件、5 个注册表项、3 处受信任路径", "未找到安装记录"}, {}, false},
+       {u8"已删除 4 个文件、5 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
       {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
-       {"已删除 9 个文件", "以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
-                             std::string(kUninstaller) + "\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"}, 
+       {u8"已删除 9 个文件", u8"以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
+                               text::FromAnsi(kUninstaller) + u8"\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"},
        {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
       {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
-       {"已删除 10 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
-      {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {"请关闭AutoCAD后再进行卸载 !"}, {}, true},
-      {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {"确定要删除 V-批打印软件 吗？"}, {},
+       {u8"已删除 10 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+      {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {u8"请关闭AutoCAD后再进行卸载 !"}, {}, true},
+      {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {u8"确定要删除 V-批打印软件 吗？"}, {},
        true},
   };
   for (const Case& c : cases) {
@@ -279,10 +280,11 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
     if (c.between) c.between(rig);
     EXPECT_EQ(rig.Uninstall(c.choices), c.outcome);
     std::size_t at = 0;
-    const std::string box = rig.LastBox();
-    for (const std::string& part : c.said) {
+    const std::u8string box = rig.LastBox();
+    for (const std::u8string& part : c.said) {
       at = box.find(part, at);
-      EXPECT_NE(at, std::string::npos) << "not said (in order): " << part << "\n" << box;
+      EXPECT_NE(at, std::u8string::npos) << "not said (in order): " << text::Utf8Bytes(part) << "\n"
+                                         << text::Utf8Bytes(box);
     }
     EXPECT_EQ(rig.sim.files().PendingDeletions(), c.pending);
     rig.sim.files().Restart();
@@ -321,7 +323,7 @@ TEST(Uninstall, AppsAndFeaturesEntryDescribesTheInstallation) {
   }
   EXPECT_EQ(rig.sim.registry().ValueNames(RootKey::LocalMachine, key).size(), std::size(cases));
   // Read through the wide functions, the name is right whatever the code page.
-  EXPECT_EQ(rig.sim.registry().GetString(RootKey::LocalMachine, text::AsUtf8(key), u8"DisplayName"), u8"V-批打印软件");
+  EXPECT_EQ(rig.sim.registry().GetString(RootKey::LocalMachine, text::FromAnsi(key), u8"DisplayName"), u8"V-批打印软件");
   EXPECT_EQ(rig.sim.files().ReadFile(kUninstaller), sim::SimMachine::kDefaultProgramContent);
 }
 
@@ -329,7 +331,9 @@ TEST(Uninstall, AppsAndFeaturesEntryDescribesTheInstallation) {
 TEST(Uninstall, UnattendedWritesTheClosingMessageToTheLog) {
   Rig rig;
   ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
-  rig.sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "a box: " << box.text; });
+  rig.sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+    ADD_FAILURE() << "a box: " << text::Utf8Bytes(box.text);
+  });
   install::InstallLog log(rig.sim.logging().support());
   ASSERT_EQ(log.Open(u8"C:\\Setup\\uninstall.log"), platform::kSuccess);
   install::UnattendedPrompts prompts(log, rig.sim.logging().clock());

@@ -59,11 +59,11 @@ TEST(SimPrompts, ScriptedAnswersInOrderAndEveryBoxRecorded) {
   sim::SimPrompts prompts;
   prompts.Answer(platform::kIdRetry);
   prompts.Answer(platform::kIdIgnore);
-  EXPECT_EQ(prompts.MessageBox(7, "拷贝文件 a 失败", "V-软件安装", platform::kMbAbortRetryIgnore), platform::kIdRetry);
-  EXPECT_EQ(prompts.MessageBox(7, "拷贝文件 a 失败", "V-软件安装", platform::kMbAbortRetryIgnore), platform::kIdIgnore);
+  EXPECT_EQ(prompts.MessageBox(7, u8"拷贝文件 a 失败", u8"V-软件安装", platform::kMbAbortRetryIgnore), platform::kIdRetry);
+  EXPECT_EQ(prompts.MessageBox(7, u8"拷贝文件 a 失败", u8"V-软件安装", platform::kMbAbortRetryIgnore), platform::kIdIgnore);
   ASSERT_EQ(prompts.Boxes().size(), 2u);
   EXPECT_EQ(prompts.Boxes()[0].owner, 7u);
-  EXPECT_EQ(prompts.Boxes()[0].caption, "V-软件安装");
+  EXPECT_EQ(prompts.Boxes()[0].caption, u8"V-软件安装");
   EXPECT_EQ(prompts.Boxes()[1].flags, platform::kMbAbortRetryIgnore);
   EXPECT_EQ(prompts.UnscriptedCount(), 0u);
   EXPECT_EQ(prompts.PendingAnswers(), 0u);
@@ -80,7 +80,7 @@ TEST(SimPrompts, UnscriptedBoxEndsItsQuestionAndIsReported) {
     sim::SimPrompts prompts;
     int reported = 0;
     prompts.OnUnscripted([&](const sim::SimPrompts::Box& box) { reported = box.answer; });
-    EXPECT_EQ(prompts.MessageBox(0, "text", "caption", c.flags), c.answer) << c.flags;
+    EXPECT_EQ(prompts.MessageBox(0, u8"text", u8"caption", c.flags), c.answer) << c.flags;
     EXPECT_EQ(reported, c.answer);
     EXPECT_EQ(prompts.UnscriptedCount(), 1u);
   }

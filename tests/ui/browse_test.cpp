@@ -44,8 +44,8 @@ TEST(Browse, OpensOnTheTypedFolderWithItsCaptionAndTitle) {
   h.Browse();
   EXPECT_EQ(h.browser.runs, 1);
   EXPECT_EQ(h.browser.openedOn, "D:\\typed by hand");
-  EXPECT_STREQ(h.browser.caption, "请选择安装目录：");
-  EXPECT_STREQ(h.browser.title, "请选择安装目录：");
+  EXPECT_EQ(std::u8string_view(h.browser.caption), u8"请选择安装目录：");
+  EXPECT_EQ(std::u8string_view(h.browser.title), u8"请选择安装目录：");
 }
 
 TEST(Browse, AcceptedFolderReachesTheField) {

@@ -28,7 +28,8 @@ class ProbeDialog : public ui::Dialog {
   }
   void DoDataExchange(ui::DataExchange& dx) override {
     ui::ExchangeCheck(dx, 5, m_nCheck);
-    ui::ExchangeText(dx, 6, m_strText, ui::TextEncoding::Ansi);
+    ui::ExchangeText(dx, 6, m_strText);
+    ui::ExchangeText(dx, 8, m_strLabel);
     ui::ExchangeControl(dx, 7, m_progress);
   }
   void OnRange() { calls.push_back("range"); }
@@ -37,7 +38,8 @@ class ProbeDialog : public ui::Dialog {
 
   std::vector<std::string> calls;
   std::int32_t m_nCheck = 1;
-  std::string m_strText = "members";
+  std::string m_strText = "members";    // ANSI
+  std::u8string m_strLabel = u8"标题";  // the program's own text
   ui::ProgressCtrl m_progress;
 };
 
@@ -84,12 +86,15 @@ TEST(DialogFramework, DataExchangeRunsBothWays) {
   EXPECT_TRUE(dlg.OnInitDialog());
   EXPECT_EQ(view.At(5).check, 1);
   EXPECT_EQ(view.At(6).text, "members");
+  EXPECT_EQ(view.At(8).textU8, u8"标题");
 
   view.At(5).check = 0;
   view.At(6).text = "typed";
+  view.At(8).textU8 = u8"新标题";
   EXPECT_TRUE(dlg.UpdateData(true));
   EXPECT_EQ(dlg.m_nCheck, 0);
   EXPECT_EQ(dlg.m_strText, "typed");
+  EXPECT_EQ(dlg.m_strLabel, u8"新标题");
 }
 
 TEST(DialogFramework, ProgressControlSpeaksToItsBarOnceAttached) {

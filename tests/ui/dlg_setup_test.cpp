@@ -31,8 +31,8 @@ CAcadCatalog CatalogWith(const std::vector<int>& years) {
 struct Harness {
   explicit Harness(const std::vector<int>& years) : catalog(CatalogWith(years)), view(gdi), dlg(catalog, machine) {
     for (int id : {IDC_FINISH, IDC_PROGRESS, IDC_MENU_PICTURE, IDC_DONE_NOTE}) view.At(id).visible = false;
-    view.At(IDC_TITLE).text = "Vornex批打印软件";
-    view.At(IDC_BITNESS).text = "(%d位版本)";
+    view.At(IDC_TITLE).textU8 = u8"Vornex批打印软件";
+    view.At(IDC_BITNESS).textU8 = u8"(%d位版本)";
     dlg.AttachView(&view);
     initResult = dlg.OnInitDialog();
   }
@@ -62,8 +62,8 @@ TEST(DlgSetup, ConstructionDefaults) {
   EXPECT_EQ(dlg.TemplateId(), 141);
   EXPECT_EQ(dlg.Parent(), 0u);
   EXPECT_TRUE(std::all_of(dlg.m_bCheck.begin(), dlg.m_bCheck.end(), [](int c) { return c == 1; }));
-  EXPECT_EQ(dlg.m_strTitle, "");
-  EXPECT_EQ(dlg.m_strBitness, "");
+  EXPECT_TRUE(dlg.m_strTitle.empty());
+  EXPECT_TRUE(dlg.m_strBitness.empty());
   EXPECT_EQ(dlg.m_strPath, "C:\\Vornex");
   EXPECT_FALSE(dlg.m_brush);
 }
@@ -95,8 +95,8 @@ TEST_P(OfferedReleases, OnlyFoundReleasesAreEnabledAndChecked) {
     EXPECT_TRUE(h.view.At(id).enabled && h.view.At(id).visible) << id;
   }
   EXPECT_EQ(h.view.At(IDC_PATH).text, "C:\\Vornex");
-  EXPECT_EQ(h.view.At(IDC_TITLE).text, "批打印软件 V2025.04.28");
-  EXPECT_EQ(h.view.At(IDC_BITNESS).text, "( 64位 AutoCAD版 )");
+  EXPECT_EQ(h.view.At(IDC_TITLE).textU8, u8"批打印软件 V2025.04.28");
+  EXPECT_EQ(h.view.At(IDC_BITNESS).textU8, u8"( 64位 AutoCAD版 )");
   EXPECT_EQ(h.view.iconsSet, std::vector<int>{IDI_SETUP});
   EXPECT_EQ(h.gdi.brushes, std::vector<ui::ColorRef>{ui::Rgb(170, 210, 150)});
   EXPECT_TRUE(h.view.endResults.empty());
@@ -176,19 +176,19 @@ TEST(DlgSetup, MessageMapRoutesEachCommandToItsHandler) {
 TEST(DlgSetup, TitleShowsTwoDigitMinorAndPatch) {
   struct Case {
     int version;
-    const char* title;
+    const char8_t* title;
   };
-  for (const Case& c : {Case{20250428, "批打印软件 V2025.04.28"}, Case{20250105, "批打印软件 V2025.01.05"},
-                        Case{20251231, "批打印软件 V2025.12.31"}, Case{1234560910, "批打印软件 V123456.09.10"},
-                        Case{10000, "批打印软件 V1.00.00"}, Case{20259999, "批打印软件 V2025.99.99"}}) {
+  for (const Case& c : {Case{20250428, u8"批打印软件 V2025.04.28"}, Case{20250105, u8"批打印软件 V2025.01.05"},
+                        Case{20251231, u8"批打印软件 V2025.12.31"}, Case{1234560910, u8"批打印软件 V123456.09.10"},
+                        Case{10000, u8"批打印软件 V1.00.00"}, Case{20259999, u8"批打印软件 V2025.99.99"}}) {
     EXPECT_EQ(FormatTitle(c.version), c.title) << c.version;
   }
 }
 
 TEST(DlgSetup, BitnessNote) {
-  EXPECT_EQ(FormatBitness(64), "( 64位 AutoCAD版 )");
-  EXPECT_EQ(FormatBitness(32), "( 32位 AutoCAD版 )");
-  EXPECT_EQ(FormatBitness(g_nBitness), "( 64位 AutoCAD版 )");
+  EXPECT_EQ(FormatBitness(64), u8"( 64位 AutoCAD版 )");
+  EXPECT_EQ(FormatBitness(32), u8"( 32位 AutoCAD版 )");
+  EXPECT_EQ(FormatBitness(g_nBitness), u8"( 64位 AutoCAD版 )");
 }
 
 TEST(DlgSetup, ThirtyTwoBitEditionDropsReleasesAfter2016) {
@@ -297,7 +297,7 @@ TEST(DlgSetup, ControlColours) {
     ui::FontSpec expected;
     expected.height = c.fontHeight;
     expected.weight = c.fontWeight;
-    expected.face = "宋体";
+    expected.face = u8"宋体";
     EXPECT_EQ(*it, expected);
   }
 }

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/prompts.h"
@@ -14,7 +15,10 @@ struct FakeControl {
   bool visible = true;
   bool enabled = true;
   int check = 0;
+  // A real control holds one text; the dialog reads and writes each control in one form only:
+  // ANSI data (the folder box) or its own UTF-8 texts (the headings).
   std::string text;
+  std::u8string textU8;
 };
 
 struct FakeProgress final : platform::ProgressBar {
@@ -110,8 +114,10 @@ class FakeDialogView final : public ui::DialogView {
   }
   int GetCheck(int id) override { return At(id).check; }
   void SetCheck(int id, int state) override { At(id).check = state; }
-  std::string GetText(int id, ui::TextEncoding) override { return At(id).text; }
-  void SetText(int id, const std::string& text, ui::TextEncoding) override { At(id).text = text; }
+  void GetText(int id, std::string& ansi) override { ansi = At(id).text; }
+  void GetText(int id, std::u8string& text) override { text = At(id).textU8; }
+  void SetText(int id, std::string_view ansi) override { At(id).text = ansi; }
+  void SetText(int id, std::u8string_view text) override { At(id).textU8 = text; }
   ui::Rect WindowRect() override { return window; }
   ui::Rect ControlRectInClient(int id) override { return controlRects[id]; }
   void MoveWindow(const ui::Rect& rect, bool) override {

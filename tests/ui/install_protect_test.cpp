@@ -14,6 +14,7 @@
 #include "platform/machine.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 #include "support/fixtures.h"
 #include "ui/dlg_setup.h"
 #include "ui/fake_dialog_view.h"
@@ -93,7 +94,9 @@ struct Rig {
     // Only administrators may change C:\Program Files, as Windows sets it up.
     EXPECT_EQ(sim.files().ProtectFolder("C:\\Program Files"), platform::kSuccess);
     sim.files().AddDrive('D');
-    sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "unexpected box: " << box.text; });
+    sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << "unexpected box: " << text::Utf8Bytes(box.text);
+    });
     for (int id : {IDC_FINISH, IDC_PROGRESS, IDC_MENU_PICTURE, IDC_DONE_NOTE}) view.At(id).visible = false;
     dlg.AttachView(&view);
     dlg.OnInitDialog();
@@ -229,7 +232,7 @@ TEST(InstallProtect, StopsBeforeAnythingIsCreated) {
   const std::uint32_t question = platform::kMbYesNo | platform::kMbIconExclamation | platform::kMbDefButton2;
   const struct {
     const char* junction;
-    const char* text;
+    const char8_t* text;
     const char* named;
     std::uint32_t flags;
   } cases[] = {
@@ -249,7 +252,7 @@ TEST(InstallProtect, StopsBeforeAnythingIsCreated) {
     ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
     const sim::SimPrompts::Box& box = rig.sim.prompts().Boxes()[0];
     EXPECT_EQ(box.text, install::WithPath(c.text, c.named));
-    EXPECT_EQ(box.caption, "V-软件安装");
+    EXPECT_EQ(box.caption, u8"V-软件安装");
     EXPECT_EQ(box.flags, c.flags);
     EXPECT_TRUE(rig.files.log.empty());
     EXPECT_EQ(rig.sim.files().Tree(), treeBefore);
@@ -264,12 +267,12 @@ TEST(InstallProtect, FailureStopsBeforeAnythingIsCopied) {
   const struct {
     const char* folder;
     Status status;
-    const char* code;
+    const char8_t* code;
   } cases[] = {
-      {"C:\\Vornex\\V-ZurezUvad", platform::kAccessDenied, "5"},
-      {"C:\\Vornex\\V-ZurezUvad", 50, "50"},  // ERROR_NOT_SUPPORTED: a volume that keeps no access lists
-      {"C:\\Vornex\\V-ZurezUvad", platform::kInvalidParameter, "87"},
-      {"C:\\Vornex", platform::kAccessDenied, "5"},
+      {"C:\\Vornex\\V-ZurezUvad", platform::kAccessDenied, u8"5"},
+      {"C:\\Vornex\\V-ZurezUvad", 50, u8"50"},  // ERROR_NOT_SUPPORTED: a volume that keeps no access lists
+      {"C:\\Vornex\\V-ZurezUvad", platform::kInvalidParameter, u8"87"},
+      {"C:\\Vornex", platform::kAccessDenied, u8"5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -280,12 +283,12 @@ TEST(InstallProtect, FailureStopsBeforeAnythingIsCopied) {
 
     ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
     const sim::SimPrompts::Box& box = rig.sim.prompts().Boxes()[0];
-    EXPECT_EQ(box.text, "无法设置安装文件夹 " + std::string(c.folder) +
-                            " 的访问权限 !\n\n"
-                            "AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
-                            "请选择NTFS磁盘上的其他安装路径后重新安装。\n\n错误代码：" +
+    EXPECT_EQ(box.text, u8"无法设置安装文件夹 " + text::FromAnsi(c.folder) +
+                            u8" 的访问权限 !\n\n"
+                            u8"AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
+                            u8"请选择NTFS磁盘上的其他安装路径后重新安装。\n\n错误代码：" +
                             c.code);
-    EXPECT_EQ(box.caption, "V-软件安装");
+    EXPECT_EQ(box.caption, u8"V-软件安装");
     EXPECT_EQ(box.flags, platform::kMbOk);
     EXPECT_EQ(box.owner, 0u);
     EXPECT_TRUE(rig.sim.files().Tree("C:\\Vornex\\V-ZurezUvad").empty());
@@ -310,7 +313,7 @@ TEST(InstallProtect, MissingFolderIsLeftToThePayloadCopy) {
   EXPECT_EQ(rig.Logged("protect"), std::vector<std::string>{"C:\\No\\Such\\V-ZurezUvad"});
   ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
   EXPECT_EQ(rig.sim.prompts().Boxes()[0].flags, platform::kMbAbortRetryIgnore);
-  EXPECT_EQ(rig.sim.prompts().Boxes()[0].text.find("访问权限"), std::string::npos);
+  EXPECT_EQ(rig.sim.prompts().Boxes()[0].text.find(u8"访问权限"), std::u8string::npos);
   EXPECT_EQ(rig.view.endResults, std::vector<int>{platform::kIdCancel});
 }
 

@@ -10,6 +10,7 @@
 #include "install/install_texts.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
+#include "platform/utf8_text.h"
 #include "support/fixtures.h"
 #include "ui/dlg_setup.h"
 #include "ui/fake_dialog_view.h"
@@ -39,7 +40,9 @@ class InstallSequenceTest : public ::testing::Test {
       EXPECT_TRUE(sim_.files().WriteFile(std::string(kData) + "\\" + name, name));
     }
     for (const char* acad : {kAcad2010, kAcad2022}) EXPECT_TRUE(sim_.files().MakeDirectories(std::string(acad) + "\\Fonts"));
-    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) { ADD_FAILURE() << "unexpected box: " << box.text; });
+    sim_.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+      ADD_FAILURE() << "unexpected box: " << text::Utf8Bytes(box.text);
+    });
 
     // The window as the template creates it, with pixel rectangles for 1.5 pixels per dialog unit.
     for (int id : {IDC_FINISH, IDC_PROGRESS, IDC_MENU_PICTURE, IDC_DONE_NOTE}) view_.At(id).visible = false;
@@ -141,12 +144,12 @@ TEST_F(InstallSequenceTest, UndoneWorkIsToldOnceBeforeTheFinishedPage) {
   ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
   const sim::SimPrompts::Box& box = sim_.prompts().Boxes()[0];
   EXPECT_EQ(box.text,
-            "安装已完成，但以下项目未能完成：\n\n"
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\n"
-            "C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_EN.shx\n"
-            "C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_HZ.shx\n\n"
-            "请关闭AutoCAD并以管理员身份重新运行安装程序。");
-  EXPECT_EQ(box.caption, "V-软件安装");
+            u8"安装已完成，但以下项目未能完成：\n\n"
+            u8"HKEY_LOCAL_MACHINE\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\n"
+            u8"C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_EN.shx\n"
+            u8"C:\\Program Files\\Autodesk\\AutoCAD 2022\\Fonts\\Vornex_HZ.shx\n\n"
+            u8"请关闭AutoCAD并以管理员身份重新运行安装程序。");
+  EXPECT_EQ(box.caption, u8"V-软件安装");
   EXPECT_EQ(box.flags, platform::kMbOk | platform::kMbIconExclamation);
   EXPECT_EQ(box.owner, 0u);
   EXPECT_FALSE(finishedAtTheBox);
@@ -170,8 +173,8 @@ TEST_F(InstallSequenceTest, WarnsOnceWhileAutoCadRuns) {
   EXPECT_TRUE(Press().empty());
   ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
   const sim::SimPrompts::Box& box = sim_.prompts().Boxes()[0];
-  EXPECT_EQ(box.text, "请关闭AutoCAD后再进行安装 !");
-  EXPECT_EQ(box.caption, "V-软件安装");
+  EXPECT_EQ(box.text, u8"请关闭AutoCAD后再进行安装 !");
+  EXPECT_EQ(box.caption, u8"V-软件安装");
   EXPECT_EQ(box.flags, platform::kMbOk);
   EXPECT_EQ(box.owner, 0u);
   EXPECT_FALSE(sim_.files().Exists("C:\\Vornex"));
@@ -193,7 +196,7 @@ TEST_F(InstallSequenceTest, CheckStaysArmedUntilTheWarningIsShown) {
   Type("C:\\Vornex");
   Press();
   ASSERT_EQ(sim_.prompts().Boxes().size(), 2u);
-  EXPECT_EQ(sim_.prompts().Boxes()[1].text, "请关闭AutoCAD后再进行安装 !");
+  EXPECT_EQ(sim_.prompts().Boxes()[1].text, u8"请关闭AutoCAD后再进行安装 !");
   EXPECT_FALSE(Finished());
 }
 
@@ -247,7 +250,7 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
   const std::string tooLong = "C:\\" + std::string(245, 'x');  // 260 characters with "\V-ZurezUvad"
   const struct {
     std::string typed;
-    const char* text;
+    const char8_t* text;
   } cases[] = {
       {"Vornex", install::kInvalidFolderText},
       {"\\Vornex", install::kInvalidFolderText},
@@ -279,8 +282,8 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
     ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
     const sim::SimPrompts::Box& box = sim_.prompts().Boxes()[0];
     EXPECT_EQ(box.text, install::WithPath(c.text, c.typed));
-    EXPECT_NE(box.text.find(text::AnsiToUtf8(c.typed)), std::string::npos);
-    EXPECT_EQ(box.caption, "V-软件安装");
+    EXPECT_NE(box.text.find(text::AnsiToU8(c.typed)), std::u8string::npos);
+    EXPECT_EQ(box.caption, u8"V-软件安装");
     EXPECT_EQ(box.flags, platform::kMbOk);
     EXPECT_EQ(view_.At(IDC_PATH).text, c.typed);
   }
@@ -336,7 +339,7 @@ TEST_F(InstallSequenceTest, MissingParentFailsTheCopies) {
   Press();
   ASSERT_EQ(sim_.prompts().Boxes().size(), 2u);
   EXPECT_EQ(sim_.prompts().Boxes()[0].flags, platform::kMbAbortRetryIgnore);
-  EXPECT_NE(sim_.prompts().Boxes()[0].text.find("C:\\No\\Such\\V-ZurezUvad\\"), std::string::npos);
+  EXPECT_NE(sim_.prompts().Boxes()[0].text.find(u8"C:\\No\\Such\\V-ZurezUvad\\"), std::u8string::npos);
   EXPECT_FALSE(sim_.files().Exists("C:\\No"));
   EXPECT_EQ(view_.endResults, std::vector<int>{platform::kIdCancel});
   EXPECT_TRUE(catalog_.m_strInstallFolder.empty());

@@ -58,8 +58,8 @@ class ScriptedBrowser final : public ui::FolderBrowser {
   Script script;
   int runs = 0;
   std::string openedOn;  // the initial selection of the last run
-  const char* caption = nullptr;
-  const char* title = nullptr;
+  const char8_t* caption = nullptr;
+  const char8_t* title = nullptr;
 
   bool Run(CPathDialog& chooser) override {
     if (!starts) return false;

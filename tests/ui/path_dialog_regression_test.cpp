@@ -27,9 +27,9 @@ TEST_P(HalfCharacterPath, IsInvalidAndMakesNoFolderOfIt) {
   const HalfCharacterCase& c = GetParam();
   sim::SimMachine sim;
   const std::vector<std::string> before = sim.files().Tree();
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), c.path, true), CPathDialog::kPathInvalid);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), c.path, true), platform::kInvalidName);
   EXPECT_EQ(sim.files().Tree(), before);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), c.path, false), CPathDialog::kPathInvalid);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), c.path, false), platform::kInvalidName);
   std::vector<std::string> made;
   for (const std::string& entry : sim.files().Tree()) {
     if (std::find(before.begin(), before.end(), entry) == before.end()) made.push_back(entry);
@@ -61,7 +61,7 @@ TEST(HalfCharacterComponent, WholeCharactersStayValid) {
   EXPECT_FALSE(CPathDialog::IsComponentValid("a\x81 "));
   EXPECT_TRUE(CPathDialog::IsComponentValid("a\x81\x7C"));  // '|' is a trail byte
   sim::SimFileSystem files;
-  EXPECT_EQ(CPathDialog::CreatePath(files, "C:\\abc\x81\x40\\V-ZurezUvad", true), CPathDialog::kFolderReady);
+  EXPECT_EQ(CPathDialog::CreatePath(files, "C:\\abc\x81\x40\\V-ZurezUvad", true), platform::kSuccess);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sim/sim_machine.h"
+#include "platform/text.h"
 #include "ui/path_dialog_fakes.h"
 
 namespace {
@@ -23,19 +24,18 @@ const std::string kPipeTrail = "\x81\x7C";
 
 std::string LongPath(std::size_t length) { return "C:\\" + std::string(length - 3, 'a'); }
 
-constexpr int kReady = CPathDialog::kFolderReady;
-constexpr int kInvalid = CPathDialog::kPathInvalid;
-constexpr int kNotCreated = CPathDialog::kFolderNotCreated;
-constexpr int kDeclined = CPathDialog::kCreationDeclined;
+constexpr platform::Status kReady = platform::kSuccess;
+constexpr platform::Status kInvalid = platform::kInvalidName;
+constexpr platform::Status kDeclined = platform::kCancelled;
 
-std::string InvalidMessage(const std::string& pathUtf8) {
-  return "The folder:\n\n" + pathUtf8 + "\n\nis invalid. Please reenter.";
+std::u8string InvalidMessage(std::u8string_view path) {
+  return u8"The folder:\n\n" + std::u8string(path) + u8"\n\nis invalid. Please reenter.";
 }
-std::string NotCreatedMessage(const std::string& pathUtf8) {
-  return "The folder:\n\n" + pathUtf8 + "\n\ncan not be created. Please double check.";
+std::u8string NotCreatedMessage(std::u8string_view path) {
+  return u8"The folder:\n\n" + std::u8string(path) + u8"\n\ncan not be created. Please double check.";
 }
-std::string QuestionMessage(const std::string& pathUtf8) {
-  return "The folder:\n\n" + pathUtf8 + "\n\ndoes not exist. Do you want the folder to be created?";
+std::u8string QuestionMessage(std::u8string_view path) {
+  return u8"The folder:\n\n" + std::u8string(path) + u8"\n\ndoes not exist. Do you want the folder to be created?";
 }
 
 // ---- Form rules -------------------------------------------------------------------------------
@@ -43,7 +43,7 @@ std::string QuestionMessage(const std::string& pathUtf8) {
 struct FormCase {
   const char* name;
   std::string path;
-  int expected;
+  platform::Status expected;
 };
 
 class PathForm : public ::testing::TestWithParam<FormCase> {};
@@ -101,7 +101,7 @@ TEST(PathCreation, CreatesEveryMissingLevel) {
 TEST(PathCreation, LevelsMadeBeforeAFailureStay) {
   sim::SimMachine sim;
   sim.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", platform::kAccessDenied);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\One\\Two\\Three", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\One\\Two\\Three", false), platform::kAccessDenied);
   EXPECT_TRUE(sim.files().IsDirectory("C:\\One"));
   EXPECT_FALSE(sim.files().Exists("C:\\One\\Two"));
 }
@@ -117,8 +117,8 @@ TEST(PathCreation, DriveRoots) {
   sim::SimMachine sim;
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\", false), kReady);
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "c:\\", false), kReady);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), kNotCreated);
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\Vornex", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), platform::kPathNotFound);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\Vornex", false), platform::kPathNotFound);
   sim.files().AddDrive('Q');
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "Q:\\", false), kReady);
 }
@@ -139,7 +139,7 @@ TEST(PathCreation, ExistingFileCountsAsThere) {
   ASSERT_TRUE(sim.files().WriteFile("C:\\Data\\notes.txt", "x"));
   EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt", false), kReady);
   // A folder cannot be made under a file.
-  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt\\sub", false), kNotCreated);
+  EXPECT_EQ(CPathDialog::CreatePath(sim.files(), "C:\\Data\\notes.txt\\sub", false), platform::kPathNotFound);
 }
 
 // ---- EnsureFolderExists: questions and messages -----------------------------------------------
@@ -163,8 +163,8 @@ TEST_F(EnsureFolder, ExistingFolderOrFileAsksNothing) {
 TEST_F(EnsureFolder, InvalidPathIsReportedWithoutAQuestion) {
   EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "C:\\a?b", 0x77), kInvalid);
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, InvalidMessage("C:\\a?b"));
-  EXPECT_EQ(Boxes()[0].caption, "SetUp");
+  EXPECT_EQ(Boxes()[0].text, InvalidMessage(u8"C:\\a?b"));
+  EXPECT_EQ(Boxes()[0].caption, u8"SetUp");
   EXPECT_EQ(Boxes()[0].flags, platform::kMbOk | platform::kMbIconExclamation);
   EXPECT_EQ(Boxes()[0].owner, 0x77u);
 }
@@ -173,9 +173,9 @@ TEST_F(EnsureFolder, YesCreatesEveryLevel) {
   sim.prompts().Answer(platform::kIdYes);
   EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "C:\\One\\Two\\Three", 0x77), kReady);
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, QuestionMessage("C:\\One\\Two\\Three"));
+  EXPECT_EQ(Boxes()[0].text, QuestionMessage(u8"C:\\One\\Two\\Three"));
   EXPECT_EQ(Boxes()[0].flags, platform::kMbYesNo | platform::kMbIconQuestion);
-  EXPECT_EQ(Boxes()[0].caption, "SetUp");
+  EXPECT_EQ(Boxes()[0].caption, u8"SetUp");
   EXPECT_TRUE(sim.files().IsDirectory("C:\\One\\Two\\Three"));
 }
 
@@ -189,41 +189,46 @@ TEST_F(EnsureFolder, NoCreatesNothing) {
 TEST_F(EnsureFolder, MissingDriveCannotBeCreated) {
   sim.prompts().Answer(platform::kIdYes);
   sim.prompts().Answer(platform::kIdOk);
-  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "Q:\\Vornex", 0), kNotCreated);
+  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "Q:\\Vornex", 0), platform::kPathNotFound);
   ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[0].text, QuestionMessage("Q:\\Vornex"));
-  EXPECT_EQ(Boxes()[1].text, NotCreatedMessage("Q:\\Vornex"));
+  EXPECT_EQ(Boxes()[0].text, QuestionMessage(u8"Q:\\Vornex"));
+  EXPECT_EQ(Boxes()[1].text, NotCreatedMessage(u8"Q:\\Vornex"));
   EXPECT_EQ(Boxes()[1].flags, platform::kMbOk | platform::kMbIconExclamation);
   EXPECT_EQ(sim.prompts().UnscriptedCount(), 0u);
 }
 
+// The system's reason comes back; whatever it is, a well-formed path that could not be made is
+// "not created", even when the system calls the name invalid.
 TEST_F(EnsureFolder, FailedLevelIsReportedAndEarlierLevelsStay) {
-  sim.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", platform::kAccessDenied);
-  sim.prompts().Answer(platform::kIdYes);
-  EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "C:\\One\\Two\\Three", 0), kNotCreated);
-  ASSERT_EQ(Boxes().size(), 2u);
-  EXPECT_EQ(Boxes()[1].text, NotCreatedMessage("C:\\One\\Two\\Three"));
-  EXPECT_TRUE(sim.files().IsDirectory("C:\\One"));
+  for (const platform::Status reason : {platform::kAccessDenied, platform::kInvalidName}) {
+    sim::SimMachine fresh;
+    fresh.files().FailOn(sim::FileOp::CreateDirectory, "C:\\One\\Two", reason);
+    fresh.prompts().Answer(platform::kIdYes);
+    EXPECT_EQ(CPathDialog::EnsureFolderExists(fresh.machine(), "C:\\One\\Two\\Three", 0), reason);
+    ASSERT_EQ(fresh.prompts().Boxes().size(), 2u);
+    EXPECT_EQ(fresh.prompts().Boxes()[1].text, NotCreatedMessage(u8"C:\\One\\Two\\Three"));
+    EXPECT_TRUE(fresh.files().IsDirectory("C:\\One"));
+  }
 }
 
 TEST_F(EnsureFolder, PathInMessageIsConvertedFromTheAnsiCodePage) {
   EXPECT_EQ(CPathDialog::EnsureFolderExists(sim.machine(), "C:\\" + kCheng + "?", 0), kInvalid);
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, InvalidMessage("C:\\誠?"));
+  EXPECT_EQ(Boxes()[0].text, InvalidMessage(u8"C:\\誠?"));
 }
 
 struct TitleCase {
   std::string modulePath;  // ANSI
-  std::string caption;     // UTF-8
+  std::u8string caption;
 };
 
 TEST_F(EnsureFolder, CaptionIsTheExecutableNameWithoutExtension) {
   const std::vector<TitleCase> cases = {
-      {"C:\\Setup\\SetUp.exe", "SetUp"},
-      {"D:\\Tools\\\xB0\xB2\xD7\xB0\xB3\xCC\xD0\xF2.v2.exe", "安装程序.v2"},
-      {"C:\\x\\" + kCheng + ".exe", "誠"},  // the name's trail byte is no separator
-      {"C:\\" + std::string(300, 'd') + "\\Long.exe", "Long"},  // longer than MAX_PATH
-      {"C:\\NoExtension", "NoExtension"},
+      {"C:\\Setup\\SetUp.exe", u8"SetUp"},
+      {"D:\\Tools\\\xB0\xB2\xD7\xB0\xB3\xCC\xD0\xF2.v2.exe", u8"安装程序.v2"},
+      {"C:\\x\\" + kCheng + ".exe", u8"誠"},  // the name's trail byte is no separator
+      {"C:\\" + std::string(300, 'd') + "\\Long.exe", u8"Long"},  // longer than MAX_PATH
+      {"C:\\NoExtension", u8"NoExtension"},
   };
   for (const auto& c : cases) {
     sim.prompts().Clear();
@@ -253,7 +258,7 @@ TEST_F(BrowserDecisions, SelectionOnADriveLetterEnablesOk) {
       {"\\\\server\\share\\x", false, ""},        // a share without a drive letter
   };
   for (const auto& c : cases) {
-    CPathDialog chooser(sim.machine(), browser, "c", "t", nullptr);
+    CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", nullptr);
     FakeBrowserWindow window(chooser);
     window.edit = "typed before";
     window.okEnabled = !c.ok;
@@ -266,7 +271,7 @@ TEST_F(BrowserDecisions, SelectionOnADriveLetterEnablesOk) {
 }
 
 TEST_F(BrowserDecisions, TypingOverridesTheTreesVerdict) {
-  CPathDialog chooser(sim.machine(), browser, "c", "t", nullptr);
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", nullptr);
   FakeBrowserWindow window(chooser);
   window.Select("\\\\server\\share");
   ASSERT_FALSE(window.okEnabled);
@@ -279,7 +284,7 @@ TEST_F(BrowserDecisions, TypingOverridesTheTreesVerdict) {
 }
 
 TEST_F(BrowserDecisions, OverLongTextIsKeptWholeAndRefused) {
-  CPathDialog chooser(sim.machine(), browser, "c", "t", nullptr);
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", nullptr);
   FakeBrowserWindow window(chooser);
   const std::string typed = LongPath(300);
   window.Type(typed);
@@ -287,7 +292,7 @@ TEST_F(BrowserDecisions, OverLongTextIsKeptWholeAndRefused) {
   EXPECT_TRUE(window.okEnabled);
   window.PressOk();
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, InvalidMessage(typed));
+  EXPECT_EQ(Boxes()[0].text, InvalidMessage(text::AnsiToU8(typed)));
   EXPECT_EQ(Boxes()[0].owner, FakeBrowserWindow::kWindow);
   EXPECT_FALSE(window.Ended());
   EXPECT_EQ(window.focusCount, 1);
@@ -316,7 +321,7 @@ TEST_F(BrowserDecisions, OkValidatesAsksAndCreates) {
   };
   for (const auto& c : cases) {
     sim::SimMachine fresh;
-    CPathDialog chooser(fresh.machine(), browser, "c", "t", nullptr);
+    CPathDialog chooser(fresh.machine(), browser, u8"c", u8"t", nullptr);
     FakeBrowserWindow window(chooser);
     for (int answer : c.answers) fresh.prompts().Answer(answer);
     window.Type(c.typed);
@@ -345,14 +350,14 @@ using ChooserRun = Chooser;
 
 TEST_F(ChooserRun, BrowserThatCannotStartGivesMinusOne) {
   browser.starts = false;
-  CPathDialog chooser(sim.machine(), browser, "c", "t", "C:\\Users");
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", "C:\\Users");
   EXPECT_EQ(chooser.DoModal(), CPathDialog::kNotAccepted);
   EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(ChooserRun, CancelGivesMinusOneNotIdCancel) {
   browser.script = [](FakeBrowserWindow& w) { w.Type("C:\\Users"); };  // then Cancel
-  CPathDialog chooser(sim.machine(), browser, "c", "t", "C:\\Users");
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", "C:\\Users");
   EXPECT_EQ(chooser.DoModal(), -1);
   EXPECT_EQ(browser.runs, 1);
 }
@@ -364,7 +369,7 @@ TEST_F(ChooserRun, MissingFolderCreatedAfterOneYes) {
     w.Type("C:\\Vornex\\Plot\\Tools");
     w.PressOk();
   };
-  CPathDialog chooser(sim.machine(), browser, "c", "t", "C:\\Users");
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", "C:\\Users");
   EXPECT_EQ(chooser.DoModal(), 1);
   EXPECT_EQ(chooser.GetChosenPath(), "C:\\Vornex\\Plot\\Tools");
   EXPECT_TRUE(sim.files().IsDirectory("C:\\Vornex\\Plot\\Tools"));
@@ -383,14 +388,14 @@ TEST_F(ChooserRun, BrowserStaysOpenAfterRefusalsUntilAPathIsAccepted) {
     EXPECT_EQ(w.focusCount, 2);
     EXPECT_EQ(w.endCodes, std::vector<int>{1});
   };
-  CPathDialog chooser(sim.machine(), browser, "c", "t", nullptr);
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", nullptr);
   EXPECT_EQ(chooser.DoModal(), 1);
   EXPECT_EQ(chooser.GetChosenPath(), "C:\\Users");
   EXPECT_FALSE(sim.files().Exists("C:\\Later"));
 }
 
 TEST_F(ChooserRun, EachRunStartsUnaccepted) {
-  CPathDialog chooser(sim.machine(), browser, "c", "t", nullptr);
+  CPathDialog chooser(sim.machine(), browser, u8"c", u8"t", nullptr);
   browser.script = [](FakeBrowserWindow& w) {
     w.Type("C:\\Users");
     w.PressOk();
@@ -403,12 +408,12 @@ TEST_F(ChooserRun, EachRunStartsUnaccepted) {
 TEST_F(ChooserRun, OpensOnTheStartFolderOrTheCurrentDirectory) {
   ASSERT_TRUE(sim.files().MakeDirectories("C:\\Work"));
   ASSERT_TRUE(sim.files().SetCurrentDirectory("C:\\Work"));
-  CPathDialog withStart(sim.machine(), browser, "caption", "title", "D:\\typed");
+  CPathDialog withStart(sim.machine(), browser, u8"caption", u8"title", "D:\\typed");
   withStart.DoModal();
   EXPECT_EQ(browser.openedOn, "D:\\typed");
-  EXPECT_STREQ(browser.caption, "caption");
-  EXPECT_STREQ(browser.title, "title");
-  CPathDialog withoutStart(sim.machine(), browser, nullptr, "title", nullptr);
+  EXPECT_EQ(std::u8string_view(browser.caption), u8"caption");
+  EXPECT_EQ(std::u8string_view(browser.title), u8"title");
+  CPathDialog withoutStart(sim.machine(), browser, nullptr, u8"title", nullptr);
   withoutStart.DoModal();
   EXPECT_EQ(browser.openedOn, "C:\\Work");
   EXPECT_EQ(browser.caption, nullptr);

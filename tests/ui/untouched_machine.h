@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/machine.h"
+#include "platform/utf8_text.h"
 
 namespace uitest {
 
@@ -100,8 +101,8 @@ class UntouchedSystem final : public platform::SystemInfo {
 
 class UntouchedPrompts final : public platform::Prompts {
  public:
-  int MessageBox(platform::WindowRef, const std::string& text, const std::string&, std::uint32_t) override {
-    ADD_FAILURE() << "a message box was shown: " << text;
+  int MessageBox(platform::WindowRef, std::u8string_view text, std::u8string_view, std::uint32_t) override {
+    ADD_FAILURE() << "a message box was shown: " << text::Utf8Bytes(text);
     return platform::kIdCancel;
   }
 };

@@ -71,7 +71,7 @@ Status SimAppendFiles::ReadWhole(std::u8string_view path, std::u8string& content
   const std::optional<std::string> bytes = files_.ReadFile(ansi);
   if (!bytes) return platform::kFileNotFound;
   if (bytes->size() > platform::kLargestTextFile) return platform::kFileTooLarge;
-  content = text::AsUtf8(*bytes);
+  content.assign(bytes->begin(), bytes->end());
   return platform::kSuccess;
 }
 

@@ -113,9 +113,9 @@ int SimPrompts::StopAnswer(std::uint32_t flags) {
   }
 }
 
-int SimPrompts::MessageBox(platform::WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+int SimPrompts::MessageBox(platform::WindowRef owner, std::u8string_view text, std::u8string_view caption,
                            std::uint32_t flags) {
-  Box box{owner, textUtf8, captionUtf8, flags, 0, !script_.empty()};
+  Box box{owner, std::u8string(text), std::u8string(caption), flags, 0, !script_.empty()};
   if (box.scripted) {
     box.answer = script_.front();
     script_.pop_front();

@@ -78,14 +78,14 @@ class SimPrompts final : public platform::Prompts {
  public:
   struct Box {
     platform::WindowRef owner = 0;
-    std::string text;
-    std::string caption;
+    std::u8string text;
+    std::u8string caption;
     std::uint32_t flags = 0;
     int answer = 0;
     bool scripted = false;
   };
 
-  int MessageBox(platform::WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+  int MessageBox(platform::WindowRef owner, std::u8string_view text, std::u8string_view caption,
                  std::uint32_t flags) override;
 
   // Queues the answer for the next box.

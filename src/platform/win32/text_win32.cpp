@@ -181,8 +181,7 @@ std::u8string AnsiToU8(std::string_view ansi) {
 // The conversion the ANSI registry functions make: the code page's default character, and its
 // best fit where the table has one, for what it lacks.
 std::string U8ToAnsiLossy(std::u8string_view textIn) {
-  const std::wstring wide = platform::win32::Utf8ToWide(
-      std::string_view(reinterpret_cast<const char*>(textIn.data()), textIn.size()));
+  const std::wstring wide = platform::win32::Utf8ToWide(textIn);
   if (wide.empty()) return {};
   const int length = static_cast<int>(wide.size());
   const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
@@ -193,8 +192,7 @@ std::string U8ToAnsiLossy(std::u8string_view textIn) {
 }
 
 std::size_t AnsiLength(std::u8string_view textIn) {
-  const std::wstring wide = platform::win32::Utf8ToWide(
-      std::string_view(reinterpret_cast<const char*>(textIn.data()), textIn.size()));
+  const std::wstring wide = platform::win32::Utf8ToWide(textIn);
   // Text too large for the API to measure (gigabytes) is anything but short.
   if (wide.empty()) return textIn.size();
   const int bytes =

@@ -22,9 +22,24 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
   return wide;
 }
 
+// What a character the code page lacks becomes is the code page's default character.
+std::string FromWide(UINT codePage, std::wstring_view wide) {
+  // Three bytes at most for each UTF-16 unit must still count in int.
+  if (wide.empty() || wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) return {};
+  const int chars = static_cast<int>(wide.size());
+  const int bytes = ::WideCharToMultiByte(codePage, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  const int written = ::WideCharToMultiByte(codePage, 0, wide.data(), chars, out.data(), bytes, nullptr, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
+}
+
 }  // namespace
 
-std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
+std::wstring Utf8ToWide(std::u8string_view utf8) {
+  return ToWide(CP_UTF8, std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+}
 
 bool Utf8ToWideExact(std::u8string_view utf8, std::wstring& out) {
   if (utf8.empty()) {
@@ -62,14 +77,10 @@ bool WideToUtf8Exact(std::wstring_view wide, std::u8string& out) {
 }
 std::wstring AnsiToWide(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
 
+std::string WideToAnsi(std::wstring_view wide) { return FromWide(CP_ACP, wide); }
+
 std::u8string WideToUtf8(std::wstring_view wide) {
-  if (wide.empty() || wide.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) return {};
-  const int chars = static_cast<int>(wide.size());
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  const int written = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), chars, utf8.data(), bytes, nullptr, nullptr);
-  utf8.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  const std::string utf8 = FromWide(CP_UTF8, wide);
   return std::u8string(utf8.begin(), utf8.end());
 }
 

@@ -6,9 +6,12 @@
 namespace platform::win32 {
 
 // Malformed UTF-8 becomes U+FFFD rather than vanishing.
-std::wstring Utf8ToWide(std::string_view utf8);
+std::wstring Utf8ToWide(std::u8string_view utf8);
 // Text in the system's ANSI code page (paths, registry data).
 std::wstring AnsiToWide(std::string_view ansi);
+// UTF-16 from the wide API (a control's text) in the ANSI code page; a character the code page
+// lacks becomes its default character, as GetWindowTextA gives it.
+std::string WideToAnsi(std::wstring_view wide);
 // UTF-16 from the wide API (the command line, say) as UTF-8; an unpaired surrogate becomes U+FFFD.
 std::u8string WideToUtf8(std::wstring_view wide);
 

@@ -6,12 +6,12 @@
 
 namespace platform::win32 {
 
-int Win32Prompts::MessageBox(WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+int Win32Prompts::MessageBox(WindowRef owner, std::u8string_view text, std::u8string_view caption,
                              std::uint32_t flags) {
   const HWND window = owner != 0 ? reinterpret_cast<HWND>(owner) : ::GetActiveWindow();
-  const std::wstring text = Utf8ToWide(textUtf8);
-  const std::wstring caption = Utf8ToWide(captionUtf8);
-  return ::MessageBoxW(window, text.c_str(), caption.c_str(), flags);
+  const std::wstring wideText = Utf8ToWide(text);
+  const std::wstring wideCaption = Utf8ToWide(caption);
+  return ::MessageBoxW(window, wideText.c_str(), wideCaption.c_str(), flags);
 }
 
 }  // namespace platform::win32

@@ -6,7 +6,7 @@ namespace platform::win32 {
 
 class Win32Prompts final : public Prompts {
  public:
-  int MessageBox(WindowRef owner, const std::string& textUtf8, const std::string& captionUtf8,
+  int MessageBox(WindowRef owner, std::u8string_view text, std::u8string_view caption,
                  std::uint32_t flags) override;
 };
 

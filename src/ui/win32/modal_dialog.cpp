@@ -10,10 +10,10 @@
 #include <string>
 
 #include "platform/win32/windows_api.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_system.h"
 #include "ui/dialog.h"
 #include "ui/win32/win32_dialog_view.h"
-#include "ui/win32/win32_text.h"
 
 namespace ui::win32 {
 namespace {
@@ -41,7 +41,7 @@ void ReportHandlerFailure(HWND dialog, HRESULT code) {
   if (text.empty()) text = L"Error";
   // The real process's own facts: this is the Win32 host, which only ever runs on the real machine.
   platform::win32::Win32SystemInfo system;
-  std::wstring title = ToWide(ui::ApplicationTitle(system), ui::TextEncoding::Utf8);
+  std::wstring title = platform::win32::Utf8ToWide(ui::ApplicationTitle(system));
   if (title.empty()) title = L"SetUp";
   ::MessageBoxW(dialog, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
 }

@@ -12,7 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/text.h"
+#include "platform/utf8_text.h"
+#include "platform/win32/wide_text.h"
 #include "ui/path_dialog.h"
 
 namespace ui::win32 {
@@ -35,17 +36,6 @@ constexpr wchar_t kSubclassProp[] = L"Vornex.PathDialogSub";
 
 WORD LowWord(WPARAM value) { return static_cast<WORD>(value & 0xFFFFu); }
 WORD HighWord(WPARAM value) { return static_cast<WORD>((value >> 16) & 0xFFFFu); }
-
-// The program's own texts are UTF-8; the wide API shows them whatever the ANSI code page.
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int size = static_cast<int>(utf8.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
-  return wide;
-}
 
 // shell32 and ole32 serve the browser alone, so they are loaded when it is first opened rather
 // than imported: an import is loaded and initialised (shell32's icon cache and change notices,
@@ -210,10 +200,10 @@ class CPathDialogHost final : public BrowserView {
 
   // The classic browser takes its title through the ANSI API; where the code page cannot hold
   // the text, OnInitialized puts the whole text on the title control through the wide API.
-  static std::string TitleForAnsiApi(const char* titleUtf8) {
-    if (titleUtf8 == nullptr) return std::string();
+  static std::string TitleForAnsiApi(const char8_t* title) {
+    if (title == nullptr) return std::string();
     std::string ansi;
-    if (!text::Utf8ToAnsi(titleUtf8, ansi)) return std::string(" ");
+    if (!text::ToAnsi(title, ansi)) return std::string(" ");
     return ansi;
   }
 
@@ -230,10 +220,11 @@ class CPathDialogHost final : public BrowserView {
 
   void OnInitialized(HWND hwnd) {
     m_hBrowserWnd = hwnd;
-    if (m_chooser.WindowCaption() != nullptr) SetWindowTextW(hwnd, Widen(m_chooser.WindowCaption()).c_str());
+    using platform::win32::Utf8ToWide;
+    if (m_chooser.WindowCaption() != nullptr) SetWindowTextW(hwnd, Utf8ToWide(m_chooser.WindowCaption()).c_str());
     if (m_chooser.Title() != nullptr) {
       if (HWND title = GetDlgItem(hwnd, kTitleId); title != nullptr) {
-        SetWindowTextW(title, Widen(m_chooser.Title()).c_str());
+        SetWindowTextW(title, Utf8ToWide(m_chooser.Title()).c_str());
       }
     }
     m_browserSubclass.Attach(hwnd);

@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "ui/win32/win32_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace ui::win32 {
 namespace {
@@ -41,18 +41,18 @@ HWND CreateTheWindow(HINSTANCE instance, const std::wstring& caption) {
 
 }  // namespace
 
-ProgressWindow::ProgressWindow(const std::string& captionUtf8, const std::string& noteUtf8)
-    : m_window(CreateTheWindow(::GetModuleHandleW(nullptr), ToWide(captionUtf8, ui::TextEncoding::Utf8))),
+ProgressWindow::ProgressWindow(std::u8string_view caption, std::u8string_view note)
+    : m_window(CreateTheWindow(::GetModuleHandleW(nullptr), platform::win32::Utf8ToWide(caption))),
       m_bar(nullptr) {
   if (m_window == nullptr) return;
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   // The dialog's face, which carries the Chinese text on every Windows that shows the dialog.
   m_font = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
-  const HWND note = ::CreateWindowExW(0, L"STATIC", ToWide(noteUtf8, ui::TextEncoding::Utf8).c_str(),
+  const HWND line = ::CreateWindowExW(0, L"STATIC", platform::win32::Utf8ToWide(note).c_str(),
                                       WS_CHILD | WS_VISIBLE | SS_LEFT, kMargin, kMargin, kWidth - 2 * kMargin,
                                       kTextHeight, m_window, nullptr, instance, nullptr);
-  if (note != nullptr && m_font != nullptr) ::SendMessageW(note, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
+  if (line != nullptr && m_font != nullptr) ::SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), TRUE);
   const HWND bar = ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, kMargin,
                                      kMargin + kTextHeight + 8, kWidth - 2 * kMargin, kBarHeight, m_window, nullptr,
                                      instance, nullptr);

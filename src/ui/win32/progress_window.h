@@ -1,7 +1,7 @@
 // A small window with a line of text and a progress bar, for work that runs without the setup
 // dialog (the uninstall with a person): what the user sees while files and keys are removed.
 #pragma once
-#include <string>
+#include <string_view>
 
 #include "platform/prompts.h"
 #include "platform/win32/windows_api.h"
@@ -11,9 +11,9 @@ namespace ui::win32 {
 
 class ProgressWindow {
  public:
-  // Shown at once, in the middle of the screen, with the caption and the note (UTF-8). Without a
-  // window (none could be made) the bar still takes its calls and shows nothing.
-  ProgressWindow(const std::string& captionUtf8, const std::string& noteUtf8);
+  // Shown at once, in the middle of the screen, with the caption and the note. Without a window
+  // (none could be made) the bar still takes its calls and shows nothing.
+  ProgressWindow(std::u8string_view caption, std::u8string_view note);
   ~ProgressWindow();
   ProgressWindow(const ProgressWindow&) = delete;
   ProgressWindow& operator=(const ProgressWindow&) = delete;

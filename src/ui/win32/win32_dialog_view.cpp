@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ui/win32/win32_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace ui::win32 {
 namespace {
@@ -25,7 +25,7 @@ class Win32GdiImpl final : public ui::Gdi {
   ui::GdiHandle CreateSolidBrush(ui::ColorRef color) override { return ToGdiHandle(::CreateSolidBrush(color)); }
   ui::GdiHandle CreateFont(const ui::FontSpec& font) override {
     // The face goes through the wide API so that "宋体" names the font on any code page.
-    const std::wstring face = ToWide(font.face, ui::TextEncoding::Utf8);
+    const std::wstring face = platform::win32::Utf8ToWide(font.face);
     return ToGdiHandle(::CreateFontW(font.height, font.width, font.escapement, font.orientation, font.weight,
                                      font.italic ? TRUE : FALSE, font.underline ? TRUE : FALSE,
                                      font.strikeOut ? TRUE : FALSE, font.charSet, font.outPrecision,
@@ -111,18 +111,26 @@ void Win32DialogView::SetCheck(int id, int state) {
   ::SendMessageW(Item(id), BM_SETCHECK, static_cast<WPARAM>(state), 0);
 }
 
-std::string Win32DialogView::GetText(int id, ui::TextEncoding encoding) {
+std::wstring Win32DialogView::WindowText(int id) {
   const HWND control = Item(id);
   const int length = ::GetWindowTextLengthW(control);
   if (length <= 0) return {};
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int copied = ::GetWindowTextW(control, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return FromWide(text, encoding);
+  return text;
 }
 
-void Win32DialogView::SetText(int id, const std::string& text, ui::TextEncoding encoding) {
-  ::SetWindowTextW(Item(id), ToWide(text, encoding).c_str());
+void Win32DialogView::GetText(int id, std::string& ansi) { ansi = platform::win32::WideToAnsi(WindowText(id)); }
+
+void Win32DialogView::GetText(int id, std::u8string& text) { text = platform::win32::WideToUtf8(WindowText(id)); }
+
+void Win32DialogView::SetText(int id, std::string_view ansi) {
+  ::SetWindowTextW(Item(id), platform::win32::AnsiToWide(ansi).c_str());
+}
+
+void Win32DialogView::SetText(int id, std::u8string_view text) {
+  ::SetWindowTextW(Item(id), platform::win32::Utf8ToWide(text).c_str());
 }
 
 ui::Rect Win32DialogView::WindowRect() {

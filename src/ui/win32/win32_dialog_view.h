@@ -2,6 +2,8 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/win32/windows_api.h"
 #include "ui/dialog_view.h"
@@ -57,8 +59,10 @@ class Win32DialogView final : public ui::DialogView {
   void EnableControl(int id, bool enable) override;
   int GetCheck(int id) override;
   void SetCheck(int id, int state) override;
-  std::string GetText(int id, ui::TextEncoding encoding) override;
-  void SetText(int id, const std::string& text, ui::TextEncoding encoding) override;
+  void GetText(int id, std::string& ansi) override;
+  void GetText(int id, std::u8string& text) override;
+  void SetText(int id, std::string_view ansi) override;
+  void SetText(int id, std::u8string_view text) override;
   ui::Rect WindowRect() override;
   ui::Rect ControlRectInClient(int id) override;
   void MoveWindow(const ui::Rect& rect, bool repaint) override;
@@ -73,6 +77,8 @@ class Win32DialogView final : public ui::DialogView {
   // The control with this id. Looked up once: GetDlgItem lists all the dialog's children (a
   // round trip to the window server under Wine), and the controls live as long as the dialog.
   HWND Item(int id);
+  // The whole text of that control.
+  std::wstring WindowText(int id);
   HWND m_hwnd;
   std::map<int, HWND> m_items;
   std::map<int, std::unique_ptr<Win32ProgressBar>> m_progress;
