@@ -216,15 +216,69 @@ def bmp_headers(width, height, bits, image_size, palette_size):
     return file_header + info
 
 
-def write_bmp24(path, c):
-    stride = (c.w * 3 + 3) & ~3
-    rows = []
-    for y in reversed(range(c.h)):
-        row = b"".join(struct.pack("BBB", p[2], p[1], p[0]) for p in c.px[y])
-        rows.append(row + b"\0" * (stride - len(row)))
-    data = b"".join(rows)
+def rle8_row(indices):
+    """One row in BI_RLE8: runs of one colour as (count, index); stretches without runs as absolute
+    blocks (0, count >= 3, indices padded to a 16-bit boundary); the end of line (0, 0)."""
+    out = bytearray()
+    i, n = 0, len(indices)
+
+    def run_at(k):
+        j = k
+        while j < n and j - k < 255 and indices[j] == indices[k]:
+            j += 1
+        return j - k
+
+    while i < n:
+        run = run_at(i)
+        if run >= 2 or n - i < 3:
+            out += bytes((run, indices[i]))
+            i += run
+            continue
+        j = i
+        while j < n and j - i < 255 and (run_at(j) < 3 or j - i < 3):
+            j += 1
+        out += bytes((0, j - i)) + bytes(indices[i:j]) + (b"\0" if (j - i) % 2 else b"")
+        i = j
+    return bytes(out + b"\0\0")
+
+
+def rle8_decode(data, width, height):
+    """The rows (bottom-up) BI_RLE8 data stands for, to prove the encoding loses nothing."""
+    rows, row, i = [], [], 0
+    while i < len(data):
+        count, value = data[i], data[i + 1]
+        i += 2
+        if count:
+            row += [value] * count
+        elif value == 0:
+            rows.append(row)
+            row = []
+        elif value == 1:
+            break
+        else:
+            assert value >= 3, "an absolute block holds at least 3 pixels"
+            row += list(data[i:i + value])
+            i += (value + 1) & ~1
+    assert len(rows) == height and all(len(r) == width for r in rows)
+    return rows
+
+
+def write_bmp8(path, c):
+    """At most 256 colours, run-length encoded (BI_RLE8): the logo has about a hundred colours in
+    flat areas, a sixth of its 24-bit size with the same pixels, and Windows' bitmap loader reads
+    it as it is. The palette is the colours in order of their value, so that the same pixels
+    always make the same file."""
+    palette = sorted({p[:3] for row in c.px for p in row})
+    assert len(palette) <= 256, "too many colours for an 8-bit bitmap"
+    index = {color: i for i, color in enumerate(palette)}
+    rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
+    data = b"".join(rle8_row(r) for r in rows) + b"\0\1"
+    assert rle8_decode(data, c.w, c.h) == rows
+    pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
+    header = bytearray(bmp_headers(c.w, c.h, 8, len(data), len(palette)))
+    struct.pack_into("<I", header, 14 + 16, 1)  # biCompression = BI_RLE8
     with open(path, "wb") as f:
-        f.write(bmp_headers(c.w, c.h, 24, len(data), 0) + data)
+        f.write(bytes(header) + pal + data)
 
 
 def rle4_row(nibbles):
@@ -318,7 +372,7 @@ def write_ico(path, canvases):
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "src", "ui", "res")
-    write_bmp24(os.path.join(out, "logo.bmp"), draw_logo(64, DIALOG_GREEN, 255))
+    write_bmp8(os.path.join(out, "logo.bmp"), draw_logo(64, DIALOG_GREEN, 255))
     write_bmp4(os.path.join(out, "acad_menu.bmp"), draw_menu_picture(), VGA)
     write_ico(os.path.join(out, "setup.ico"), [draw_logo(32, (0, 0, 0), 0), draw_logo(16, (0, 0, 0), 0)])
 
