@@ -50,7 +50,8 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
 # SetUp.exe runs all its code on one thread (the dialog, the folder chooser's callback and the
 # unattended runs alike; it starts no other), so a function's static is never initialised by two
 # threads at once and needs no lock. Without the lock, libstdc++'s __cxa_guard_acquire and the
-# winpthread condition variables behind it stay out: 2 KB.
+# winpthread condition variables behind it stay out: 2 KB. (src/app/exception_globals.cpp keeps
+# the runtime's record of exceptions for that one thread too.)
 add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>)
 
 # Link options of SetUp.exe.
