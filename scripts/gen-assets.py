@@ -217,29 +217,10 @@ def bmp_headers(width, height, bits, image_size, palette_size):
 
 
 def rle8_row(indices):
-    """One row in BI_RLE8: runs of one colour as (count, index); stretches without runs as absolute
-    blocks (0, count >= 3, indices padded to a 16-bit boundary); the end of line (0, 0)."""
-    out = bytearray()
-    i, n = 0, len(indices)
-
-    def run_at(k):
-        j = k
-        while j < n and j - k < 255 and indices[j] == indices[k]:
-            j += 1
-        return j - k
-
-    while i < n:
-        run = run_at(i)
-        if run >= 2 or n - i < 3:
-            out += bytes((run, indices[i]))
-            i += run
-            continue
-        j = i
-        while j < n and j - i < 255 and (run_at(j) < 3 or j - i < 3):
-            j += 1
-        out += bytes((0, j - i)) + bytes(indices[i:j]) + (b"\0" if (j - i) % 2 else b"")
-        i = j
-    return bytes(out + b"\0\0")
+    """One row in BI_RLE8, as short as the format allows: runs of one colour as (count, index);
+    stretches without runs as absolute blocks (0, count >= 3, indices padded to a 16-bit boundary);
+    the end of line (0, 0)."""
+    return _shortest_row(indices, period=1, absolute_bytes=lambda count: (count + 1) & ~1)
 
 
 def rle8_decode(data, width, height):
@@ -265,7 +246,7 @@ def rle8_decode(data, width, height):
 
 def write_bmp8(path, c):
     """At most 256 colours, run-length encoded (BI_RLE8): the logo has about a hundred colours in
-    flat areas, a sixth of its 24-bit size with the same pixels, and Windows' bitmap loader reads
+    flat areas, a seventh of its 24-bit size with the same pixels, and Windows' bitmap loader reads
     it as it is. The palette is the colours in order of their value, so that the same pixels
     always make the same file."""
     palette = sorted({p[:3] for row in c.px for p in row})
@@ -282,32 +263,47 @@ def write_bmp8(path, c):
 
 
 def rle4_row(nibbles):
-    """One row in BI_RLE4: runs of one colour as (count, colour colour); stretches without runs as
-    absolute blocks (0, count, nibbles padded to a 16-bit boundary); the end of line (0, 0)."""
-    out = bytearray()
-    i, n = 0, len(nibbles)
+    """One row in BI_RLE4, as short as the format allows: runs as (count, colour colour), whose
+    pixels take the two colours in turn (one colour twice for a plain run, two for a dotted line or
+    a dither); other stretches as absolute blocks (0, count >= 3, nibbles packed two a byte and
+    padded to a 16-bit boundary); the end of line (0, 0)."""
+    return _shortest_row(nibbles, period=2, absolute_bytes=lambda count: ((count + 1) // 2 + 1) & ~1)
 
-    def run_at(k):
-        j = k
-        while j < n and j - k < 255 and nibbles[j] == nibbles[k]:
-            j += 1
-        return j - k
 
-    while i < n:
-        run = run_at(i)
-        if run >= 3 or n - i < 3:
-            count = max(run, min(2, n - i))
-            pair = nibbles[i:i + 2] + [nibbles[i]] * (2 - len(nibbles[i:i + 2]))
-            out += bytes((count, (pair[0] << 4) | (pair[1] if count > 1 else pair[0])))
-            i += count
-            continue
+def _shortest_row(pixels, period, absolute_bytes):
+    """The shortest encoding of one row as runs and absolute blocks (a run repeats a pattern of
+    `period` pixels), found by trying every split from the row's end back to its start."""
+    n = len(pixels)
+    cost = [0] * n + [2]  # cost[i]: bytes to encode pixels[i:] and the end of line
+    step = [None] * n     # the first element of that encoding: (run?, count)
+    for i in range(n - 1, -1, -1):
+        pattern = pixels[i:i + period] + [pixels[i]] * (period - len(pixels[i:i + period]))
+        best = None
         j = i
-        while j < n and j - i < 255 and (run_at(j) < 3 or j - i < 3):
+        while j < n and j - i < 255 and pixels[j] == pattern[(j - i) % period]:
             j += 1
-        block = nibbles[i:j]
-        packed = bytes((block[k] << 4) | (block[k + 1] if k + 1 < len(block) else 0) for k in range(0, len(block), 2))
-        out += bytes((0, len(block))) + packed + (b"\0" if len(packed) % 2 else b"")
-        i = j
+            if best is None or 2 + cost[j] < best[0]:
+                best = (2 + cost[j], True, j - i)
+        for count in range(3, min(255, n - i) + 1):
+            total = 2 + absolute_bytes(count) + cost[i + count]
+            if total < best[0]:
+                best = (total, False, count)
+        cost[i], step[i] = best[0], best[1:]
+    out = bytearray()
+    i = 0
+    while i < n:
+        run, count = step[i]
+        if run:
+            pair = pixels[i:i + period] + [pixels[i]] * (period - len(pixels[i:i + period]))
+            out += bytes((count, pair[0] if period == 1 else (pair[0] << 4) | pair[1]))
+        elif period == 1:
+            out += bytes((0, count)) + bytes(pixels[i:i + count])
+            out += b"\0" * (absolute_bytes(count) - count)
+        else:
+            block = pixels[i:i + count] + [0]
+            out += bytes((0, count)) + bytes((block[k] << 4) | block[k + 1] for k in range(0, count, 2))
+            out += b"\0" * (absolute_bytes(count) - (count + 1) // 2)
+        i += count
     return bytes(out + b"\0\0")
 
 
@@ -333,8 +329,8 @@ def rle4_decode(data, width, height):
 
 
 def write_bmp4(path, c, palette):
-    """16 colours, run-length encoded (BI_RLE4): the picture is flat colour and text, a third of its
-    plain size, and Windows' bitmap loader reads it as it is."""
+    """16 colours, run-length encoded (BI_RLE4): the picture is flat colour and text, about a quarter
+    of its plain size, and Windows' bitmap loader reads it as it is."""
     index = {color: i for i, color in enumerate(palette)}
     rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
     data = b"".join(rle4_row(r) for r in rows) + b"\0\1"
