@@ -216,33 +216,94 @@ def bmp_headers(width, height, bits, image_size, palette_size):
     return file_header + info
 
 
+def rle8_row(indices):
+    """One row in BI_RLE8, as short as the format allows: runs of one colour as (count, index);
+    stretches without runs as absolute blocks (0, count >= 3, indices padded to a 16-bit boundary);
+    the end of line (0, 0)."""
+    return _shortest_row(indices, period=1, absolute_bytes=lambda count: (count + 1) & ~1)
+
+
+def rle8_decode(data, width, height):
+    """The rows (bottom-up) BI_RLE8 data stands for, to prove the encoding loses nothing."""
+    rows, row, i = [], [], 0
+    while i < len(data):
+        count, value = data[i], data[i + 1]
+        i += 2
+        if count:
+            row += [value] * count
+        elif value == 0:
+            rows.append(row)
+            row = []
+        elif value == 1:
+            break
+        else:
+            assert value >= 3, "an absolute block holds at least 3 pixels"
+            row += list(data[i:i + value])
+            i += (value + 1) & ~1
+    assert len(rows) == height and all(len(r) == width for r in rows)
+    return rows
+
+
+def write_bmp8(path, c):
+    """At most 256 colours, run-length encoded (BI_RLE8): the logo has about a hundred colours in
+    flat areas, a seventh of its 24-bit size with the same pixels, and Windows' bitmap loader reads
+    it as it is. The palette is the colours in order of their value, so that the same pixels
+    always make the same file."""
+    palette = sorted({p[:3] for row in c.px for p in row})
+    assert len(palette) <= 256, "too many colours for an 8-bit bitmap"
+    index = {color: i for i, color in enumerate(palette)}
+    rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
+    data = b"".join(rle8_row(r) for r in rows) + b"\0\1"
+    assert rle8_decode(data, c.w, c.h) == rows
+    pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
+    header = bytearray(bmp_headers(c.w, c.h, 8, len(data), len(palette)))
+    struct.pack_into("<I", header, 14 + 16, 1)  # biCompression = BI_RLE8
+    with open(path, "wb") as f:
+        f.write(bytes(header) + pal + data)
+
+
 def rle4_row(nibbles):
-    """One row in BI_RLE4: runs of one colour as (count, colour colour); stretches without runs as
-    absolute blocks (0, count, nibbles padded to a 16-bit boundary); the end of line (0, 0)."""
-    out = bytearray()
-    i, n = 0, len(nibbles)
+    """One row in BI_RLE4, as short as the format allows: runs as (count, colour colour), whose
+    pixels take the two colours in turn (one colour twice for a plain run, two for a dotted line or
+    a dither); other stretches as absolute blocks (0, count >= 3, nibbles packed two a byte and
+    padded to a 16-bit boundary); the end of line (0, 0)."""
+    return _shortest_row(nibbles, period=2, absolute_bytes=lambda count: ((count + 1) // 2 + 1) & ~1)
 
-    def run_at(k):
-        j = k
-        while j < n and j - k < 255 and nibbles[j] == nibbles[k]:
-            j += 1
-        return j - k
 
-    while i < n:
-        run = run_at(i)
-        if run >= 3 or n - i < 3:
-            count = max(run, min(2, n - i))
-            pair = nibbles[i:i + 2] + [nibbles[i]] * (2 - len(nibbles[i:i + 2]))
-            out += bytes((count, (pair[0] << 4) | (pair[1] if count > 1 else pair[0])))
-            i += count
-            continue
+def _shortest_row(pixels, period, absolute_bytes):
+    """The shortest encoding of one row as runs and absolute blocks (a run repeats a pattern of
+    `period` pixels), found by trying every split from the row's end back to its start."""
+    n = len(pixels)
+    cost = [0] * n + [2]  # cost[i]: bytes to encode pixels[i:] and the end of line
+    step = [None] * n     # the first element of that encoding: (run?, count)
+    for i in range(n - 1, -1, -1):
+        pattern = pixels[i:i + period] + [pixels[i]] * (period - len(pixels[i:i + period]))
+        best = None
         j = i
-        while j < n and j - i < 255 and (run_at(j) < 3 or j - i < 3):
+        while j < n and j - i < 255 and pixels[j] == pattern[(j - i) % period]:
             j += 1
-        block = nibbles[i:j]
-        packed = bytes((block[k] << 4) | (block[k + 1] if k + 1 < len(block) else 0) for k in range(0, len(block), 2))
-        out += bytes((0, len(block))) + packed + (b"\0" if len(packed) % 2 else b"")
-        i = j
+            if best is None or 2 + cost[j] < best[0]:
+                best = (2 + cost[j], True, j - i)
+        for count in range(3, min(255, n - i) + 1):
+            total = 2 + absolute_bytes(count) + cost[i + count]
+            if total < best[0]:
+                best = (total, False, count)
+        cost[i], step[i] = best[0], best[1:]
+    out = bytearray()
+    i = 0
+    while i < n:
+        run, count = step[i]
+        if run:
+            pair = pixels[i:i + period] + [pixels[i]] * (period - len(pixels[i:i + period]))
+            out += bytes((count, pair[0] if period == 1 else (pair[0] << 4) | pair[1]))
+        elif period == 1:
+            out += bytes((0, count)) + bytes(pixels[i:i + count])
+            out += b"\0" * (absolute_bytes(count) - count)
+        else:
+            block = pixels[i:i + count] + [0]
+            out += bytes((0, count)) + bytes((block[k] << 4) | block[k + 1] for k in range(0, count, 2))
+            out += b"\0" * (absolute_bytes(count) - (count + 1) // 2)
+        i += count
     return bytes(out + b"\0\0")
 
 
@@ -268,8 +329,8 @@ def rle4_decode(data, width, height):
 
 
 def write_bmp4(path, c, palette):
-    """16 colours, run-length encoded (BI_RLE4): the picture is flat colour and text, a third of its
-    plain size, and Windows' bitmap loader reads it as it is."""
+    """16 colours, run-length encoded (BI_RLE4): the picture is flat colour and text, about a quarter
+    of its plain size, and Windows' bitmap loader reads it as it is."""
     index = {color: i for i, color in enumerate(palette)}
     rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
     data = b"".join(rle4_row(r) for r in rows) + b"\0\1"
@@ -277,69 +338,6 @@ def write_bmp4(path, c, palette):
     pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
     header = bytearray(bmp_headers(c.w, c.h, 4, len(data), 16))
     struct.pack_into("<I", header, 14 + 16, 2)  # biCompression = BI_RLE4
-    with open(path, "wb") as f:
-        f.write(bytes(header) + pal + data)
-
-
-def rle8_row(indices):
-    """One row in BI_RLE8: runs of one colour as (count, colour); stretches without runs as absolute
-    blocks (0, count >= 3, the indices padded to a 16-bit boundary); the end of line (0, 0)."""
-    out = bytearray()
-    i, n = 0, len(indices)
-
-    def run_at(k):
-        j = k
-        while j < n and j - k < 255 and indices[j] == indices[k]:
-            j += 1
-        return j - k
-
-    while i < n:
-        run = run_at(i)
-        if run >= 2 or n - i < 3:
-            out += bytes((run, indices[i]))
-            i += run
-            continue
-        j = i
-        while j < n and j - i < 255 and (run_at(j) < 2 or j - i < 3):
-            j += 1
-        block = bytes(indices[i:j])
-        out += bytes((0, len(block))) + block + (b"\0" if len(block) % 2 else b"")
-        i = j
-    return bytes(out + b"\0\0")
-
-
-def rle8_decode(data, width, height):
-    """The rows (bottom-up) BI_RLE8 data stands for, to prove the encoding loses nothing."""
-    rows, row, i = [], [], 0
-    while i < len(data):
-        count, value = data[i], data[i + 1]
-        i += 2
-        if count:
-            row += [value] * count
-        elif value == 0:
-            rows.append(row)
-            row = []
-        elif value == 1:
-            break
-        else:
-            row += list(data[i:i + value])
-            i += (value + 1) & ~1
-    assert len(rows) == height and all(len(r) == width for r in rows)
-    return rows
-
-
-def write_bmp8(path, c):
-    """At most 256 colours, the palette made of the colours the picture has, run-length encoded
-    (BI_RLE8): the same pixels as a 24-bit bitmap, in a third of the room."""
-    colors = sorted({p[:3] for row in c.px for p in row})
-    assert len(colors) <= 256, len(colors)
-    index = {color: i for i, color in enumerate(colors)}
-    rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
-    data = b"".join(rle8_row(r) for r in rows) + b"\0\1"
-    assert rle8_decode(data, c.w, c.h) == rows
-    pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in colors)
-    header = bytearray(bmp_headers(c.w, c.h, 8, len(data), len(colors)))
-    struct.pack_into("<I", header, 14 + 16, 1)  # biCompression = BI_RLE8
     with open(path, "wb") as f:
         f.write(bytes(header) + pal + data)
 

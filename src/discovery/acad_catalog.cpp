@@ -1,8 +1,8 @@
 // The registry scan that fills the release catalogue.
 #include "discovery/acad_catalog.h"
 
+#include <map>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/text.h"
@@ -112,9 +112,10 @@ void CAcadCatalog::ScanPass(Registry& registry, const Pass& pass) {
 // the first year of the pass that its name mentions.
 void CAcadCatalog::FileProducts(const Pass& pass, const Findings& locations, const Findings& names) {
   if (locations.keys.empty() || names.keys.empty()) return;
-  // One walk never yields a key path twice, so the first name per path is the only one.
-  std::unordered_map<std::string_view, std::size_t> nameByKey;
-  nameByKey.reserve(names.keys.size());
+  // One walk never yields a key path twice, so the first name per path is the only one. A release
+  // key holds a handful of products: a tree finds them as fast as a hash table would, and SetUp.exe
+  // has std::map's code anyway, where a hash table would add its own (3.5 KB).
+  std::map<std::string_view, std::size_t> nameByKey;
   for (std::size_t k = 0; k < names.keys.size(); ++k) nameByKey.emplace(names.keys[k], k);
 
   for (std::size_t j = 0; j < locations.keys.size(); ++j) {

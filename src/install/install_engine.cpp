@@ -2,7 +2,6 @@
 #include "install/install_engine.h"
 
 #include <set>
-#include <stdexcept>
 #include <variant>
 
 #include "discovery/acad_running.h"
@@ -15,6 +14,7 @@
 #include "install/payload.h"
 #include "install/support_files.h"
 #include "install/uninstall_entry.h"
+#include "platform/invalid_argument.h"
 #include "platform/status.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
@@ -65,7 +65,7 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
 
   // An empty text is the string class's invalid argument: the dialog framework shows its error
   // box for it, and the dialog stays as it is.
-  if (choices.typedFolder.empty()) throw std::invalid_argument("the install folder text is empty");
+  if (choices.typedFolder.empty()) throw platform::InvalidArgument("the install folder text is empty");
 
   const std::string chosen = ChosenFolderPath(choices.typedFolder);
   const std::string installFolder = FormInstallFolder(choices.typedFolder);

@@ -62,7 +62,7 @@ class CInstallEngine {
 
   // The whole installation: the running check, the folder's form and safety, the install folder
   // created and locked down, then DoInstall. An empty folder text is the string class's invalid
-  // argument (std::invalid_argument), before anything is checked or created.
+  // argument (platform::InvalidArgument), before anything is checked or created.
   [[nodiscard]] InstallOutcome Run(const InstallChoices& choices, InstallView& view);
 
   // After Run: the install folder formed from the choice (empty when the text was refused) and

@@ -35,7 +35,7 @@ class Dlg_Setup : public ui::Dialog {
   // A 32-bit edition has no releases after 2016: their boxes are hidden and unchecked.
   void ApplyBitnessRule(int bitness = g_nBitness);
 
-  // Message handlers (see the map in dlg_setup.cpp). A handler may throw std::invalid_argument
+  // Message handlers (see the map in dlg_setup.cpp). A handler may throw platform::InvalidArgument
   // (an empty folder text at install time): the host then shows the system's text for
   // E_INVALIDARG in a stop box, as the class library does, and the dialog carries on.
   ui::GdiHandle OnCtlColor(ui::PaintContext& dc, int controlId, ui::CtlColorKind kind);

@@ -2,12 +2,12 @@
 // install folder, the sequence under its progress bar, and the finished page.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "install/install_sequence.h"
 #include "install/install_texts.h"
+#include "platform/invalid_argument.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
@@ -307,7 +307,7 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
 TEST_F(InstallSequenceTest, EmptyFolderTextIsAnInvalidArgument) {
   Type("");
   const std::vector<std::string> treeBefore = sim_.files().Tree();
-  EXPECT_THROW(dlg_.RouteCommand(ui::kBnClicked, IDC_INSTALL), std::invalid_argument);
+  EXPECT_THROW(dlg_.RouteCommand(ui::kBnClicked, IDC_INSTALL), platform::InvalidArgument);
   EXPECT_EQ(sim_.files().Tree(), treeBefore);
   EXPECT_TRUE(Progress().empty());
   EXPECT_TRUE(sim_.prompts().Boxes().empty());

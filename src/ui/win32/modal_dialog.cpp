@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
+#include "platform/invalid_argument.h"
 #include "platform/win32/windows_api.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_system.h"
@@ -50,7 +50,7 @@ template <class Body>
 INT_PTR Guarded(HWND dialog, Body body) {
   try {
     return body();
-  } catch (const std::invalid_argument&) {
+  } catch (const platform::InvalidArgument&) {
     ReportHandlerFailure(dialog, E_INVALIDARG);
   } catch (const std::bad_alloc&) {
     ReportHandlerFailure(dialog, E_OUTOFMEMORY);
