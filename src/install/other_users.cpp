@@ -38,9 +38,10 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
   if (status != platform::kSuccess) {
     return record.Failed(label + u8" " + roaming, status, kIssueNoSettingsFile);
   }
-  // Every level, as Windows would make the roaming folder at the user's next sign-in; a failure
-  // here (a share: no drive letter) shows up as the copy's failure.
-  (void)CreateFolderPath(machine.files, folder, false);
+  // Every level, as Windows would make the roaming folder at the user's next sign-in; a folder
+  // redirected to a share (\\server\...) has no drive letter for that, and gets its last level only.
+  // A failure here shows up as the copy's failure.
+  if (CreateFolderPath(machine.files, folder, false) != platform::kSuccess) (void)machine.files.CreateDirectory(folder);
   // Never over the user's own file, however it came there: the copy is refused when one exists.
   status = machine.files.CopyFile(source, target, true);
   if (status == platform::kFileExists || status == platform::kAlreadyExists) {
