@@ -223,23 +223,31 @@ def rle8_row(indices):
     return _shortest_row(indices, period=1, absolute_bytes=lambda count: (count + 1) & ~1)
 
 
-def rle8_decode(data, width, height):
-    """The rows (bottom-up) BI_RLE8 data stands for, to prove the encoding loses nothing."""
+def rle_decode(data, width, height, bits):
+    """The rows (bottom-up) BI_RLE8 (bits 8) or BI_RLE4 (bits 4) data stands for, to prove the
+    encoding loses nothing."""
+
+    def unpack(packed, count):
+        if bits == 8:
+            return list(packed[:count])
+        return [(packed[k // 2] >> 4) if k % 2 == 0 else (packed[k // 2] & 15) for k in range(count)]
+
     rows, row, i = [], [], 0
     while i < len(data):
         count, value = data[i], data[i + 1]
         i += 2
         if count:
-            row += [value] * count
+            row += unpack(bytes((value,)) * count, count)
         elif value == 0:
             rows.append(row)
             row = []
         elif value == 1:
             break
         else:
-            assert value >= 3, "an absolute block holds at least 3 pixels"
-            row += list(data[i:i + value])
-            i += (value + 1) & ~1
+            assert bits == 4 or value >= 3, "an absolute block of BI_RLE8 holds at least 3 pixels"
+            size = value if bits == 8 else (value + 1) // 2
+            row += unpack(data[i:i + size], value)
+            i += (size + 1) & ~1
     assert len(rows) == height and all(len(r) == width for r in rows)
     return rows
 
@@ -254,7 +262,7 @@ def write_bmp8(path, c):
     index = {color: i for i, color in enumerate(palette)}
     rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
     data = b"".join(rle8_row(r) for r in rows) + b"\0\1"
-    assert rle8_decode(data, c.w, c.h) == rows
+    assert rle_decode(data, c.w, c.h, 8) == rows
     pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
     header = bytearray(bmp_headers(c.w, c.h, 8, len(data), len(palette)))
     struct.pack_into("<I", header, 14 + 16, 1)  # biCompression = BI_RLE8
@@ -307,34 +315,13 @@ def _shortest_row(pixels, period, absolute_bytes):
     return bytes(out + b"\0\0")
 
 
-def rle4_decode(data, width, height):
-    """The rows (bottom-up) BI_RLE4 data stands for, to prove the encoding loses nothing."""
-    rows, row, i = [], [], 0
-    while i < len(data):
-        count, value = data[i], data[i + 1]
-        i += 2
-        if count:
-            row += [(value >> 4) if k % 2 == 0 else (value & 15) for k in range(count)]
-        elif value == 0:
-            rows.append(row)
-            row = []
-        elif value == 1:
-            break
-        else:
-            packed = data[i:i + (value + 1) // 2]
-            row += [(packed[k // 2] >> 4) if k % 2 == 0 else (packed[k // 2] & 15) for k in range(value)]
-            i += ((value + 1) // 2 + 1) & ~1
-    assert len(rows) == height and all(len(r) == width for r in rows)
-    return rows
-
-
 def write_bmp4(path, c, palette):
     """16 colours, run-length encoded (BI_RLE4): the picture is flat colour and text, about a quarter
     of its plain size, and Windows' bitmap loader reads it as it is."""
     index = {color: i for i, color in enumerate(palette)}
     rows = [[index[p[:3]] for p in c.px[y]] for y in reversed(range(c.h))]
     data = b"".join(rle4_row(r) for r in rows) + b"\0\1"
-    assert rle4_decode(data, c.w, c.h) == rows
+    assert rle_decode(data, c.w, c.h, 4) == rows
     pal = b"".join(struct.pack("BBBB", b, g, r, 0) for r, g, b in palette)
     header = bytearray(bmp_headers(c.w, c.h, 4, len(data), 16))
     struct.pack_into("<I", header, 14 + 16, 2)  # biCompression = BI_RLE4

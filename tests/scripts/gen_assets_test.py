@@ -29,14 +29,14 @@ class RunLengthTest(unittest.TestCase):
             with self.subTest(name):
                 data = assets.rle8_row(row) + b"\0\1"
                 self.assertEqual(len(data) % 2, 0)
-                self.assertEqual(assets.rle8_decode(data, len(row), 1), [row])
+                self.assertEqual(assets.rle_decode(data, len(row), 1, 8), [row])
 
     def test_rle4_rows_read_back(self):
         for name, row in ROWS.items():
             with self.subTest(name):
                 nibbles = [v % 16 for v in row]
                 data = assets.rle4_row(nibbles) + b"\0\1"
-                self.assertEqual(assets.rle4_decode(data, len(row), 1), [nibbles])
+                self.assertEqual(assets.rle_decode(data, len(row), 1, 4), [nibbles])
 
     def test_known_encodings(self):
         # Rows with one shortest encoding. A run is (count, pixels); an absolute block is
@@ -56,14 +56,13 @@ class RunLengthTest(unittest.TestCase):
     def test_committed_bitmaps_are_as_written(self):
         # The bitmaps in src/ui/res hold exactly what the encoders write for their pixels.
         res = os.path.join(os.path.dirname(_path), "..", "src", "ui", "res")
-        for name, encode, decode in (("logo.bmp", assets.rle8_row, assets.rle8_decode),
-                                     ("acad_menu.bmp", assets.rle4_row, assets.rle4_decode)):
+        for name, encode, bits in (("logo.bmp", assets.rle8_row, 8), ("acad_menu.bmp", assets.rle4_row, 4)):
             with self.subTest(name):
                 with open(os.path.join(res, name), "rb") as f:
                     data = f.read()
                 offset, = struct.unpack_from("<I", data, 10)
                 width, height = struct.unpack_from("<ii", data, 18)
-                rows = decode(data[offset:], width, height)
+                rows = assets.rle_decode(data[offset:], width, height, bits)
                 self.assertEqual(b"".join(encode(r) for r in rows) + b"\0\1", data[offset:])
 
 
