@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::u8string_view kUsersRootName = u8"HKEY_USERS\\";
 
-std::u8string AsU8(std::string_view ascii) { return std::u8string(ascii.begin(), ascii.end()); }
-
 // The payload's settings file copied into the user's roaming folder, unless one is there. The
 // folder the user's hive names may be redirected to a share the installer cannot write, or be
 // unnameable in the ANSI code page the file functions take: the user is then named in `record`.
@@ -58,14 +56,15 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
 std::u8string ProfileListName() { return u8"HKEY_LOCAL_MACHINE\\" + std::u8string(kProfileListPath); }
 
 ProfileOwner OwnerOf(const OtherUser& user, platform::KeyHandle root) {
-  const std::u8string sid = AsU8(user.sid);
+  const std::u8string sid = text::FromAnsi(user.sid);
   return {root, std::u8string(kUsersRootName) + sid, sid};
 }
 
 std::u8string UserLabel(std::u8string_view name, std::string_view sid) {
   std::u8string label = u8"用户 ";
   label.append(name);
-  if (name != AsU8(sid)) label.append(u8"（").append(AsU8(sid)).append(u8"）");
+  const std::u8string id = text::FromAnsi(sid);
+  if (name != id) label.append(u8"（").append(id).append(u8"）");
   return label;
 }
 

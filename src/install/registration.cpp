@@ -243,9 +243,10 @@ void AddTrustedPath(const CAcadCatalog& catalog, platform::Machine& machine, ins
     return;
   }
   // The folder was typed as ANSI text, which converts to Unicode without loss.
-  TrustProfiles(machine.registry, {user.get(), std::u8string(kCurrentUserName), std::nullopt},
-                text::AnsiToU8(catalog.m_strInstallFolder), record);
+  TrustProfiles(machine.registry, CurrentUserOwner(user.get()), text::AnsiToU8(catalog.m_strInstallFolder), record);
 }
+
+ProfileOwner CurrentUserOwner(KeyHandle root) { return {root, std::u8string(kCurrentUserName), std::nullopt}; }
 
 void TrustProfiles(Registry& registry, const ProfileOwner& owner, std::u8string_view folder,
                    install::InstallRecord* record) {

@@ -57,6 +57,9 @@ struct ProfileOwner {
   std::optional<std::u8string> sid;    // none for the user running the installer
 };
 
+// The user running the installer, whose hive is open at `root` (HKEY_CURRENT_USER).
+ProfileOwner CurrentUserOwner(platform::KeyHandle root);
+
 // AddTrustedPath's merge for one user: every profile below `owner.root`, `folder` being the
 // install folder.
 void TrustProfiles(platform::Registry& registry, const ProfileOwner& owner, std::u8string_view folder,

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <variant>
 
 #include "discovery/acad_running.h"
@@ -27,17 +26,8 @@ using platform::UniqueKey;
 
 constexpr std::u8string_view kLoaderValue = u8"LOADER";
 constexpr std::u8string_view kTrustedPathsValue = u8"TRUSTEDPATHS";
-constexpr std::u8string_view kCurrentUserName = u8"HKEY_CURRENT_USER";
-constexpr std::u8string_view kCurrentUserPrefix = u8"HKEY_CURRENT_USER\\";
 
 bool IsGone(Status status) { return status == platform::kFileNotFound || status == platform::kPathNotFound; }
-
-// ASCII letters folded, as the add-on's names are compared.
-bool SameAscii(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
-         });
-}
 
 // "<prefix><four digits><suffix>", letter case aside: the add-on names each module and key by year.
 bool IsYearName(std::string_view name, std::string_view prefix, std::string_view suffix) {
@@ -45,7 +35,8 @@ bool IsYearName(std::string_view name, std::string_view prefix, std::string_view
   for (std::size_t i = prefix.size(); i < prefix.size() + 4; ++i) {
     if (name[i] < '0' || name[i] > '9') return false;
   }
-  return SameAscii(name.substr(0, prefix.size()), prefix) && SameAscii(name.substr(prefix.size() + 4), suffix);
+  return text::EqualsNoCase(name.substr(0, prefix.size()), prefix) &&
+         text::EqualsNoCase(name.substr(prefix.size() + 4), suffix);
 }
 
 // A demand-load key of the add-on: "...\Applications\VX_ZurezUvad<year>" or "...\Vornex<year>DLLP".
@@ -59,7 +50,7 @@ bool IsAddOnKey(std::u8string_view path) {
 // A file the payload copy puts into the install folder, by name.
 bool IsPayloadName(std::string_view name) {
   for (const char* fixed : {"itextsharp.dll", "Vornex_EN.shx", "Vornex_HZ.shx", "Vornex.prt5"}) {
-    if (SameAscii(name, fixed)) return true;
+    if (text::EqualsNoCase(name, fixed)) return true;
   }
   return IsYearName(name, "VX_ZurezUvad", ".arx") || IsYearName(name, "VXCAD", "P.dll");
 }
@@ -225,11 +216,10 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
 
 void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress) {
   const std::u8string chosen = text::FromAnsi(ParentOf(m_strInstallFolder));
+  // Without the user's own hive open, each of his entries fails to open and is named among what stays.
   UniqueKey user;
-  std::optional<ProfileOwner> self;
-  if (m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
-    self = ProfileOwner{user.get(), std::u8string(kCurrentUserName), std::nullopt};
-  }
+  (void)m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user);
+  const ProfileOwner self = CurrentUserOwner(user.get());
   std::string path;
   std::string backup;
   for (const JournalRecord& record : records) {
@@ -257,13 +247,7 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       RemoveKey(key->keyPath, kLoaderValue, loader != nullptr ? &*loader->data : nullptr);
     } else if (const auto* trusted = std::get_if<TrustedPathAdded>(&record)) {
       // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
-      if (!trusted->userSid) {
-        if (!self) {
-          Left(kCurrentUserPrefix, trusted->profileKey, kLeftTrustedFailed);
-        } else {
-          RemoveTrusted(*self, trusted->profileKey, trusted->created);
-        }
-      }
+      if (!trusted->userSid) RemoveTrusted(self, trusted->profileKey, trusted->created);
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
       const auto samePath = [support](const auto& r) { return text::EqualsNoCaseUtf8(r.path, support->path); };
       const auto hasBackup = [support](const OriginalBackedUp& b) {
@@ -299,7 +283,7 @@ void CUninstallEngine::RemoveByFixedNames() {
 
   UniqueKey user;
   if (m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
-    RemoveFromEveryProfile({user.get(), std::u8string(kCurrentUserName), std::nullopt});
+    RemoveFromEveryProfile(CurrentUserOwner(user.get()));
   }
   RemoveFromOtherUsers(nullptr);
 
@@ -415,7 +399,7 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
   const auto eachAdded = [records](std::string_view sid, const auto& work) {
     for (const JournalRecord& record : *records) {
       const auto* trusted = std::get_if<TrustedPathAdded>(&record);
-      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, std::u8string(sid.begin(), sid.end()))) {
+      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, text::FromAnsi(sid))) {
         work(*trusted);
       }
     }

@@ -5,6 +5,7 @@
 
 #include "platform/text.h"
 #include "platform/user_environment.h"
+#include "platform/utf8_text.h"
 
 namespace install {
 namespace {
@@ -24,8 +25,6 @@ constexpr std::u8string_view kHivePrefix = u8"VornexSetup_";
 constexpr std::u8string_view kHiveFile = u8"\\NTUSER.DAT";
 
 constexpr std::string_view kUserSidPrefixes[] = {"S-1-5-21-", "S-1-12-1-"};
-
-std::u8string AsU8(std::string_view ascii) { return std::u8string(ascii.begin(), ascii.end()); }
 
 // The profile folder of a ProfileList entry, expanded with the machine's environment
 // (ProfileImagePath may start with %SystemDrive%).
@@ -68,7 +67,7 @@ bool IsUserSid(std::string_view sid) {
 
 std::u8string TemporaryHiveName(std::string_view sid) {
   std::u8string name(kHivePrefix);
-  name.append(AsU8(sid));
+  name.append(text::FromAnsi(sid));
   return name;
 }
 
@@ -121,7 +120,7 @@ Status UserHive::Open(platform::Machine& machine, const OtherUser& user) {
   UniqueKey users;
   if (const Status st = registry.OpenUsersRoot(users); st != platform::kSuccess) return st;
   // Signed in: the hive is there already, and stays when we are done.
-  Status st = registry.OpenKeyW(users.get(), AsU8(user.sid), Access::ReadWrite, root_);
+  Status st = registry.OpenKeyW(users.get(), text::FromAnsi(user.sid), Access::ReadWrite, root_);
   if (st != platform::kFileNotFound) return st;
 
   const std::u8string name = TemporaryHiveName(user.sid);
