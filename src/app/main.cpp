@@ -51,7 +51,8 @@ void RegisterCommonControls() {
 // files, also under SYSTEM).
 std::u8string LogPath(const app::CommandLine& line) {
   if (line.logPath) return *line.logPath;
-  std::wstring temp(MAX_PATH + 1, L'\0');
+  // GetTempPathW gives at most MAX_PATH + 1 characters (with the final backslash), then its NUL.
+  std::wstring temp(MAX_PATH + 2, L'\0');
   const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   temp.resize(length < temp.size() ? length : 0);
   if (!temp.empty() && temp.back() != L'\\') temp.push_back(L'\\');
