@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "install/trusted_paths.h"
+#include "users/trusted_paths.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/utf16.h"
 #include "platform/text.h"

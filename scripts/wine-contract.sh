@@ -2,8 +2,7 @@
 # The platform contract tests against the real Win32 API under Wine: contract_tests.exe runs in a
 # fresh copy of the base prefix, once with Simplified Chinese (ANSI code page 936) and once with
 # US English (code page 1252); under Chinese the host's code page 936 text tests run against the
-# Win32 text module as well; cxx_runtime_test.exe checks SetUp.exe's own pieces of the C++
-# runtime. Exits non-zero when any run fails.
+# Win32 text module as well. Exits non-zero when any run fails.
 # Usage: scripts/wine-contract.sh [gtest options, e.g. --gtest_filter=Registry*]
 # Environment: BUILD_DIR (default build/win64, the win64 preset's folder), JOBS (default 2).
 set -uo pipefail
@@ -19,7 +18,7 @@ if [ "$build" = build/win64 ]; then
 else
   cmake -S . -B "$build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null || exit 1
 fi
-targets=(contract_tests text_tests_cp936 cxx_runtime_test)
+targets=(contract_tests text_tests_cp936)
 cmake --build "$build" -j "$jobs" --target "${targets[@]}" >/dev/null || {
   echo "wine-contract: building ${targets[*]} failed" >&2
   cmake --build "$build" -j 1 --target "${targets[@]}" 2>&1 | grep -E 'error|Error' | head -20 >&2
@@ -45,27 +44,11 @@ run_suite() {
   fi
 }
 
-# A test program without GoogleTest: its lines, and a failure unless it ends with "N passed, 0 failed".
-run_plain() {
-  local prefix=$1 program=$2
-  local exe log rc=0
-  exe=$(readlink -f "$build/tests/wine/$program.exe")
-  log=$WINE_CACHE_DIR/$program.log
-  echo "==== $program under Wine"
-  wine_run "$prefix" 60 "$exe" >"$log" 2>&1 || rc=$?
-  grep -a -v '^ok: ' "$log"
-  if [ "$rc" -ne 0 ] || ! grep -a -q -E '^[0-9]+ passed, 0 failed' "$log"; then
-    echo "==== $program: FAILED (exit code $rc; full log in $log)"
-    failed+=("$program")
-  fi
-}
-
 for locale in zh_CN.UTF-8 en_US.UTF-8; do
   wine_ensure_locale "$locale" || exit 1
   prefix=$(wine_new_prefix "$WINE_CACHE_DIR/contract-${locale%%.*}") || exit 1
   run_suite "$prefix" "$locale" contract_tests "$@"
   [ "$locale" = zh_CN.UTF-8 ] && [ $# -eq 0 ] && run_suite "$prefix" "$locale" text_tests_cp936
-  [ "$locale" = zh_CN.UTF-8 ] && [ $# -eq 0 ] && run_plain "$prefix" cxx_runtime_test
   wine_stop_prefix "$prefix"
   rm -rf "$prefix"
 done

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "install/install_engine.h"
-#include "install/uninstall.h"
+#include "uninstall/uninstall.h"
 
 namespace app {
 

@@ -8,11 +8,11 @@
 
 #include "app/command_line.h"
 #include "app/dll_search.h"
+#include "app/unattended.h"
 #include "app/wizard_app.h"
 #include "discovery/acad_catalog.h"
-#include "install/install_texts.h"
-#include "install/uninstall.h"
-#include "install/unattended.h"
+#include "records/install_texts.h"
+#include "uninstall/uninstall.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_log_support.h"
@@ -80,24 +80,18 @@ std::u8string FolderFault(const app::CommandLine& line, std::string& folder) {
   return u8"安装路径含有本系统代码页无法表示的字符：" + line.folder;
 }
 
-// /DIR's folder for the uninstall, the installation to remove; none without /DIR.
-std::optional<std::string> UninstallFolder(const app::CommandLine& line, const std::string& folder) {
+// /DIR's folder as typed, none without /DIR.
+std::optional<std::string> TypedFolder(const app::CommandLine& line, const std::string& folder) {
   return line.folderGiven ? std::optional<std::string>(folder) : std::nullopt;
 }
 
-// What an unattended run does once its command line has passed, on `quiet` (whose message boxes
-// go to the log) with the catalogue scanned and the folder in the ANSI code page: its exit code.
-using UnattendedStep = int (*)(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
-                               const std::string& folder);
-
 // /S, installing or uninstalling: no window at all; the log says what was done, the exit code how
 // it ended.
-int RunUnattended(platform::Machine& machine, const app::CommandLine& line, std::u8string_view startLine,
-                  UnattendedStep step) {
+int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
   (void)log.Open(LogPath(line));
-  log.Write(startLine);
+  log.Write(line.uninstall ? u8"SetUp.exe 无人值守卸载开始" : u8"SetUp.exe 无人值守安装开始");
   int exitCode = app::kExitInvalidCommandLine;
   std::string folder;
   if (!line.Valid()) {
@@ -110,26 +104,14 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, std:
   } else if (const std::u8string fault = FolderFault(line, folder); !fault.empty()) {
     log.Write(fault);
   } else {
-    install::UnattendedPrompts prompts(log, machine.logging.clock);
+    app::UnattendedPrompts prompts(log, machine.logging.clock);
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
-    exitCode = step(quiet, log, line, folder);
+    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder)};
+    exitCode = app::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion);
   }
   log.Write(u8"退出代码：" + text::Decimal(exitCode));
   return exitCode;
-}
-
-// /S.
-int InstallUnattended(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
-                      const std::string& folder) {
-  const install::UnattendedChoices choices{line.releases, folder};
-  return app::ExitCodeFor(install::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion));
-}
-
-// /UNINSTALL /S: the log says what was removed and what was left.
-int UninstallUnattended(platform::Machine& quiet, install::InstallLog& log, const app::CommandLine& line,
-                        const std::string& folder) {
-  return app::ExitCodeFor(install::RunUnattendedUninstall(quiet, theCatalog, UninstallFolder(line, folder), log));
 }
 
 // /LOG's log for a run with windows, opened and its first line written; null without /LOG or when
@@ -166,7 +148,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
   install::UninstallChoices choices;
-  choices.typedFolder = UninstallFolder(line, folder);
+  choices.typedFolder = TypedFolder(line, folder);
   choices.ask = true;
   install::UninstallOutcome outcome = install::UninstallOutcome::kNothingToRemove;
   for (const bool check : {true, false}) {
@@ -198,10 +180,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
   int exitCode = app::kExitSuccess;
-  if (line.uninstall && line.mode == app::RunMode::Unattended) {
-    exitCode = RunUnattended(machine, line, u8"SetUp.exe 无人值守卸载开始", &UninstallUnattended);
-  } else if (line.mode == app::RunMode::Unattended) {
-    exitCode = RunUnattended(machine, line, u8"SetUp.exe 无人值守安装开始", &InstallUnattended);
+  if (line.mode == app::RunMode::Unattended) {
+    exitCode = RunUnattended(machine, line);
   } else if (line.help || !line.Valid()) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "install/install_log.h"
+#include "records/install_log.h"
 #include "platform/machine.h"
 
 // What the command line may set for the dialog: the folder it shows, the releases ticked at first

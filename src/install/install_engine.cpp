@@ -5,15 +5,15 @@
 #include <variant>
 
 #include "discovery/acad_running.h"
-#include "install/folder_rules.h"
+#include "platform/folder_rules.h"
 #include "install/folder_safety.h"
 #include "install/install_sequence.h"
-#include "install/install_texts.h"
-#include "install/other_users.h"
-#include "install/path_limits.h"
+#include "records/install_texts.h"
+#include "users/other_users.h"
+#include "platform/path_limits.h"
 #include "install/payload.h"
 #include "install/support_files.h"
-#include "install/uninstall_entry.h"
+#include "uninstall/uninstall_entry.h"
 #include "platform/invalid_argument.h"
 #include "platform/status.h"
 #include "platform/text.h"
@@ -160,7 +160,7 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);
   RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_record);
-  ReachOtherUsers(m_catalog, m_machine, m_record);
+  ReachOtherUsers(m_catalog, copier.PayloadFolder() + "\\" + kSettingsFileName, m_machine, m_record);
   progress.StepIt();
 
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "discovery/acad_catalog.h"
-#include "install/install_issues.h"
-#include "install/install_log.h"
-#include "install/install_record.h"
-#include "install/journal.h"
+#include "records/install_issues.h"
+#include "records/install_log.h"
+#include "records/install_record.h"
+#include "records/journal.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"

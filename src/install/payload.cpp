@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "discovery/acad_catalog.h"
-#include "install/install_texts.h"
-#include "install/install_log.h"
+#include "records/install_texts.h"
+#include "records/install_log.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
 
@@ -15,8 +15,6 @@ namespace {
 using platform::FindEntry;
 using platform::Listing;
 using platform::Machine;
-
-constexpr const char* kZoneStream = ":Zone.Identifier";
 
 // Files of the payload that the copy passes over: the installer itself (present in the flat
 // layout) and the files that go into each AutoCAD folder instead.
@@ -58,38 +56,6 @@ bool FindPayloadFolder(std::string& folder, Machine& machine) {
   return false;
 }
 
-int GetPathKind(const std::string& path, Machine& machine) {
-  if (!FitsMaxPath(path)) return kPathNone;
-  FindEntry entry;
-  std::unique_ptr<Listing> listing;
-  if (machine.files.FindFirst(path, entry, listing) != platform::kSuccess) return kPathNone;
-  return (entry.attributes & platform::kAttrDirectory) != 0 ? kPathFolder : kPathFile;
-}
-
-bool ListFolder(const std::string& folder, FindEntry& first, std::unique_ptr<Listing>& listing, Machine& machine) {
-  const std::string pattern = folder + "\\*.*";
-  if (FitsMaxPath(pattern) && machine.files.FindFirst(pattern, first, listing) == platform::kSuccess &&
-      listing != nullptr) {
-    return true;
-  }
-  listing.reset();
-  return false;
-}
-
-void ClearReadOnly(const std::string& path, Machine& machine) {
-  if (!FitsMaxPath(path)) return;
-  std::uint32_t attributes = 0;
-  if (machine.files.GetAttributes(path, attributes) != platform::kSuccess) return;
-  if ((attributes & platform::kAttrReadOnly) == 0) return;
-  machine.files.SetAttributes(path, attributes & ~platform::kAttrReadOnly);
-}
-
-bool RemoveZoneMark(const std::string& path, Machine& machine) {
-  const std::string stream = path + kZoneStream;
-  if (!FitsMaxPath(stream)) return false;
-  return machine.files.DeleteFile(stream) == platform::kSuccess;
-}
-
 CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine,
                                install::InstallRecord* record)
     : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine), m_pRecord(record) {
@@ -97,8 +63,10 @@ CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& 
 }
 
 bool CPayloadCopier::CopyPayload() {
+  m_strPayload.clear();
   std::string payload;
   if (!FindPayloadFolder(payload, m_machine)) return false;
+  m_strPayload = payload;
 
   // A failure here shows up as copy failures below, each with its own message.
   if (FitsMaxPath(m_strTarget)) m_machine.files.CreateDirectory(m_strTarget);

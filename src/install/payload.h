@@ -5,40 +5,18 @@
 #include <string>
 #include <string_view>
 
-#include "install/install_record.h"
-#include "install/path_limits.h"
+#include "platform/file_queries.h"
+#include "records/addon_names.h"
+#include "records/install_record.h"
+#include "platform/path_limits.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
 
-// What GetPathKind finds at a path.
-inline constexpr int kPathNone = 0;
-inline constexpr int kPathFile = 1;
-inline constexpr int kPathFolder = 2;
-
-// The payload's fixed names.
-inline constexpr const char* kPayloadFolderName = "Data";
-inline constexpr const char* kFlatLayoutMarker = "VX_ZurezUvad2010.arx";
-inline constexpr const char* kSettingsFileName = "Vornex.Ini";
-inline constexpr const char* kSettingsFolderName = "Vornex";
 
 // The payload folder: "<program folder>\Data" when that is a folder, else the program folder
 // itself when "VX_ZurezUvad2010.arx" lies there as a file. When neither, shows the "not found"
 // message, leaves the last path tried in `folder` and returns false.
 bool FindPayloadFolder(std::string& folder, platform::Machine& machine);
-
-// kPathNone, kPathFile or kPathFolder. A path too long for the file API finds nothing.
-int GetPathKind(const std::string& path, platform::Machine& machine);
-
-// FindFirst over every entry of a folder ("<folder>\*.*"). False, with no listing open, when that
-// pattern is too long for the file API or the folder cannot be listed.
-bool ListFolder(const std::string& folder, platform::FindEntry& first, std::unique_ptr<platform::Listing>& listing,
-                platform::Machine& machine);
-
-// Drops the read-only bit of an existing file; anything else is left alone.
-void ClearReadOnly(const std::string& path, platform::Machine& machine);
-
-// Deletes the "downloaded from the internet" mark (the ":Zone.Identifier" stream); true when deleted.
-bool RemoveZoneMark(const std::string& path, platform::Machine& machine);
 
 // One run of the payload copy into the install folder, advancing the dialog's progress bar one
 // step per listing entry (and one for the end of the listing).
@@ -51,6 +29,8 @@ class CPayloadCopier {
   // True when the whole listing was worked through (files the user chose to ignore included);
   // false when the payload is missing or unreadable or the user chose Abort. Shows its own messages.
   bool CopyPayload();
+  // After CopyPayload: the payload folder it copied from (empty when it found none).
+  const std::string& PayloadFolder() const { return m_strPayload; }
 
  private:
   enum class Outcome { Copied, Skipped, Aborted };
@@ -63,6 +43,7 @@ class CPayloadCopier {
   bool SettingsFolder(std::string& folder);
 
   std::string m_strTarget;
+  std::string m_strPayload;
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "install/install_texts.h"
-#include "install/path_limits.h"
+#include "records/install_texts.h"
+#include "platform/path_limits.h"
 #include "install/payload.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "discovery/acad_catalog.h"
-#include "install/install_record.h"
+#include "records/install_record.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 

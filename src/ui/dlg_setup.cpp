@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "install/uninstall_entry.h"
+#include "uninstall/uninstall_entry.h"
 #include "platform/utf8_text.h"
 #include "ui/setup_ids.h"
 

@@ -6,7 +6,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "discovery/release_years.h"
-#include "install/install_log.h"
+#include "records/install_log.h"
 #include "platform/machine.h"
 #include "ui/build_constants.h"
 #include "ui/controls.h"

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "install/folder_rules.h"
+#include "platform/folder_rules.h"
 #include "platform/text.h"
 #include "ui/dialog.h"
 
@@ -69,10 +69,10 @@ int CPathDialog::DoModal() {
   return m_bAccepted != 0 ? kAccepted : kNotAccepted;
 }
 
-bool CPathDialog::IsComponentValid(std::string_view name) { return install::IsFolderNameValid(name); }
+bool CPathDialog::IsComponentValid(std::string_view name) { return platform::IsFolderNameValid(name); }
 
 platform::Status CPathDialog::CreatePath(platform::FileSystem& files, std::string_view path, bool validateOnly) {
-  return install::CreateFolderPath(files, path, validateOnly);
+  return platform::CreateFolderPath(files, path, validateOnly);
 }
 
 platform::Status CPathDialog::EnsureFolderExists(platform::Machine& machine, std::string_view path,

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "install/folder_rules.h"
+#include "platform/folder_rules.h"
 #include "platform/files.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -39,7 +39,7 @@ class CPathDialog {
   // level could not be created. The user has been told of the last two.
   static platform::Status EnsureFolderExists(platform::Machine& machine, std::string_view path,
                                              platform::WindowRef owner);
-  // install::CreateFolderPath: kSuccess when the path is well formed (at most 259 characters)
+  // platform::CreateFolderPath: kSuccess when the path is well formed (at most 259 characters)
   // and, unless validateOnly, every level of it exists; kInvalidName when it is not well formed;
   // otherwise why a level could not be created or a drive root is not there. Levels created
   // before a failure stay.

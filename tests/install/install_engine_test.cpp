@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "install/install_engine.h"
-#include "install/journal.h"
-#include "install/unattended.h"
+#include "records/journal.h"
+#include "app/unattended.h"
 #include "platform/utf8_text.h"
 #include "platform/sim/sim_machine.h"
 
@@ -46,7 +46,7 @@ class EngineJournal : public ::testing::Test {
   }
 
   InstallOutcome Install() {
-    install::QuietView view;
+    app::QuietView view;
     install::CInstallEngine engine(sim_.machine(), catalog_, 64, 20250428);
     return engine.Run(choices_, view);
   }

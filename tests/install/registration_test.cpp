@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "install/install_test_support.h"
-#include "install/install_texts.h"
+#include "records/install_texts.h"
 
 namespace install_test {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "install/install_sequence.h"
-#include "install/install_texts.h"
+#include "records/install_texts.h"
 #include "platform/machine.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"

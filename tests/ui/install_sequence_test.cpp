@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "install/install_sequence.h"
-#include "install/install_texts.h"
+#include "records/install_texts.h"
 #include "platform/invalid_argument.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/text.h"

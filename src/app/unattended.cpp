@@ -1,0 +1,153 @@
+// The unattended installation and uninstall.
+#include "app/unattended.h"
+
+#include "app/command_line.h"
+
+#include "records/install_texts.h"
+#include "platform/utf8_text.h"
+
+namespace app {
+namespace {
+
+using install::InstallOutcome;
+using install::UninstallOutcome;
+
+const char8_t* UninstallOutcomeText(UninstallOutcome outcome) {
+  switch (outcome) {
+    case UninstallOutcome::kNothingToRemove:
+      return u8"未找到需要卸载的安装，未做任何更改。";
+    case UninstallOutcome::kAcadRunning:
+      return u8"AutoCAD正在运行，未做任何更改。";
+    case UninstallOutcome::kDeclined:
+      return u8"卸载已取消，未做任何更改。";
+    case UninstallOutcome::kStopped:
+      return u8"卸载已停止，未做任何更改。";
+    case UninstallOutcome::kDoneWithIssues:
+      return u8"卸载已完成，但有项目未删除（见上）。";
+    case UninstallOutcome::kDone:
+      return u8"卸载已完成。";
+  }
+  return u8"";
+}
+
+const char8_t* OutcomeText(InstallOutcome outcome) {
+  switch (outcome) {
+    case InstallOutcome::kAcadRunning:
+      return u8"AutoCAD正在运行，未做任何更改。";
+    case InstallOutcome::kFolderRefused:
+      return u8"安装路径无效，未做任何更改。";
+    case InstallOutcome::kDeclined:
+      return u8"安装路径可被其他用户替换，无人值守安装不冒此风险，未做任何更改。";
+    case InstallOutcome::kNothingChosen:
+      return u8"没有可安装的AutoCAD版本，未做任何更改。";
+    case InstallOutcome::kNotProtected:
+      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+    case InstallOutcome::kStopped:
+      return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
+    case InstallOutcome::kDoneWithIssues:
+      return u8"安装已完成，但有项目未能完成（见上）。";
+    case InstallOutcome::kDone:
+      return u8"安装已完成。";
+  }
+  return u8"";
+}
+
+}  // namespace
+
+int UnattendedPrompts::MessageBox(platform::WindowRef, std::u8string_view text, std::u8string_view,
+                                  std::uint32_t flags) {
+  const std::uint32_t buttons = flags & 0xFu;
+  int answer = platform::kIdOk;
+  std::u8string said;
+  if (buttons == platform::kMbAbortRetryIgnore) {
+    // The same failure again after a retry counts on; another one starts over.
+    if (text != m_strRetrying) {
+      m_strRetrying = text;
+      m_nRetries = 0;
+    }
+    if (m_nRetries < kUnattendedCopyRetries) {
+      ++m_nRetries;
+      answer = platform::kIdRetry;
+      said = u8"（无人值守：" + text::Decimal(kUnattendedRetryWaitMs / 1000) + u8" 秒后重试，第 " +
+             text::Decimal(m_nRetries) + u8" 次）";
+    } else {
+      answer = platform::kIdAbort;
+      said = u8"（无人值守：重试后仍失败，安装中止）";
+      m_strRetrying.clear();
+      m_nRetries = 0;
+    }
+  } else if (buttons == platform::kMbYesNo) {
+    answer = platform::kIdNo;
+    said = u8"（无人值守：回答“否”）";
+  }
+  m_log.Write(std::u8string(text) + said);
+  if (answer == platform::kIdRetry) m_clock.Wait(kUnattendedRetryWaitMs);
+  return answer;
+}
+
+namespace {
+
+InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
+                       install::InstallLog& log, int bitness, int version) {
+  install::InstallChoices install;
+  std::u8string found;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    if (!catalog.m_arrLocations[YearIndex(year)].empty()) found += u8" " + text::Decimal(year);
+  }
+  log.Write(u8"找到的AutoCAD版本：" + (found.empty() ? std::u8string(u8" 无") : found));
+
+  std::u8string chosen;
+  for (int year = kFirstYear; year <= kLastYear; ++year) {
+    const bool installed = !catalog.m_arrLocations[YearIndex(year)].empty();
+    bool wanted = installed;
+    if (choices.releases) {
+      wanted = false;
+      for (const int asked : *choices.releases) wanted = wanted || asked == year;
+      if (wanted && !installed) {
+        log.Write(u8"AutoCAD " + text::Decimal(year) + u8" 未安装，跳过。");
+        wanted = false;
+      }
+    }
+    install.releases[YearIndex(year)] = wanted ? 1 : 0;
+    if (wanted) chosen += u8" " + text::Decimal(year);
+  }
+  install.typedFolder = choices.typedFolder.value_or(std::string(text::Utf8Bytes(kDefaultFolder)));
+  log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
+  log.Write(u8"选择的安装路径：" + text::FromAnsi(install.typedFolder));
+
+  // The dialog's install button is off while no release is ticked; here nothing is installed either.
+  if (chosen.empty()) {
+    log.Write(OutcomeText(InstallOutcome::kNothingChosen));
+    return InstallOutcome::kNothingChosen;
+  }
+
+  QuietView view;
+  install::CInstallEngine engine(machine, catalog, bitness, version, &log);
+  const InstallOutcome outcome = engine.Run(install, view);
+  if (!engine.InstallFolder().empty()) log.Write(u8"安装文件夹：" + text::FromAnsi(engine.InstallFolder()));
+  log.Write(OutcomeText(outcome));
+  return outcome;
+}
+
+UninstallOutcome Uninstall(platform::Machine& machine, const CAcadCatalog& catalog, const UnattendedChoices& choices,
+                           install::InstallLog& log) {
+  if (choices.typedFolder) log.Write(u8"选择的安装路径：" + text::FromAnsi(*choices.typedFolder));
+  QuietView view;
+  install::CUninstallEngine engine(machine, catalog, &log);
+  install::UninstallChoices uninstall;
+  uninstall.typedFolder = choices.typedFolder;
+  uninstall.ask = false;
+  const UninstallOutcome outcome = engine.Run(uninstall, view);
+  log.Write(UninstallOutcomeText(outcome));
+  return outcome;
+}
+
+}  // namespace
+
+int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
+                  install::InstallLog& log, int bitness, int version) {
+  return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))
+                           : ExitCodeFor(Install(machine, catalog, choices, log, bitness, version));
+}
+
+}  // namespace app

@@ -1,0 +1,67 @@
+// The unattended runs (/S and /UNINSTALL /S): the same engines as the dialog's, with no window at
+// all. What a person would have been shown is written to the log, and questions get the answer that
+// changes nothing.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/acad_catalog.h"
+#include "install/install_engine.h"
+#include "uninstall/uninstall.h"
+#include "records/install_log.h"
+#include "platform/log_support.h"
+#include "platform/machine.h"
+#include "platform/prompts.h"
+
+namespace app {
+
+// A failed copy is tried again this many times, this long apart, before it is given up as Abort
+// would give it up: a file AutoCAD's own updater or a virus scanner holds is often let go in seconds.
+inline constexpr int kUnattendedCopyRetries = 3;
+inline constexpr unsigned kUnattendedRetryWaitMs = 2000;
+
+// Message boxes answered without a person, each written to the log with the answer given.
+class UnattendedPrompts final : public platform::Prompts {
+ public:
+  UnattendedPrompts(install::InstallLog& log, platform::Clock& clock) : m_log(log), m_clock(clock) {}
+
+  int MessageBox(platform::WindowRef owner, std::u8string_view text, std::u8string_view caption,
+                 std::uint32_t flags) override;
+
+ private:
+  install::InstallLog& m_log;
+  platform::Clock& m_clock;
+  std::u8string m_strRetrying;  // the failure being retried
+  int m_nRetries = 0;
+};
+
+// What nobody sees: the unattended runs' view of an installation or an uninstall.
+class QuietView final : public install::InstallView, public install::UninstallView {
+ public:
+  void CopyStarting() override {}
+  void RemovalStarting() override {}
+  platform::ProgressBar& Progress() override { return m_progress; }
+
+ private:
+  platform::HiddenProgressBar m_progress;
+};
+
+// What the command line chose.
+struct UnattendedChoices {
+  bool uninstall = false;                    // /UNINSTALL
+  std::optional<std::vector<int>> releases;  // the installation's releases; none: every release found
+  // /DIR's folder as typed (ANSI). None: the installation goes to the default folder, and the
+  // uninstall looks for the installation by itself.
+  std::optional<std::string> typedFolder;
+};
+
+// One unattended run on `machine` (whose prompts must not show anything: UnattendedPrompts), with
+// `catalog` scanned: the installation picks the releases from the catalogue, logs what was found
+// and chosen, and runs the engine; the uninstall runs without its question. Either way AutoCAD
+// running stops it with nothing changed, the closing message goes to the log, and how it ended is
+// logged. Returns the exit code. `bitness` and `version` are the build's g_nBitness and g_nVersion.
+int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
+                  install::InstallLog& log, int bitness, int version);
+
+}  // namespace app

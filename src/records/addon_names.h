@@ -1,0 +1,30 @@
+// The add-on's fixed names, shared by the installation, the uninstall and the other users' pass: its
+// folder inside the chosen one, its payload and settings files, its demand-load keys.
+#pragma once
+#include <string>
+#include <string_view>
+
+// The add-on's own folder inside the folder the user chooses.
+inline constexpr const char* kInstallSubfolder = "V-ZurezUvad";
+
+// The payload's fixed names.
+inline constexpr const char* kPayloadFolderName = "Data";
+inline constexpr const char* kFlatLayoutMarker = "VX_ZurezUvad2010.arx";
+inline constexpr const char* kSettingsFileName = "Vornex.Ini";
+inline constexpr const char* kSettingsFolderName = "Vornex";
+
+// The chosen folder with one trailing backslash removed (not a lone first character).
+std::string ChosenFolder(std::string_view typed);
+
+// The chosen folder as a path that names it on its own: ChosenFolder, except that a drive root
+// keeps its backslash ("D:" alone names the current folder on drive D:, not its root).
+std::string ChosenFolderPath(std::string_view typed);
+
+// The install folder for a chosen folder: "C:\Tools\" and "C:\Tools" give C:\Tools\V-ZurezUvad,
+// "D:\" gives D:\V-ZurezUvad.
+std::string FormInstallFolder(std::string_view typed);
+
+// The demand-load keys of a release, below its product key: "Applications\VX_ZurezUvad<year>" for
+// the ARX module, "Applications\Vornex<year>DLLP" for the managed one.
+std::string ArxKeyName(int year);
+std::string ManagedKeyName(int year);

@@ -1,0 +1,88 @@
+// What an installation did and could not do, told as it happens: what it changed to the journal (so
+// that it can be undone exactly) and, with what went wrong, to the log (for an administrator who was
+// not there); what it could not do is also gathered for the message that ends the installation.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "records/install_issues.h"
+#include "records/install_log.h"
+#include "records/journal.h"
+#include "platform/registry.h"
+#include "platform/status.h"
+
+namespace install {
+
+class InstallRecord {
+ public:
+  // Gathers only what could not be done (the steps' own tests, or no journal yet).
+  InstallRecord() = default;
+  // Either may be null. `placedBefore` are the support files an earlier run of this installation
+  // placed (from its journal): a file found there was not AutoCAD's, so it is no original to keep.
+  InstallRecord(InstallLog* log, JournalWriter* journal, std::set<std::u8string> placedBefore = {})
+      : m_pLog(log), m_pJournal(journal), m_placedBefore(std::move(placedBefore)) {}
+
+  // Paths and key names are ANSI (as the ANSI API takes them) unless typed as UTF-8.
+  // A folder the installation made outside its install folder (the chosen folder).
+  void FolderCreated(std::string_view path);
+  void FileCopied(std::string_view path, std::uint64_t size);
+  // `digest` is ContentDigest of the file as placed, empty when it could not be read back.
+  void SupportFilePlaced(std::string_view path, std::uint64_t size, std::u8string_view digest);
+  // A key written by the installation, with one value; `shown` is the data as the log gives it
+  // (and as the journal keeps it): the text of a string, the decimal number of a REG_DWORD.
+  void ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name, std::uint32_t type,
+                    std::u8string_view shown);
+  // A profile's "TRUSTEDPATHS" rewritten; `added` is the entry appended, empty when it was there;
+  // `created` when there was no such value before. `sid` is the user's whose hive `root` names
+  // ("HKEY_USERS\<SID>"), none for the user running the installer ("HKEY_CURRENT_USER").
+  void TrustedPathsChanged(const std::optional<std::u8string>& sid, std::u8string_view root,
+                           std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
+                           std::u8string_view added, bool created);
+
+  // Whether the file at `path` (in an AutoCAD folder, about to be replaced) is an original to keep
+  // first: only with a journal to record it in, and never the add-on's own file from an earlier run
+  // or one kept already.
+  bool WantsBackup(std::string_view path) const;
+  // Where the original of `path` is to be kept (ANSI); empty when that place cannot be named in
+  // the ANSI code page.
+  std::string BackupPathFor(std::string_view path) const;
+  void OriginalBackedUp(std::string_view original, std::string_view backup);
+
+  // A step that failed, with the system's code, for the log; the item goes into Issues() too.
+  void Failed(std::string_view what, platform::Status status, std::u8string_view note = {});
+  void Failed(std::u8string_view what, platform::Status status, std::u8string_view note = {});
+  // An item left undone (see InstallIssues::Add), also logged.
+  void Issue(std::string_view what, std::u8string_view note = {});
+  void Issue(std::u8string_view what, std::u8string_view note = {});
+  // A line of the log for a step that changes nothing.
+  void Note(std::u8string_view textUtf8);
+
+  const InstallIssues& Issues() const { return m_issues; }
+  // The journal's failure to record, if any: what it misses cannot be undone.
+  platform::Status JournalFailure() const { return m_journalFailure; }
+  // The bytes of the files this run copied into place (FileCopied), for Apps & features.
+  std::uint64_t CopiedBytes() const { return m_copiedBytes; }
+
+ private:
+  void Journal(const JournalRecord& record);
+
+  InstallLog* m_pLog = nullptr;
+  JournalWriter* m_pJournal = nullptr;
+  std::set<std::u8string> m_placedBefore;  // upper-cased
+  InstallIssues m_issues;
+  platform::Status m_journalFailure = platform::kSuccess;
+  std::uint64_t m_copiedBytes = 0;
+};
+
+// Records in `record` when the caller keeps one; the steps run the same either way.
+inline void Report(InstallRecord* record, std::string_view what, std::u8string_view note = {}) {
+  if (record != nullptr) record->Issue(what, note);
+}
+inline void Report(InstallRecord* record, std::u8string_view what, std::u8string_view note = {}) {
+  if (record != nullptr) record->Issue(what, note);
+}
+
+}  // namespace install

@@ -1,0 +1,526 @@
+// The uninstall: locating the installation, and removing what it made, record by record.
+#include "uninstall/uninstall.h"
+
+#include <algorithm>
+#include <memory>
+#include <variant>
+
+#include "discovery/acad_running.h"
+#include "platform/folder_rules.h"
+#include "records/install_texts.h"
+#include "users/other_users.h"
+#include "platform/file_queries.h"
+#include "records/addon_names.h"
+#include "users/profiles.h"
+#include "users/trusted_paths.h"
+#include "uninstall/uninstall_entry.h"
+#include "users/user_hives.h"
+#include "platform/text.h"
+
+namespace install {
+namespace {
+
+using platform::KeyHandle;
+using platform::Status;
+using platform::UniqueKey;
+
+constexpr std::u8string_view kLoaderValue = u8"LOADER";
+constexpr std::u8string_view kTrustedPathsValue = u8"TRUSTEDPATHS";
+
+bool IsGone(Status status) { return status == platform::kFileNotFound || status == platform::kPathNotFound; }
+
+// "<prefix><four digits><suffix>", letter case aside: the add-on names each module and key by year.
+bool IsYearName(std::string_view name, std::string_view prefix, std::string_view suffix) {
+  if (name.size() != prefix.size() + 4 + suffix.size()) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + 4; ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+  }
+  return text::EqualsNoCase(name.substr(0, prefix.size()), prefix) &&
+         text::EqualsNoCase(name.substr(prefix.size() + 4), suffix);
+}
+
+// A demand-load key of the add-on: "...\Applications\VX_ZurezUvad<year>" or "...\Vornex<year>DLLP".
+bool IsAddOnKey(std::u8string_view path) {
+  const std::size_t slash = path.rfind(u8'\\');
+  if (slash == std::u8string_view::npos || !path.substr(0, slash).ends_with(u8"\\Applications")) return false;
+  const std::string_view name = text::Utf8Bytes(path.substr(slash + 1));
+  return IsYearName(name, "VX_ZurezUvad", "") || IsYearName(name, "Vornex", "DLLP");
+}
+
+// A file the payload copy puts into the install folder, by name.
+bool IsPayloadName(std::string_view name) {
+  for (const char* fixed : {"itextsharp.dll", "Vornex_EN.shx", "Vornex_HZ.shx", "Vornex.prt5"}) {
+    if (text::EqualsNoCase(name, fixed)) return true;
+  }
+  return IsYearName(name, "VX_ZurezUvad", ".arx") || IsYearName(name, "VXCAD", "P.dll");
+}
+
+// The folder holding `path`; empty for a path without a backslash.
+std::string ParentOf(const std::string& path) {
+  const std::size_t slash = text::ReverseFind(path, '\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// True when `path` lies below `folder`.
+bool IsInside(std::string_view path, std::string_view folder) {
+  return !folder.empty() && path.size() > folder.size() + 1 && path[folder.size()] == '\\' &&
+         text::EqualsNoCase(path.substr(0, folder.size()), folder);
+}
+
+std::string InFolder(const std::string& folder, const char8_t* name) {
+  return folder + "\\" + std::string(text::Utf8Bytes(name));
+}
+
+// The text of a string value; kInvalidData when the value is not text.
+Status ReadText(platform::Registry& registry, platform::KeyHandle key, std::u8string_view name, std::u8string& text) {
+  std::uint32_t type = 0;
+  const Status status = registry.QueryTextW(key, name, type, text);
+  if (status != platform::kSuccess) return status;
+  return type == platform::kRegSz || type == platform::kRegExpandSz ? platform::kSuccess : platform::kInvalidData;
+}
+
+// The install folder the Apps & features entry names, or empty.
+std::string EntryFolder(platform::Registry& registry) {
+  UniqueKey root;
+  UniqueKey key;
+  platform::RegValue value;
+  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      registry.OpenKey(root.get(), kUninstallKeyPath, platform::Access::Read, key) != platform::kSuccess ||
+      platform::QueryWholeValue(registry, key.get(), kInstallLocationValue, value) != platform::kSuccess) {
+    return {};
+  }
+  return platform::ValueText(value);
+}
+
+// The last record of a kind whose path is `path`, letter case aside: a later run's record tells
+// what is there now.
+template <class Record, class Match>
+const Record* Last(const std::vector<JournalRecord>& records, Match match) {
+  const Record* last = nullptr;
+  for (const JournalRecord& record : records) {
+    if (const auto* one = std::get_if<Record>(&record); one != nullptr && match(*one)) last = one;
+  }
+  return last;
+}
+
+}  // namespace
+
+int CUninstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
+  return m_machine.prompts.MessageBox(0, text, kCaption, flags);
+}
+
+void CUninstallEngine::Note(const char8_t* what, std::string_view path) { Note(what, text::FromAnsi(path)); }
+
+void CUninstallEngine::Note(const char8_t* what, std::u8string_view path) {
+  if (m_pLog != nullptr) m_pLog->Write(what + std::u8string(path));
+}
+
+void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, const char8_t* why) {
+  std::u8string item(where);
+  item += what;
+  item += why;
+  if (std::find(m_arrLeft.begin(), m_arrLeft.end(), item) != m_arrLeft.end()) return;
+  Note(u8"未删除 ", item);
+  m_arrLeft.push_back(std::move(item));
+}
+
+UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, UninstallView& view) {
+  m_strClosing.clear();
+  m_bMadeChosen = false;
+  m_nFiles = m_nKeys = m_nTrusted = m_nRestored = 0;
+  m_arrLeft.clear();
+  m_arrPending.clear();
+  if (m_machine.system.ModulePath(platform::kLongestPathChars, m_strProgram) != platform::kSuccess) m_strProgram.clear();
+
+  m_strInstallFolder = Locate(choices);
+  m_strFolderU8 = text::FromAnsi(m_strInstallFolder);
+  if (m_strInstallFolder.empty()) {
+    Say(kNothingToUninstallText, platform::kMbOk);
+    return UninstallOutcome::kNothingToRemove;
+  }
+  JournalContents journal;
+  const Status read = ReadJournal(m_machine.logging.files, m_strFolderU8, journal);
+  const std::string journalPath = InFolder(m_strInstallFolder, kJournalFileName);
+  const bool fromLater = std::any_of(journal.records.begin(), journal.records.end(), [](const JournalRecord& r) {
+    return std::holds_alternative<UnknownRecord>(r);
+  });
+  // What only a later version wrote, this one cannot undo: that version's uninstaller is the one
+  // Apps & features starts, since every installation places its own.
+  if (fromLater || (read != platform::kSuccess && !IsGone(read))) {
+    Say(fromLater ? WithPath(kJournalFromLaterText, journalPath)
+                  : WithPath(kJournalUnreadableText, journalPath) + u8"\n\n错误代码：" + text::Decimal(read),
+        platform::kMbOk | platform::kMbIconStop);
+    return UninstallOutcome::kStopped;
+  }
+
+  // AutoCAD holds the modules it loaded and writes its profiles back when it ends; the second try
+  // is the caller's to allow, as the installation allows it.
+  if (choices.checkAcadRunning && IsAcadRunning(m_machine.system)) {
+    Say(kUninstallAcadRunningText, platform::kMbOk);
+    return UninstallOutcome::kAcadRunning;
+  }
+  if (choices.ask && Say(WithPath(kUninstallQuestionText, m_strInstallFolder),
+                         platform::kMbYesNo | platform::kMbIconQuestion | platform::kMbDefButton2) != platform::kIdYes) {
+    return UninstallOutcome::kDeclined;
+  }
+
+  Note(u8"开始卸载，安装文件夹：", m_strInstallFolder);
+  view.RemovalStarting();
+  platform::ProgressBar& progress = view.Progress();
+  progress.SetRange(0, static_cast<int>(journal.records.size()) + 1);
+  progress.SetStep(1);
+  progress.SetPos(0);
+  const bool recorded = read == platform::kSuccess;
+  m_bRecorded = recorded;
+  if (recorded) {
+    if (journal.damagedLines != 0) Note(u8"安装记录中不完整的行已跳过：", journalPath);
+    RemoveRecorded(journal.records, progress);
+  } else {
+    RemoveByFixedNames();
+  }
+
+  (void)m_machine.files.RemoveDirectory(InFolder(m_strInstallFolder, kBackupFolderName));
+  // The entry and then the journal last: until they go, the uninstall can be found and run again.
+  if (text::EqualsNoCase(EntryFolder(m_machine.registry), m_strInstallFolder)) {
+    RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
+  }
+  if (recorded) Delete(journalPath, false);
+  RemoveFolder(m_strInstallFolder);
+  if (m_bMadeChosen) RemoveFolder(ParentOf(m_strInstallFolder));
+  progress.SetPos(static_cast<int>(journal.records.size()) + 1);
+
+  // Without a journal, only the fixed names tell whether anything was there.
+  if (!recorded && m_nFiles + m_nKeys + m_nTrusted == 0 && m_arrLeft.empty() && m_arrPending.empty()) {
+    Say(kNothingToUninstallText, platform::kMbOk);
+    return UninstallOutcome::kNothingToRemove;
+  }
+  m_strClosing = Closing(!recorded);
+  const bool clean = m_arrLeft.empty();
+  Say(m_strClosing, platform::kMbOk | (clean ? platform::kMbIconInformation : platform::kMbIconExclamation));
+  return clean ? UninstallOutcome::kDone : UninstallOutcome::kDoneWithIssues;
+}
+
+std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
+  std::string folder;
+  if (choices.typedFolder) {
+    if (!choices.typedFolder->empty()) folder = FormInstallFolder(*choices.typedFolder);
+  } else {
+    // The installation's own copy of the installer lies in its install folder, beside the journal.
+    folder = ParentOf(m_strProgram);
+    if (GetPathKind(InFolder(folder, kJournalFileName), m_machine) != kPathFile) folder = EntryFolder(m_machine.registry);
+  }
+  StripTrailingBackslash(folder);
+  if (CreateFolderPath(m_machine.files, folder, true) != platform::kSuccess) folder.clear();
+  return folder;
+}
+
+void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress) {
+  const std::u8string chosen = text::FromAnsi(ParentOf(m_strInstallFolder));
+  // Without the user's own hive open, each of his entries fails to open and is named among what stays.
+  UniqueKey user;
+  (void)m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user);
+  const ProfileOwner self = CurrentUserOwner(user.get());
+  std::string path;
+  std::string backup;
+  for (const JournalRecord& record : records) {
+    progress.StepIt();
+    // Paths came from the ANSI API, so they go back; one that does not was not the installer's.
+    const auto ansi = [this](std::u8string_view from, std::string& to) {
+      if (text::ToAnsi(from, to)) return true;
+      Left(u8"", from, kLeftFailed);
+      return false;
+    };
+    if (const auto* folder = std::get_if<FolderCreated>(&record)) {
+      m_bMadeChosen = m_bMadeChosen || text::EqualsNoCaseUtf8(folder->path, chosen);
+    } else if (const auto* file = std::get_if<FileCopied>(&record)) {
+      if (!ansi(file->path, path)) continue;
+      if (IsInside(path, m_strInstallFolder)) {
+        Delete(path, true);
+      } else {
+        Note(u8"保留用户设置文件 ", path);
+      }
+    } else if (const auto* key = std::get_if<KeyWritten>(&record)) {
+      if (key->root != platform::RootKey::LocalMachine || !IsAddOnKey(key->keyPath)) continue;
+      const auto* loader = Last<ValueWritten>(records, [key](const ValueWritten& v) {
+        return v.data && v.name == kLoaderValue && text::EqualsNoCaseUtf8(v.keyPath, key->keyPath);
+      });
+      RemoveKey(key->keyPath, kLoaderValue, loader != nullptr ? &*loader->data : nullptr);
+    } else if (const auto* trusted = std::get_if<TrustedPathAdded>(&record)) {
+      // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
+      if (!trusted->userSid) RemoveTrusted(self, trusted->profileKey, trusted->created);
+    } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
+      const auto samePath = [support](const auto& r) { return text::EqualsNoCaseUtf8(r.path, support->path); };
+      const auto hasBackup = [support](const OriginalBackedUp& b) {
+        return text::EqualsNoCaseUtf8(b.original, support->path);
+      };
+      // The last run's record, and not a file whose original was kept: that one goes with its backup.
+      if (Last<SupportFilePlaced>(records, samePath) == support && Last<OriginalBackedUp>(records, hasBackup) == nullptr &&
+          ansi(support->path, path)) {
+        RemovePlaced(path, support, {});
+      }
+    } else if (const auto* kept = std::get_if<OriginalBackedUp>(&record)) {
+      if (!ansi(kept->original, path) || !ansi(kept->backup, backup)) continue;
+      RemovePlaced(path, Last<SupportFilePlaced>(records, [kept](const SupportFilePlaced& s) {
+                     return text::EqualsNoCaseUtf8(s.path, kept->original);
+                   }),
+                   backup);
+    }
+  }
+  RemoveFromOtherUsers(&records);
+}
+
+void CUninstallEngine::RemoveByFixedNames() {
+  Note(u8"未找到安装记录，按本软件固定的名称查找：", m_strInstallFolder);
+  for (const StringList& keyPaths : m_catalog.m_arrKeyPaths) {
+    for (const std::string& keyPath : keyPaths) {
+      for (int year = kFirstYear; year <= kLastYear; ++year) {
+        for (const std::string& name : {ArxKeyName(year), ManagedKeyName(year)}) {
+          RemoveKey(text::AnsiToU8(keyPath + name), kLoaderValue, nullptr);
+        }
+      }
+    }
+  }
+
+  UniqueKey user;
+  if (m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user) == platform::kSuccess) {
+    RemoveFromEveryProfile(CurrentUserOwner(user.get()));
+  }
+  RemoveFromOtherUsers(nullptr);
+
+  platform::FindEntry entry;
+  std::unique_ptr<platform::Listing> listing;
+  if (!ListFolder(m_strInstallFolder, entry, listing, m_machine)) return;
+  do {
+    if ((entry.attributes & platform::kAttrDirectory) == 0 && IsPayloadName(entry.name)) {
+      Delete(m_strInstallFolder + "\\" + entry.name, true);
+    }
+  } while (listing->Next(entry));
+}
+
+bool CUninstallEngine::IsAddOnLoader(std::u8string_view loader) const {
+  const std::size_t slash = loader.rfind(u8'\\');
+  if (slash == std::u8string_view::npos) return false;
+  const std::u8string_view folder = loader.substr(0, slash);
+  if (text::EqualsNoCaseUtf8(folder, m_strFolderU8)) return true;
+  if (!IsYearName(text::Utf8Bytes(loader.substr(slash + 1)), "VXCAD", "P.dll")) return false;
+  for (const StringList& locations : m_catalog.m_arrLocations) {
+    for (const std::string& location : locations) {
+      if (text::EqualsNoCaseUtf8(folder, text::AnsiToU8(location))) return true;
+    }
+  }
+  return false;
+}
+
+bool CUninstallEngine::InAcadFolder(std::string_view path) const {
+  for (const StringList& locations : m_catalog.m_arrLocations) {
+    for (const std::string& location : locations) {
+      if (IsInside(path, location)) return true;
+    }
+  }
+  return false;
+}
+
+void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view valueName,
+                                 const std::u8string* expected) {
+  platform::Registry& registry = m_machine.registry;
+  UniqueKey root;
+  UniqueKey key;
+  std::u8string now;
+  Status status = registry.OpenRoot(platform::RootKey::LocalMachine, root);
+  if (status == platform::kSuccess) status = registry.OpenKeyW(root.get(), path, platform::Access::Read, key);
+  if (status == platform::kFileNotFound) return;  // removed already
+  const char8_t* why = kLeftFailed;
+  if (status == platform::kSuccess) {
+    // Rewritten since (by another installation of the add-on, or by hand), the key is someone else's.
+    const bool same = ReadText(registry, key.get(), valueName, now) == platform::kSuccess &&
+                      (expected != nullptr ? text::EqualsNoCaseUtf8(now, *expected) : IsAddOnLoader(now));
+    key.reset();
+    std::string ansi;
+    status = !same ? platform::kInvalidData
+                   : text::ToAnsi(path, ansi) ? registry.DeleteKey(root.get(), ansi) : platform::kInvalidName;
+    if (status == platform::kSuccess) {
+      ++m_nKeys;
+      return Note(u8"已删除 HKEY_LOCAL_MACHINE\\", path);
+    }
+    if (!same) {
+      // Found by its fixed name alone, a key that names no module of this installation was never its own.
+      if (expected == nullptr && !m_bRecorded) return;
+      why = kLeftRewritten;
+    }
+  }
+  Left(u8"HKEY_LOCAL_MACHINE\\", path, why);
+}
+
+void CUninstallEngine::RemoveTrusted(const ProfileOwner& owner, std::u8string_view variables, bool created) {
+  platform::Registry& registry = m_machine.registry;
+  UniqueKey key;
+  std::uint32_t type = platform::kRegNone;
+  std::u8string before;
+  Status status = registry.OpenKeyW(owner.root, variables, platform::Access::ReadWrite, key);
+  if (status == platform::kSuccess) status = registry.QueryTextW(key.get(), kTrustedPathsValue, type, before);
+  if (status == platform::kFileNotFound) return;
+  // A value that is not text holds no folder at all.
+  if (status == platform::kSuccess && (type == platform::kRegSz || type == platform::kRegExpandSz)) {
+    const std::u8string after = RemoveTrustedPath(before, m_strFolderU8);
+    if (after == before) return;  // taken out already
+    // A value the installation made goes again when nothing else is left in it.
+    status = after.empty() && created ? registry.DeleteValue(key.get(), "TRUSTEDPATHS")
+                                      : registry.SetTextW(key.get(), kTrustedPathsValue, type, after);
+    if (status == platform::kSuccess) {
+      ++m_nTrusted;
+      // A "Variables" key the installation had to make for the value (a profile without one) goes
+      // with it, once nothing is left in it; one that holds anything else stays.
+      std::uint32_t values = 1;
+      std::uint32_t subKeys = 1;
+      if (after.empty() && created && registry.CountValues(key.get(), values) == platform::kSuccess &&
+          registry.CountSubKeys(key.get(), subKeys) == platform::kSuccess && values == 0 && subKeys == 0) {
+        key.reset();
+        // Named in the ANSI code page for RegDeleteKeyA; a name outside it keeps its empty key.
+        std::string ansi;
+        if (text::ToAnsi(variables, ansi)) (void)registry.DeleteKey(owner.root, ansi);
+      }
+      return Note(u8"已修改 TRUSTEDPATHS ", owner.keyName + u8"\\" + std::u8string(variables) + u8"\n原值：" + before + u8"\n新值：" + after);
+    }
+  }
+  if (status != platform::kSuccess) Left(owner.keyName + u8"\\", variables, kLeftTrustedFailed);
+}
+
+void CUninstallEngine::RemoveFromEveryProfile(const ProfileOwner& owner) {
+  std::vector<std::u8string> variables;
+  std::vector<std::u8string> unreadable;
+  ListProfileVariables(m_machine.registry, owner.root, variables, unreadable);
+  for (const std::u8string& path : unreadable) Left(owner.keyName + u8"\\", path, kIssueUnreadable);
+  // Whether the installation made the value cannot be told: it stays, however little is left.
+  for (const std::u8string& path : variables) RemoveTrusted(owner, path, false);
+}
+
+void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* records) {
+  // The journal's entries added for `sid`, each in turn.
+  const auto eachAdded = [records](std::string_view sid, const auto& work) {
+    for (const JournalRecord& record : *records) {
+      const auto* trusted = std::get_if<TrustedPathAdded>(&record);
+      if (trusted != nullptr && trusted->userSid && text::EqualsNoCaseUtf8(*trusted->userSid, text::FromAnsi(sid))) {
+        work(*trusted);
+      }
+    }
+  };
+  // Only the hives of users the journal names are loaded; without a journal, everybody's.
+  const auto named = [&](const OtherUser& user) {
+    bool any = records == nullptr;
+    if (!any) eachAdded(user.sid, [&any](const TrustedPathAdded&) { any = true; });
+    return any;
+  };
+  std::vector<HiveFailure> failures;
+  const Status listed = ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, KeyHandle root) {
+    const ProfileOwner owner = OwnerOf(user, root);
+    Note(u8"其他用户：", UserLabel(user.name, user.sid));
+    if (records == nullptr) return RemoveFromEveryProfile(owner);
+    eachAdded(user.sid, [&](const TrustedPathAdded& trusted) { RemoveTrusted(owner, trusted.profileKey, trusted.created); });
+  });
+  if (listed != platform::kSuccess) Left(ProfileListName(), u8"", kIssueUsersUnlisted);
+  for (const HiveFailure& failure : failures) {
+    Left(UserLabel(failure.user, failure.sid), u8"", failure.workDone ? kIssueHiveStillLoaded : kLeftUserUnreachable);
+  }
+}
+
+void CUninstallEngine::RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup) {
+  // Only AutoCAD's folders are touched, and only backups inside the install folder put back: the
+  // journal may name anything.
+  if (!InAcadFolder(path) || (!backup.empty() && !IsInside(backup, m_strInstallFolder))) {
+    return Left(path, kLeftOutsideAcad);
+  }
+  std::u8string now;
+  const Status read = m_machine.logging.files.ReadWhole(text::FromAnsi(path), now);
+  if (read != platform::kSuccess && !IsGone(read)) return Left(path, kLeftFailed);
+  const bool present = read == platform::kSuccess;
+  // A journal of the first version kept no digest: the size then tells what it can.
+  const bool ours = present && placed != nullptr && now.size() == placed->size &&
+                    (placed->digest.empty() || ContentDigest(now) == placed->digest);
+  if (backup.empty()) {
+    if (ours) return Delete(path, true);
+    if (present) Left(path, kLeftChanged);
+    return;
+  }
+
+  // AutoCAD's own file was kept before the add-on's replaced it: it goes back, byte for byte.
+  std::u8string original;
+  if (m_machine.logging.files.ReadWhole(text::FromAnsi(backup), original) != platform::kSuccess) {
+    if (ours || !present) Left(path, kLeftNoBackup);
+    return;  // otherwise AutoCAD's own file is back already
+  }
+  if (present && !ours) {
+    // Not the add-on's file: AutoCAD's own back in place already, or a change that stays.
+    if (now != original) return Left(path, kLeftChanged);
+  } else {
+    ClearReadOnly(path, m_machine);
+    if (m_machine.files.CopyFile(backup, path, false) != platform::kSuccess) return Left(path, kLeftFailed);
+    ++m_nRestored;
+    Note(u8"已还原 ", path);
+  }
+  Delete(backup, false);
+  (void)m_machine.files.RemoveDirectory(ParentOf(backup));  // its numbered folder, when empty now
+}
+
+void CUninstallEngine::Delete(const std::string& path, bool counted) {
+  // The running program cannot be deleted: Windows deletes it at the next start.
+  const bool running = text::EqualsNoCase(path, m_strProgram);
+  ClearReadOnly(path, m_machine);
+  Status status = running ? platform::kAccessDenied : m_machine.files.DeleteFile(path);
+  if (status == platform::kSuccess) {
+    m_nFiles += counted ? 1 : 0;
+    return Note(u8"已删除 ", path);
+  }
+  if (IsGone(status)) return;
+  if (status == platform::kAccessDenied || status == platform::kSharingViolation) {
+    status = m_machine.files.DeleteLater(path);
+    if (status == platform::kSuccess) {
+      m_arrPending.push_back(path);
+      return Note(u8"正在使用，将在重新启动计算机后删除 ", path);
+    }
+  }
+  if (m_pLog != nullptr) m_pLog->WriteError(u8"无法删除 " + text::FromAnsi(path), status);
+  Left(path, kLeftFailed);
+}
+
+void CUninstallEngine::RemoveFolder(const std::string& folder) {
+  const Status status = m_machine.files.RemoveDirectory(folder);
+  if (status == platform::kSuccess) return Note(u8"已删除文件夹 ", folder);
+  if (IsGone(status)) return;
+  // Holding only what goes at the next restart, it can go then too, after what it holds.
+  platform::FindEntry entry;
+  std::unique_ptr<platform::Listing> listing;
+  bool pendingOnly = status == platform::kDirNotEmpty && ListFolder(folder, entry, listing, m_machine);
+  while (pendingOnly) {
+    const std::string inside = folder + "\\" + entry.name;
+    pendingOnly = entry.name == "." || entry.name == ".." ||
+                  std::any_of(m_arrPending.begin(), m_arrPending.end(),
+                              [&inside](const std::string& pending) { return text::EqualsNoCase(pending, inside); });
+    if (!listing->Next(entry)) break;
+  }
+  if (!pendingOnly || m_machine.files.DeleteLater(folder) != platform::kSuccess) {
+    return Left(folder, status == platform::kDirNotEmpty ? kLeftNotEmpty : kLeftFailed);
+  }
+  m_arrPending.push_back(folder);
+  Note(u8"将在重新启动计算机后删除文件夹 ", folder);
+}
+
+std::u8string CUninstallEngine::Closing(bool withoutJournal) const {
+  std::u8string out = kUninstalledLead;
+  std::u8string counts = kRemovedCountsPattern;
+  for (const unsigned n : {m_nFiles, m_nKeys, m_nTrusted, m_nRestored}) {
+    counts.replace(counts.find(u8"{}"), 2, text::Decimal(n));
+  }
+  out += counts;
+  std::vector<std::u8string> pending;
+  for (const std::string& path : m_arrPending) pending.push_back(text::AnsiToU8(path));
+  using List = std::pair<const char8_t*, const std::vector<std::u8string>*>;
+  for (const auto& [lead, items] : {List{kLeftLead, &m_arrLeft}, List{kPendingLead, &pending}}) {
+    if (items->empty()) continue;
+    out += lead;
+    AppendItems(out, *items);
+  }
+  if (withoutJournal) out += kNoJournalNote;
+  return out;
+}
+
+}  // namespace install

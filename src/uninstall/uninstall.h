@@ -1,0 +1,129 @@
+// The uninstall: the reverse of the installation, from its journal, run by the uninstaller's dialog
+// and by the unattended mode alike. Like CInstallEngine it is given the machine and a view; message
+// boxes go to the machine's prompts (shown by the dialog, answered and logged unattended).
+//
+// Only what is still as the installation left it is removed: a demand-load key whose values were
+// rewritten since, or a file in an AutoCAD folder that was changed, stays, and the closing message
+// names it. Every step takes what is already gone as done, and the journal is removed last, so an
+// uninstall cut short can simply be run again; run once more after that it finds nothing.
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "discovery/acad_catalog.h"
+#include "records/install_log.h"
+#include "records/journal.h"
+#include "users/profiles.h"
+#include "platform/machine.h"
+#include "platform/prompts.h"
+#include "platform/utf8_text.h"
+
+namespace install {
+
+// How one run ended.
+enum class UninstallOutcome {
+  kNothingToRemove,  // no installation found: said, nothing changed (uninstalled already: not a failure)
+  kAcadRunning,      // AutoCAD runs: the warning was shown, nothing changed
+  kDeclined,         // the question was answered No: nothing changed
+  kStopped,          // the journal cannot be read, or only a later version understands it: said, nothing changed
+  kDoneWithIssues,   // ran to its end; the closing message names what was left and why
+  kDone,             // everything the installation made is gone, or goes at the next restart
+};
+
+// What a person sees of the uninstall besides message boxes.
+class UninstallView {
+ public:
+  virtual ~UninstallView() = default;
+  // The question was answered and the removal begins.
+  virtual void RemovalStarting() = 0;
+  // The bar the removal advances, one step per item.
+  virtual platform::ProgressBar& Progress() = 0;
+};
+
+struct UninstallChoices {
+  // /DIR=: the folder chosen at installation, as typed (ANSI); the install folder is formed from it
+  // as the installation formed it. None: the folder the uninstaller runs from when it holds a
+  // journal (it is the installation's own VornexSetup.exe), else the one Apps & features names.
+  std::optional<std::string> typedFolder;
+  // The dialog asks before it removes anything; the unattended mode does not.
+  bool ask = true;
+  // False once the "close AutoCAD" warning has been shown and the caller tries again regardless.
+  bool checkAcadRunning = true;
+};
+
+class CUninstallEngine {
+ public:
+  // `catalog` is scanned by the caller: without a journal, the add-on's demand-load keys are looked
+  // for under its product keys. With a log, every step is written to it as it is done.
+  CUninstallEngine(platform::Machine& machine, const CAcadCatalog& catalog, InstallLog* log = nullptr)
+      : m_machine(machine), m_catalog(catalog), m_pLog(log) {}
+
+  // The whole uninstall: the installation located, the running check, the question, the removal
+  // under the progress bar, then the closing message (kDone, kDoneWithIssues), which unattended
+  // prompts write to the log.
+  [[nodiscard]] UninstallOutcome Run(const UninstallChoices& choices, UninstallView& view);
+
+  // After Run: the install folder found (empty when none was) and the closing message.
+  const std::string& InstallFolder() const { return m_strInstallFolder; }
+  const std::u8string& ClosingText() const { return m_strClosing; }
+
+ private:
+  int Say(std::u8string_view text, std::uint32_t flags);
+  // A line of the log: `what` and then a path (ANSI).
+  void Note(const char8_t* what, std::string_view path);
+  void Note(const char8_t* what, std::u8string_view path);
+  // The install folder asked for, or the one the uninstaller runs from when it holds a journal, or
+  // the one Apps & features names; empty when there is none.
+  std::string Locate(const UninstallChoices& choices);
+  // What the journal names, each where it was recorded and only while it is still the installation's.
+  void RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress);
+  // What the add-on's fixed names find of an installation without a journal.
+  void RemoveByFixedNames();
+  // A key under HKEY_LOCAL_MACHINE while its value `valueName` still holds `expected` (what the
+  // installation wrote, letter case aside) or, with none, names one of the add-on's modules.
+  void RemoveKey(std::u8string_view path, std::u8string_view valueName, const std::u8string* expected);
+  // The install folder's entries in one profile's "TRUSTEDPATHS" of `owner`; the value itself goes
+  // when the installation made it and nothing else is left in it.
+  void RemoveTrusted(const ProfileOwner& owner, std::u8string_view variables, bool created);
+  // The install folder out of every profile of `owner`: an installation without a journal.
+  void RemoveFromEveryProfile(const ProfileOwner& owner);
+  // The other users' profiles, through their hives: what the journal `records` added for each user,
+  // or, with no journal (null), the install folder out of every profile of every other user. A
+  // user whose hive cannot be reached is named among what stays.
+  void RemoveFromOtherUsers(const std::vector<JournalRecord>* records);
+  // A file placed in an AutoCAD folder (`placed`, or null when the placing never happened) and the
+  // copy of AutoCAD's own file it replaced (`backup`, or empty).
+  void RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup);
+  // Deletes a file, at the next restart when it is in use.
+  void Delete(const std::string& path, bool counted);
+  void RemoveFolder(const std::string& folder);
+  // Whether a LOADER names one of the add-on's modules: a file in the install folder, or a managed
+  // module (VXCAD<year>P.dll) in an AutoCAD folder of the catalogue.
+  bool IsAddOnLoader(std::u8string_view loader) const;
+  bool InAcadFolder(std::string_view path) const;
+  // Something of the installation that stays (`where` and `what` together name it), and why; named
+  // in the closing message once.
+  void Left(std::u8string_view where, std::u8string_view what, const char8_t* why);
+  void Left(std::string_view ansiWhat, const char8_t* why) { Left(u8"", text::FromAnsi(ansiWhat), why); }
+  std::u8string Closing(bool withoutJournal) const;
+
+  platform::Machine& m_machine;
+  const CAcadCatalog& m_catalog;
+  InstallLog* m_pLog;
+  std::string m_strInstallFolder;
+  std::u8string m_strFolderU8;  // the same in Unicode, for the wide registry functions
+  std::string m_strProgram;     // the running program: deleted at the next restart
+  std::u8string m_strClosing;
+  bool m_bRecorded = false;    // the journal says what was made; otherwise the fixed names
+  bool m_bMadeChosen = false;  // the journal says the installation made the folder above its own
+  // What the removal did, for the closing message.
+  unsigned m_nFiles = 0;
+  unsigned m_nKeys = 0;
+  unsigned m_nTrusted = 0;
+  unsigned m_nRestored = 0;
+  std::vector<std::u8string> m_arrLeft;   // each with why
+  std::vector<std::string> m_arrPending;  // ANSI, deleted at the next restart
+};
+
+}  // namespace install

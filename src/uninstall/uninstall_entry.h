@@ -1,0 +1,31 @@
+// The installation's entry in Apps & features, and the uninstaller it names in the install folder.
+#pragma once
+#include <string>
+
+#include "records/install_record.h"
+#include "platform/machine.h"
+
+namespace install {
+
+// Under HKEY_LOCAL_MACHINE. SetUp.exe is a 64-bit program, so this is the native view's key, the
+// one Apps & features lists for every user.
+inline constexpr const char* kUninstallKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup";
+inline constexpr const char* kInstallLocationValue = "InstallLocation";
+inline constexpr const char8_t* kProductName = u8"V-批打印软件";
+inline constexpr const char8_t* kPublisher = u8"Vornex";
+// The copy of the installer left in the install folder, which Apps & features starts to uninstall.
+inline constexpr const char* kUninstallerName = "VornexSetup.exe";
+inline constexpr const char8_t* kUninstallSwitch = u8" /UNINSTALL";
+inline constexpr const char8_t* kQuietSwitch = u8" /S";
+
+// "2025.04.28" for the build's version number 20250428.
+std::u8string VersionText(int version);
+
+// After an installation that ran to its end: a copy of the running program as VornexSetup.exe in
+// the install folder, then the entry naming it, both recorded. What fails goes into `record`;
+// without the program no entry is written, since it would offer an uninstall that cannot start.
+// `version` is the build's g_nVersion.
+void RegisterUninstaller(platform::Machine& machine, const std::string& installFolder, int version,
+                         InstallRecord& record);
+
+}  // namespace install

@@ -1,0 +1,352 @@
+// The uninstall on the simulated machine: installed and uninstalled, the machine is compared whole
+// (both registry roots, every file with its content) with the machine before the installation.
+#include "uninstall/uninstall.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "install/install_engine.h"
+#include "records/install_log.h"
+#include "app/unattended.h"
+#include "uninstall/uninstall_entry.h"
+#include "platform/sim/sim_machine.h"
+#include "platform/utf8_text.h"
+#include "support/fixtures.h"
+
+namespace {
+
+using install::UninstallOutcome;
+using platform::RootKey;
+
+constexpr const char* kAcad2008 = "C:\\Program Files\\Autodesk\\AutoCAD 2008";
+constexpr const char* kAcad2010 = "C:\\Program Files\\Autodesk\\AutoCAD 2010";
+constexpr const char* kAcad2022 = "C:\\Program Files\\Autodesk\\AutoCAD 2022";
+constexpr const char* kProduct2008 = "SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804";
+constexpr const char* kInstallFolder = "C:\\Vornex\\V-ZurezUvad";
+constexpr const char* kUninstaller = "C:\\Vornex\\V-ZurezUvad\\VornexSetup.exe";
+constexpr const char* kJournal = "C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal";
+constexpr const char* kDriver = "C:\\Program Files\\Autodesk\\AutoCAD 2008\\Drv\\pdfplot9.hdi";
+constexpr const char* kLoad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX_ZurezUvad2010";
+constexpr const char* kProfile2022 =
+    "HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\<<Unnamed Profile>>\\Variables : TRUSTEDPATHS = ";
+const std::string kOwnDriver("AutoCAD's PDF driver\0\x01\xFE\xFF", 24);
+const std::vector<std::string> kPayload = {"VX_ZurezUvad2008.arx", "VX_ZurezUvad2010.arx", "VX_ZurezUvad2021.arx",
+                                           "VXCAD2013P.dll",       "Vornex_EN.shx",        "Vornex.prt5",
+                                           "Vornex.Ini"};
+
+// The whole machine as sorted lines: every key, every value as the ANSI functions read it, every
+// folder and every file with its content.
+using Snapshot = std::vector<std::string>;
+
+void AddKeys(sim::SimRegistry& registry, RootKey root, const sim::SimKey& key, const std::u8string& path,
+             Snapshot& lines) {
+  const std::string prefix = std::string(root == RootKey::LocalMachine ? "HKLM" : "HKCU") +
+                             std::string(text::Utf8Bytes(path.empty() ? path : u8"\\" + path));
+  lines.push_back(prefix);
+  for (const auto& [folded, value] : key.values) {
+    const platform::RegValue read = *registry.Get(root, path, value.name);
+    std::string data;
+    if (read.type == platform::kRegSz || read.type == platform::kRegExpandSz) {
+      data = platform::ValueText(read);
+    } else {
+      data = "type " + std::to_string(read.type) + ":";
+      for (const std::uint8_t byte : read.data) data += " " + std::to_string(byte);
+    }
+    lines.push_back(prefix + " : " + std::string(text::Utf8Bytes(value.name)) + " = " + data);
+  }
+  for (const auto& [folded, sub] : key.subKeys) {
+    AddKeys(registry, root, *sub, path.empty() ? sub->name : path + u8"\\" + sub->name, lines);
+  }
+}
+
+Snapshot Take(sim::SimMachine& sim) {
+  Snapshot lines;
+  for (const RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
+    AddKeys(sim.registry(), root, sim.registry().Root(root), u8"", lines);
+  }
+  for (const std::string& path : sim.files().Tree()) {
+    lines.push_back(path.back() == '\\' ? path : path + " = " + *sim.files().ReadFile(path));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// "- line" for what `after` lost and "+ line" for what it gained, sorted.
+std::vector<std::string> Changes(const Snapshot& before, const Snapshot& after) {
+  std::vector<std::string> changes;
+  for (const auto& [from, to, sign] : {std::tuple{&before, &after, "- "}, std::tuple{&after, &before, "+ "}}) {
+    std::vector<std::string> only;
+    std::set_difference(from->begin(), from->end(), to->begin(), to->end(), std::back_inserter(only));
+    for (const std::string& line : only) changes.push_back(sign + line);
+  }
+  std::sort(changes.begin(), changes.end());
+  return changes;
+}
+
+// What every uninstall leaves of a clean installation: the user's settings, and the profile's
+// TRUSTEDPATHS upper-cased, as the installation's merge wrote it.
+const std::vector<std::string> kSettingsAndUpperCase = {
+    std::string("- ") + kProfile2022 + "C:\\Program Files\\Autodesk\\AutoCAD 2022\\Plugins\\...;C:\\Users\\jsmith\\Documents\\Lisp",
+    "+ C:\\Users\\User\\AppData\\Roaming\\Vornex\\",
+    "+ C:\\Users\\User\\AppData\\Roaming\\Vornex\\Vornex.Ini = Vornex.Ini",
+    std::string("+ ") + kProfile2022 + "C:\\PROGRAM FILES\\AUTODESK\\AUTOCAD 2022\\PLUGINS\\...;C:\\USERS\\JSMITH\\DOCUMENTS\\LISP",
+};
+
+// Those, and `more`, sorted as Changes sorts.
+std::vector<std::string> SettingsAndUpperCaseAnd(std::vector<std::string> more) {
+  more.insert(more.end(), kSettingsAndUpperCase.begin(), kSettingsAndUpperCase.end());
+  std::sort(more.begin(), more.end());
+  return more;
+}
+
+class NullView final : public install::UninstallView, public install::InstallView {
+ public:
+  void CopyStarting() override {}
+  void RemovalStarting() override { ++started; }
+  platform::ProgressBar& Progress() override { return progress; }
+  sim::SimProgressBar progress;
+  int started = 0;
+};
+
+// AutoCAD 2008 (whose PDF driver the add-on replaces), 2010 in Chinese and 2022 in English, with
+// the payload beside the installer; installed for all three into C:\Vornex.
+class Rig {
+ public:
+  Rig() {
+    const sim::RegFileResult loaded = support::LoadRegistryFixture(sim, "registry/two-releases.reg");
+    EXPECT_TRUE(loaded) << loaded.Describe();
+    auto& reg = sim.registry();
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, kProduct2008, "AcadLocation", std::string(kAcad2008) + "\\"));
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, kProduct2008, "ProductName", "AutoCAD 2008"));
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, std::string(kProduct2008) + "\\Applications\\AcadVBA", "LOADER",
+                              std::string(kAcad2008) + "\\acvba.arx"));
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\7-Zip",
+                              "DisplayName", "7-Zip 23.01 (x64)"));
+    for (const std::string& name : kPayload) EXPECT_TRUE(sim.files().WriteFile("C:\\Setup\\Data\\" + name, name));
+    for (const char* acad : {kAcad2008, kAcad2010, kAcad2022}) {
+      EXPECT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
+    }
+    EXPECT_TRUE(sim.files().WriteFile(kDriver, kOwnDriver));
+    // A profile without "Variables": the installation makes the key for its value, and the
+    // uninstall takes both away again.
+    EXPECT_TRUE(reg.CreatePath(RootKey::CurrentUser, "Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting"));
+    catalog.Scan(sim.registry());
+    before = Take(sim);
+  }
+
+  install::InstallOutcome Install() {
+    install::InstallChoices choices;
+    for (const int year : {2008, 2010, 2022}) choices.releases[YearIndex(year)] = 1;
+    choices.typedFolder = "C:\\Vornex";
+    install::CInstallEngine engine(sim.machine(), catalog, 64, 20250428);
+    return engine.Run(choices, view);
+  }
+
+  UninstallOutcome Uninstall(const install::UninstallChoices& choices) {
+    install::CUninstallEngine engine(sim.machine(), catalog);
+    return engine.Run(choices, view);
+  }
+
+  std::u8string LastBox() { return sim.prompts().Boxes().empty() ? u8"" : sim.prompts().Boxes().back().text; }
+
+  sim::SimMachine sim;
+  CAcadCatalog catalog;
+  NullView view;
+  Snapshot before;
+};
+
+install::UninstallChoices Quiet(std::optional<std::string> typed = std::nullopt) {
+  install::UninstallChoices choices;
+  choices.typedFolder = std::move(typed);
+  choices.ask = false;
+  return choices;
+}
+
+// An installation from before the journal: no journal, no Apps & features entry, no uninstaller,
+// no backup of AutoCAD's driver; and a load key that another installation rewrote since.
+void WithoutJournal(Rig& rig) {
+  EXPECT_TRUE(rig.sim.registry().SetString(RootKey::LocalMachine, kLoad2010, "LOADER", "D:\\Other\\VX.arx"));
+  for (const char* file : {kJournal, kUninstaller}) EXPECT_TRUE(rig.sim.files().Remove(file));
+  EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\Backup"));
+  EXPECT_TRUE(rig.sim.registry().DeleteTree(RootKey::LocalMachine, install::kUninstallKeyPath));
+}
+
+struct Case {
+  const char* name;
+  std::function<void(Rig&)> between;  // what happens to the machine after the installation
+  install::UninstallChoices choices;
+  UninstallOutcome outcome;
+  std::vector<std::string> changes;  // from the machine before the installation
+  std::vector<std::u8string> said;   // parts of the last message box, in order
+  std::vector<std::string> pending;  // deleted at the next restart, in order
+  bool untouched;                    // `changes` are from the installed machine instead
+};
+
+TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn) {
+  const std::string load2010 = std::string("+ HKLM\\") + kLoad2010;
+  const std::vector<std::string> rewritten = SettingsAndUpperCaseAnd(
+      {load2010, load2010 + " : LOADCTRLS = type 4: 2 0 0 0", load2010 + " : LOADER = D:\\Other\\VX.arx"});
+  const std::vector<std::string> changedFont =
+      SettingsAndUpperCaseAnd({std::string("+ ") + kAcad2022 + "\\Fonts\\Vornex_EN.shx = VORNEX_EN.SHX"});
+  // Without the journal, nothing in AutoCAD's folders can be told from a file of AutoCAD's own; and
+  // whether the installation made the folder above the install folder, or a profile's
+  // TRUSTEDPATHS (which stays, empty), cannot be told either.
+  const std::vector<std::string> noJournal = SettingsAndUpperCaseAnd({
+      load2010, load2010 + " : LOADCTRLS = type 4: 2 0 0 0", load2010 + " : LOADER = D:\\Other\\VX.arx",
+      std::string("- ") + kDriver + " = " + kOwnDriver,
+      std::string("+ ") + kDriver + " = Vornex.prt5",
+      std::string("+ ") + kAcad2008 + "\\Fonts\\Vornex_EN.shx = Vornex_EN.shx",
+      std::string("+ ") + kAcad2008 + "\\VXCAD2013P.dll = VXCAD2013P.dll",
+      std::string("+ ") + kAcad2010 + "\\Fonts\\Vornex_EN.shx = Vornex_EN.shx",
+      std::string("+ ") + kAcad2010 + "\\VXCAD2013P.dll = VXCAD2013P.dll",
+      std::string("+ ") + kAcad2022 + "\\Fonts\\Vornex_EN.shx = Vornex_EN.shx",
+      std::string("+ ") + kAcad2022 + "\\VXCAD2013P.dll = VXCAD2013P.dll",
+      "+ C:\\Vornex\\",
+      "+ HKCU\\Software\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\<<未命名配置>>\\Variables : TRUSTEDPATHS = ",
+      // Without a journal nothing tells that the key and the value were the installation's.
+      "+ HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting\\Variables",
+      "+ HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting\\Variables : TRUSTEDPATHS = ",
+  });
+  const std::vector<std::string> clean = SettingsAndUpperCaseAnd({});
+
+  const auto rewriteKey = [](Rig& rig) {
+    EXPECT_TRUE(rig.sim.registry().SetString(RootKey::LocalMachine, kLoad2010, "LOADER", "D:\\Other\\VX.arx"));
+  };
+  const auto changeFont = [](Rig& rig) {
+    // The same size: only the content tells it from the file placed.
+    EXPECT_TRUE(rig.sim.files().WriteFile(std::string(kAcad2022) + "\\Fonts\\Vornex_EN.shx", "VORNEX_EN.SHX"));
+  };
+  const auto cutJournal = [](Rig& rig) {
+    // The power went while the last record was written: half of it reached the disk.
+    std::string journal = *rig.sim.files().ReadFile(kJournal);
+    journal.resize(journal.size() - 8);
+    EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, journal));
+  };
+  const auto uninstalled = [](Rig& rig) { EXPECT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kDone); };
+  const auto halfWay = [](Rig& rig) {
+    // An uninstall stopped after putting AutoCAD's driver back, a module and a key gone already.
+    EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kOwnDriver));
+    EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\VX_ZurezUvad2010.arx"));
+    EXPECT_TRUE(rig.sim.registry().DeleteTree(RootKey::LocalMachine, kLoad2010));
+  };
+  const auto acadRunning = [](Rig& rig) { rig.sim.system().SetProcesses({"explorer.exe", "acad.exe"}); };
+  const auto answerNo = [](Rig& rig) { rig.sim.prompts().Answer(platform::kIdNo); };
+  install::UninstallChoices dialog;  // asks first
+  const auto inUse = [](Rig& rig) {
+    // Started from Apps & features: the uninstaller runs from the install folder, and a module is held.
+    rig.sim.system().SetModulePath(kUninstaller);
+    rig.sim.files().FailOn(sim::FileOp::DeleteFile, std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx",
+                           platform::kSharingViolation);
+  };
+
+  const Case cases[] = {
+      {"from Apps & features, AutoCAD's own driver put back byte for byte", nullptr, Quiet(), UninstallOutcome::kDone, clean,
+       {u8"V-批打印软件已卸载。", u8"已删除 11 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
+      {"a demand-load key rewritten since", rewriteKey, Quiet(), UninstallOutcome::kDoneWithIssues, rewritten,
+       {u8"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + text::FromAnsi(kLoad2010) + u8"（安装后已被改写，未删除）"}, {}, false},
+      {"a font changed since", changeFont, Quiet(), UninstallOutcome::kDoneWithIssues, changedFont,
+       {u8"已删除 10 个文件",
+        u8"以下项目未删除：\n" + text::FromAnsi(kAcad2022) + u8"\\Fonts\\Vornex_EN.shx（安装后已被修改，未删除）"},
+       {}, false},
+      {"a journal cut short", cutJournal, Quiet("C:\\Vornex\\"), UninstallOutcome::kDone, clean,
+       {u8"已删除 11 个文件"}, {}, false},
+      {"uninstalled already", uninstalled, Quiet(), UninstallOutcome::kNothingToRemove, clean,
+       {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
+      {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
+       clean, {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
+      {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
+       {u8"已删除 4 个文件、5 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
+      {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
+       {u8"已删除 9 个文件", u8"以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
+                               text::FromAnsi(kUninstaller) + u8"\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"},
+       {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
+      {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
+       {u8"已删除 10 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+      {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {u8"请关闭AutoCAD后再进行卸载 !"}, {}, true},
+      {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {u8"确定要删除 V-批打印软件 吗？"}, {},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+    ASSERT_TRUE(rig.sim.prompts().Boxes().empty());
+    const Snapshot installed = Take(rig.sim);
+    if (c.between) c.between(rig);
+    EXPECT_EQ(rig.Uninstall(c.choices), c.outcome);
+    std::size_t at = 0;
+    const std::u8string box = rig.LastBox();
+    for (const std::u8string& part : c.said) {
+      at = box.find(part, at);
+      EXPECT_NE(at, std::u8string::npos) << "not said (in order): " << text::Utf8Bytes(part) << "\n"
+                                         << text::Utf8Bytes(box);
+    }
+    EXPECT_EQ(rig.sim.files().PendingDeletions(), c.pending);
+    rig.sim.files().Restart();
+    EXPECT_EQ(Changes(c.untouched ? installed : rig.before, Take(rig.sim)), c.changes);
+  }
+}
+
+TEST(Uninstall, AppsAndFeaturesEntryDescribesTheInstallation) {
+  Rig rig;
+  rig.sim.files().WriteFile("C:\\Setup\\Data\\VX_ZurezUvad2010.arx", std::string(8 * 1024, 'x'));
+  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+  rig.sim.logging().clock().Set({2027, 1, 5, 9, 0, 0});
+  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);  // again, a month later: the entry follows
+  const std::string key = install::kUninstallKeyPath;
+  const struct {
+    const char* name;
+    std::string value;
+  } cases[] = {
+      {"DisplayName", support::Ansi("V-批打印软件")},
+      {"DisplayVersion", "2025.04.28"},
+      {"Publisher", "Vornex"},
+      {"InstallLocation", kInstallFolder},
+      {"DisplayIcon", std::string(kUninstaller) + ",0"},
+      {"InstallDate", "20270105"},
+      {"UninstallString", "\"C:\\Vornex\\V-ZurezUvad\\VornexSetup.exe\" /UNINSTALL"},
+      {"QuietUninstallString", "\"C:\\Vornex\\V-ZurezUvad\\VornexSetup.exe\" /UNINSTALL /S"},
+      // The 8 KB module and the few bytes of the rest, in whole kilobytes rounded up.
+      {"EstimatedSize", "type 4: 9 0 0 0"},
+      {"NoModify", "type 4: 1 0 0 0"},
+      {"NoRepair", "type 4: 1 0 0 0"},
+  };
+  const Snapshot machine = Take(rig.sim);
+  for (const auto& c : cases) {
+    const std::string line = "HKLM\\" + key + " : " + c.name + " = " + c.value;
+    EXPECT_NE(std::find(machine.begin(), machine.end(), line), machine.end()) << line;
+  }
+  EXPECT_EQ(rig.sim.registry().ValueNames(RootKey::LocalMachine, key).size(), std::size(cases));
+  // Read through the wide functions, the name is right whatever the code page.
+  EXPECT_EQ(rig.sim.registry().GetString(RootKey::LocalMachine, text::FromAnsi(key), u8"DisplayName"), u8"V-批打印软件");
+  EXPECT_EQ(rig.sim.files().ReadFile(kUninstaller), sim::SimMachine::kDefaultProgramContent);
+}
+
+// Unattended, the closing message and how it ended go to the log, and no box to a person.
+TEST(Uninstall, UnattendedWritesTheClosingMessageToTheLog) {
+  Rig rig;
+  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+  rig.sim.prompts().OnUnscripted([](const sim::SimPrompts::Box& box) {
+    ADD_FAILURE() << "a box: " << text::Utf8Bytes(box.text);
+  });
+  install::InstallLog log(rig.sim.logging().support());
+  ASSERT_EQ(log.Open(u8"C:\\Setup\\uninstall.log"), platform::kSuccess);
+  app::UnattendedPrompts prompts(log, rig.sim.logging().clock());
+  platform::Machine quiet{rig.sim.registry(), rig.sim.files(), rig.sim.system(), prompts, rig.sim.logging().support()};
+  EXPECT_EQ(app::RunUnattended(quiet, rig.catalog, {true, std::nullopt, std::nullopt}, log, 64, 20250428), 0);
+  const std::string written = *rig.sim.files().ReadFile("C:\\Setup\\uninstall.log");
+  std::size_t at = 0;
+  for (const char* part : {"保留用户设置文件 C:\\Users\\User\\AppData\\Roaming\\Vornex\\Vornex.Ini",
+                           "已还原 C:\\Program Files\\Autodesk\\AutoCAD 2008\\Drv\\pdfplot9.hdi",
+                           "V-批打印软件已卸载。", "卸载已完成。"}) {
+    at = written.find(part, at);
+    EXPECT_NE(at, std::string::npos) << part << "\n" << written;
+  }
+}
+
+}  // namespace
