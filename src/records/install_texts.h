@@ -94,6 +94,8 @@ inline constexpr const char8_t* kIssueNoUninstaller = u8"（无法放置卸载�
 // Another user, named in what could not be done (see UserLabel). His hive could not be loaded (held
 // by a service, damaged, a roaming profile's copy not on this machine), or stayed loaded after the
 // work and holds his profile until the next restart.
+// A ProfileList entry whose profile folder or NTUSER.DAT is gone: logged, not a step left undone.
+inline constexpr const char8_t* kUserDepartedNote = u8"：配置文件已不在本机（用户已离开），跳过。";
 inline constexpr const char8_t* kIssueHiveUnreachable = u8"（无法打开此用户的注册表，未加入受信任路径，也未放置设置文件）";
 inline constexpr const char8_t* kIssueHiveStillLoaded = u8"（此用户的注册表用后未能卸载，请在此用户登录前重新启动计算机）";
 // The user's roaming folder cannot be told or named; the settings file was not placed for him.

@@ -419,6 +419,10 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
   });
   if (listed != platform::kSuccess) Left(ProfileListName(), u8"", kIssueUsersUnlisted);
   for (const HiveFailure& failure : failures) {
+    if (failure.departed) {
+      Note(UserLabel(failure.user, failure.sid).c_str(), kUserDepartedNote);
+      continue;
+    }
     Left(UserLabel(failure.user, failure.sid), u8"", failure.workDone ? kIssueHiveStillLoaded : kLeftUserUnreachable);
   }
 }

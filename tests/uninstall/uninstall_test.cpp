@@ -315,6 +315,8 @@ TEST(Uninstall, AppsAndFeaturesEntryDescribesTheInstallation) {
       {"EstimatedSize", "type 4: 9 0 0 0"},
       {"NoModify", "type 4: 1 0 0 0"},
       {"NoRepair", "type 4: 1 0 0 0"},
+      {"VersionMajor", "type 4: 233 7 0 0"},  // 2025
+      {"VersionMinor", "type 4: 4 0 0 0"},
   };
   const Snapshot machine = Take(rig.sim);
   for (const auto& c : cases) {
