@@ -10,7 +10,7 @@
 namespace app {
 namespace {
 
-enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall };
+enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall, UserSetup };
 
 constexpr struct {
   std::u8string_view name;
@@ -24,6 +24,7 @@ constexpr struct {
     {u8"?", Switch::Help, false},
     {u8"HELP", Switch::Help, false},
     {u8"UNINSTALL", Switch::Uninstall, false},
+    {u8"USERSETUP", Switch::UserSetup, false},
 };
 
 constexpr std::size_t kYearDigits = 4;
@@ -158,6 +159,11 @@ bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, Comma
     case Switch::Uninstall:
       result.uninstall = true;
       return true;
+    case Switch::UserSetup:
+      // Started by Active Setup at a user's sign-in: never a window.
+      result.userSetup = true;
+      result.mode = RunMode::Unattended;
+      return true;
   }
   return true;
 }
@@ -197,10 +203,22 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
       // Asked to run unattended, it must not show a box for the fault either: the deployment tool
       // that started it waits for an exit code, and nobody may be there to close the box.
       for (std::size_t j = 1; j < arguments.size(); ++j) {
-        if (EqualsNoCase(arguments[j], u8"/S") || EqualsNoCase(arguments[j], u8"-S")) failed.mode = RunMode::Unattended;
+        for (const std::u8string_view quiet : {u8"S", u8"USERSETUP"}) {
+          if (arguments[j].size() > 1 && EqualsNoCase(std::u8string_view(arguments[j]).substr(1), quiet) &&
+              (arguments[j][0] == u8'/' || arguments[j][0] == u8'-')) {
+            failed.mode = RunMode::Unattended;
+          }
+        }
       }
       return failed;
     }
+  }
+  // The set-up of one user takes the installed folder and nothing else; /LOG alone may go with it.
+  if (result.userSetup && (result.folderGiven || result.releases || result.uninstall || result.help)) {
+    CommandLine failed;
+    failed.error = u8"开关“/USERSETUP”只能与 /LOG 一起使用。";
+    failed.mode = RunMode::Unattended;
+    return failed;
   }
   return result;
 }
@@ -256,6 +274,27 @@ int ExitCodeFor(install::InstallOutcome outcome) {
       return kExitFailed;
   }
   return kExitFailed;
+}
+
+int ExitCodeFor(install::UserSetupOutcome outcome) {
+  return outcome == install::UserSetupOutcome::kDoneWithIssues ? kExitIncomplete : kExitSuccess;
+}
+
+bool NeedsElevation(const CommandLine& line) {
+  // What a standard user may do himself: his own set-up at sign-in, and reading the usage.
+  if (line.userSetup) return false;
+  return line.Valid() ? !(line.help && !line.uninstall) : false;
+}
+
+std::u8string_view ArgumentsOf(std::u8string_view commandLine) {
+  std::size_t at = 0;
+  if (!commandLine.empty() && commandLine[0] == u8'"') {
+    const std::size_t close = commandLine.find(u8'"', 1);
+    at = close == std::u8string_view::npos ? commandLine.size() : close + 1;
+  }
+  while (at < commandLine.size() && !IsBlank(commandLine[at])) ++at;
+  while (at < commandLine.size() && IsBlank(commandLine[at])) ++at;
+  return commandLine.substr(at);
 }
 
 int ExitCodeFor(install::UninstallOutcome outcome) {

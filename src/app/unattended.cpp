@@ -146,6 +146,7 @@ UninstallOutcome Uninstall(platform::Machine& machine, const CAcadCatalog& catal
 
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version) {
+  if (choices.userSetup) return ExitCodeFor(install::RunUserSetup(machine, log));
   return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))
                            : ExitCodeFor(Install(machine, catalog, choices, log, bitness, version));
 }

@@ -14,6 +14,7 @@
 #include "install/payload.h"
 #include "install/support_files.h"
 #include "uninstall/uninstall_entry.h"
+#include "users/active_setup.h"
 #include "platform/invalid_argument.h"
 #include "platform/status.h"
 #include "platform/text.h"
@@ -160,13 +161,18 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);
   RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_record);
-  ReachOtherUsers(m_catalog, copier.PayloadFolder() + "\\" + kSettingsFileName, m_machine, m_record);
+  const std::string settings = copier.PayloadFolder() + "\\" + kSettingsFileName;
+  ReachOtherUsers(m_catalog, settings, m_machine, m_record);
   progress.StepIt();
 
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);
   progress.StepIt();
 
   RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record);
+  // Active Setup starts the placed program for each user who signs in later; without it, no key.
+  if (GetPathKind(m_strInstallFolder + "\\" + kUninstallerName, m_machine) == kPathFile) {
+    RegisterActiveSetup(m_machine, m_strInstallFolder, settings, m_nVersion, m_record);
+  }
   progress.SetPos(kProgressMaximum);
   return true;
 }

@@ -94,6 +94,8 @@ inline constexpr const char8_t* kIssueNoUninstaller = u8"（无法放置卸载�
 // Another user, named in what could not be done (see UserLabel). His hive could not be loaded (held
 // by a service, damaged, a roaming profile's copy not on this machine), or stayed loaded after the
 // work and holds his profile until the next restart.
+// Started without administrator rights where it needs them, and they could not be asked for.
+inline constexpr const char8_t* kNeedsAdministratorText = u8"安装和卸载需要管理员权限：请以管理员身份运行本程序。未做任何更改。";
 // A ProfileList entry whose profile folder or NTUSER.DAT is gone: logged, not a step left undone.
 inline constexpr const char8_t* kUserDepartedNote = u8"：配置文件已不在本机（用户已离开），跳过。";
 inline constexpr const char8_t* kIssueHiveUnreachable = u8"（无法打开此用户的注册表，未加入受信任路径，也未放置设置文件）";

@@ -177,4 +177,22 @@ TEST_F(OtherUsersTest, UninstallTakesTheFolderOutOfEveryUsersProfiles) {
   }
 }
 
+// A user who signed in after the installation had the folder trusted by Active Setup, which no
+// journal records: the uninstall takes it out of his profiles too.
+TEST_F(OtherUsersTest, UninstallReachesAUserWhoCameAfterTheInstallation) {
+  sim_.prompts().Answer(platform::kIdOk);
+  ASSERT_EQ(Install(), install::InstallOutcome::kDoneWithIssues);
+  constexpr const char* kLater = "S-1-5-21-1-2-3-1009";
+  const std::string later = "[HKEY_USERS\\" + std::string(kLater) + "\\" + kProfiles[1] +
+                            "\\Variables]\n\"TRUSTEDPATHS\"=\"D:\\\\LISP;C:\\\\Vornex\\\\V-ZurezUvad\"\n";
+  ASSERT_TRUE(sim_.AddUser({kLater, u8"PC\\Later", u8"C:\\Users\\Later", "REGEDIT4\n" + later, false}));
+  install::UninstallChoices choices;
+  choices.typedFolder = "C:\\Vornex";
+  choices.ask = false;
+  sim_.prompts().Answer(platform::kIdOk);
+  install::CUninstallEngine engine(sim_.machine(), catalog_);
+  EXPECT_EQ(engine.Run(choices, view_), install::UninstallOutcome::kDone);
+  ExpectStates({{kLater, "C:\\Users\\Later", {"-", "D:\\LISP", "-"}}});
+}
+
 }  // namespace
