@@ -226,10 +226,12 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
 std::u8string UsageText() {
   std::u8string usage =
       u8"用法：SetUp.exe [/S] [/DIR=<文件夹>] [/RELEASES=<年份,...>] [/LOG=<文件>]\n"
+      u8"      SetUp.exe /UNINSTALL [/S] [/DIR=<文件夹>] [/LOG=<文件>]\n"
       u8"\n"
       u8"不带参数时显示安装对话框。开关不区分大小写，也可以用 - 开头。\n"
       u8"\n"
-      u8"/S                     静默安装：不显示对话框，也不弹出任何消息框。\n";
+      u8"/S                     静默安装或卸载：不显示对话框，也不弹出任何消息框。\n"
+      u8"/UNINSTALL             卸载：未指定 /DIR 时，按“应用和功能”中的记录找到安装位置。\n";
   usage += u8"/DIR=<文件夹>          安装到该文件夹，默认为 " + std::u8string(kDefaultFolder) + u8"；含空格时\n";
   usage += u8"                       请给整个开关加引号，例如 \"/DIR=D:\\CAD Tools\"。\n";
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
@@ -242,11 +244,11 @@ std::u8string UsageText() {
     int code;
     std::u8string_view meaning;
   } exitCodes[] = {
-      {kExitSuccess, u8"安装成功。"},
+      {kExitSuccess, u8"安装成功；卸载时：已卸载，或没有需要卸载的安装。"},
       {kExitInvalidCommandLine, u8"命令行无效，未做任何更改。"},
       {kExitAcadRunning, u8"AutoCAD 正在运行，未做任何更改。"},
-      {kExitFailed, u8"安装失败或被中止。"},
-      {kExitIncomplete, u8"已安装，但部分项目未能完成，详见日志。"},
+      {kExitFailed, u8"安装或卸载失败、被中止或被拒绝。"},
+      {kExitIncomplete, u8"已安装或已卸载，但部分项目未能完成，详见日志。"},
   };
   constexpr std::size_t kCodeColumn = 11;
   for (const auto& entry : exitCodes) {
