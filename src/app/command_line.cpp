@@ -231,7 +231,8 @@ std::u8string UsageText() {
       u8"不带参数时显示安装对话框。开关不区分大小写，也可以用 - 开头。\n"
       u8"\n"
       u8"/S                     静默安装或卸载：不显示对话框，也不弹出任何消息框。\n"
-      u8"/UNINSTALL             卸载：未指定 /DIR 时，按“应用和功能”中的记录找到安装位置。\n";
+      u8"/UNINSTALL             卸载：未指定 /DIR 时，按“应用和功能”中的记录找到安装位置。\n"
+      u8"/USERSETUP             为当前登录的用户设置（由 Windows 的 Active Setup 在用户登录时运行）。\n";
   usage += u8"/DIR=<文件夹>          安装到该文件夹，默认为 " + std::u8string(kDefaultFolder) + u8"；含空格时\n";
   usage += u8"                       请给整个开关加引号，例如 \"/DIR=D:\\CAD Tools\"。\n";
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
@@ -248,6 +249,7 @@ std::u8string UsageText() {
       {kExitInvalidCommandLine, u8"命令行无效，未做任何更改。"},
       {kExitAcadRunning, u8"AutoCAD 正在运行，未做任何更改。"},
       {kExitFailed, u8"安装或卸载失败、被中止或被拒绝。"},
+      {kExitNewerInstalled, u8"本机已安装更新的版本，未做任何更改。"},
       {kExitIncomplete, u8"已安装或已卸载，但部分项目未能完成，详见日志。"},
   };
   constexpr std::size_t kCodeColumn = 11;
@@ -267,6 +269,8 @@ int ExitCodeFor(install::InstallOutcome outcome) {
       return kExitIncomplete;
     case install::InstallOutcome::kAcadRunning:
       return kExitAcadRunning;
+    case install::InstallOutcome::kNewerInstalled:
+      return kExitNewerInstalled;
     case install::InstallOutcome::kFolderRefused:
       return kExitInvalidCommandLine;  // the folder /DIR named cannot be installed to
     case install::InstallOutcome::kDeclined:

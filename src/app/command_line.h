@@ -22,6 +22,8 @@ inline constexpr int kExitInvalidCommandLine = 1639;
 inline constexpr int kExitAcadRunning = 1618;
 // ERROR_INSTALL_FAILURE: the installation failed or was stopped.
 inline constexpr int kExitFailed = 1603;
+// ERROR_PRODUCT_VERSION: a later version is installed; nothing was changed.
+inline constexpr int kExitNewerInstalled = 1638;
 // ERROR_INSTALL_USEREXIT: the user declined the administrator prompt; nothing was changed.
 inline constexpr int kExitUserCancelled = 1602;
 // Installed, but some steps could not be done; the log names them. Deployment tools take 0 and 1707

@@ -14,6 +14,7 @@
 #include "app/wizard_app.h"
 #include "discovery/acad_catalog.h"
 #include "records/install_texts.h"
+#include "records/installed.h"
 #include "uninstall/uninstall.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
@@ -256,7 +257,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DialogPresets presets;
     presets.releases = line.releases;
     std::string folder;
-    if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
+    if (line.folderGiven && text::ToAnsi(line.folder, folder)) {
+      presets.folder = folder;
+    } else if (const std::string installed = install::InstalledChosenFolder(install::ReadInstalledEntry(registry));
+               !installed.empty()) {
+      presets.folder = installed;  // the folder box starts from the installed folder
+    }
     install::InstallLog log(machine.logging);
     presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
     RegisterCommonControls();

@@ -14,6 +14,7 @@
 #include "install/payload.h"
 #include "install/support_files.h"
 #include "uninstall/uninstall_entry.h"
+#include "records/installed.h"
 #include "users/active_setup.h"
 #include "platform/invalid_argument.h"
 #include "platform/status.h"
@@ -62,6 +63,16 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   if (choices.checkAcadRunning && IsAcadRunning(m_machine.system)) {
     Say(kAcadRunningText, platform::kMbOk);
     return InstallOutcome::kAcadRunning;
+  }
+
+  // An older build never replaces a later one: its modules would go back beside the later one's
+  // registrations and settings. The same version reinstalls; an older one is upgraded.
+  const InstalledEntry installed = ReadInstalledEntry(m_machine.registry);
+  if (!installed.version.empty() && CompareVersions(installed.version, VersionText(m_nVersion)) > 0) {
+    std::u8string text = kNewerInstalledText;
+    text.replace(text.find(u8"{}"), 2, installed.version);
+    Say(WithPath(text, installed.folder), platform::kMbOk | platform::kMbIconExclamation);
+    return InstallOutcome::kNewerInstalled;
   }
 
   // An empty text is the string class's invalid argument: the dialog framework shows its error

@@ -94,6 +94,9 @@ inline constexpr const char8_t* kIssueNoUninstaller = u8"（无法放置卸载�
 // Another user, named in what could not be done (see UserLabel). His hive could not be loaded (held
 // by a service, damaged, a roaming profile's copy not on this machine), or stayed loaded after the
 // work and holds his profile until the next restart.
+// A later version is installed: the first "{}" is its version, the second its folder.
+inline constexpr const char8_t* kNewerInstalledText =
+    u8"本机已安装更新的版本 {}，不能用此旧版本覆盖。如需安装此版本，请先卸载已安装的版本。\n\n安装位置：{}";
 // Started without administrator rights where it needs them, and they could not be asked for.
 inline constexpr const char8_t* kNeedsAdministratorText = u8"安装和卸载需要管理员权限：请以管理员身份运行本程序。未做任何更改。";
 // A ProfileList entry whose profile folder or NTUSER.DAT is gone: logged, not a step left undone.

@@ -54,6 +54,17 @@ InstalledEntry ReadInstalledEntry(platform::Registry& registry) {
   return entry;
 }
 
+std::string InstalledChosenFolder(const InstalledEntry& entry) {
+  const std::string suffix = std::string("\\") + kInstallSubfolder;
+  const std::string& folder = entry.folder;
+  if (folder.size() <= suffix.size() + 2 || folder.compare(folder.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return {};
+  }
+  std::string chosen = folder.substr(0, folder.size() - suffix.size());
+  if (chosen.size() == 2 && chosen[1] == ':') chosen += '\\';  // a drive root keeps its backslash
+  return chosen;
+}
+
 int CompareVersions(std::u8string_view a, std::u8string_view b) {
   const auto left = Parts(a);
   const auto right = Parts(b);

@@ -19,6 +19,10 @@ struct InstalledEntry {
 // none (an empty folder and version).
 InstalledEntry ReadInstalledEntry(platform::Registry& registry);
 
+// The folder chosen at that installation (InstallLocation without its "\V-ZurezUvad"), which the
+// folder box and /S without /DIR start from; empty when there is none or it is not of that form.
+std::string InstalledChosenFolder(const InstalledEntry& entry);
+
 // Dotted versions compared number by number ("2025.4.28" equals "2025.04.28", "2025.10.1" is later
 // than "2025.9.30"); a missing number counts as 0. Negative, zero or positive as strcmp. A part
 // that is not a number compares below every number, so that a damaged entry never passes for a
