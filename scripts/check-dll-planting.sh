@@ -72,17 +72,20 @@ flags=(-std=c++20 -O2 -s -static -Wall -Wextra -Wpedantic -Werror -Wshadow -Wcon
 SCN_DRIVER_EXE=$root/$build_dir/tests/wine/driver.exe
 
 # ---------------------------------------------------------------- 0. the manifest
-# What the defence stands on: requireAdministrator is why a planted DLL would matter (it would run
-# elevated; Wine gives every process an elevated token, so refusal without it cannot be shown
-# here), and the Common Controls 6.0 dependency sends the run-time load of comctl32 to the
-# side-by-side store instead of any folder. The manifest is embedded as plain UTF-8 text.
+# What the defence stands on: SetUp.exe asks for no elevation in its manifest (asInvoker, so that
+# Active Setup can start the installed copy as a standard user at sign-in) and starts itself again
+# through UAC for everything else; the elevated copy restricts its DLL search before it loads
+# anything, as this check shows below. (Wine gives every process an elevated token, so the
+# relaunch cannot be shown here.) uiAccess stays false. The Common Controls 6.0 dependency sends
+# the run-time load of comctl32 to the side-by-side store instead of any folder. The manifest is
+# embedded as plain UTF-8 text.
 exe=${SETUP_EXE:-$build_dir/src/SetUp.exe}
 echo "==== 0. the manifest embedded in $exe"
-grep -aq '<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>' "$exe" ||
-  fail "the manifest does not ask for administrator rights (requireAdministrator, uiAccess false)"
+grep -aq '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' "$exe" ||
+  fail "the manifest does not ask to run as its invoker with uiAccess false"
 grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
   fail "the manifest has no Common Controls 6.0 dependency"
-[ "$failed" -eq 0 ] && echo "    requireAdministrator, uiAccess false; Common Controls 6.0"
+[ "$failed" -eq 0 ] && echo "    asInvoker, uiAccess false; Common Controls 6.0"
 
 # ---------------------------------------------------------------- prefix
 wine_ensure_locale zh_CN.UTF-8 || true

@@ -10,7 +10,7 @@
 namespace app {
 namespace {
 
-enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall };
+enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall, UserSetup };
 
 constexpr struct {
   std::u8string_view name;
@@ -24,6 +24,7 @@ constexpr struct {
     {u8"?", Switch::Help, false},
     {u8"HELP", Switch::Help, false},
     {u8"UNINSTALL", Switch::Uninstall, false},
+    {u8"USERSETUP", Switch::UserSetup, false},
 };
 
 constexpr std::size_t kYearDigits = 4;
@@ -158,6 +159,11 @@ bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, Comma
     case Switch::Uninstall:
       result.uninstall = true;
       return true;
+    case Switch::UserSetup:
+      // Started by Active Setup at a user's sign-in: never a window.
+      result.userSetup = true;
+      result.mode = RunMode::Unattended;
+      return true;
   }
   return true;
 }
@@ -197,10 +203,22 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
       // Asked to run unattended, it must not show a box for the fault either: the deployment tool
       // that started it waits for an exit code, and nobody may be there to close the box.
       for (std::size_t j = 1; j < arguments.size(); ++j) {
-        if (EqualsNoCase(arguments[j], u8"/S") || EqualsNoCase(arguments[j], u8"-S")) failed.mode = RunMode::Unattended;
+        for (const std::u8string_view quiet : {u8"S", u8"USERSETUP"}) {
+          if (arguments[j].size() > 1 && EqualsNoCase(std::u8string_view(arguments[j]).substr(1), quiet) &&
+              (arguments[j][0] == u8'/' || arguments[j][0] == u8'-')) {
+            failed.mode = RunMode::Unattended;
+          }
+        }
       }
       return failed;
     }
+  }
+  // The set-up of one user takes the installed folder and nothing else; /LOG alone may go with it.
+  if (result.userSetup && (result.folderGiven || result.releases || result.uninstall || result.help)) {
+    CommandLine failed;
+    failed.error = u8"开关“/USERSETUP”只能与 /LOG 一起使用。";
+    failed.mode = RunMode::Unattended;
+    return failed;
   }
   return result;
 }
@@ -213,7 +231,8 @@ std::u8string UsageText() {
       u8"不带参数时显示安装对话框。开关不区分大小写，也可以用 - 开头。\n"
       u8"\n"
       u8"/S                     静默安装或卸载：不显示对话框，也不弹出任何消息框。\n"
-      u8"/UNINSTALL             卸载：未指定 /DIR 时，按“应用和功能”中的记录找到安装位置。\n";
+      u8"/UNINSTALL             卸载：未指定 /DIR 时，按“应用和功能”中的记录找到安装位置。\n"
+      u8"/USERSETUP             为当前登录的用户设置（由 Windows 的 Active Setup 在用户登录时运行）。\n";
   usage += u8"/DIR=<文件夹>          安装到该文件夹，默认为 " + std::u8string(kDefaultFolder) + u8"；含空格时\n";
   usage += u8"                       请给整个开关加引号，例如 \"/DIR=D:\\CAD Tools\"。\n";
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
@@ -230,6 +249,7 @@ std::u8string UsageText() {
       {kExitInvalidCommandLine, u8"命令行无效，未做任何更改。"},
       {kExitAcadRunning, u8"AutoCAD 正在运行，未做任何更改。"},
       {kExitFailed, u8"安装或卸载失败、被中止或被拒绝。"},
+      {kExitNewerInstalled, u8"本机已安装更新的版本，未做任何更改。"},
       {kExitIncomplete, u8"已安装或已卸载，但部分项目未能完成，详见日志。"},
   };
   constexpr std::size_t kCodeColumn = 11;
@@ -249,6 +269,8 @@ int ExitCodeFor(install::InstallOutcome outcome) {
       return kExitIncomplete;
     case install::InstallOutcome::kAcadRunning:
       return kExitAcadRunning;
+    case install::InstallOutcome::kNewerInstalled:
+      return kExitNewerInstalled;
     case install::InstallOutcome::kFolderRefused:
       return kExitInvalidCommandLine;  // the folder /DIR named cannot be installed to
     case install::InstallOutcome::kDeclined:
@@ -258,6 +280,27 @@ int ExitCodeFor(install::InstallOutcome outcome) {
       return kExitFailed;
   }
   return kExitFailed;
+}
+
+int ExitCodeFor(install::UserSetupOutcome outcome) {
+  return outcome == install::UserSetupOutcome::kDoneWithIssues ? kExitIncomplete : kExitSuccess;
+}
+
+bool NeedsElevation(const CommandLine& line) {
+  // What a standard user may do himself: his own set-up at sign-in, and reading the usage.
+  if (line.userSetup) return false;
+  return line.Valid() ? !(line.help && !line.uninstall) : false;
+}
+
+std::u8string_view ArgumentsOf(std::u8string_view commandLine) {
+  std::size_t at = 0;
+  if (!commandLine.empty() && commandLine[0] == u8'"') {
+    const std::size_t close = commandLine.find(u8'"', 1);
+    at = close == std::u8string_view::npos ? commandLine.size() : close + 1;
+  }
+  while (at < commandLine.size() && !IsBlank(commandLine[at])) ++at;
+  while (at < commandLine.size() && IsBlank(commandLine[at])) ++at;
+  return commandLine.substr(at);
 }
 
 int ExitCodeFor(install::UninstallOutcome outcome) {

@@ -8,6 +8,7 @@
 
 #include "install/install_engine.h"
 #include "uninstall/uninstall.h"
+#include "users/active_setup.h"
 
 namespace app {
 
@@ -21,6 +22,10 @@ inline constexpr int kExitInvalidCommandLine = 1639;
 inline constexpr int kExitAcadRunning = 1618;
 // ERROR_INSTALL_FAILURE: the installation failed or was stopped.
 inline constexpr int kExitFailed = 1603;
+// ERROR_PRODUCT_VERSION: a later version is installed; nothing was changed.
+inline constexpr int kExitNewerInstalled = 1638;
+// ERROR_INSTALL_USEREXIT: the user declined the administrator prompt; nothing was changed.
+inline constexpr int kExitUserCancelled = 1602;
 // Installed, but some steps could not be done; the log names them. Deployment tools take 0 and 1707
 // for success, 3010 and 1641 for success with a restart, and retry 1618; anything else is a failure
 // for someone to look at, which is what this is. Bit 29 marks a code of an application's own:
@@ -32,6 +37,8 @@ inline constexpr int kExitIncomplete = 0x20000001;  // 536870913
 inline constexpr const char8_t* kDefaultFolder = u8"C:\\Vornex";
 // Where an unattended installation writes its log without /LOG: this name in %TEMP%.
 inline constexpr const char8_t* kDefaultLogFileName = u8"VornexSetup.log";
+// Where a user's set-up at sign-in writes its log: this name in that user's %TEMP%.
+inline constexpr const char8_t* kUserSetupLogFileName = u8"VornexUserSetup.log";
 
 enum class RunMode {
   Dialog,      // no /S: the setup dialog, as without arguments
@@ -47,6 +54,7 @@ struct CommandLine {
   std::optional<std::u8string> logPath;      // /LOG=; none given: with /S the caller logs to %TEMP%
   bool help = false;                         // /? or /HELP
   bool uninstall = false;                    // /UNINSTALL, reserved for the uninstaller
+  bool userSetup = false;                    // /USERSETUP: one user's set-up at sign-in (Active Setup)
   // Empty for a valid line. Otherwise the fault, naming the argument, and every other member is as
   // for an empty line, so that nothing acts on half of a line; only the mode stays Unattended when
   // /S is among the arguments, so that the fault goes to the log and the exit code, not to a box.
@@ -74,6 +82,16 @@ CommandLine ParseCommandLine(std::u8string_view commandLine);
 int ExitCodeFor(install::InstallOutcome outcome);
 // The exit code of an uninstall that ended so; nothing left to remove is success.
 int ExitCodeFor(install::UninstallOutcome outcome);
+// The exit code of a user's set-up at sign-in: no installation, or no AutoCAD profile, is success.
+int ExitCodeFor(install::UserSetupOutcome outcome);
+
+// Whether the run needs administrator rights: everything but a user's own set-up (/USERSETUP), the
+// usage and a faulty command line (which only says so).
+bool NeedsElevation(const CommandLine& line);
+
+// The arguments of a whole command line, the program name and the blanks after it taken off, as
+// they stand: what a relaunch of the same program passes on unchanged.
+std::u8string_view ArgumentsOf(std::u8string_view commandLine);
 
 // What /? shows: the switches and the exit codes.
 std::u8string UsageText();

@@ -2,6 +2,8 @@
 #include "platform/win32/windows_api.h"
 // commctrl.h needs windows.h before it; only its declarations are used, comctl32 is loaded at run time.
 #include <commctrl.h>
+// shellapi.h: ShellExecuteExW, from shell32 loaded at run time.
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
@@ -12,6 +14,7 @@
 #include "app/wizard_app.h"
 #include "discovery/acad_catalog.h"
 #include "records/install_texts.h"
+#include "records/installed.h"
 #include "uninstall/uninstall.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
@@ -48,7 +51,7 @@ void RegisterCommonControls() {
 }
 
 // The log's place: /LOG, else VornexSetup.log in %TEMP% (the folder Windows gives a process for its
-// files, also under SYSTEM).
+// files, also under SYSTEM); a user's set-up at sign-in keeps its own, in that user's %TEMP%.
 std::u8string LogPath(const app::CommandLine& line) {
   if (line.logPath) return *line.logPath;
   // GetTempPathW gives at most MAX_PATH + 1 characters (with the final backslash), then its NUL.
@@ -56,7 +59,55 @@ std::u8string LogPath(const app::CommandLine& line) {
   const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   temp.resize(length < temp.size() ? length : 0);
   if (!temp.empty() && temp.back() != L'\\') temp.push_back(L'\\');
-  return platform::win32::WideToUtf8(temp) + app::kDefaultLogFileName;
+  return platform::win32::WideToUtf8(temp) + (line.userSetup ? app::kUserSetupLogFileName : app::kDefaultLogFileName);
+}
+
+// Whether this process holds an elevated token (an administrator past UAC, or SYSTEM).
+bool IsElevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  const BOOL read = ::GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
+  ::CloseHandle(token);
+  return read && elevation.TokenIsElevated != 0;
+}
+
+// SetUp.exe asks for no elevation in its manifest, so that Active Setup can start the installed copy
+// as a standard user at sign-in (/USERSETUP). Everything else needs administrator rights: started
+// without them, the program starts itself again through UAC ("runas") with the same arguments, waits,
+// and ends with its exit code. shell32 is loaded here, after the DLL search is restricted. -1 when
+// the relaunch could not be made; 1602 (ERROR_INSTALL_USEREXIT) when the user declined the prompt.
+int RunElevated() {
+  const HMODULE shell32 = ::LoadLibraryW(L"shell32.dll");
+  const auto execute = platform::win32::FindProc<decltype(&::ShellExecuteExW)>(shell32, "ShellExecuteExW");
+  std::wstring program(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    if (length == 0) return -1;
+    if (length < program.size()) {
+      program.resize(length);
+      break;
+    }
+    program.resize(program.size() * 2);
+  }
+  const std::wstring arguments(
+      platform::win32::Utf8ToWide(std::u8string(app::ArgumentsOf(platform::win32::WideToUtf8(::GetCommandLineW())))));
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+  info.lpVerb = L"runas";
+  info.lpFile = program.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (execute == nullptr || !execute(&info) || info.hProcess == nullptr) {
+    return ::GetLastError() == ERROR_CANCELLED ? app::kExitUserCancelled : -1;
+  }
+  ::WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = static_cast<DWORD>(app::kExitFailed);
+  ::GetExitCodeProcess(info.hProcess, &code);
+  ::CloseHandle(info.hProcess);
+  return static_cast<int>(code);
 }
 
 // Shows the usage (or a fault in the command line before it): in a message box, and on the console
@@ -87,11 +138,13 @@ std::optional<std::string> TypedFolder(const app::CommandLine& line, const std::
 
 // /S, installing or uninstalling: no window at all; the log says what was done, the exit code how
 // it ended.
-int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
+int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool elevated = true) {
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
   (void)log.Open(LogPath(line));
-  log.Write(line.uninstall ? u8"SetUp.exe 无人值守卸载开始" : u8"SetUp.exe 无人值守安装开始");
+  log.Write(line.userSetup   ? u8"SetUp.exe 用户设置开始"
+            : line.uninstall ? u8"SetUp.exe 无人值守卸载开始"
+                             : u8"SetUp.exe 无人值守安装开始");
   int exitCode = app::kExitInvalidCommandLine;
   std::string folder;
   if (!line.Valid()) {
@@ -103,11 +156,14 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     exitCode = app::kExitSuccess;
   } else if (const std::u8string fault = FolderFault(line, folder); !fault.empty()) {
     log.Write(fault);
+  } else if (!elevated) {
+    log.Write(install::kNeedsAdministratorText);
+    exitCode = app::kExitFailed;
   } else {
     app::UnattendedPrompts prompts(log, machine.logging.clock);
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
-    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder)};
+    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder), line.userSetup};
     exitCode = app::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion);
   }
   log.Write(u8"退出代码：" + text::Decimal(exitCode));
@@ -180,6 +236,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
   int exitCode = app::kExitSuccess;
+  if (app::NeedsElevation(line) && !IsElevated()) {
+    // Unattended, there is nobody to answer a prompt: the log says why nothing was done.
+    if (line.mode == app::RunMode::Unattended) return RunUnattended(machine, line, false);
+    const int relaunched = RunElevated();
+    if (relaunched >= 0) return relaunched;
+    machine.prompts.MessageBox(0, install::kNeedsAdministratorText, install::kCaption, platform::kMbOk | platform::kMbIconStop);
+    return app::kExitFailed;
+  }
   if (line.mode == app::RunMode::Unattended) {
     exitCode = RunUnattended(machine, line);
   } else if (line.help || !line.Valid()) {
@@ -193,7 +257,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DialogPresets presets;
     presets.releases = line.releases;
     std::string folder;
-    if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
+    if (line.folderGiven && text::ToAnsi(line.folder, folder)) {
+      presets.folder = folder;
+    } else if (const std::string installed = install::InstalledChosenFolder(install::ReadInstalledEntry(registry));
+               !installed.empty()) {
+      presets.folder = installed;  // the folder box starts from the installed folder
+    }
     install::InstallLog log(machine.logging);
     presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
     RegisterCommonControls();

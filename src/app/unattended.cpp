@@ -2,6 +2,7 @@
 #include "app/unattended.h"
 
 #include "app/command_line.h"
+#include "records/installed.h"
 
 #include "records/install_texts.h"
 #include "platform/utf8_text.h"
@@ -34,6 +35,8 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
   switch (outcome) {
     case InstallOutcome::kAcadRunning:
       return u8"AutoCAD正在运行，未做任何更改。";
+    case InstallOutcome::kNewerInstalled:
+      return u8"本机已安装更新的版本，未做任何更改。";
     case InstallOutcome::kFolderRefused:
       return u8"安装路径无效，未做任何更改。";
     case InstallOutcome::kDeclined:
@@ -111,7 +114,10 @@ InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const 
     install.releases[YearIndex(year)] = wanted ? 1 : 0;
     if (wanted) chosen += u8" " + text::Decimal(year);
   }
-  install.typedFolder = choices.typedFolder.value_or(std::string(text::Utf8Bytes(kDefaultFolder)));
+  // Without /DIR, the installed folder: an upgrade stays where the installation is.
+  const std::string installed = install::InstalledChosenFolder(install::ReadInstalledEntry(machine.registry));
+  install.typedFolder =
+      choices.typedFolder.value_or(installed.empty() ? std::string(text::Utf8Bytes(kDefaultFolder)) : installed);
   log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
   log.Write(u8"选择的安装路径：" + text::FromAnsi(install.typedFolder));
 
@@ -146,6 +152,7 @@ UninstallOutcome Uninstall(platform::Machine& machine, const CAcadCatalog& catal
 
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version) {
+  if (choices.userSetup) return ExitCodeFor(install::RunUserSetup(machine, log));
   return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))
                            : ExitCodeFor(Install(machine, catalog, choices, log, bitness, version));
 }

@@ -54,6 +54,7 @@ struct UnattendedChoices {
   // /DIR's folder as typed (ANSI). None: the installation goes to the default folder, and the
   // uninstall looks for the installation by itself.
   std::optional<std::string> typedFolder;
+  bool userSetup = false;                    // /USERSETUP: the signed-in user's own set-up
 };
 
 // One unattended run on `machine` (whose prompts must not show anything: UnattendedPrompts), with

@@ -14,6 +14,8 @@
 #include "install/payload.h"
 #include "install/support_files.h"
 #include "uninstall/uninstall_entry.h"
+#include "records/installed.h"
+#include "users/active_setup.h"
 #include "platform/invalid_argument.h"
 #include "platform/status.h"
 #include "platform/text.h"
@@ -61,6 +63,16 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   if (choices.checkAcadRunning && IsAcadRunning(m_machine.system)) {
     Say(kAcadRunningText, platform::kMbOk);
     return InstallOutcome::kAcadRunning;
+  }
+
+  // An older build never replaces a later one: its modules would go back beside the later one's
+  // registrations and settings. The same version reinstalls; an older one is upgraded.
+  const InstalledEntry installed = ReadInstalledEntry(m_machine.registry);
+  if (!installed.version.empty() && CompareVersions(installed.version, VersionText(m_nVersion)) > 0) {
+    std::u8string text = kNewerInstalledText;
+    text.replace(text.find(u8"{}"), 2, installed.version);
+    Say(WithPath(text, installed.folder), platform::kMbOk | platform::kMbIconExclamation);
+    return InstallOutcome::kNewerInstalled;
   }
 
   // An empty text is the string class's invalid argument: the dialog framework shows its error
@@ -160,13 +172,18 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);
   RegisterWithAcad(m_catalog, choices.releases, m_nBitness, m_machine, &m_record);
-  ReachOtherUsers(m_catalog, copier.PayloadFolder() + "\\" + kSettingsFileName, m_machine, m_record);
+  const std::string settings = copier.PayloadFolder() + "\\" + kSettingsFileName;
+  ReachOtherUsers(m_catalog, settings, m_machine, m_record);
   progress.StepIt();
 
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);
   progress.StepIt();
 
   RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record);
+  // Active Setup starts the placed program for each user who signs in later; without it, no key.
+  if (GetPathKind(m_strInstallFolder + "\\" + kUninstallerName, m_machine) == kPathFile) {
+    RegisterActiveSetup(m_machine, m_strInstallFolder, settings, m_nVersion, m_record);
+  }
   progress.SetPos(kProgressMaximum);
   return true;
 }

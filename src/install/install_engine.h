@@ -19,6 +19,7 @@ namespace install {
 // How one run of the sequence ended.
 enum class InstallOutcome {
   kAcadRunning,     // AutoCAD runs: the warning was shown, nothing changed
+  kNewerInstalled,  // a later version is installed: said (which, where), nothing changed
   kFolderRefused,   // the folder text cannot be installed to: said, nothing changed
   kDeclined,        // the question about a folder others could replace was answered No: nothing changed
   kNothingChosen,   // no release to install for (unattended: none of those asked for is here): nothing changed
@@ -30,7 +31,8 @@ enum class InstallOutcome {
 
 // True for the outcomes after which nothing on the machine was changed.
 constexpr bool NothingChanged(InstallOutcome outcome) {
-  return outcome == InstallOutcome::kAcadRunning || outcome == InstallOutcome::kFolderRefused ||
+  return outcome == InstallOutcome::kAcadRunning || outcome == InstallOutcome::kNewerInstalled ||
+         outcome == InstallOutcome::kFolderRefused ||
          outcome == InstallOutcome::kDeclined || outcome == InstallOutcome::kNothingChosen;
 }
 

@@ -13,6 +13,19 @@ inline constexpr const char* kFlatLayoutMarker = "VX_ZurezUvad2010.arx";
 inline constexpr const char* kSettingsFileName = "Vornex.Ini";
 inline constexpr const char* kSettingsFolderName = "Vornex";
 
+namespace install {
+
+// Under HKEY_LOCAL_MACHINE. SetUp.exe is a 64-bit program, so this is the native view's key, the
+// one Apps & features lists for every user.
+inline constexpr const char* kUninstallKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup";
+inline constexpr const char* kInstallLocationValue = "InstallLocation";
+inline constexpr const char8_t* kProductName = u8"V-批打印软件";
+inline constexpr const char8_t* kPublisher = u8"Vornex";
+// The copy of the installer left in the install folder, which Apps & features starts to uninstall.
+inline constexpr const char* kUninstallerName = "VornexSetup.exe";
+
+}  // namespace install
+
 // The chosen folder with one trailing backslash removed (not a lone first character).
 std::string ChosenFolder(std::string_view typed);
 

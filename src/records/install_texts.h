@@ -94,6 +94,13 @@ inline constexpr const char8_t* kIssueNoUninstaller = u8"（无法放置卸载�
 // Another user, named in what could not be done (see UserLabel). His hive could not be loaded (held
 // by a service, damaged, a roaming profile's copy not on this machine), or stayed loaded after the
 // work and holds his profile until the next restart.
+// A later version is installed: the first "{}" is its version, the second its folder.
+inline constexpr const char8_t* kNewerInstalledText =
+    u8"本机已安装更新的版本 {}，不能用此旧版本覆盖。如需安装此版本，请先卸载已安装的版本。\n\n安装位置：{}";
+// Started without administrator rights where it needs them, and they could not be asked for.
+inline constexpr const char8_t* kNeedsAdministratorText = u8"安装和卸载需要管理员权限：请以管理员身份运行本程序。未做任何更改。";
+// A ProfileList entry whose profile folder or NTUSER.DAT is gone: logged, not a step left undone.
+inline constexpr const char8_t* kUserDepartedNote = u8"：配置文件已不在本机（用户已离开），跳过。";
 inline constexpr const char8_t* kIssueHiveUnreachable = u8"（无法打开此用户的注册表，未加入受信任路径，也未放置设置文件）";
 inline constexpr const char8_t* kIssueHiveStillLoaded = u8"（此用户的注册表用后未能卸载，请在此用户登录前重新启动计算机）";
 // The user's roaming folder cannot be told or named; the settings file was not placed for him.

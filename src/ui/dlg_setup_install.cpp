@@ -67,6 +67,7 @@ void Dlg_Setup::OnInstall() {
       // Warned once; a second press installs even while AutoCAD runs.
       g_bCheckAcadRunning = false;
       return;
+    case install::InstallOutcome::kNewerInstalled:
     case install::InstallOutcome::kFolderRefused:
     case install::InstallOutcome::kDeclined:
     case install::InstallOutcome::kNothingChosen:

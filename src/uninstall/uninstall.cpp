@@ -11,6 +11,8 @@
 #include "users/other_users.h"
 #include "platform/file_queries.h"
 #include "records/addon_names.h"
+#include "records/installed.h"
+#include "users/active_setup.h"
 #include "users/profiles.h"
 #include "users/trusted_paths.h"
 #include "uninstall/uninstall_entry.h"
@@ -49,7 +51,7 @@ bool IsAddOnKey(std::u8string_view path) {
 
 // A file the payload copy puts into the install folder, by name.
 bool IsPayloadName(std::string_view name) {
-  for (const char* fixed : {"itextsharp.dll", "Vornex_EN.shx", "Vornex_HZ.shx", "Vornex.prt5"}) {
+  for (const char* fixed : {"itextsharp.dll", "Vornex_EN.shx", "Vornex_HZ.shx", "Vornex.prt5", kSettingsTemplateName}) {
     if (text::EqualsNoCase(name, fixed)) return true;
   }
   return IsYearName(name, "VX_ZurezUvad", ".arx") || IsYearName(name, "VXCAD", "P.dll");
@@ -80,17 +82,7 @@ Status ReadText(platform::Registry& registry, platform::KeyHandle key, std::u8st
 }
 
 // The install folder the Apps & features entry names, or empty.
-std::string EntryFolder(platform::Registry& registry) {
-  UniqueKey root;
-  UniqueKey key;
-  platform::RegValue value;
-  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
-      registry.OpenKey(root.get(), kUninstallKeyPath, platform::Access::Read, key) != platform::kSuccess ||
-      platform::QueryWholeValue(registry, key.get(), kInstallLocationValue, value) != platform::kSuccess) {
-    return {};
-  }
-  return platform::ValueText(value);
-}
+std::string EntryFolder(platform::Registry& registry) { return ReadInstalledEntry(registry).folder; }
 
 // The last record of a kind whose path is `path`, letter case aside: a later run's record tells
 // what is there now.
@@ -180,6 +172,10 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   }
 
   (void)m_machine.files.RemoveDirectory(InFolder(m_strInstallFolder, kBackupFolderName));
+  // Active Setup would start a program that is gone for every user who signs in.
+  if (const Status removed = RemoveActiveSetup(m_machine.registry, m_strInstallFolder); removed != platform::kSuccess) {
+    Left(u8"HKEY_LOCAL_MACHINE\\", text::FromAnsi(kActiveSetupKeyPath), kLeftFailed);
+  }
   // The entry and then the journal last: until they go, the uninstall can be found and run again.
   if (text::EqualsNoCase(EntryFolder(m_machine.registry), m_strInstallFolder)) {
     RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
@@ -266,6 +262,9 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
                    backup);
     }
   }
+  // The running user may have had the folder trusted again at a sign-in (Active Setup), in a
+  // profile made after the installation.
+  RemoveFromEveryProfile(self);
   RemoveFromOtherUsers(&records);
 }
 
@@ -404,21 +403,35 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
       }
     }
   };
-  // Only the hives of users the journal names are loaded; without a journal, everybody's.
-  const auto named = [&](const OtherUser& user) {
+  const auto named = [&](std::string_view sid) {
     bool any = records == nullptr;
-    if (!any) eachAdded(user.sid, [&any](const TrustedPathAdded&) { any = true; });
+    if (!any) eachAdded(sid, [&any](const TrustedPathAdded&) { any = true; });
     return any;
   };
+  // Every user's hive is visited: users who signed in after the installation had the folder
+  // trusted by Active Setup, which no journal records. What the journal recorded goes first (a
+  // value it made goes whole), then the folder out of every other profile.
   std::vector<HiveFailure> failures;
-  const Status listed = ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, KeyHandle root) {
+  const Status listed = ForEachOtherUserHive(m_machine, failures, kEveryUser, [&](const OtherUser& user, KeyHandle root) {
     const ProfileOwner owner = OwnerOf(user, root);
     Note(u8"其他用户：", UserLabel(user.name, user.sid));
-    if (records == nullptr) return RemoveFromEveryProfile(owner);
-    eachAdded(user.sid, [&](const TrustedPathAdded& trusted) { RemoveTrusted(owner, trusted.profileKey, trusted.created); });
+    if (records != nullptr) {
+      eachAdded(user.sid, [&](const TrustedPathAdded& trusted) { RemoveTrusted(owner, trusted.profileKey, trusted.created); });
+    }
+    RemoveFromEveryProfile(owner);
   });
   if (listed != platform::kSuccess) Left(ProfileListName(), u8"", kIssueUsersUnlisted);
   for (const HiveFailure& failure : failures) {
+    // A user the journal does not name may never have had the folder: that his hive cannot be
+    // reached is logged, not counted as left.
+    if (!failure.workDone && !named(failure.sid)) {
+      if (m_pLog != nullptr) m_pLog->WriteError(UserLabel(failure.user, failure.sid) + u8"：无法打开其注册表", failure.status);
+      continue;
+    }
+    if (failure.departed) {
+      Note(UserLabel(failure.user, failure.sid).c_str(), kUserDepartedNote);
+      continue;
+    }
     Left(UserLabel(failure.user, failure.sid), u8"", failure.workDone ? kIssueHiveStillLoaded : kLeftUserUnreachable);
   }
 }

@@ -76,7 +76,12 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
   const struct {
     const char* name;
     std::uint32_t number;
-  } numbers[] = {{"EstimatedSize", size}, {"NoModify", 1}, {"NoRepair", 1}};
+  } numbers[] = {{"EstimatedSize", size},
+                 {"NoModify", 1},
+                 {"NoRepair", 1},
+                 // Inventory tools read the version from these rather than parse DisplayVersion.
+                 {"VersionMajor", static_cast<std::uint32_t>(version / 10000)},
+                 {"VersionMinor", static_cast<std::uint32_t>(version % 10000 / 100)}};
 
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;

@@ -2,19 +2,12 @@
 #pragma once
 #include <string>
 
+#include "records/addon_names.h"
 #include "records/install_record.h"
 #include "platform/machine.h"
 
 namespace install {
 
-// Under HKEY_LOCAL_MACHINE. SetUp.exe is a 64-bit program, so this is the native view's key, the
-// one Apps & features lists for every user.
-inline constexpr const char* kUninstallKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup";
-inline constexpr const char* kInstallLocationValue = "InstallLocation";
-inline constexpr const char8_t* kProductName = u8"V-批打印软件";
-inline constexpr const char8_t* kPublisher = u8"Vornex";
-// The copy of the installer left in the install folder, which Apps & features starts to uninstall.
-inline constexpr const char* kUninstallerName = "VornexSetup.exe";
 inline constexpr const char8_t* kUninstallSwitch = u8" /UNINSTALL";
 inline constexpr const char8_t* kQuietSwitch = u8" /S";
 

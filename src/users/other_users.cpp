@@ -82,6 +82,10 @@ void ReachOtherUsers(const CAcadCatalog& catalog, const std::string& settings, p
   });
   if (listed != platform::kSuccess) record.Failed(ProfileListName(), listed, kIssueUsersUnlisted);
   for (const HiveFailure& failure : failures) {
+    if (failure.departed) {
+      record.Note(UserLabel(failure.user, failure.sid) + kUserDepartedNote);
+      continue;
+    }
     record.Failed(UserLabel(failure.user, failure.sid), failure.status,
                   failure.workDone ? kIssueHiveStillLoaded : kIssueHiveUnreachable);
   }

@@ -67,6 +67,9 @@ struct HiveFailure {
   std::string sid;
   platform::Status status = platform::kSuccess;
   bool workDone = false;  // the work ran, but the hive could not be unloaded afterwards
+  // The profile folder or its NTUSER.DAT is gone: a user who left, whose ProfileList entry stayed.
+  // Nothing of his is left to reach, so this is no step left undone; the log still says so.
+  bool departed = false;
 };
 
 // Runs work(user, hiveRoot) on the hive of every other user with a profile for whom wanted(user)
@@ -82,7 +85,8 @@ platform::Status ForEachOtherUserHive(platform::Machine& machine, std::vector<Hi
     if (!wanted(user)) continue;
     UserHive hive;
     if (const platform::Status st = hive.Open(machine, user); st != platform::kSuccess) {
-      failures.push_back({user.name, user.sid, st, false});
+      const bool gone = !user.hiveLoaded && (st == platform::kFileNotFound || st == platform::kPathNotFound);
+      failures.push_back({user.name, user.sid, st, false, gone});
       continue;
     }
     work(user, hive.root());

@@ -25,6 +25,7 @@ std::string Describe(const CommandLine& line) {
   if (line.logPath) described += " log=" + Bytes(*line.logPath);
   if (line.help) described += " help";
   if (line.uninstall) described += " uninstall";
+  if (line.userSetup) described += " usersetup";
   return described;
 }
 
@@ -60,6 +61,12 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
       {u8"SetUp.exe /DIR=C:\\a\"\"b /S", "silent dir=C:\\ab"},
       {u8"SetUp.exe /DIR=a\"\"\"b /S", "silent dir=a\"b"},
       {u8"SetUp.exe /DIR=a\"\"\"\"b /S", "dialog dir=a\"b /S"},
+      // A user's set-up at sign-in never shows a window, and takes /LOG alone.
+      {u8"VornexSetup.exe /USERSETUP", "silent dir=C:\\Vornex usersetup"},
+      {u8"VornexSetup.exe /usersetup /LOG=C:\\u.log", "silent dir=C:\\Vornex log=C:\\u.log usersetup"},
+      {u8"VornexSetup.exe /USERSETUP /DIR=C:\\a", "!只能与 /LOG 一起使用"},
+      {u8"VornexSetup.exe /USERSETUP /UNINSTALL", "!只能与 /LOG 一起使用"},
+      {u8"VornexSetup.exe /USERSETUP /X", "!无法识别的开关“/X”"},
       // Faults, each naming its argument.
       {u8"SetUp.exe /X", "!无法识别的开关“/X”"},
       {u8"SetUp.exe --S", "!无法识别的开关“--S”"},
@@ -100,9 +107,35 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
     // Only the unattended mode survives a fault, so that it is told in the log, not in a box.
     std::istringstream words(Bytes(c.line));
     for (std::string word; words >> word;) {
-      if (word == "/S" || word == "/s" || word == "-S" || word == "-s") blank.mode = app::RunMode::Unattended;
+      if (word == "/S" || word == "/s" || word == "-S" || word == "-s" || word == "/USERSETUP") {
+        blank.mode = app::RunMode::Unattended;
+      }
     }
     EXPECT_EQ(parsed, blank) << "a faulty line must not leave half its switches applied: " << Describe(parsed);
+  }
+}
+
+// Who needs the administrator prompt: a wrong answer either blocks a standard user's sign-in
+// set-up behind UAC, or lets an installation start without rights. And the relaunch passes the
+// arguments on exactly as they were typed.
+TEST(ParseCommandLine, ElevationAndTheArgumentsPassedOn) {
+  const struct {
+    const char8_t* line;
+    bool elevated;
+    const char8_t* arguments;
+  } cases[] = {
+      {u8"SetUp.exe", true, u8""},
+      {u8"\"C:\\Setup Files\\SetUp.exe\"  /S \"/DIR=D:\\CAD Tools\"", true, u8"/S \"/DIR=D:\\CAD Tools\""},
+      {u8"C:\\Set\"up\\SetUp.exe\t/UNINSTALL /S", true, u8"/UNINSTALL /S"},
+      {u8"SetUp.exe /UNINSTALL /?", true, u8"/UNINSTALL /?"},
+      {u8"SetUp.exe /?", false, u8"/?"},
+      {u8"SetUp.exe /X", false, u8"/X"},
+      {u8"\"C:\\Vornex\\V-ZurezUvad\\VornexSetup.exe\" /USERSETUP", false, u8"/USERSETUP"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Bytes(c.line));
+    EXPECT_EQ(app::NeedsElevation(app::ParseCommandLine(c.line)), c.elevated);
+    EXPECT_EQ(Bytes(app::ArgumentsOf(c.line)), Bytes(c.arguments));
   }
 }
 

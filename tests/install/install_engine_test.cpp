@@ -140,3 +140,69 @@ TEST_F(EngineJournal, AnOriginalThatCannotBeKeptIsNotReplaced) {
 }
 
 }  // namespace
+
+namespace {
+
+// The installed version decides: a later one is never replaced (said, 1638, nothing changed), the
+// same one is installed again, an older one upgraded; versions compare as numbers, not as text.
+TEST(InstallVersions, ALaterInstalledVersionIsNeverReplaced) {
+  const struct {
+    const char* installed;
+    install::InstallOutcome outcome;
+    int exitCode;
+  } cases[] = {
+      {"2025.04.27", install::InstallOutcome::kDone, 0},
+      {"2025.4.28", install::InstallOutcome::kDone, 0},  // the same, written without the leading zero
+      {"2025.4.3", install::InstallOutcome::kDone, 0},   // older, though later as text
+      {"2025.10.1", install::InstallOutcome::kNewerInstalled, 1638},
+      {"2026.01.05", install::InstallOutcome::kNewerInstalled, 1638},
+  };
+  constexpr const char* kEntry = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup";
+  for (const auto& c : cases) {
+    for (const bool dialog : {true, false}) {
+      SCOPED_TRACE(std::string(c.installed) + (dialog ? " dialog" : " /S"));
+      sim::SimMachine sim;
+      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kProduct, "AcadLocation", std::string(kAcad) + "\\"));
+      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kProduct, "ProductName", "AutoCAD 2008"));
+      EXPECT_TRUE(sim.files().WriteFile(std::string(kData) + "\\VX_ZurezUvad2008.arx", "payload"));
+      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kEntry, "DisplayVersion", c.installed));
+      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kEntry, "InstallLocation", "D:\\Tools\\V-ZurezUvad"));
+      EXPECT_TRUE(sim.files().MakeDirectories("C:\\Temp"));
+      CAcadCatalog catalog;
+      catalog.Scan(sim.registry());
+      const std::vector<std::string> before = sim.files().Tree();
+      const bool later = c.outcome == install::InstallOutcome::kNewerInstalled;
+      if (dialog) {
+        install::InstallChoices choices;
+        choices.releases[2008 - 2007] = 1;
+        choices.typedFolder = "C:\\Vornex";
+        app::QuietView view;
+        sim.prompts().Answer(platform::kIdOk);
+        install::CInstallEngine engine(sim.machine(), catalog, 64, 20250428);
+        EXPECT_EQ(engine.Run(choices, view), c.outcome);
+        if (later) {
+          ASSERT_EQ(sim.prompts().Boxes().size(), 1u);
+          const std::string box = text::U8ToAnsiLossy(sim.prompts().Boxes()[0].text);
+          EXPECT_NE(box.find(c.installed), std::string::npos) << box;
+          EXPECT_NE(box.find("D:\\Tools\\V-ZurezUvad"), std::string::npos) << box;
+        }
+      } else {
+        install::InstallLog log(sim.logging().support());
+        EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
+        app::UnattendedPrompts prompts(log, sim.logging().clock());
+        platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support()};
+        EXPECT_EQ(app::RunUnattended(quiet, catalog, {false, std::nullopt, std::string("C:\\Vornex")}, log, 64, 20250428),
+                  c.exitCode);
+      }
+      const std::string version = sim.registry().GetString(RootKey::LocalMachine, kEntry, "DisplayVersion").value_or("-");
+      EXPECT_EQ(version, later ? c.installed : "2025.04.28");
+      if (later) {
+        std::vector<std::string> after = sim.files().Tree();
+        if (!dialog) std::erase(after, "C:\\Temp\\VornexSetup.log");
+        EXPECT_EQ(after, before);
+      }
+    }
+  }
+}
+
+}  // namespace

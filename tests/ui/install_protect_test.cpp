@@ -182,7 +182,7 @@ TEST(InstallProtect, ProtectsTheFoldersItCreatesBeforeTheFirstCopy) {
         EXPECT_TRUE(protectedYet) << entry;
       }
     }
-    EXPECT_EQ(copiedInside, 4u);  // the payload but the settings file, and the uninstaller
+    EXPECT_EQ(copiedInside, 5u);  // the payload but the settings file, the uninstaller, the settings kept for later users
     for (const std::string& folder : c.protectedFolders) {
       EXPECT_EQ(rig.sim.files().AclOf(folder), Acl::kProtected) << folder;
       EXPECT_EQ(rig.sim.files().SecurityOf(folder)->owner, platform::kSidAdministrators) << folder;

@@ -127,6 +127,10 @@ class Rig {
                               std::string(kAcad2008) + "\\acvba.arx"));
     EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\7-Zip",
                               "DisplayName", "7-Zip 23.01 (x64)"));
+    // Every Windows has components of its own under Active Setup; the add-on's key goes alone.
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine,
+                              "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}",
+                              "StubPath", "%SystemRoot%\\system32\\ie4uinit.exe -UserConfig"));
     for (const std::string& name : kPayload) EXPECT_TRUE(sim.files().WriteFile("C:\\Setup\\Data\\" + name, name));
     for (const char* acad : {kAcad2008, kAcad2010, kAcad2022}) {
       EXPECT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
@@ -246,27 +250,27 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
 
   const Case cases[] = {
       {"from Apps & features, AutoCAD's own driver put back byte for byte", nullptr, Quiet(), UninstallOutcome::kDone, clean,
-       {u8"V-批打印软件已卸载。", u8"已删除 11 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
+       {u8"V-批打印软件已卸载。", u8"已删除 12 个文件、7 个注册表项、3 处受信任路径，还原 1 个AutoCAD文件。"}, {}, false},
       {"a demand-load key rewritten since", rewriteKey, Quiet(), UninstallOutcome::kDoneWithIssues, rewritten,
        {u8"以下项目未删除：\nHKEY_LOCAL_MACHINE\\" + text::FromAnsi(kLoad2010) + u8"（安装后已被改写，未删除）"}, {}, false},
       {"a font changed since", changeFont, Quiet(), UninstallOutcome::kDoneWithIssues, changedFont,
-       {u8"已删除 10 个文件",
+       {u8"已删除 11 个文件",
         u8"以下项目未删除：\n" + text::FromAnsi(kAcad2022) + u8"\\Fonts\\Vornex_EN.shx（安装后已被修改，未删除）"},
        {}, false},
       {"a journal cut short", cutJournal, Quiet("C:\\Vornex\\"), UninstallOutcome::kDone, clean,
-       {u8"已删除 11 个文件"}, {}, false},
+       {u8"已删除 12 个文件"}, {}, false},
       {"uninstalled already", uninstalled, Quiet(), UninstallOutcome::kNothingToRemove, clean,
        {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
        clean, {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
-       {u8"已删除 4 个文件、5 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
+       {u8"已删除 5 个文件、5 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
       {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
-       {u8"已删除 9 个文件", u8"以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
+       {u8"已删除 10 个文件", u8"以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
                                text::FromAnsi(kUninstaller) + u8"\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"},
        {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
       {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
-       {u8"已删除 10 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+       {u8"已删除 11 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
       {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {u8"请关闭AutoCAD后再进行卸载 !"}, {}, true},
       {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {u8"确定要删除 V-批打印软件 吗？"}, {},
        true},
@@ -315,6 +319,8 @@ TEST(Uninstall, AppsAndFeaturesEntryDescribesTheInstallation) {
       {"EstimatedSize", "type 4: 9 0 0 0"},
       {"NoModify", "type 4: 1 0 0 0"},
       {"NoRepair", "type 4: 1 0 0 0"},
+      {"VersionMajor", "type 4: 233 7 0 0"},  // 2025
+      {"VersionMinor", "type 4: 4 0 0 0"},
   };
   const Snapshot machine = Take(rig.sim);
   for (const auto& c : cases) {

@@ -23,6 +23,8 @@ constexpr const char* kLiWei = "S-1-5-21-1-2-3-1001";     // signed in
 constexpr const char* kDesigner = "S-1-5-21-1-2-3-1002";  // not signed in; has a settings file of his own
 constexpr const char* kHeld = "S-1-5-21-1-2-3-1003";      // his hive is held by a service
 constexpr const char* kRoaming = "S-1-5-21-1-2-3-1004";   // his roaming folder is on a share not here
+constexpr const char* kLeft = "S-1-5-21-1-2-3-1005";      // left: his NTUSER.DAT is gone
+constexpr const char* kGone = "S-1-5-21-1-2-3-1006";      // left: his whole profile folder is gone
 constexpr const char* kSystem = "S-1-5-18";
 constexpr const char* kFolder = "C:\\Vornex\\V-ZurezUvad";
 constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -50,8 +52,13 @@ class OtherUsersTest : public ::testing::Test {
         {kDesigner, u8"PC\\设计师", u8"%SystemDrive%\\Users\\设计师", ProfilesHive(kDesigner), false},
         {kHeld, u8"PC\\Zhang", u8"C:\\Users\\Zhang", ProfilesHive(kHeld), false},
         {kRoaming, u8"", u8"C:\\Users\\Wang", ProfilesHive(kRoaming, redirected), false},
+        {kLeft, u8"PC\\Left", u8"C:\\Users\\Left", ProfilesHive(kLeft), false},
+        {kGone, u8"PC\\Gone", u8"C:\\Users\\Gone", ProfilesHive(kGone), false},
     };
     for (const sim::SimUser& user : users) ASSERT_TRUE(sim_.AddUser(user)) << user.sid;
+    // What loading their hive files gives on Windows once the file, or the folder, is gone.
+    sim_.FailLoad(kLeft, platform::kFileNotFound);
+    sim_.FailLoad(kGone, platform::kPathNotFound);
     sim_.FailLoad(kHeld, platform::kSharingViolation);
     ASSERT_TRUE(sim_.files().WriteFile("C:\\Users\\" + text::U8ToAnsiLossy(u8"设计师") +
                                            "\\AppData\\Roaming\\Vornex\\Vornex.Ini", "his own"));
@@ -127,6 +134,10 @@ TEST_F(OtherUsersTest, EveryOtherUserIsReachedSignedInOrNotAndWhoCannotBeIsNamed
                                      install::UserLabel(text::AnsiToU8(kRoaming), kRoaming) + u8" \\\\fs1\\profiles\\wang\\Vornex\\Vornex.Ini"}) {
     EXPECT_NE(box.find(named), std::u8string::npos) << text::U8ToAnsiLossy(box);
   }
+  // Users who left (their profile gone, their ProfileList entry not) are no step left undone.
+  for (const std::u8string& left : {install::UserLabel(u8"PC\\Left", kLeft), install::UserLabel(u8"PC\\Gone", kGone)}) {
+    EXPECT_EQ(box.find(left), std::u8string::npos) << text::U8ToAnsiLossy(box);
+  }
   const std::string journal = *sim_.files().ReadFile(std::string(kFolder) + "\\VornexSetup.journal");
   for (const char* sid : {kLiWei, kDesigner, kRoaming}) {
     EXPECT_NE(journal.find(std::string("\t") + sid + "\t"), std::string::npos) << sid << "\n" << journal;
@@ -139,6 +150,7 @@ TEST_F(OtherUsersTest, UninstallTakesTheFolderOutOfEveryUsersProfiles) {
   for (const bool withJournal : {true, false}) {
     SCOPED_TRACE(withJournal);
     sim_.FailLoad(kHeld, platform::kSharingViolation);
+    sim_.FailLoad(kGone, platform::kPathNotFound);
     sim_.prompts().Answer(platform::kIdOk);
     ASSERT_EQ(Install(), install::InstallOutcome::kDoneWithIssues);
     if (!withJournal) {
@@ -161,7 +173,26 @@ TEST_F(OtherUsersTest, UninstallTakesTheFolderOutOfEveryUsersProfiles) {
     // journal, which holds nothing for that user.
     const std::u8string held = install::UserLabel(u8"PC\\Zhang", kHeld);
     EXPECT_EQ(engine.ClosingText().find(held) != std::u8string::npos, !withJournal);
+    EXPECT_EQ(engine.ClosingText().find(install::UserLabel(u8"PC\\Gone", kGone)), std::u8string::npos);
   }
+}
+
+// A user who signed in after the installation had the folder trusted by Active Setup, which no
+// journal records: the uninstall takes it out of his profiles too.
+TEST_F(OtherUsersTest, UninstallReachesAUserWhoCameAfterTheInstallation) {
+  sim_.prompts().Answer(platform::kIdOk);
+  ASSERT_EQ(Install(), install::InstallOutcome::kDoneWithIssues);
+  constexpr const char* kLater = "S-1-5-21-1-2-3-1009";
+  const std::string later = "[HKEY_USERS\\" + std::string(kLater) + "\\" + kProfiles[1] +
+                            "\\Variables]\n\"TRUSTEDPATHS\"=\"D:\\\\LISP;C:\\\\Vornex\\\\V-ZurezUvad\"\n";
+  ASSERT_TRUE(sim_.AddUser({kLater, u8"PC\\Later", u8"C:\\Users\\Later", "REGEDIT4\n" + later, false}));
+  install::UninstallChoices choices;
+  choices.typedFolder = "C:\\Vornex";
+  choices.ask = false;
+  sim_.prompts().Answer(platform::kIdOk);
+  install::CUninstallEngine engine(sim_.machine(), catalog_);
+  EXPECT_EQ(engine.Run(choices, view_), install::UninstallOutcome::kDone);
+  ExpectStates({{kLater, "C:\\Users\\Later", {"-", "D:\\LISP", "-"}}});
 }
 
 }  // namespace
