@@ -252,6 +252,7 @@ int ExitCodeFor(install::InstallOutcome outcome) {
     case install::InstallOutcome::kDeclined:
     case install::InstallOutcome::kNothingChosen:
     case install::InstallOutcome::kNotProtected:
+    case install::InstallOutcome::kPayloadRejected:
     case install::InstallOutcome::kStopped:
       return kExitFailed;
   }

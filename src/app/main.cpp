@@ -20,6 +20,7 @@
 #include "ui/win32/progress_window.h"
 #include "platform/machine.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_integrity.h"
 #include "platform/win32/win32_prompts.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
@@ -105,7 +106,8 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     log.Write(fault);
   } else {
     app::UnattendedPrompts prompts(log, machine.logging.clock);
-    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
+    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging,
+                            machine.integrity};
     theCatalog.Scan(quiet.registry);
     const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder)};
     exitCode = app::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion);
@@ -175,7 +177,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32SystemInfo system;
   platform::win32::Win32Prompts prompts;
   platform::win32::Win32LogSupport logging;
-  platform::Machine machine{registry, files, system, prompts, logging.Get()};
+  platform::win32::Win32PayloadIntegrity integrity;
+  platform::Machine machine{registry, files, system, prompts, logging.Get(), integrity};
   ui::win32::UseShellFolderBrowser();
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));

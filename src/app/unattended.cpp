@@ -42,6 +42,8 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
       return u8"没有可安装的AutoCAD版本，未做任何更改。";
     case InstallOutcome::kNotProtected:
       return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+    case InstallOutcome::kPayloadRejected:
+      return u8"安装文件与本安装程序的清单不符或未找到，未做任何更改。";
     case InstallOutcome::kStopped:
       return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
     case InstallOutcome::kDoneWithIssues:
