@@ -43,6 +43,8 @@ struct Win32PayloadIntegrity::Cng {
   BCRYPT_ALG_HANDLE algorithm = nullptr;
 };
 
+Win32PayloadIntegrity::Win32PayloadIntegrity() = default;
+
 Win32PayloadIntegrity::~Win32PayloadIntegrity() {
   if (cng_ && cng_->algorithm != nullptr) cng_->close(cng_->algorithm, 0);
 }

@@ -9,7 +9,7 @@ namespace platform::win32 {
 
 class Win32PayloadIntegrity final : public PayloadIntegrity {
  public:
-  Win32PayloadIntegrity() = default;
+  Win32PayloadIntegrity();
   ~Win32PayloadIntegrity() override;
   Win32PayloadIntegrity(const Win32PayloadIntegrity&) = delete;
   Win32PayloadIntegrity& operator=(const Win32PayloadIntegrity&) = delete;
