@@ -109,7 +109,7 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging,
                             machine.integrity};
     theCatalog.Scan(quiet.registry);
-    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder)};
+    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder), line.msi};
     exitCode = app::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion);
   }
   log.Write(u8"退出代码：" + text::Decimal(exitCode));

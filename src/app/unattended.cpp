@@ -113,6 +113,7 @@ InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const 
     install.releases[YearIndex(year)] = wanted ? 1 : 0;
     if (wanted) chosen += u8" " + text::Decimal(year);
   }
+  install.hiddenEntry = choices.hiddenEntry;
   install.typedFolder = choices.typedFolder.value_or(std::string(text::Utf8Bytes(kDefaultFolder)));
   log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
   log.Write(u8"选择的安装路径：" + text::FromAnsi(install.typedFolder));

@@ -54,6 +54,8 @@ struct UnattendedChoices {
   // /DIR's folder as typed (ANSI). None: the installation goes to the default folder, and the
   // uninstall looks for the installation by itself.
   std::optional<std::string> typedFolder;
+  // /MSI: the Windows Installer package shows its own Apps & features entry; ours is hidden.
+  bool hiddenEntry = false;
 };
 
 // One unattended run on `machine` (whose prompts must not show anything: UnattendedPrompts), with

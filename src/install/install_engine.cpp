@@ -172,7 +172,7 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record, &m_payload);
   progress.StepIt();
 
-  RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record);
+  RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record, choices.hiddenEntry);
   progress.SetPos(kProgressMaximum);
   return true;
 }

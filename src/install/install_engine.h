@@ -53,6 +53,7 @@ struct InstallChoices {
   ReleaseFlags releases{};   // non-zero: install for that release year (index year - 2007)
   std::string typedFolder;   // the chosen folder as typed (ANSI), one trailing backslash allowed
   bool checkAcadRunning = true;  // false once the "close AutoCAD" warning has been shown
+  bool hiddenEntry = false;      // the Apps & features entry is a system component (the MSI shows its own)
 };
 
 class CInstallEngine {

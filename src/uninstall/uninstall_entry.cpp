@@ -50,7 +50,7 @@ std::u8string VersionText(int version) {
 }
 
 void RegisterUninstaller(platform::Machine& machine, const std::string& installFolder, int version,
-                         InstallRecord& record) {
+                         InstallRecord& record, bool systemComponent) {
   const std::string program = installFolder + "\\" + kUninstallerName;
   if (!PlaceProgram(machine, program, record)) return;
 
@@ -76,7 +76,7 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
   const struct {
     const char* name;
     std::uint32_t number;
-  } numbers[] = {{"EstimatedSize", size}, {"NoModify", 1}, {"NoRepair", 1}};
+  } numbers[] = {{"EstimatedSize", size}, {"NoModify", 1}, {"NoRepair", 1}, {"SystemComponent", 1}};
 
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;
@@ -93,6 +93,7 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
     }
   }
   for (const auto& value : numbers) {
+    if (!systemComponent && std::string_view(value.name) == "SystemComponent") continue;
     if (!key || registry.SetValue(key.get(), value.name, platform::kRegDword, platform::DwordData(value.number)) !=
                     platform::kSuccess) {
       allSet = false;

@@ -171,3 +171,37 @@ TEST(SimSha256, MatchesTheStandardsVectors) {
 }
 
 }  // namespace
+
+namespace {
+
+// Installed through the MSI (/S /MSI), SetUp.exe's own Apps & features entry is a system component,
+// so that one entry is listed, the package's; run by itself, its entry is listed as ever.
+TEST(MsiEntry, IsHiddenOnlyWhenTheMsiRunsSetUp) {
+  for (const bool msi : {false, true}) {
+    SCOPED_TRACE(msi ? "/S /MSI" : "/S");
+    sim::SimMachine sim;
+    ASSERT_TRUE(support::LoadRegistryFixture(sim, "registry/two-releases.reg"));
+    for (const auto& [name, content] : kPayload) ASSERT_TRUE(sim.files().WriteFile(In(kData, name.c_str()), content));
+    for (const char* acad : {kAcad2010, "C:\\Program Files\\Autodesk\\AutoCAD 2022"}) {
+      ASSERT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
+    }
+    sim.files().AddDrive('D');
+    CAcadCatalog catalog;
+    catalog.Scan(sim.registry());
+    install::InstallLog log(sim.logging().support());
+    ASSERT_EQ(log.Open(text::FromAnsi(kLog)), platform::kSuccess);
+    app::UnattendedPrompts prompts(log, sim.logging().clock());
+    platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support(), sim.integrity()};
+    ASSERT_EQ(app::RunUnattended(quiet, catalog, {false, std::nullopt, std::nullopt, msi}, log, 64, 20250428),
+              app::kExitSuccess);
+    std::string registry;
+    ASSERT_TRUE(sim::SaveReg(sim.registry(), registry));
+    const std::size_t entry = registry.find("\\Uninstall\\Vornex");
+    ASSERT_NE(entry, std::string::npos) << registry;
+    const std::size_t next = registry.find("\n[", entry);
+    const std::string values = registry.substr(entry, next == std::string::npos ? std::string::npos : next - entry);
+    EXPECT_EQ(values.find("\"SystemComponent\"=dword:00000001") != std::string::npos, msi) << values;
+  }
+}
+
+}  // namespace
