@@ -125,11 +125,12 @@ CheckedPayload::Result CheckedPayload::Check(platform::Machine& machine, Install
     std::uint64_t size = 0;
     platform::Sha256Digest digest{};
     std::unique_ptr<platform::HeldFile> held;
+    std::string path = folder;
     if (!text::Utf8ToAnsi(text::Utf8Bytes(entry.name), name)) {
       fault = u8"文件名无法用本系统的代码页表示";
-    } else if (!FitsMaxPath(folder + "\\" + name)) {
+    } else if (!FitsMaxPath(path.append("\\").append(name))) {
       fault = u8"路径过长";
-    } else if (const platform::Status hashed = machine.integrity.HashFile(folder + "\\" + name, size, digest, held);
+    } else if (const platform::Status hashed = machine.integrity.HashFile(path, size, digest, held);
                hashed == platform::kFileNotFound || hashed == platform::kPathNotFound) {
       fault = u8"文件不存在";
     } else if (hashed != platform::kSuccess) {

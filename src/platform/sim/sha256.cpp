@@ -21,7 +21,7 @@ constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (
 
 void Block(std::uint32_t state[8], const unsigned char* block) {
   std::uint32_t w[64];
-  for (int i = 0; i < 16; ++i) {
+  for (std::size_t i = 0; i < 16; ++i) {
     w[i] = (std::uint32_t{block[4 * i]} << 24) | (std::uint32_t{block[4 * i + 1]} << 16) |
            (std::uint32_t{block[4 * i + 2]} << 8) | std::uint32_t{block[4 * i + 3]};
   }
