@@ -1,5 +1,6 @@
 # The distributable package: target `package_zip` makes
 #   <build>/VornexSetup-<version>.zip  =  VornexSetup-<version>\{SetUp.exe, Data\..., README.txt}
+#   <build>/Vornex-<version>.msi       the Windows Installer package of the same SetUp.exe and Data\
 # with scripts/package.sh, signing SetUp.exe first when a certificate is configured.
 # Included from src/CMakeLists.txt once the SetUp target exists (Windows builds only).
 
@@ -49,6 +50,6 @@ add_custom_target(package_zip
           --exe $<TARGET_FILE:SetUp> --payload ${SETUP_PAYLOAD_DIR}
           --version ${PROJECT_VERSION} --out ${setup_package_zip} ${setup_package_flags}
   DEPENDS SetUp
-  BYPRODUCTS ${setup_package_zip}
+  BYPRODUCTS ${setup_package_zip} ${CMAKE_BINARY_DIR}/Vornex-${PROJECT_VERSION}.msi
   COMMENT "Packaging SetUp.exe and its payload into VornexSetup-${PROJECT_VERSION}.zip"
   VERBATIM)

@@ -4,6 +4,8 @@
 #   SetUp.exe /S    the whole unattended installation (catalogue scan, folders, copy, registration
 #                   for two releases, log), timed from just before CreateProcess to the exit by
 #                   bench/install/run_timer.exe
+#   manifest        the same, by a SetUp.exe that carries the payload's manifest (as a release
+#                   does: scripts/add-manifest.py) and so reads and hashes every file first
 #   CopyFileA loop  bench/install/copy_loop.exe, a do-nothing program built as SetUp.exe is that
 #                   copies the same files with CopyFileA, timed the same way: the floor any Win32
 #                   program meets under Wine
@@ -13,7 +15,8 @@
 # The four take turns, their order reversed from round to round, after one warm-up round, all in one
 # Wine session with a warm wineserver; every target is removed and the caches flushed before each
 # copy. The script fails when SetUp.exe /S's median passes --max-ratio (default 1.15) times the
-# loop's: that is what SetUp.exe adds to copying the files.
+# loop's: that is what SetUp.exe adds to copying the files; or when the one with a manifest passes
+# --max-manifest-ratio (default 1.3) times it.
 #
 # Usage: scripts/bench-install.sh [--runs N (default 9)] [--max-ratio R]
 # Environment: BENCH_FILES (default 100), BENCH_FILE_BYTES (default 2097152).
@@ -26,8 +29,10 @@ cd "$root"
 
 runs=9
 max_ratio=1.15
+max_manifest_ratio=1.3
 while (($#)); do
   case $1 in
+    --max-manifest-ratio) max_manifest_ratio=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --max-ratio) max_ratio=$2; shift 2 ;;
     -h | --help) sed -n '2,22p' "$0"; exit 0 ;;
@@ -63,6 +68,16 @@ wine_reg_import "$prefix" tests/fixtures/registry/two-releases.reg
 scn_make_acad_dir "$prefix" 'C:\Program Files\Autodesk\AutoCAD 2010'
 scn_make_acad_dir "$prefix" 'C:\Program Files\Autodesk\AutoCAD 2022'
 scn_place_setup "$prefix" data "$build/src/SetUp.exe" "$work/payload" 'C:\Setup' || die "placing SetUp.exe failed"
+# The same SetUp.exe with the payload's manifest, beside a copy of the same payload.
+{
+  echo "Vornex payload manifest 1"
+  for f in "$work/payload"/*; do
+    printf '%s %s %s\n' "$(sha256sum <"$f" | cut -c1-64)" "$(stat -c %s "$f")" "$(basename "$f")"
+  done
+} >"$work/manifest.txt"
+python3 scripts/add-manifest.py "$build/src/SetUp.exe" "$work/manifest.txt" "$work/SetUp-manifest.exe" ||
+  die "adding the manifest failed"
+scn_place_setup "$prefix" data "$work/SetUp-manifest.exe" "$work/payload" 'C:\SetupM' || die "placing SetUp.exe failed"
 bench_dir=$(scn_unix_path "$prefix" 'C:\Bench')
 mkdir -p "$bench_dir" && cp "$work/programs/copy_loop.exe" "$work/programs/run_timer.exe" "$bench_dir/"
 data_dir=$(scn_unix_path "$prefix" 'C:\Setup\Data')
@@ -123,6 +138,11 @@ measure() {
       ms=$(timed_wine "SetUp.exe /S" 'C:\Setup' '"C:\Setup\SetUp.exe" /S') || exit 1
       expect_files "$install_dir/V-ZurezUvad" "SetUp.exe /S"
       ;;
+    manifest)
+      rm -rf "$install_dir"; sync
+      ms=$(timed_wine "SetUp.exe /S with a manifest" 'C:\SetupM' '"C:\SetupM\SetUp.exe" /S') || exit 1
+      expect_files "$install_dir/V-ZurezUvad" "SetUp.exe /S with a manifest"
+      ;;
     dialog)
       rm -rf "$install_dir"; sync
       scn_driver "$prefix" 180 "$work/driver.log" --exe 'C:\Setup\SetUp.exe' --cwd 'C:\Setup' \
@@ -135,13 +155,14 @@ measure() {
   echo "$ms"
 }
 
-kinds=(cp loop unattended dialog)
-declare -A times=([cp]="" [loop]="" [unattended]="" [dialog]="")
+kinds=(cp loop unattended manifest dialog)
+declare -A times=([cp]="" [loop]="" [unattended]="" [manifest]="" [dialog]="")
 declare -A last=()
 paired=""  # SetUp.exe /S over the loop, round by round
+paired_manifest=""
 for run in $(seq 0 "$runs"); do
   order=("${kinds[@]}")
-  if [ $((run % 2)) -eq 1 ]; then order=(dialog unattended loop cp); fi
+  if [ $((run % 2)) -eq 1 ]; then order=(dialog manifest unattended loop cp); fi
   line=""
   for k in "${order[@]}"; do
     ms=$(measure "$k") || exit 1
@@ -151,6 +172,7 @@ for run in $(seq 0 "$runs"); do
     last[$k]=$ms
   done
   [ "$run" -gt 0 ] && paired+=" $(awk -v a="${last[unattended]}" -v b="${last[loop]}" 'BEGIN {printf "%.3f", a / b}')"
+  [ "$run" -gt 0 ] && paired_manifest+=" $(awk -v a="${last[manifest]}" -v b="${last[loop]}" 'BEGIN {printf "%.3f", a / b}')"
   if [ "$run" -eq 0 ]; then say "warm-up:${line%,}"; else say "run $run:${line%,}"; fi
 done
 
@@ -159,9 +181,14 @@ cp_med=$(median "${times[cp]}")
 loop_med=$(median "${times[loop]}")
 setup_med=$(median "${times[unattended]}")
 dialog_med=$(median "${times[dialog]}")
+manifest_med=$(median "${times[manifest]}")
+manifest_ratio=$(awk -v a="$manifest_med" -v b="$loop_med" 'BEGIN {printf "%.2f", a / b}')
 ratio=$(awk -v a="$setup_med" -v b="$loop_med" 'BEGIN {printf "%.2f", a / b}')
 say "medians of $runs runs: SetUp.exe /S $setup_med ms, CopyFileA loop $loop_med ms, cp $cp_med ms (dialog, press to finished page: $dialog_med ms)"
 # The two runs of a round were taken moments apart, under the same load: on a machine shared with
 # other work the median of their ratios is the steadier figure, reported beside the gated one.
 say "SetUp.exe /S / CopyFileA loop = $ratio (limit $max_ratio; median of the rounds' own ratios $(median "$paired")); CopyFileA loop / cp = $(awk -v a="$loop_med" -v b="$cp_med" 'BEGIN {printf "%.2f", a / b}'); SetUp.exe /S / cp = $(awk -v a="$setup_med" -v b="$cp_med" 'BEGIN {printf "%.2f", a / b}')"
+say "with a manifest: SetUp.exe /S $manifest_med ms; / CopyFileA loop = $manifest_ratio (limit $max_manifest_ratio; median of the rounds' own ratios $(median "$paired_manifest")); / without a manifest = $(awk -v a="$manifest_med" -v b="$setup_med" 'BEGIN {printf "%.2f", a / b}')"
 awk -v r="$ratio" -v m="$max_ratio" 'BEGIN {exit !(r <= m)}' || die "SetUp.exe /S is above $max_ratio times the CopyFileA loop"
+awk -v r="$manifest_ratio" -v m="$max_manifest_ratio" 'BEGIN {exit !(r <= m)}' ||
+  die "SetUp.exe /S with a manifest is above $max_manifest_ratio times the CopyFileA loop"

@@ -15,7 +15,7 @@ root=$PWD
 build=${BUILD_DIR:-build/win64}
 jobs=${JOBS:-2}
 
-for tool in osslsigncode openssl zip python3; do
+for tool in osslsigncode openssl zip python3 wixl msiinfo; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh)"; exit 1; }
 done
 if [ "$build" = build/win64 ]; then
@@ -27,6 +27,7 @@ cmake --build "$build" -j "$jobs" --target SetUp >/dev/null || { echo "building 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 payload=$(sed -n 's/^SETUP_PAYLOAD_DIR:PATH=//p' "$build/CMakeCache.txt")
 zip=$build/VornexSetup-$version.zip
+msi=$build/Vornex-$version.msi
 top=VornexSetup-$version
 
 work=$(mktemp -d)
@@ -67,6 +68,7 @@ if SETUP_SIGN_CERT=$work/signer.pem SETUP_SIGN_KEY=$work/signer.key \
   unpack "$zip" "$work/pem"
   exe=$work/pem/$top/SetUp.exe
   expect_signed "$exe" "PEM"
+  expect_signed "$msi" "MSI (PEM)"
   # A changed byte inside the signed image (the middle of the code, not the signature) must be
   # caught: the signature covers the file, not just its presence.
   cp "$exe" "$work/tampered.exe"
@@ -120,8 +122,25 @@ if env -u SETUP_SIGN_CERT -u SETUP_SIGN_KEY -u SETUP_SIGN_PASS \
   else
     fail "unsigned: the certificate table is not empty"
   fi
-  cmp -s "$exe" "$build/src/SetUp.exe" && pass "unsigned: SetUp.exe is the built file" ||
-    fail "unsigned: SetUp.exe differs from $build/src/SetUp.exe"
+  # The built file with the payload's manifest as a resource, and nothing else: made again here from
+  # the payload with sha256sum, it must give the same bytes.
+  {
+    echo "Vornex payload manifest 1"
+    (cd "$payload" && find . -mindepth 1 -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort) | while IFS= read -r f; do
+      printf '%s %s %s\n' "$(sha256sum <"$payload/$f" | cut -c1-64)" "$(stat -c %s "$payload/$f")" "$f"
+    done
+  } >"$work/manifest.txt"
+  python3 scripts/add-manifest.py "$build/src/SetUp.exe" "$work/manifest.txt" "$work/expected.exe" &&
+    cmp -s "$exe" "$work/expected.exe" && pass "unsigned: SetUp.exe is the built file with the payload's manifest" ||
+    fail "unsigned: SetUp.exe is not $build/src/SetUp.exe with the payload's manifest"
+  if [ -f "$msi" ] && osslsigncode verify -in "$msi" >"$work/verify.log" 2>&1; then
+    fail "the unsigned package's MSI has a signature"
+  elif [ -f "$msi" ] && [ "$(msiinfo export "$msi" Property | sed -n 's/^ProductVersion\t//p' | tr -d '\r')" = \
+       "$(awk -F. '{ printf "%d.%d.%d", $1 - 2000, $2, $3 }' <<<"$version")" ]; then
+    pass "unsigned: the MSI beside the zip, ProductVersion from the version, no signature"
+  else
+    fail "no MSI beside the zip, or its ProductVersion is not made from $version"
+  fi
   # Layout: one top folder; SetUp.exe, README.txt and Data\ in it; Data\ is the payload exactly.
   tops=$(python3 -c 'import sys, zipfile; print("\n".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip" |
          cut -d/ -f1 | sort -u)

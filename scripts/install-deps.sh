@@ -8,6 +8,7 @@ packages=(
   googletest libbenchmark-dev
   clang clang-tidy cppcheck libclang-rt-14-dev
   osslsigncode zip openssl
+  wixl msitools
 )
 missing=()
 for p in "${packages[@]}"; do

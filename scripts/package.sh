@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# Makes the zip that is handed to users: one folder holding SetUp.exe, the add-on's files in Data\
-# beside it (where SetUp.exe looks for them) and a README.txt. SetUp.exe is Authenticode-signed
-# first when a certificate is given. The build's `package_zip` target runs this with the build's
-# settings (see README.md, "Package"); it can be run by hand as well.
+# Makes the release from a payload folder:
+#   FILE.zip                one folder holding SetUp.exe, the add-on's files in Data\ beside it (where
+#                           SetUp.exe looks for them) and a README.txt
+#   Vornex-<version>.msi    beside the zip: the Windows Installer package (package/Vornex.wxs, built
+#                           with wixl), which installs the same SetUp.exe and Data\ under Program
+#                           Files and runs SetUp.exe /S
+# The SetUp.exe of both carries the payload's manifest (each file's name, size and SHA-256) as a
+# resource, put in by scripts/add-manifest.py: it refuses to install a payload that differs from it.
+# SetUp.exe, then the MSI, are Authenticode-signed when a certificate is given. The build's
+# `package_zip` target runs this with the build's settings; it can be run by hand as well.
+#
+# The MSI's ProductVersion must be major.minor.build (major and minor below 256, build below 65536):
+# a version YYYY.MM.DD becomes (YYYY-2000).MM.DD, e.g. 2025.04.28 -> 25.4.28, which orders as the
+# dates do until 2255. Its ProductCode is derived from the version (the same version, the same code);
+# its UpgradeCode never changes.
 #
 # Usage: scripts/package.sh --exe SetUp.exe --payload DIR --version VERSION --out FILE.zip [--demo]
 #   --demo   the payload is the repository's demo payload: README.txt says so in its first line
@@ -52,8 +63,19 @@ trap 'rm -rf "$work"' EXIT
 name=VornexSetup-$version
 top=$work/$name
 mkdir -p "$top/Data"
-cp "$exe" "$top/SetUp.exe"
 cp -p "$payload"/* "$top/Data/"
+
+# --- payload manifest, compiled into SetUp.exe as a resource ------------------------------------
+manifest=$work/manifest.txt
+{
+  echo "Vornex payload manifest 1"
+  (cd "$payload" && find . -mindepth 1 -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort) | while IFS= read -r f; do
+    printf '%s %s %s\n' "$(sha256sum <"$payload/$f" | cut -c1-64)" "$(stat -c %s "$payload/$f")" "$f"
+  done
+} >"$manifest"
+python3 "$root/scripts/add-manifest.py" "$exe" "$manifest" "$work/SetUp.exe" || fail "adding the manifest to SetUp.exe failed"
+exe=$work/SetUp.exe
+cp "$exe" "$top/SetUp.exe"
 
 # --- Authenticode signature -------------------------------------------------------------------
 cert=${SETUP_SIGN_CERT:-}
@@ -82,13 +104,13 @@ if [ -n "$cert" ]; then
   if [ -n "${SETUP_SIGN_TIMESTAMP_URL:-}" ]; then
     args+=(-ts "$SETUP_SIGN_TIMESTAMP_URL")
   fi
-  # Signed after linking and stripping: any later change to the file breaks the signature.
+  # Signed after linking, stripping and the manifest: any later change to the file breaks the signature.
   osslsigncode "${args[@]}" -in "$exe" -out "$work/signed.exe" >"$work/sign.log" 2>&1 || {
     cat "$work/sign.log" >&2
     fail "signing SetUp.exe failed"
   }
-  rm -f "$work/pass"
   mv "$work/signed.exe" "$top/SetUp.exe"
+  sign_args=("${args[@]}")
   signed=yes
   echo "package: SetUp.exe signed with $cert${SETUP_SIGN_TIMESTAMP_URL:+ (time-stamped by $SETUP_SIGN_TIMESTAMP_URL)}"
 else
@@ -115,6 +137,39 @@ Vornex 批打印软件 $version
 Install: unpack the whole folder, then run SetUp.exe. Keep the Data folder beside SetUp.exe.
 EOF
 } | sed 's/$/\r/' | { printf '\xef\xbb\xbf'; cat; } >"$top/README.txt"
+
+# --- MSI --------------------------------------------------------------------------------------------
+command -v wixl >/dev/null && command -v wixl-heat >/dev/null || fail "wixl is missing (scripts/install-deps.sh)"
+IFS=. read -r v_year v_month v_day v_rest <<<"$version"
+[[ $v_year =~ ^[0-9]+$ && $v_month =~ ^[0-9]+$ && $v_day =~ ^[0-9]+$ && -z $v_rest ]] ||
+  fail "version $version is not YEAR.MONTH.DAY: no MSI version can be made from it"
+msi_major=$((10#$v_year >= 2000 ? 10#$v_year - 2000 : 10#$v_year))
+msi_version=$msi_major.$((10#$v_month)).$((10#$v_day))
+((msi_major < 256 && 10#$v_month < 256 && 10#$v_day < 65536)) || fail "MSI version $msi_version out of range"
+upgrade_code=6f1d2b9e-3c1a-4b8e-9d5e-2a7b0c4e8f11
+product_code=$(python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), "Vornex " + sys.argv[2])).upper())' \
+  "$upgrade_code" "$msi_version")
+msi=$(dirname "$out")/Vornex-$version.msi
+mkdir -p "$(dirname "$out")"
+(cd "$top" && find Data -type f | LC_ALL=C sort |
+  wixl-heat --prefix Data/ --directory-ref DATADIR --component-group Payload --var var.DataDir --win64 \
+  >"$work/payload.wxs") || fail "wixl-heat failed"
+# wixl takes sources relative to where it runs only.
+(cd "$top" && wixl -a x64 -D Version="$msi_version" -D ProductCode="$product_code" -D Win64=yes \
+  -D SetUpExe=SetUp.exe -D DataDir=Data -o "$work/out.msi" "$root/package/Vornex.wxs" "$work/payload.wxs" \
+  >"$work/wixl.log" 2>&1 && [ -s "$work/out.msi" ]) || { cat "$work/wixl.log" >&2; fail "wixl failed"; }
+msi_signed=no
+if [ "$signed" = yes ]; then
+  osslsigncode "${sign_args[@]}" -in "$work/out.msi" -out "$work/signed.msi" >"$work/sign.log" 2>&1 || {
+    cat "$work/sign.log" >&2
+    fail "signing the MSI failed"
+  }
+  mv "$work/signed.msi" "$work/out.msi"
+  msi_signed=yes
+fi
+rm -f "$work/pass"
+mv -f "$work/out.msi" "$msi"
+echo "package: $msi (ProductVersion $msi_version, ProductCode {$product_code}, signed: $msi_signed)"
 
 # --- zip ------------------------------------------------------------------------------------------
 stamp=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}

@@ -231,6 +231,7 @@ scn_expand() {
   local s=$1
   s=${s//%APPDATA%/${SCN_APPDATA:-C:\\users\\$(id -un)\\AppData\\Roaming}}
   s=${s//%TEMP%/${SCN_TEMP:-C:\\users\\$(id -un)\\Temp}}
+  s=${s//%MSI_PRODUCT%/${SCN_MSI_PRODUCT:-}}
   echo "$s"
 }
 

@@ -25,7 +25,15 @@
 #   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
 #   #@ snapshot-before             take the registry and the C: drive before any run (same-as-before)
 #   #@ pre-steps OTHER.steps       drive SetUp.exe through another scenario's steps first
-#   #@ layout data|flat|none       the payload beside SetUp.exe (default data)
+#   #@ layout data|flat|none|package   the payload beside SetUp.exe (default data); package: the
+#                                  release scripts/package.sh makes of the demo payload, its
+#                                  SetUp.exe carrying the payload's manifest, with Data\ and the
+#                                  MSI beside it as Vornex.msi
+#   #@ alter-payload NAME          one byte of the placed Data\NAME changed (its last, inverted)
+#   #@ pre-msiexec ARG...          run msiexec with these arguments to its end (exit 0) first, after
+#                                  the pre-runs; its product's Apps & features key is in the checks
+#                                  as %MSI_PRODUCT% (its ProductCode) and in the registry snapshots
+#   #@ snapshot-after-pre-runs     take the same-as-before state after the pre-runs, not before
 #   #@ setup-dir 'C:\Setup'        where SetUp.exe goes (default C:\Setup)
 #   #@ acad-dir 'C:\...\AutoCAD 2010'   an AutoCAD install folder with Fonts, Drv\pdfplot9.hdi
 #   #@ acad-running                a process named acad.exe runs while SetUp.exe runs
@@ -98,6 +106,24 @@ wine_base_prefix >/dev/null || { echo "scenarios: no base Wine prefix"; exit 1; 
 wine_xvfb_start 1280x1024x24 || { echo "scenarios: Xvfb did not start"; exit 1; }
 trap 'wine_xvfb_stop' EXIT
 
+# The release as scripts/package.sh makes it from the demo payload, made once, when a scenario
+# asks for it: $package_dir/top holds SetUp.exe and Data\, $package_dir/Vornex.msi the MSI.
+package_dir=$work/package
+SCN_MSI_PRODUCT=
+make_package() {
+  [ -n "$SCN_MSI_PRODUCT" ] && return 0
+  rm -rf "$package_dir" && mkdir -p "$package_dir"
+  local version
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+  bash scripts/package.sh --exe "$setup_exe" --payload "$payload" --version "$version" \
+    --out "$package_dir/VornexSetup.zip" >"$package_dir/package.log" 2>&1 || { cat "$package_dir/package.log"; return 1; }
+  python3 -m zipfile -e "$package_dir/VornexSetup.zip" "$package_dir/unzipped" &&
+    mv "$package_dir/unzipped/"* "$package_dir/top" &&
+    mv "$package_dir/Vornex-$version.msi" "$package_dir/Vornex.msi" || return 1
+  SCN_MSI_PRODUCT=$(sed -n 's/^.*ProductCode \({[0-9A-F-]*}\).*$/\1/p' "$package_dir/package.log")
+  [ -n "$SCN_MSI_PRODUCT" ]
+}
+
 # ---------------------------------------------------------------- one scenario
 # Reads the directives of a steps file into globals.
 read_directives() {
@@ -106,6 +132,7 @@ read_directives() {
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
   d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
+  d_alter=(); d_premsi=(); d_snapshot_late=0
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -129,6 +156,9 @@ read_directives() {
       pre-run) local IFS=$'\x1f'; d_preruns+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
       exe) d_exe=$v ;;
       snapshot-before) d_snapshot=1 ;;
+      snapshot-after-pre-runs) d_snapshot=1; d_snapshot_late=1 ;;
+      alter-payload) d_alter+=("$v") ;;
+      pre-msiexec) local IFS=$'\x1f'; d_premsi+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
       pre-steps) d_presteps+=("$scen_dir/$v") ;;
       hold-file) d_holds+=("$v") ;;
       needs) d_needs+=("$v") ;;
@@ -178,9 +208,16 @@ run_scenario() {
       mkdir -p "$(dirname "$p")"
       ln -s "$(scn_unix_path "$prefix" "${l#*$'\t'}")" "$p"
     done
-    if [ "$d_program" = setup ]; then
+    if [ "$d_program" = setup ] && [ "$d_layout" = package ]; then
+      dir=$(scn_unix_path "$prefix" "$d_setup_dir")
+      mkdir -p "$dir" && cp -r "$package_dir/top/SetUp.exe" "$package_dir/top/Data" "$package_dir/Vornex.msi" "$dir/"
+    elif [ "$d_program" = setup ]; then
       scn_place_setup "$prefix" "$d_layout" "$setup_exe" "$payload" "$d_setup_dir"
     fi
+    for f in "${d_alter[@]}"; do
+      p=$(scn_unix_path "$prefix" "$d_setup_dir\\Data\\$f")
+      python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[-1] ^= 0xFF; open(sys.argv[1], "wb").write(b)' "$p"
+    done
   ) || { echo "scenario set-up failed"; ok=1; }
 
   local exe_win args=()
@@ -190,9 +227,13 @@ run_scenario() {
     exe_win=${d_exe:-"$d_setup_dir\\SetUp.exe"}
     args+=(--cwd "$d_setup_dir")
   fi
+  SCN_EXTRA_ROOTS=()
+  if ((${#d_premsi[@]})) || [ "$d_layout" = package ]; then
+    SCN_EXTRA_ROOTS+=("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$SCN_MSI_PRODUCT")
+  fi
   # The state the same-as-before check compares with: taken after the set-up, before any run.
   SCN_BEFORE=
-  if [ "$ok" -eq 0 ] && [ "$d_snapshot" -eq 1 ]; then
+  if [ "$ok" -eq 0 ] && [ "$d_snapshot" -eq 1 ] && [ "$d_snapshot_late" -eq 0 ]; then
     SCN_BEFORE=$work/$name/before
     scn_state "$prefix" "$SCN_BEFORE"
   fi
@@ -209,6 +250,19 @@ run_scenario() {
       pre_rc=$?
     [ "$pre_rc" -eq 0 ] || { echo "pre-run SetUp.exe ${pre_args[*]}: exit code $pre_rc"; ok=1; }
   done
+  for pre in "${d_premsi[@]}"; do
+    [ "$ok" -eq 0 ] || break
+    local -a pre_args
+    IFS=$'\x1f' read -r -a pre_args <<<"$pre"
+    phase "pre-msiexec: ${pre_args[*]}"
+    local pre_rc=0
+    WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" msiexec "${pre_args[@]}" >/dev/null 2>&1 || pre_rc=$?
+    [ "$pre_rc" -eq 0 ] || { echo "pre-msiexec ${pre_args[*]}: exit code $pre_rc"; ok=1; }
+  done
+  if [ "$ok" -eq 0 ] && [ "$d_snapshot_late" -eq 1 ]; then
+    SCN_BEFORE=$work/$name/before
+    scn_state "$prefix" "$SCN_BEFORE"
+  fi
   # SetUp.exe driven through another scenario's steps first (an installation through the dialog).
   for pre in "${d_presteps[@]}"; do
     [ "$ok" -eq 0 ] || break
@@ -249,7 +303,6 @@ run_scenario() {
 
   if [ "$ok" -eq 0 ] && [ -f "$scen_dir/$name.check" ]; then
     phase "checks"
-    SCN_EXTRA_ROOTS=()
     for u in "${d_users[@]}"; do SCN_EXTRA_ROOTS+=("HKU\\${u%%$'\t'*}" "HKU\\VornexSetup_${u%%$'\t'*}"); done
     scn_reg_snapshot "$prefix" "$work/$name/registry.tsv"
     scn_check "$prefix" "$work/$name/registry.tsv" "$scen_dir/$name.check" "$payload" || ok=1
@@ -282,6 +335,10 @@ for name in "${names[@]}"; do
     echo "SKIP $name ($skip)"; skipped=$((skipped + 1)); continue
   fi
   mkdir -p "$work/$name"
+  if [ "$d_layout" = package ] && ! make_package >"$work/$name/scenario.log" 2>&1; then
+    echo "FAIL $name: the package could not be made"; sed 's/^/    | /' "$work/$name/scenario.log"
+    failed=$((failed + 1)); failed_names+=("$name"); continue
+  fi
   t0=$SECONDS
   if run_scenario "$name" >"$work/$name/scenario.log" 2>&1; then
     echo "PASS $name ($((SECONDS - t0)) s)"; passed=$((passed + 1))

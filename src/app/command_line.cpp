@@ -10,7 +10,7 @@
 namespace app {
 namespace {
 
-enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall, UserSetup };
+enum class Switch { Silent, Folder, Releases, Log, Help, Uninstall, UserSetup, Msi };
 
 constexpr struct {
   std::u8string_view name;
@@ -25,6 +25,7 @@ constexpr struct {
     {u8"HELP", Switch::Help, false},
     {u8"UNINSTALL", Switch::Uninstall, false},
     {u8"USERSETUP", Switch::UserSetup, false},
+    {u8"MSI", Switch::Msi, false},
 };
 
 constexpr std::size_t kYearDigits = 4;
@@ -164,6 +165,9 @@ bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, Comma
       result.userSetup = true;
       result.mode = RunMode::Unattended;
       return true;
+    case Switch::Msi:
+      result.msi = true;
+      return true;
   }
   return true;
 }
@@ -240,6 +244,8 @@ std::u8string UsageText() {
            text::Decimal(kLastYear) + u8"，默认为找到的全部版本。\n";
   usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n";
   usage += u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n";
+  usage += u8"/MSI                   由 Windows Installer 安装包调用（与 /S 一起）：本程序自己的\n";
+  usage += u8"                       “应用和功能”条目不显示，只显示安装包的条目。\n";
   usage += u8"/?、/HELP              显示本说明。\n\n退出代码：\n";
   const struct {
     int code;
@@ -276,6 +282,7 @@ int ExitCodeFor(install::InstallOutcome outcome) {
     case install::InstallOutcome::kDeclined:
     case install::InstallOutcome::kNothingChosen:
     case install::InstallOutcome::kNotProtected:
+    case install::InstallOutcome::kPayloadRejected:
     case install::InstallOutcome::kStopped:
       return kExitFailed;
   }

@@ -55,6 +55,7 @@ struct CommandLine {
   bool help = false;                         // /? or /HELP
   bool uninstall = false;                    // /UNINSTALL, reserved for the uninstaller
   bool userSetup = false;                    // /USERSETUP: one user's set-up at sign-in (Active Setup)
+  bool msi = false;                          // /MSI: run by the Windows Installer package, whose entry is the one shown
   // Empty for a valid line. Otherwise the fault, naming the argument, and every other member is as
   // for an empty line, so that nothing acts on half of a line; only the mode stays Unattended when
   // /S is among the arguments, so that the fault goes to the log and the exit code, not to a box.

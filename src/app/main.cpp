@@ -23,6 +23,7 @@
 #include "ui/win32/progress_window.h"
 #include "platform/machine.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_integrity.h"
 #include "platform/win32/win32_prompts.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
@@ -161,9 +162,11 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool
     exitCode = app::kExitFailed;
   } else {
     app::UnattendedPrompts prompts(log, machine.logging.clock);
-    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
+    platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging,
+                            machine.integrity};
     theCatalog.Scan(quiet.registry);
-    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder), line.userSetup};
+    const app::UnattendedChoices choices{line.uninstall, line.releases, TypedFolder(line, folder), line.userSetup,
+                                         line.msi};
     exitCode = app::RunUnattended(quiet, theCatalog, choices, log, g_nBitness, g_nVersion);
   }
   log.Write(u8"退出代码：" + text::Decimal(exitCode));
@@ -231,7 +234,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32SystemInfo system;
   platform::win32::Win32Prompts prompts;
   platform::win32::Win32LogSupport logging;
-  platform::Machine machine{registry, files, system, prompts, logging.Get()};
+  platform::win32::Win32PayloadIntegrity integrity;
+  platform::Machine machine{registry, files, system, prompts, logging.Get(), integrity};
   ui::win32::UseShellFolderBrowser();
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));

@@ -45,6 +45,8 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
       return u8"没有可安装的AutoCAD版本，未做任何更改。";
     case InstallOutcome::kNotProtected:
       return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+    case InstallOutcome::kPayloadRejected:
+      return u8"安装文件与本安装程序的清单不符或未找到，未做任何更改。";
     case InstallOutcome::kStopped:
       return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
     case InstallOutcome::kDoneWithIssues:
@@ -114,6 +116,7 @@ InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const 
     install.releases[YearIndex(year)] = wanted ? 1 : 0;
     if (wanted) chosen += u8" " + text::Decimal(year);
   }
+  install.hiddenEntry = choices.hiddenEntry;
   // Without /DIR, the installed folder: an upgrade stays where the installation is.
   const std::string installed = install::InstalledChosenFolder(install::ReadInstalledEntry(machine.registry));
   install.typedFolder =

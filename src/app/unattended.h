@@ -55,6 +55,8 @@ struct UnattendedChoices {
   // uninstall looks for the installation by itself.
   std::optional<std::string> typedFolder;
   bool userSetup = false;                    // /USERSETUP: the signed-in user's own set-up
+  // /MSI: the Windows Installer package shows its own Apps & features entry; ours is hidden.
+  bool hiddenEntry = false;
 };
 
 // One unattended run on `machine` (whose prompts must not show anything: UnattendedPrompts), with

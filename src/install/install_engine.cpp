@@ -97,6 +97,12 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     return InstallOutcome::kDeclined;
   }
 
+  // The payload against the manifest this SetUp.exe carries, before anything is created: a file
+  // someone swapped on the share, or a truncated download, is refused with nothing changed.
+  if (m_payload.Check(m_machine, m_record) == CheckedPayload::Result::kRejected) {
+    return InstallOutcome::kPayloadRejected;
+  }
+
   // One level each; a failure (a missing parent, say) shows up as the payload copy's failures. A
   // chosen folder made here is protected like the install folder: made by an elevated process
   // under a drive root, it would otherwise be open to every signed-in user. One that was there
@@ -165,7 +171,7 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   progress.SetStep(kProgressStep);
   progress.SetPos(kProgressMinimum);
 
-  CPayloadCopier copier(m_strInstallFolder, progress, m_machine, &m_record);
+  CPayloadCopier copier(m_strInstallFolder, progress, m_machine, &m_record, &m_payload);
   // What was copied stays; nothing is registered.
   if (!copier.CopyPayload()) return false;
   progress.StepIt();
@@ -176,10 +182,10 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   ReachOtherUsers(m_catalog, settings, m_machine, m_record);
   progress.StepIt();
 
-  DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record);
+  DeploySupportFiles(m_catalog, choices.releases, m_machine, &m_record, &m_payload);
   progress.StepIt();
 
-  RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record);
+  RegisterUninstaller(m_machine, m_strInstallFolder, m_nVersion, m_record, choices.hiddenEntry);
   // Active Setup starts the placed program for each user who signs in later; without it, no key.
   if (GetPathKind(m_strInstallFolder + "\\" + kUninstallerName, m_machine) == kPathFile) {
     RegisterActiveSetup(m_machine, m_strInstallFolder, settings, m_nVersion, m_record);

@@ -10,6 +10,7 @@
 #include "records/install_log.h"
 #include "records/install_record.h"
 #include "records/journal.h"
+#include "install/payload_manifest.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -24,6 +25,7 @@ enum class InstallOutcome {
   kDeclined,        // the question about a folder others could replace was answered No: nothing changed
   kNothingChosen,   // no release to install for (unattended: none of those asked for is here): nothing changed
   kNotProtected,    // a folder could not be locked down: said, nothing copied or registered
+  kPayloadRejected, // the payload is not what the manifest lists (or is missing): said, nothing changed
   kStopped,         // the payload copy found no payload or was aborted: what was copied stays, nothing registered
   kDoneWithIssues,  // ran to its end; Issues() names what could not be done (already shown)
   kDone,            // ran to its end and everything was done
@@ -32,8 +34,8 @@ enum class InstallOutcome {
 // True for the outcomes after which nothing on the machine was changed.
 constexpr bool NothingChanged(InstallOutcome outcome) {
   return outcome == InstallOutcome::kAcadRunning || outcome == InstallOutcome::kNewerInstalled ||
-         outcome == InstallOutcome::kFolderRefused ||
-         outcome == InstallOutcome::kDeclined || outcome == InstallOutcome::kNothingChosen;
+         outcome == InstallOutcome::kFolderRefused || outcome == InstallOutcome::kDeclined ||
+         outcome == InstallOutcome::kNothingChosen || outcome == InstallOutcome::kPayloadRejected;
 }
 
 // What a person sees of the installation besides message boxes.
@@ -52,6 +54,7 @@ struct InstallChoices {
   ReleaseFlags releases{};   // non-zero: install for that release year (index year - 2007)
   std::string typedFolder;   // the chosen folder as typed (ANSI), one trailing backslash allowed
   bool checkAcadRunning = true;  // false once the "close AutoCAD" warning has been shown
+  bool hiddenEntry = false;      // the Apps & features entry is a system component (the MSI shows its own)
 };
 
 class CInstallEngine {
@@ -90,6 +93,7 @@ class CInstallEngine {
   std::string m_strInstallFolder;
   std::unique_ptr<JournalWriter> m_journal;
   InstallRecord m_record;
+  CheckedPayload m_payload;  // held from the check to the end of the run
 };
 
 }  // namespace install

@@ -57,8 +57,9 @@ bool FindPayloadFolder(std::string& folder, Machine& machine) {
 }
 
 CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine,
-                               install::InstallRecord* record)
-    : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine), m_pRecord(record) {
+                               install::InstallRecord* record, const install::CheckedPayload* checked)
+    : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine), m_pRecord(record),
+      m_pChecked(checked) {
   StripTrailingBackslash(m_strTarget);
 }
 
@@ -87,6 +88,8 @@ bool CPayloadCopier::CopyPayload() {
     m_progress.StepIt();
     if (!first && !listing->Next(entry)) break;
     if (IsPassedOver(entry)) continue;
+    // Not in the manifest: named in the log by the check, and not installed.
+    if (m_pChecked != nullptr && !m_pChecked->MayInstall(entry.name)) continue;
     if (CopyOne(payload, entry) == Outcome::Aborted) return false;
   }
   return true;

@@ -8,6 +8,7 @@
 #include "platform/file_queries.h"
 #include "records/addon_names.h"
 #include "records/install_record.h"
+#include "install/payload_manifest.h"
 #include "platform/path_limits.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
@@ -22,9 +23,10 @@ bool FindPayloadFolder(std::string& folder, platform::Machine& machine);
 // step per listing entry (and one for the end of the listing).
 class CPayloadCopier {
  public:
-  // Each file copied, and each failure with the system's code, goes into `record` when given.
+  // Each file copied, and each failure with the system's code, goes into `record` when given. With
+  // `checked`, only the files it may install are copied.
   CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, platform::Machine& machine,
-                 install::InstallRecord* record = nullptr);
+                 install::InstallRecord* record = nullptr, const install::CheckedPayload* checked = nullptr);
 
   // True when the whole listing was worked through (files the user chose to ignore included);
   // false when the payload is missing or unreadable or the user chose Abort. Shows its own messages.
@@ -47,4 +49,5 @@ class CPayloadCopier {
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;
+  const install::CheckedPayload* m_pChecked;
 };

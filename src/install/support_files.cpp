@@ -19,7 +19,8 @@ namespace {
 // Nothing when the folder cannot be listed: then every copy is tried, as if all were shipped.
 class ShippedFiles {
  public:
-  ShippedFiles(const std::string& payload, platform::Machine& machine) {
+  ShippedFiles(const std::string& payload, platform::Machine& machine, const install::CheckedPayload* checked)
+      : m_pChecked(checked) {
     platform::FindEntry entry;
     std::unique_ptr<platform::Listing> listing;
     if (!ListFolder(payload, entry, listing, machine)) return;
@@ -31,12 +32,14 @@ class ShippedFiles {
 
   // False only for a name the listing was read without.
   bool MayHave(const std::string& name) const {
+    if (m_pChecked != nullptr && !m_pChecked->MayInstall(name)) return false;
     if (!m_listed) return true;
     return std::any_of(m_names.begin(), m_names.end(),
                        [&name](const std::string& listed) { return text::EqualsNoCase(listed, name); });
   }
 
  private:
+  const install::CheckedPayload* m_pChecked;
   bool m_listed = false;
   std::vector<std::string> m_names;
 };
@@ -106,17 +109,17 @@ void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const s
 }  // namespace
 
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags, platform::Machine& machine,
-                        install::InstallRecord* record) {
+                        install::InstallRecord* record, const install::CheckedPayload* checked) {
   for (int year = kFirstYear; year <= kLastYear; ++year) {
     if (flags[YearIndex(year)] == 0) continue;
     for (const std::string& folder : catalog.m_arrLocations[YearIndex(year)]) {
-      CopySupportFiles(folder, year == kPlotterDriverYear, machine, record);
+      CopySupportFiles(folder, year == kPlotterDriverYear, machine, record, checked);
     }
   }
 }
 
 void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, platform::Machine& machine,
-                      install::InstallRecord* record) {
+                      install::InstallRecord* record, const install::CheckedPayload* checked) {
   // The lookup shows its own message when the payload has gone; every copy from it would fail.
   std::string payload;
   if (!FindPayloadFolder(payload, machine)) {
@@ -124,7 +127,7 @@ void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, pla
     return;
   }
 
-  const ShippedFiles shipped(payload, machine);
+  const ShippedFiles shipped(payload, machine, checked);
   const std::string fonts = acadFolder + "\\Fonts\\";
   CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", record);
   CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", record);

@@ -4,6 +4,7 @@
 
 #include "discovery/acad_catalog.h"
 #include "records/install_record.h"
+#include "install/payload_manifest.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 
@@ -14,10 +15,11 @@ inline constexpr int kLastModuleYear = 2050;
 inline constexpr int kPlotterDriverYear = 2008;
 
 // For each selected release, the support files into each of its AutoCAD folders. Shows nothing of
-// its own; a copy that fails is passed over and its target named in `record` if given.
+// its own; a copy that fails is passed over and its target named in `record` if given. With
+// `checked`, a file the payload's manifest does not list is not placed.
 void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
                         platform::Machine& machine,
-                        install::InstallRecord* record = nullptr);
+                        install::InstallRecord* record = nullptr, const install::CheckedPayload* checked = nullptr);
 
 // The support files into one AutoCAD folder; copies that fail are passed over. A failed copy
 // whose source is in the payload goes into `record`; one whose source the payload lacks does not,
@@ -25,4 +27,4 @@ void DeploySupportFiles(const CAcadCatalog& catalog, const ReleaseFlags& flags,
 // only while the call runs.
 void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver,
                       platform::Machine& machine,
-                      install::InstallRecord* record = nullptr);
+                      install::InstallRecord* record = nullptr, const install::CheckedPayload* checked = nullptr);

@@ -2,6 +2,7 @@
 #pragma once
 #include "platform/files.h"
 #include "platform/log_support.h"
+#include "platform/payload_integrity.h"
 #include "platform/prompts.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -14,6 +15,7 @@ struct Machine {
   SystemInfo& system;
   Prompts& prompts;
   LogSupport& logging;  // the journal's and the log's files, the clock, the system's error texts
+  PayloadIntegrity& integrity;  // the built-in payload manifest and the files' digests
 };
 
 }  // namespace platform

@@ -33,5 +33,7 @@ inline constexpr Status kNotRegistryFile = 1017;    // ERROR_NOT_REGISTRY_FILE
 inline constexpr Status kPrivilegeNotHeld = 1314;   // ERROR_PRIVILEGE_NOT_HELD
 inline constexpr Status kNoneMapped = 1332;         // ERROR_NONE_MAPPED
 inline constexpr Status kInvalidSid = 1337;         // ERROR_INVALID_SID
+inline constexpr Status kModNotFound = 126;         // ERROR_MOD_NOT_FOUND
+inline constexpr Status kFunctionFailed = 1627;     // ERROR_FUNCTION_FAILED
 
 }  // namespace platform

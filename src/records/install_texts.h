@@ -29,6 +29,14 @@ inline constexpr const char8_t* kNoAppDataText =
 // The payload folder was found but its listing could not be read; {} is the folder.
 inline constexpr const char8_t* kPayloadUnreadableText = u8"无法读取安装文件夹 {} 中的文件 !";
 
+// The payload does not match the manifest built into this SetUp.exe: a file is missing, of another
+// size or another content; {} is the file. Nothing has been changed when this is shown.
+inline constexpr const char8_t* kPayloadAlteredText =
+    u8"安装文件 {} 缺失、不完整或已被改动 !\n\n可能安装包下载不完整或被他人替换，\n\n请重新获取完整的安装包后再执行SetUp.exe !";
+// The manifest built into this SetUp.exe cannot be read: the program file itself is damaged.
+inline constexpr const char8_t* kManifestDamagedText =
+    u8"SetUp.exe 中的安装文件清单已损坏 !\n\n请重新获取完整的安装包后再执行SetUp.exe !";
+
 // The access list of the install folder, or of the chosen folder the installation created, could
 // not be set; {} is the folder.
 inline constexpr const char8_t* kProtectFailedText =

@@ -73,6 +73,7 @@ void Dlg_Setup::OnInstall() {
     case install::InstallOutcome::kNothingChosen:
     case install::InstallOutcome::kNotProtected:
       return;  // said; the dialog stays as it was
+    case install::InstallOutcome::kPayloadRejected:  // as for a missing payload
     case install::InstallOutcome::kStopped:
       OnCancel();  // the dialog ends, as with "取  消"
       return;

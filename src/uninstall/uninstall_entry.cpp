@@ -50,7 +50,7 @@ std::u8string VersionText(int version) {
 }
 
 void RegisterUninstaller(platform::Machine& machine, const std::string& installFolder, int version,
-                         InstallRecord& record) {
+                         InstallRecord& record, bool systemComponent) {
   const std::string program = installFolder + "\\" + kUninstallerName;
   if (!PlaceProgram(machine, program, record)) return;
 
@@ -81,7 +81,8 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
                  {"NoRepair", 1},
                  // Inventory tools read the version from these rather than parse DisplayVersion.
                  {"VersionMajor", static_cast<std::uint32_t>(version / 10000)},
-                 {"VersionMinor", static_cast<std::uint32_t>(version % 10000 / 100)}};
+                 {"VersionMinor", static_cast<std::uint32_t>(version % 10000 / 100)},
+                 {"SystemComponent", 1}};
 
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;
@@ -98,6 +99,7 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
     }
   }
   for (const auto& value : numbers) {
+    if (!systemComponent && std::string_view(value.name) == "SystemComponent") continue;
     if (!key || registry.SetValue(key.get(), value.name, platform::kRegDword, platform::DwordData(value.number)) !=
                     platform::kSuccess) {
       allSet = false;

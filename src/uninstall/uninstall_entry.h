@@ -18,7 +18,9 @@ std::u8string VersionText(int version);
 // the install folder, then the entry naming it, both recorded. What fails goes into `record`;
 // without the program no entry is written, since it would offer an uninstall that cannot start.
 // `version` is the build's g_nVersion.
+// With `systemComponent`, the entry carries SystemComponent 1, which Apps & features does not list:
+// installed through the MSI, the package's own entry is the one people see and remove.
 void RegisterUninstaller(platform::Machine& machine, const std::string& installFolder, int version,
-                         InstallRecord& record);
+                         InstallRecord& record, bool systemComponent = false);
 
 }  // namespace install

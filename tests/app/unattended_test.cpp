@@ -65,7 +65,7 @@ class UnattendedRun {
     install::InstallLog log(support_.support());
     EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
     app::UnattendedPrompts prompts(log, support_.clock());
-    platform::Machine quiet{sim_.registry(), sim_.files(), sim_.system(), prompts, support_.support()};
+    platform::Machine quiet{sim_.registry(), sim_.files(), sim_.system(), prompts, support_.support(), sim_.integrity()};
     return app::RunUnattended(quiet, catalog_, {false, c.releases, c.folder}, log, 64, 20250428);
   }
 

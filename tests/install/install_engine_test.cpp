@@ -190,7 +190,8 @@ TEST(InstallVersions, ALaterInstalledVersionIsNeverReplaced) {
         install::InstallLog log(sim.logging().support());
         EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
         app::UnattendedPrompts prompts(log, sim.logging().clock());
-        platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support()};
+        platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support(),
+                                sim.integrity()};
         EXPECT_EQ(app::RunUnattended(quiet, catalog, {false, std::nullopt, std::string("C:\\Vornex")}, log, 64, 20250428),
                   c.exitCode);
       }

@@ -79,7 +79,7 @@ class RecordingFiles final : public platform::FileSystem {
 // The two-release machine with the payload beside the installer and the setup dialog open on it,
 // its file system recorded.
 struct Rig {
-  Rig() : files(sim.files()), machine{sim.registry(), files, sim.system(), sim.prompts(), sim.logging().support()}, view(gdi), dlg(catalog, machine) {
+  Rig() : files(sim.files()), machine{sim.registry(), files, sim.system(), sim.prompts(), sim.logging().support(), sim.integrity()}, view(gdi), dlg(catalog, machine) {
     g_bCheckAcadRunning = true;
     const sim::RegFileResult loaded = support::LoadRegistryFixture(sim, "registry/two-releases.reg");
     EXPECT_TRUE(loaded) << loaded.Describe();

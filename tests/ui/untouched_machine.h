@@ -120,6 +120,19 @@ class UntouchedAppendFiles final : public platform::AppendFiles {
   }
 };
 
+class UntouchedIntegrity final : public platform::PayloadIntegrity {
+ public:
+  platform::Status Manifest(std::string&) override {
+    ADD_FAILURE() << "the payload manifest was asked for";
+    return platform::kFileNotFound;
+  }
+  platform::Status HashFile(const std::string& path, std::uint64_t&, platform::Sha256Digest&,
+                            std::unique_ptr<platform::HeldFile>&) override {
+    ADD_FAILURE() << "a payload file was hashed: " << path;
+    return platform::kAccessDenied;
+  }
+};
+
 class UntouchedClock final : public platform::Clock {
  public:
   platform::LocalTime Now() override { return {}; }
@@ -139,8 +152,9 @@ struct UntouchedMachine {
   UntouchedAppendFiles appendFiles;
   UntouchedClock clock;
   UntouchedErrorTexts errors;
+  UntouchedIntegrity integrity;
   platform::LogSupport logging{appendFiles, clock, errors};
-  platform::Machine machine{registry, files, system, prompts, logging};
+  platform::Machine machine{registry, files, system, prompts, logging, integrity};
 };
 
 }  // namespace uitest

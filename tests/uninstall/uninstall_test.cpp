@@ -343,7 +343,8 @@ TEST(Uninstall, UnattendedWritesTheClosingMessageToTheLog) {
   install::InstallLog log(rig.sim.logging().support());
   ASSERT_EQ(log.Open(u8"C:\\Setup\\uninstall.log"), platform::kSuccess);
   app::UnattendedPrompts prompts(log, rig.sim.logging().clock());
-  platform::Machine quiet{rig.sim.registry(), rig.sim.files(), rig.sim.system(), prompts, rig.sim.logging().support()};
+  platform::Machine quiet{rig.sim.registry(), rig.sim.files(), rig.sim.system(), prompts, rig.sim.logging().support(),
+                          rig.sim.integrity()};
   EXPECT_EQ(app::RunUnattended(quiet, rig.catalog, {true, std::nullopt, std::nullopt}, log, 64, 20250428), 0);
   const std::string written = *rig.sim.files().ReadFile("C:\\Setup\\uninstall.log");
   std::size_t at = 0;

@@ -167,7 +167,7 @@ std::size_t SimProgressBar::StepCount() const {
 }
 
 SimMachine::SimMachine()
-    : system_(files_), machine_{registry_, files_, system_, prompts_, logging_.support()} {
+    : system_(files_), machine_{registry_, files_, system_, prompts_, logging_.support(), integrity_} {
   files_.AddDrive('C');
   files_.MakeDirectories(kDefaultAppData);
   system_.SetEnvironment("APPDATA", kDefaultAppData);

@@ -13,6 +13,7 @@
 #include "platform/prompts.h"
 #include "platform/sim/reg_file.h"
 #include "platform/sim/sim_files.h"
+#include "platform/sim/sim_integrity.h"
 #include "platform/sim/sim_log_support.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/system.h"
@@ -148,6 +149,7 @@ class SimMachine {
   SimPrompts& prompts() { return prompts_; }
   SimProgressBar& progress() { return progress_; }
   SimLogSupport& logging() { return logging_; }
+  SimPayloadIntegrity& integrity() { return integrity_; }
   platform::Machine& machine() { return machine_; }
 
   // Applies a .reg fixture file to the registry.
@@ -174,6 +176,7 @@ class SimMachine {
   SimPrompts prompts_;
   SimProgressBar progress_;
   SimLogSupport logging_{files_};
+  SimPayloadIntegrity integrity_{files_};
   platform::Machine machine_;
   std::map<std::string, std::u8string> hiveFiles_;  // by SID, as AddUser was given it
 };

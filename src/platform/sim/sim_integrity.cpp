@@ -1,0 +1,46 @@
+// The simulated payload manifest and digests.
+#include "platform/sim/sim_integrity.h"
+
+#include "platform/sim/sha256.h"
+
+namespace sim {
+namespace {
+
+// Counts itself while it lives, so that a test sees the files stay held through the installation.
+class SimHeldFile final : public platform::HeldFile {
+ public:
+  explicit SimHeldFile(std::shared_ptr<std::size_t> count) : count_(std::move(count)) { ++*count_; }
+  ~SimHeldFile() override { --*count_; }
+  SimHeldFile(const SimHeldFile&) = delete;
+  SimHeldFile& operator=(const SimHeldFile&) = delete;
+
+ private:
+  std::shared_ptr<std::size_t> count_;
+};
+
+}  // namespace
+
+platform::Status SimPayloadIntegrity::Manifest(std::string& text) {
+  if (!manifest_) return platform::kFileNotFound;
+  text = *manifest_;
+  return platform::kSuccess;
+}
+
+platform::Status SimPayloadIntegrity::HashFile(const std::string& path, std::uint64_t& size,
+                                               platform::Sha256Digest& digest,
+                                               std::unique_ptr<platform::HeldFile>& held) {
+  // Opening goes through the file system, so that a missing file or a folder answers as
+  // CreateFileA does, and an injected failure on the source reaches this too.
+  std::uint32_t attributes = 0;
+  const platform::Status status = files_.GetAttributes(path, attributes);
+  if (status != platform::kSuccess) return status;
+  if ((attributes & platform::kAttrDirectory) != 0) return platform::kAccessDenied;
+  const std::optional<std::string> content = files_.ReadFile(path);
+  if (!content) return platform::kFileNotFound;
+  size = content->size();
+  digest = Sha256(*content);
+  held = std::make_unique<SimHeldFile>(held_);
+  return platform::kSuccess;
+}
+
+}  // namespace sim
