@@ -142,8 +142,12 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
       return false;
     }
   }
-  const platform::Status copied = m_machine.files.CopyFile(source, destination, false);
+  // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
+  platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
+  if (copied == platform::kSuccess) copied = m_machine.files.CopyFile(source, destination, false);
   if (copied == platform::kSuccess) return true;
+  if (m_pRecord != nullptr) m_pRecord->Unwritten(destination);
+  m_lastFailure = copied;
   failureText = install::WithPath(install::kCopyFailedText, destination);
   // The message names the likely causes; the log keeps what the system said.
   if (m_pRecord != nullptr) m_pRecord->Note(u8"拷贝 " + text::FromAnsi(source) + u8" 失败：" + install::DescribeError(m_machine.logging.errors, copied));
@@ -159,6 +163,9 @@ bool CPayloadCopier::SettingsFolder(std::string& folder) {
   }
   folder = appData + "\\" + kSettingsFolderName;
   // A failure shows up as the copy's failure.
-  if (FitsMaxPath(folder)) m_machine.files.CreateDirectory(folder);
+  if (FitsMaxPath(folder) && GetPathKind(folder, m_machine) == kPathNone &&
+      (m_pRecord == nullptr || m_pRecord->BeforeFolders(folder) == platform::kSuccess)) {
+    m_machine.files.CreateDirectory(folder);
+  }
   return true;
 }

@@ -47,4 +47,5 @@ class CPayloadCopier {
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;
+  platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
 };

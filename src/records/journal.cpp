@@ -32,6 +32,13 @@ constexpr std::u8string_view kValue = u8"VALUE";
 constexpr std::u8string_view kTrusted = u8"TRUSTED";
 constexpr std::u8string_view kSupport = u8"SUPPORT";
 constexpr std::u8string_view kBackup = u8"BACKUP";
+constexpr std::u8string_view kMade = u8"MADE";
+constexpr std::u8string_view kAside = u8"ASIDE";
+constexpr std::u8string_view kDir = u8"DIR";
+constexpr std::u8string_view kKeyNew = u8"KEYNEW";
+constexpr std::u8string_view kWas = u8"WAS";
+constexpr std::u8string_view kEnd = u8"END";
+constexpr std::u8string_view kDone = u8"DONE";
 
 constexpr std::u8string_view kLocalMachine = u8"HKEY_LOCAL_MACHINE";
 constexpr std::u8string_view kCurrentUser = u8"HKEY_CURRENT_USER";
@@ -160,7 +167,9 @@ Fields FieldsOf(const JournalRecord& record) {
       [](const auto& r) -> Fields {
         using R = std::decay_t<decltype(r)>;
         if constexpr (std::is_same_v<R, RunStarted>) {
-          return {kRun, {r.time, r.version}};
+          Fields fields{kRun, {r.time, r.version}};
+          if (r.journalSizeBefore) fields.values.push_back(text::Decimal(*r.journalSizeBefore));
+          return fields;
         } else if constexpr (std::is_same_v<R, FolderCreated>) {
           return {kFolder, {r.path}};
         } else if constexpr (std::is_same_v<R, FileCopied>) {
@@ -179,6 +188,23 @@ Fields FieldsOf(const JournalRecord& record) {
           return {kSupport, {r.path, text::Decimal(r.size), r.digest}};
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
+        } else if constexpr (std::is_same_v<R, FileToMake>) {
+          return {kMade, {r.path}};
+        } else if constexpr (std::is_same_v<R, FileMovedAside>) {
+          return {kAside, {r.path, r.aside}};
+        } else if constexpr (std::is_same_v<R, FolderToMake>) {
+          return {kDir, {r.path}};
+        } else if constexpr (std::is_same_v<R, KeyToMake>) {
+          return {kKeyNew, {r.hive, r.keyPath}};
+        } else if constexpr (std::is_same_v<R, ValueBefore>) {
+          Fields fields{kWas, {r.hive, r.keyPath, r.name}};
+          if (r.type) {
+            fields.values.push_back(TypeName(*r.type));
+            fields.values.push_back(r.data);
+          }
+          return fields;
+        } else if constexpr (std::is_same_v<R, RunEnded>) {
+          return {kEnd, {std::u8string(kDone)}};
         } else {
           static_assert(std::is_same_v<R, UnknownRecord>);
           return {r.kind, r.fields};
@@ -194,7 +220,11 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
   std::uint64_t size = 0;
   platform::RootKey root{};
   if (kind == kRun) {
-    if (n >= 3) return RunStarted{f[1], f[2]};
+    if (n >= 3) {
+      std::optional<std::uint64_t> before;
+      if (n >= 4 && ReadSize(f[3], size)) before = size;
+      return RunStarted{f[1], f[2], before};
+    }
   } else if (kind == kFolder) {
     if (n >= 2) return FolderCreated{f[1]};
   } else if (kind == kFile) {
@@ -216,6 +246,20 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
     if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string()};
   } else if (kind == kBackup) {
     if (n >= 3) return OriginalBackedUp{f[1], f[2]};
+  } else if (kind == kMade) {
+    if (n >= 2) return FileToMake{f[1]};
+  } else if (kind == kAside) {
+    if (n >= 3) return FileMovedAside{f[1], f[2]};
+  } else if (kind == kDir) {
+    if (n >= 2) return FolderToMake{f[1]};
+  } else if (kind == kKeyNew) {
+    if (n >= 3) return KeyToMake{f[1], f[2]};
+  } else if (kind == kWas) {
+    std::uint32_t type = 0;
+    if (n == 4) return ValueBefore{f[1], f[2], f[3], std::nullopt, {}};
+    if (n >= 6 && ReadType(f[4], type)) return ValueBefore{f[1], f[2], f[3], type, f[5]};
+  } else if (kind == kEnd) {
+    if (n >= 2 && f[1] == kDone) return RunEnded{};
   } else {
     return UnknownRecord{f[0], std::vector<std::u8string>(f.begin() + 1, f.end())};
   }
@@ -329,7 +373,8 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
   } else if (!earlier.ends_with(u8'\n')) {
     opening = kTornLineEnd;
   }
-  opening += FormatJournalLine(RunStarted{FormatTimestamp(m_machine.clock.Now()), std::u8string(version)});
+  m_nSizeBefore = sizeBefore;
+  opening += FormatJournalLine(RunStarted{FormatTimestamp(m_machine.clock.Now()), std::u8string(version), sizeBefore});
   const platform::Status written = file->Append(opening);
   if (written == platform::kSuccess) m_file = std::move(file);
   return written;

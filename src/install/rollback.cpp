@@ -1,0 +1,293 @@
+// Rolling a run back from its journal, and finding a run a kill left open.
+#include "install/rollback.h"
+
+#include <algorithm>
+#include <set>
+#include <variant>
+
+#include "platform/file_queries.h"
+#include "platform/text.h"
+#include "platform/utf8_text.h"
+#include "records/change_keeper.h"
+#include "records/journal.h"
+#include "users/user_hives.h"
+
+namespace install {
+namespace {
+
+using platform::Status;
+using platform::UniqueKey;
+
+constexpr const char* kFolderValue = "Folder";
+constexpr const char* kNewFoldersValue = "NewFolders";
+
+void Note(InstallLog* log, std::u8string_view what, std::u8string_view path) {
+  if (log != nullptr) log->Write(std::u8string(what) + std::u8string(path));
+}
+
+bool IsText(std::uint32_t type) { return type == platform::kRegSz || type == platform::kRegExpandSz; }
+
+int HexDigit(char8_t c) {
+  if (c >= u8'0' && c <= u8'9') return c - u8'0';
+  if (c >= u8'A' && c <= u8'F') return c - u8'A' + 10;
+  return -1;
+}
+
+bool Unhex(std::u8string_view digits, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  if (digits.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    const int high = HexDigit(digits[i]);
+    const int low = HexDigit(digits[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return true;
+}
+
+// A key and everything below it; what this run made holds nothing of anyone else's.
+Status DeleteTree(platform::Registry& registry, platform::KeyHandle root, const std::string& path) {
+  {
+    UniqueKey key;
+    const Status opened = registry.OpenKey(root, path, platform::Access::ReadWrite, key);
+    if (opened != platform::kSuccess) return opened;
+    std::vector<std::string> children;
+    for (std::uint32_t index = 0;; ++index) {
+      std::string name;
+      if (registry.EnumSubKey(key.get(), index, platform::kMaxKeyNameChars + 1, name) != platform::kSuccess) break;
+      children.push_back(name);
+    }
+    for (const std::string& child : children) (void)DeleteTree(registry, key.get(), child);
+  }
+  return registry.DeleteKey(root, path);
+}
+
+std::vector<std::string> SplitFolders(const std::string& joined) {
+  std::vector<std::string> folders;
+  for (std::size_t start = 0; start < joined.size();) {
+    const std::size_t end = std::min(joined.find(';', start), joined.size());
+    if (end > start) folders.push_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return folders;
+}
+
+// The records of the last run, or nothing when that run ended well (or there is none); `ended` gets
+// the records of a last run that ended well.
+std::vector<JournalRecord> OpenRun(const JournalContents& journal, std::optional<std::uint64_t>& sizeBefore,
+                                   std::vector<JournalRecord>& ended) {
+  std::size_t start = journal.records.size();
+  for (std::size_t i = journal.records.size(); i-- > 0;) {
+    if (const auto* run = std::get_if<RunStarted>(&journal.records[i])) {
+      start = i;
+      sizeBefore = run->journalSizeBefore;
+      break;
+    }
+  }
+  if (start == journal.records.size()) return {};
+  std::vector<JournalRecord> records(journal.records.begin() + static_cast<std::ptrdiff_t>(start) + 1,
+                                     journal.records.end());
+  if (std::any_of(records.begin(), records.end(), [](const JournalRecord& r) { return std::holds_alternative<RunEnded>(r); })) {
+    sizeBefore.reset();  // it ended well: nothing of it is undone
+    ended = std::move(records);
+    return {};
+  }
+  return records;
+}
+
+class Undo {
+ public:
+  Undo(platform::Machine& machine, InstallLog* log) : m_machine(machine), m_pLog(log) {}
+
+  // Files and the registry of the machine's own roots, newest first.
+  void Local(const std::vector<JournalRecord>& records) {
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+      if (const auto* made = std::get_if<FileToMake>(&*it)) {
+        std::string path;
+        if (!text::ToAnsi(made->path, path) || GetPathKind(path, m_machine) != kPathFile) continue;
+        ClearReadOnly(path, m_machine);
+        if (m_machine.files.DeleteFile(path) == platform::kSuccess) Note(m_pLog, u8"已删除 ", made->path);
+      } else if (const auto* aside = std::get_if<FileMovedAside>(&*it)) {
+        std::string path;
+        std::string kept;
+        if (!text::ToAnsi(aside->path, path) || !text::ToAnsi(aside->aside, kept) ||
+            GetPathKind(kept, m_machine) != kPathFile) {
+          continue;  // never moved: the file in place is the one found
+        }
+        ClearReadOnly(path, m_machine);
+        (void)m_machine.files.DeleteFile(path);
+        const Status moved = m_machine.files.MoveFile(kept, path);
+        if (moved == platform::kSuccess) {
+          Note(m_pLog, u8"已还原 ", aside->path);
+        } else if (m_pLog != nullptr) {
+          m_pLog->WriteError(u8"无法还原 " + aside->path, moved);
+        }
+      } else if (const auto* key = std::get_if<KeyToMake>(&*it)) {
+        if (key->hive != kHiveLocalMachine && key->hive != kHiveCurrentUser) continue;
+        UniqueKey root;
+        if (OpenRoot(key->hive, root)) MakeUnmade(root.get(), *key);
+      } else if (const auto* value = std::get_if<ValueBefore>(&*it)) {
+        if (value->hive != kHiveLocalMachine && value->hive != kHiveCurrentUser) continue;
+        UniqueKey root;
+        if (OpenRoot(value->hive, root)) PutBack(root.get(), *value);
+      }
+    }
+  }
+
+  // The registry records of other users' hives, each hive loaded once.
+  void OtherUsers(const std::vector<JournalRecord>& records) {
+    std::set<std::u8string> sids;
+    for (const JournalRecord& record : records) {
+      if (const auto* key = std::get_if<KeyToMake>(&record)) sids.insert(text::ToUpperUtf8(key->hive));
+      if (const auto* value = std::get_if<ValueBefore>(&record)) sids.insert(text::ToUpperUtf8(value->hive));
+    }
+    sids.erase(text::ToUpperUtf8(kHiveLocalMachine));
+    sids.erase(text::ToUpperUtf8(kHiveCurrentUser));
+    if (sids.empty()) return;
+    std::vector<HiveFailure> failures;
+    const auto wanted = [&sids](const OtherUser& user) { return sids.count(text::ToUpperUtf8(text::FromAnsi(user.sid))) != 0; };
+    (void)ForEachOtherUserHive(m_machine, failures, wanted, [&](const OtherUser& user, platform::KeyHandle root) {
+      const std::u8string sid = text::FromAnsi(user.sid);
+      for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (const auto* key = std::get_if<KeyToMake>(&*it); key != nullptr && text::EqualsNoCaseUtf8(key->hive, sid)) {
+          MakeUnmade(root, *key);
+        } else if (const auto* value = std::get_if<ValueBefore>(&*it);
+                   value != nullptr && text::EqualsNoCaseUtf8(value->hive, sid)) {
+          PutBack(root, *value);
+        }
+      }
+    });
+    for (const HiveFailure& failure : failures) {
+      if (m_pLog != nullptr) m_pLog->WriteError(u8"无法还原用户 " + failure.user + u8" 的注册表", failure.status);
+    }
+  }
+
+ private:
+  bool OpenRoot(std::u8string_view hive, UniqueKey& root) {
+    const platform::RootKey which = hive == kHiveLocalMachine ? platform::RootKey::LocalMachine : platform::RootKey::CurrentUser;
+    return m_machine.registry.OpenRoot(which, root) == platform::kSuccess;
+  }
+
+  void MakeUnmade(platform::KeyHandle root, const KeyToMake& key) {
+    std::string path;
+    if (!text::ToAnsi(key.keyPath, path)) return;
+    if (DeleteTree(m_machine.registry, root, path) == platform::kSuccess) Note(m_pLog, u8"已删除注册表项 ", key.keyPath);
+  }
+
+  void PutBack(platform::KeyHandle root, const ValueBefore& value) {
+    platform::Registry& registry = m_machine.registry;
+    std::string name;
+    if (!text::ToAnsi(value.name, name)) return;
+    UniqueKey key;
+    if (!value.type) {
+      if (registry.OpenKeyW(root, value.keyPath, platform::Access::ReadWrite, key) == platform::kSuccess) {
+        (void)registry.DeleteValue(key.get(), name);
+      }
+      return;
+    }
+    if (registry.CreateKeyW(root, value.keyPath, key) != platform::kSuccess) return;
+    std::vector<std::uint8_t> bytes;
+    const Status set = IsText(*value.type) ? registry.SetTextW(key.get(), value.name, *value.type, value.data)
+                       : Unhex(value.data, bytes) ? registry.SetValue(key.get(), name, *value.type, bytes)
+                                                  : platform::kInvalidData;
+    if (set != platform::kSuccess && m_pLog != nullptr) {
+      m_pLog->WriteError(u8"无法还原 " + value.keyPath + u8"：" + value.name, set);
+    }
+  }
+
+  platform::Machine& m_machine;
+  InstallLog* m_pLog;
+};
+
+}  // namespace
+
+Status MarkRunOpen(platform::Registry& registry, const std::string& installFolder,
+                   const std::vector<std::string>& newFolders) {
+  std::string joined;
+  for (const std::string& folder : newFolders) joined += (joined.empty() ? "" : ";") + folder;
+  UniqueKey root;
+  UniqueKey key;
+  Status status = registry.OpenRoot(platform::RootKey::LocalMachine, root);
+  if (status == platform::kSuccess) status = registry.CreateKey(root.get(), kRunMarkKeyPath, key);
+  if (status == platform::kSuccess) status = registry.SetValue(key.get(), kNewFoldersValue, platform::kRegSz, platform::SzData(joined));
+  // The folder last: a mark without it names no run.
+  if (status == platform::kSuccess) status = registry.SetValue(key.get(), kFolderValue, platform::kRegSz, platform::SzData(installFolder));
+  return status;
+}
+
+void MarkRunClosed(platform::Registry& registry) {
+  UniqueKey root;
+  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess) return;
+  (void)DeleteTree(registry, root.get(), kRunMarkKeyPath);
+}
+
+void RollBack(platform::Machine& machine, const std::string& installFolder, const std::vector<std::string>& newFolders,
+              InstallLog* log) {
+  Note(log, u8"开始还原本次安装所做的更改：", text::FromAnsi(installFolder));
+  const std::u8string folder = text::FromAnsi(installFolder);
+  JournalContents journal;
+  std::vector<JournalRecord> records;
+  std::optional<std::uint64_t> sizeBefore;
+  const bool read = ReadJournal(machine.logging.files, folder, journal) == platform::kSuccess;
+  std::vector<JournalRecord> ended;
+  if (read) records = OpenRun(journal, sizeBefore, ended);
+  // A run cut off after it had ended well kept only what it moved aside, for nothing now.
+  for (const JournalRecord& record : ended) {
+    std::string aside;
+    if (const auto* moved = std::get_if<FileMovedAside>(&record); moved != nullptr && text::ToAnsi(moved->aside, aside)) {
+      ClearReadOnly(aside, machine);
+      (void)machine.files.DeleteFile(aside);
+    }
+  }
+  if (!ended.empty()) (void)machine.files.RemoveDirectory(installFolder + "\\" + kAsideFolderName);
+  // A journal with no record at all is the one this run had only just begun.
+  if (read && journal.records.empty()) sizeBefore = 0;
+
+  Undo undo(machine, log);
+  undo.Local(records);
+  undo.OtherUsers(records);
+
+  if (!records.empty() || sizeBefore) {
+    const std::u8string path = JournalPath(folder);
+    std::string ansi;
+    if (sizeBefore.value_or(0) == 0) {
+      if (text::ToAnsi(path, ansi)) (void)machine.files.DeleteFile(ansi);
+    } else if (const Status cut = machine.logging.files.Truncate(path, *sizeBefore); cut != platform::kSuccess && log != nullptr) {
+      log->WriteError(u8"无法还原安装记录 " + path, cut);
+    }
+  }
+  // Folders last, newest first, each only when nothing is left in it.
+  for (auto it = records.rbegin(); it != records.rend(); ++it) {
+    std::string path;
+    if (const auto* made = std::get_if<FolderToMake>(&*it); made != nullptr && text::ToAnsi(made->path, path)) {
+      if (machine.files.RemoveDirectory(path) == platform::kSuccess) Note(log, u8"已删除文件夹 ", made->path);
+    }
+  }
+  for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) {
+    if (machine.files.RemoveDirectory(*it) == platform::kSuccess) Note(log, u8"已删除文件夹 ", text::FromAnsi(*it));
+  }
+}
+
+bool FinishInterruptedRun(platform::Machine& machine, InstallLog* log) {
+  UniqueKey root;
+  UniqueKey key;
+  platform::RegValue folder;
+  platform::RegValue made;
+  if (machine.registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      machine.registry.OpenKey(root.get(), kRunMarkKeyPath, platform::Access::Read, key) != platform::kSuccess) {
+    return false;
+  }
+  const bool named = platform::QueryWholeValue(machine.registry, key.get(), kFolderValue, folder) == platform::kSuccess;
+  (void)platform::QueryWholeValue(machine.registry, key.get(), kNewFoldersValue, made);
+  key.reset();
+  if (named) {
+    const std::string installFolder = platform::ValueText(folder);
+    if (log != nullptr) log->Write(u8"发现上次未完成的运行（已中断），先将其更改还原：" + text::FromAnsi(installFolder));
+    RollBack(machine, installFolder, SplitFolders(platform::ValueText(made)), log);
+    if (log != nullptr) log->Write(u8"上次未完成的运行已还原。");
+  }
+  MarkRunClosed(machine.registry);
+  return named;
+}
+
+}  // namespace install
