@@ -3,6 +3,7 @@
 // commctrl.h needs windows.h before it; only its declarations are used, comctl32 is loaded at run time.
 #include <commctrl.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -180,11 +181,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const app::CommandLine line = app::ParseCommandLine(platform::win32::WideToUtf8(::GetCommandLineW()));
   int exitCode = app::kExitSuccess;
+  // With a window the machine's lock is taken here, before the dialog shows, and held until the
+  // program ends; an unattended run takes it in app::RunUnattended.
+  std::unique_ptr<platform::HeldLock> lock;
+  const bool windowed = line.mode != app::RunMode::Unattended && !line.help && line.Valid();
   if (line.mode == app::RunMode::Unattended) {
     exitCode = RunUnattended(machine, line);
   } else if (line.help || !line.Valid()) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
+  } else if (windowed && !app::HoldRunLock(machine, lock, nullptr)) {
+    machine.prompts.MessageBox(0, install::kAnotherRunText, install::kCaption, platform::kMbOk | platform::kMbIconExclamation);
+    exitCode = app::kExitAnotherRun;
   } else if (line.uninstall) {
     exitCode = RunUninstall(machine, line);
   } else {

@@ -3,6 +3,7 @@
 
 #include "app/command_line.h"
 
+#include "install/rollback.h"
 #include "records/install_texts.h"
 #include "platform/utf8_text.h"
 
@@ -41,9 +42,9 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
     case InstallOutcome::kNothingChosen:
       return u8"没有可安装的AutoCAD版本，未做任何更改。";
     case InstallOutcome::kNotProtected:
-      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件，计算机已还原为安装前的状态。";
     case InstallOutcome::kStopped:
-      return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
+      return u8"安装已停止：安装文件未能全部拷贝，计算机已还原为安装前的状态。";
     case InstallOutcome::kDoneWithIssues:
       return u8"安装已完成，但有项目未能完成（见上）。";
     case InstallOutcome::kDone:
@@ -112,6 +113,8 @@ InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const 
     if (wanted) chosen += u8" " + text::Decimal(year);
   }
   install.typedFolder = choices.typedFolder.value_or(std::string(text::Utf8Bytes(kDefaultFolder)));
+  // /DIR names a folder as the folder chooser would give it: every missing level is made.
+  install.makeEveryLevel = true;
   log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
   log.Write(u8"选择的安装路径：" + text::FromAnsi(install.typedFolder));
 
@@ -144,8 +147,21 @@ UninstallOutcome Uninstall(platform::Machine& machine, const CAcadCatalog& catal
 
 }  // namespace
 
+bool HoldRunLock(platform::Machine& machine, std::unique_ptr<platform::HeldLock>& lock, install::InstallLog* log) {
+  if (machine.system.HoldMachineLock(kRunLockName, lock) == platform::kAlreadyExists) {
+    if (log != nullptr) log->Write(install::kAnotherRunText);
+    return false;
+  }
+  // A lock that cannot be made at all (no such object namespace) stops nobody: the run goes on as
+  // it always has.
+  (void)install::FinishInterruptedRun(machine, log);
+  return true;
+}
+
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version) {
+  std::unique_ptr<platform::HeldLock> lock;
+  if (!HoldRunLock(machine, lock, &log)) return kExitAnotherRun;
   return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))
                            : ExitCodeFor(Install(machine, catalog, choices, log, bitness, version));
 }

@@ -2,6 +2,7 @@
 // all. What a person would have been shown is written to the log, and questions get the answer that
 // changes nothing.
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,7 +62,17 @@ struct UnattendedChoices {
 // and chosen, and runs the engine; the uninstall runs without its question. Either way AutoCAD
 // running stops it with nothing changed, the closing message goes to the log, and how it ended is
 // logged. Returns the exit code. `bitness` and `version` are the build's g_nBitness and g_nVersion.
+// Another run holds the machine's lock (see HoldRunLock): 1618 at once, nothing changed.
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version);
+
+// One installation or uninstall at a time on the whole machine, whoever starts it and in whatever
+// session: two runs would each take the other's freshly placed files for AutoCAD's own.
+inline constexpr const char8_t* kRunLockName = u8"Global\\VornexSetup.Run";
+
+// Before a run changes anything: the machine's lock, held by `lock` for the whole run, and then a
+// run a kill left open rolled back (and logged, when there is a log). False when another run holds
+// the lock: nothing was changed.
+bool HoldRunLock(platform::Machine& machine, std::unique_ptr<platform::HeldLock>& lock, install::InstallLog* log);
 
 }  // namespace app

@@ -12,7 +12,9 @@
 #include "platform/sim/sim_log_support.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf8_text.h"
+#include "install/rollback.h"
 #include "support/fixtures.h"
+#include "support/machine_snapshot.h"
 
 namespace {
 
@@ -140,6 +142,76 @@ TEST(Unattended, ExitCodes) {
       {install::UninstallOutcome::kDeclined, 1603},
   };
   for (const auto& c : removals) EXPECT_EQ(app::ExitCodeFor(c.outcome), c.code) << static_cast<int>(c.outcome);
+}
+
+// Before an unattended run changes anything it takes the machine's lock, and then finishes a run a
+// kill left open; a second run meanwhile ends at once with 1618 and touches nothing.
+TEST(Unattended, OneRunAtATimeAndAnInterruptedRunFinishedFirst) {
+  const Case install{"", std::nullopt, "C:\\Vornex", false, true, false, false, InstallOutcome::kDone, 0, {}};
+  const struct {
+    const char* name;
+    bool lockedElsewhere;
+    bool killedBefore;  // an earlier run was killed half-way through its support files
+    bool uninstall;
+    const char* folder;
+    int exitCode;
+    std::vector<std::u8string> logged;
+  } cases[] = {
+      {"installing while another run holds the lock", true, false, false, "C:\\Vornex", 1618,
+       {u8"另一个 V-批打印软件 的安装或卸载程序正在运行"}},
+      {"uninstalling while another run holds the lock", true, false, true, "C:\\Vornex", 1618,
+       {u8"另一个 V-批打印软件 的安装或卸载程序正在运行"}},
+      {"installing after a run that was killed", false, true, false, "C:\\Vornex", 0,
+       {u8"发现上次未完成的运行", u8"上次未完成的运行已还原。", u8"安装已完成。"}},
+      {"uninstalling after a run that was killed", false, true, true, "C:\\Vornex", 0,
+       {u8"发现上次未完成的运行", u8"上次未完成的运行已还原。", u8"未找到需要卸载的"}},
+      // /DIR makes every missing level, and the uninstall finds them again through the entry.
+      {"a folder three levels deep, none of them there", false, false, false, "C:\\A\\B\\C", 0, {u8"安装已完成。"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UnattendedRun run(install);
+    sim::SimMachine& sim = run.sim();
+    // One run of SetUp.exe /S (or /UNINSTALL /S) on this machine, logging to `logPath`.
+    const auto once = [&sim](bool uninstall, const char* folder, const char8_t* logPath) {
+      install::InstallLog log(sim.logging().support());
+      EXPECT_EQ(log.Open(logPath), platform::kSuccess);
+      app::UnattendedPrompts prompts(log, sim.logging().clock());
+      platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support()};
+      CAcadCatalog catalog;
+      catalog.Scan(sim.registry());
+      return app::RunUnattended(quiet, catalog, {uninstall, std::nullopt, std::string(folder)}, log, 64, 20250428);
+    };
+    if (c.killedBefore) {
+      sim.logging().files().KillAfter(u8"C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal", 30);
+      EXPECT_THROW((void)once(false, "C:\\Vornex", u8"C:\\Temp\\first.log"), sim::Killed);
+      sim.logging().files().KillAfter(u8"", 0);
+      ASSERT_TRUE(sim.files().Exists("C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal"));
+    }
+    if (c.lockedElsewhere) sim.system().HoldLockElsewhere(app::kRunLockName, true);
+    const support::Snapshot before = support::Take(sim);
+    EXPECT_EQ(once(c.uninstall, c.folder, u8"C:\\Temp\\second.log"), c.exitCode);
+
+    const std::string written = run.sim().files().ReadFile("C:\\Temp\\second.log").value_or("");
+    std::size_t at = 0;
+    for (const std::u8string& part : c.logged) {
+      const std::string bytes(part.begin(), part.end());
+      at = written.find(bytes, at);
+      EXPECT_NE(at, std::string::npos) << "not in the log (in order): " << bytes << "\n" << written;
+    }
+    if (c.lockedElsewhere) {
+      // The log is the only file the refused run may write.
+      std::vector<std::string> changes = support::Changes(before, support::Take(run.sim()));
+      std::erase_if(changes, [](const std::string& line) { return line.starts_with("+ C:\\Temp\\second.log"); });
+      EXPECT_EQ(changes, std::vector<std::string>{});
+    } else {
+      EXPECT_FALSE(run.sim().system().LockHeld(app::kRunLockName)) << "let go at the end of the run";
+      EXPECT_FALSE(install::FinishInterruptedRun(run.sim().machine(), nullptr)) << "nothing left open";
+    }
+    if (std::string(c.folder) == "C:\\A\\B\\C") {
+      EXPECT_TRUE(run.sim().files().Exists("C:\\A\\B\\C\\V-ZurezUvad\\VX_ZurezUvad2010.arx"));
+    }
+  }
 }
 
 }  // namespace

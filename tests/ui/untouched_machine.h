@@ -95,6 +95,9 @@ class UntouchedSystem final : public platform::SystemInfo {
   platform::Status AccountSid(std::string&) override { return Touched(); }
   platform::Status EnvironmentVariableW(std::u8string_view, std::u8string&) override { return Touched(); }
   platform::Status AccountName(const std::string&, std::u8string&) override { return Touched(); }
+  platform::Status HoldMachineLock(std::u8string_view, std::unique_ptr<platform::HeldLock>&) override {
+    return Touched();
+  }
 
  private:
   static platform::Status Touched() {
