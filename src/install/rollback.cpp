@@ -2,7 +2,7 @@
 #include "install/rollback.h"
 
 #include <algorithm>
-#include <set>
+#include <span>
 #include <variant>
 
 #include "platform/file_queries.h"
@@ -26,6 +26,14 @@ void Note(InstallLog* log, std::u8string_view what, std::u8string_view path) {
 }
 
 bool IsText(std::uint32_t type) { return type == platform::kRegSz || type == platform::kRegExpandSz; }
+
+// The hive a registry record names, empty for any other record.
+std::u8string_view HiveOf(const JournalRecord& record) {
+  if (const auto* key = std::get_if<KeyToMake>(&record)) return key->hive;
+  if (const auto* value = std::get_if<ValueBefore>(&record)) return value->hive;
+  return {};
+}
+bool OwnHive(std::u8string_view hive) { return hive.empty() || hive == kHiveLocalMachine || hive == kHiveCurrentUser; }
 
 int HexDigit(char8_t c) {
   if (c >= u8'0' && c <= u8'9') return c - u8'0';
@@ -74,8 +82,8 @@ std::vector<std::string> SplitFolders(const std::string& joined) {
 
 // The records of the last run, or nothing when that run ended well (or there is none); `ended` gets
 // the records of a last run that ended well.
-std::vector<JournalRecord> OpenRun(const JournalContents& journal, std::optional<std::uint64_t>& sizeBefore,
-                                   std::vector<JournalRecord>& ended) {
+std::span<const JournalRecord> OpenRun(const JournalContents& journal, std::optional<std::uint64_t>& sizeBefore,
+                                       std::span<const JournalRecord>& ended) {
   std::size_t start = journal.records.size();
   for (std::size_t i = journal.records.size(); i-- > 0;) {
     if (const auto* run = std::get_if<RunStarted>(&journal.records[i])) {
@@ -85,11 +93,10 @@ std::vector<JournalRecord> OpenRun(const JournalContents& journal, std::optional
     }
   }
   if (start == journal.records.size()) return {};
-  std::vector<JournalRecord> records(journal.records.begin() + static_cast<std::ptrdiff_t>(start) + 1,
-                                     journal.records.end());
+  const std::span<const JournalRecord> records(journal.records.data() + start + 1, journal.records.size() - start - 1);
   if (std::any_of(records.begin(), records.end(), [](const JournalRecord& r) { return std::holds_alternative<RunEnded>(r); })) {
     sizeBefore.reset();  // it ended well: nothing of it is undone
-    ended = std::move(records);
+    ended = records;
     return {};
   }
   return records;
@@ -100,7 +107,7 @@ class Undo {
   Undo(platform::Machine& machine, InstallLog* log) : m_machine(machine), m_pLog(log) {}
 
   // Files and the registry of the machine's own roots, newest first.
-  void Local(const std::vector<JournalRecord>& records) {
+  void Local(std::span<const JournalRecord> records) {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
       if (const auto* made = std::get_if<FileToMake>(&*it)) {
         std::string path;
@@ -135,17 +142,17 @@ class Undo {
   }
 
   // The registry records of other users' hives, each hive loaded once.
-  void OtherUsers(const std::vector<JournalRecord>& records) {
-    std::set<std::u8string> sids;
-    for (const JournalRecord& record : records) {
-      if (const auto* key = std::get_if<KeyToMake>(&record)) sids.insert(text::ToUpperUtf8(key->hive));
-      if (const auto* value = std::get_if<ValueBefore>(&record)) sids.insert(text::ToUpperUtf8(value->hive));
-    }
-    sids.erase(text::ToUpperUtf8(kHiveLocalMachine));
-    sids.erase(text::ToUpperUtf8(kHiveCurrentUser));
-    if (sids.empty()) return;
+  void OtherUsers(std::span<const JournalRecord> records) {
+    // The users named, each hive loaded once for all of his records.
+    bool others = false;
+    for (const JournalRecord& record : records) others = others || !OwnHive(HiveOf(record));
+    if (!others) return;
     std::vector<HiveFailure> failures;
-    const auto wanted = [&sids](const OtherUser& user) { return sids.count(text::ToUpperUtf8(text::FromAnsi(user.sid))) != 0; };
+    const auto wanted = [records](const OtherUser& user) {
+      const std::u8string sid = text::FromAnsi(user.sid);
+      return std::any_of(records.begin(), records.end(),
+                         [&sid](const JournalRecord& r) { return text::EqualsNoCaseUtf8(HiveOf(r), sid); });
+    };
     (void)ForEachOtherUserHive(m_machine, failures, wanted, [&](const OtherUser& user, platform::KeyHandle root) {
       const std::u8string sid = text::FromAnsi(user.sid);
       for (auto it = records.rbegin(); it != records.rend(); ++it) {
@@ -226,10 +233,10 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
   Note(log, u8"开始还原本次安装所做的更改：", text::FromAnsi(installFolder));
   const std::u8string folder = text::FromAnsi(installFolder);
   JournalContents journal;
-  std::vector<JournalRecord> records;
+  std::span<const JournalRecord> records;
   std::optional<std::uint64_t> sizeBefore;
   const bool read = ReadJournal(machine.logging.files, folder, journal) == platform::kSuccess;
-  std::vector<JournalRecord> ended;
+  std::span<const JournalRecord> ended;
   if (read) records = OpenRun(journal, sizeBefore, ended);
   // A run cut off after it had ended well kept only what it moved aside, for nothing now.
   for (const JournalRecord& record : ended) {

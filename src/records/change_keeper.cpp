@@ -1,6 +1,8 @@
 // Keeping what a run is about to change: records first, then the file moved aside.
 #include "records/change_keeper.h"
 
+#include <algorithm>
+
 #include "platform/file_queries.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
@@ -29,6 +31,10 @@ ChangeKeeper::ChangeKeeper(platform::Machine& machine, JournalWriter* journal, s
   m_strAsideFolder = folder + "\\" + kAsideFolderName;
 }
 
+std::vector<std::pair<std::string, std::string>>::iterator ChangeKeeper::Find(const std::string& folded) {
+  return std::find_if(m_kept.begin(), m_kept.end(), [&folded](const auto& kept) { return kept.first == folded; });
+}
+
 platform::Status ChangeKeeper::Record(const JournalRecord& record) {
   return m_pJournal != nullptr ? m_pJournal->Record(record) : platform::kSuccess;
 }
@@ -36,13 +42,12 @@ platform::Status ChangeKeeper::Record(const JournalRecord& record) {
 platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
   if (m_pJournal == nullptr) return platform::kSuccess;
   const std::string folded = text::ToUpper(path);
-  const auto kept = m_kept.find(folded);
-  if (kept != m_kept.end()) return platform::kSuccess;  // this run's own file by now, or aside already
+  if (Find(folded) != m_kept.end()) return platform::kSuccess;  // this run's own file by now, or aside already
   const int kind = GetPathKind(path, m_machine);
   if (kind == kPathFolder) return platform::kAccessDenied;
   if (kind == kPathNone) {
     const platform::Status recorded = Record(FileToMake{text::FromAnsi(path)});
-    if (recorded == platform::kSuccess) m_kept.emplace(folded, std::string());
+    if (recorded == platform::kSuccess) m_kept.emplace_back(folded, std::string());
     return recorded;
   }
   if (!m_bAsideFolderMade) {
@@ -64,12 +69,12 @@ platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
   // A rename, not a copy: an upgrade pays for one copy of each file, not two. Read-only does not
   // stop a rename, and the file keeps its bit for the day it is put back.
   const platform::Status moved = m_machine.files.MoveFile(path, aside);
-  if (moved == platform::kSuccess) m_kept.emplace(folded, aside);
+  if (moved == platform::kSuccess) m_kept.emplace_back(folded, aside);
   return moved;
 }
 
 void ChangeKeeper::Unwritten(const std::string& path) {
-  const auto kept = m_kept.find(text::ToUpper(path));
+  const auto kept = Find(text::ToUpper(path));
   if (kept == m_kept.end() || kept->second.empty()) return;
   // A copy that failed half-way may have left a file behind.
   ClearReadOnly(path, m_machine);
@@ -97,7 +102,7 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
                                               bool wholeKey) {
   if (m_pJournal == nullptr) return platform::kSuccess;
   const std::u8string id = text::ToUpperUtf8(std::u8string(hive) + u8"\\" + std::u8string(keyPath));
-  if (m_keysKept.count(id) != 0) return platform::kSuccess;
+  if (std::find(m_keysKept.begin(), m_keysKept.end(), id) != m_keysKept.end()) return platform::kSuccess;
   platform::Registry& registry = m_machine.registry;
   // The highest level missing: removing it takes everything this run made below it.
   for (std::size_t at = keyPath.find(u8'\\');; at = keyPath.find(u8'\\', at + 1)) {
@@ -106,7 +111,7 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
     const platform::Status opened = registry.OpenKeyW(root, level, platform::Access::Read, key);
     if (opened == platform::kFileNotFound) {
       const platform::Status st = Record(KeyToMake{std::u8string(hive), std::u8string(level)});
-      if (st == platform::kSuccess) m_keysKept.emplace(id, true);
+      if (st == platform::kSuccess) m_keysKept.push_back(id);
       return st;
     }
     if (opened != platform::kSuccess) return opened;
@@ -155,7 +160,7 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
         return st;
       }
     }
-    m_keysKept.emplace(id, true);
+    m_keysKept.push_back(id);
     return platform::kSuccess;
   }
 }

@@ -2,7 +2,7 @@
 // replace (moved aside), the file, folder or key it is about to make, the values a key held. A run
 // that stops is rolled back from these records (install/rollback.h).
 #pragma once
-#include <map>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,14 +41,16 @@ class ChangeKeeper {
 
  private:
   platform::Status Record(const JournalRecord& record);
+  std::vector<std::pair<std::string, std::string>>::iterator Find(const std::string& folded);
 
   platform::Machine& m_machine;
   JournalWriter* m_pJournal;
   std::string m_strAsideFolder;
   bool m_bAsideFolderMade = false;
   unsigned m_nAside = 0;
-  std::map<std::string, std::string> m_kept;   // upper-cased path -> where it was moved (empty: made)
-  std::map<std::u8string, bool> m_keysKept;    // "<hive>\<key>", upper-cased
+  // Upper-cased path, and where it was moved (empty: made).
+  std::vector<std::pair<std::string, std::string>> m_kept;
+  std::vector<std::u8string> m_keysKept;  // "<hive>\<key>", upper-cased
 };
 
 // The folder a run moves replaced files into, inside the install folder.
