@@ -4,6 +4,8 @@
 #include "app/command_line.h"
 
 #include "install/rollback.h"
+#include "uninstall/uninstall_entry.h"
+#include "platform/text.h"
 #include "records/install_texts.h"
 #include "platform/utf8_text.h"
 
@@ -158,8 +160,62 @@ bool HoldRunLock(platform::Machine& machine, std::unique_ptr<platform::HeldLock>
   return true;
 }
 
+namespace {
+
+// A text value under HKEY_LOCAL_MACHINE; empty when it cannot be read.
+std::u8string MachineText(platform::Registry& registry, std::u8string_view path, std::u8string_view name) {
+  platform::UniqueKey root;
+  platform::UniqueKey key;
+  std::uint32_t type = 0;
+  std::u8string value;
+  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      registry.OpenKeyW(root.get(), path, platform::Access::Read, key) != platform::kSuccess ||
+      registry.QueryTextW(key.get(), name, type, value) != platform::kSuccess) {
+    value.clear();
+  }
+  return value;
+}
+
+}  // namespace
+
+void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u8string_view startLine,
+                    std::u8string_view commandLine, int version) {
+  log.Write(std::u8string(startLine) + u8"，SetUp.exe 版本 " + install::VersionText(version));
+  // Read only for an open log: a run without one pays nothing at start-up.
+  if (!log.IsOpen()) return;
+  log.Write(u8"命令行：" + std::u8string(commandLine));
+  std::string sid;
+  std::u8string account;
+  if (machine.system.AccountSid(sid) != platform::kSuccess || machine.system.AccountName(sid, account) != platform::kSuccess) {
+    account = text::FromAnsi(sid);
+  }
+  std::string computer;
+  (void)machine.system.EnvironmentVariable("COMPUTERNAME", platform::kLongestPathChars, computer);
+  log.Write(u8"账户：" + account + u8"，计算机：" + text::FromAnsi(computer));
+  constexpr std::u8string_view kWindowsKey = u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  log.Write(u8"Windows：" + MachineText(machine.registry, kWindowsKey, u8"ProductName") + u8"，内部版本 " +
+            MachineText(machine.registry, kWindowsKey, u8"CurrentBuildNumber"));
+  const std::u8string entry = text::FromAnsi(install::kUninstallKeyPath);
+  const std::u8string folder = MachineText(machine.registry, entry, u8"InstallLocation");
+  log.Write(folder.empty() ? std::u8string(u8"已有的安装：无")
+                           : u8"已有的安装：版本 " + MachineText(machine.registry, entry, u8"DisplayVersion") +
+                                 u8"，位置 " + folder);
+}
+
+bool IsPlacedUninstaller(platform::Machine& machine) {
+  std::string program;
+  if (machine.system.ModulePath(platform::kLongestPathChars, program) != platform::kSuccess) return false;
+  const std::size_t slash = text::ReverseFind(program, '\\');
+  return text::EqualsNoCase(std::string_view(program).substr(slash == std::string::npos ? 0 : slash + 1),
+                            install::kUninstallerName);
+}
+
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version) {
+  if (!choices.uninstall && IsPlacedUninstaller(machine)) {
+    log.Write(install::kUninstallerOnlyText);
+    return kExitInvalidCommandLine;
+  }
   std::unique_ptr<platform::HeldLock> lock;
   if (!HoldRunLock(machine, lock, &log)) return kExitAnotherRun;
   return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))

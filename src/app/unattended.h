@@ -66,6 +66,16 @@ struct UnattendedChoices {
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version);
 
+// The log's first lines: `startLine` with SetUp.exe's version (the build's g_nVersion), then, when
+// the log is open, the command line, the account, the computer, Windows' version and the
+// installation Apps & features names (none, or its version and folder).
+void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u8string_view startLine,
+                    std::u8string_view commandLine, int version);
+
+// The program runs as the uninstaller placed in the install folder (VornexSetup.exe), which only
+// uninstalls: started to install, it says so (1639 with /S) and changes nothing.
+bool IsPlacedUninstaller(platform::Machine& machine);
+
 // One installation or uninstall at a time on the whole machine, whoever starts it and in whatever
 // session: two runs would each take the other's freshly placed files for AutoCAD's own.
 inline constexpr const char8_t* kRunLockName = u8"Global\\VornexSetup.Run";

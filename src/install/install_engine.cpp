@@ -96,11 +96,7 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   // folder chooser makes them.
   m_arrNewFolders.clear();
   if (choices.makeEveryLevel) {
-    for (std::size_t at = installFolder.find('\\', 3);; at = installFolder.find('\\', at + 1)) {
-      const std::string level = at == std::string::npos ? installFolder : installFolder.substr(0, at);
-      if (!m_arrNewFolders.empty() || GetPathKind(level, m_machine) == kPathNone) m_arrNewFolders.push_back(level);
-      if (at == std::string::npos) break;
-    }
+    m_arrNewFolders = MissingLevels(installFolder, m_machine);
   } else {
     for (const std::string* folder : {&chosen, &installFolder}) {
       if (GetPathKind(*folder, m_machine) == kPathNone) m_arrNewFolders.push_back(*folder);

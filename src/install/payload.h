@@ -48,4 +48,5 @@ class CPayloadCopier {
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;
   platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
+  bool m_bOntoItself = false;                           // the last copy named the same file twice
 };

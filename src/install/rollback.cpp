@@ -27,13 +27,17 @@ void Note(InstallLog* log, std::u8string_view what, std::u8string_view path) {
 
 bool IsText(std::uint32_t type) { return type == platform::kRegSz || type == platform::kRegExpandSz; }
 
-// The hive a registry record names, empty for any other record.
-std::u8string_view HiveOf(const JournalRecord& record) {
-  if (const auto* key = std::get_if<KeyToMake>(&record)) return key->hive;
-  if (const auto* value = std::get_if<ValueBefore>(&record)) return value->hive;
-  return {};
+// The change a record keeps, or null for any other record.
+const ChangeRecord* Change(const JournalRecord& record) { return std::get_if<ChangeRecord>(&record); }
+bool IsRegistry(const ChangeRecord& change) {
+  return change.kind == ChangeKind::kKeyToMake || change.kind == ChangeKind::kValueBefore;
 }
-bool OwnHive(std::u8string_view hive) { return hive.empty() || hive == kHiveLocalMachine || hive == kHiveCurrentUser; }
+bool OwnHive(std::u8string_view hive) { return hive == kHiveLocalMachine || hive == kHiveCurrentUser; }
+// The hive of a registry record of another user's (its SID), empty for any other record.
+std::u8string_view OtherHive(const JournalRecord& record) {
+  const ChangeRecord* change = Change(record);
+  return change != nullptr && IsRegistry(*change) && !OwnHive(change->fields[0]) ? change->fields[0] : std::u8string_view();
+}
 
 int HexDigit(char8_t c) {
   if (c >= u8'0' && c <= u8'9') return c - u8'0';
@@ -94,7 +98,10 @@ std::span<const JournalRecord> OpenRun(const JournalContents& journal, std::opti
   }
   if (start == journal.records.size()) return {};
   const std::span<const JournalRecord> records(journal.records.data() + start + 1, journal.records.size() - start - 1);
-  if (std::any_of(records.begin(), records.end(), [](const JournalRecord& r) { return std::holds_alternative<RunEnded>(r); })) {
+  if (std::any_of(records.begin(), records.end(), [](const JournalRecord& r) {
+        const ChangeRecord* change = Change(r);
+        return change != nullptr && change->kind == ChangeKind::kRunEnded;
+      })) {
     sizeBefore.reset();  // it ended well: nothing of it is undone
     ended = records;
     return {};
@@ -109,59 +116,53 @@ class Undo {
   // Files and the registry of the machine's own roots, newest first.
   void Local(std::span<const JournalRecord> records) {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-      if (const auto* made = std::get_if<FileToMake>(&*it)) {
-        std::string path;
-        if (!text::ToAnsi(made->path, path) || GetPathKind(path, m_machine) != kPathFile) continue;
-        ClearReadOnly(path, m_machine);
-        if (m_machine.files.DeleteFile(path) == platform::kSuccess) Note(m_pLog, u8"已删除 ", made->path);
-      } else if (const auto* aside = std::get_if<FileMovedAside>(&*it)) {
-        std::string path;
-        std::string kept;
-        if (!text::ToAnsi(aside->path, path) || !text::ToAnsi(aside->aside, kept) ||
-            GetPathKind(kept, m_machine) != kPathFile) {
-          continue;  // never moved: the file in place is the one found
+      const ChangeRecord* change = Change(*it);
+      if (change == nullptr) continue;
+      if (IsRegistry(*change)) {
+        const std::u8string_view hive = change->fields[0];
+        UniqueKey root;
+        if (OwnHive(hive) && m_machine.registry.OpenRoot(hive == kHiveLocalMachine ? platform::RootKey::LocalMachine
+                                                                                    : platform::RootKey::CurrentUser,
+                                                         root) == platform::kSuccess) {
+          Registry(root.get(), *change);
         }
+        continue;
+      }
+      std::string path;
+      if (!text::ToAnsi(change->fields[0], path)) continue;
+      if (change->kind == ChangeKind::kFileToMake) {
+        if (GetPathKind(path, m_machine) != kPathFile) continue;
+        ClearReadOnly(path, m_machine);
+        if (m_machine.files.DeleteFile(path) == platform::kSuccess) Note(m_pLog, u8"已删除 ", change->fields[0]);
+      } else if (change->kind == ChangeKind::kFileMovedAside) {
+        std::string kept;
+        // Never moved: the file in place is the one found.
+        if (!text::ToAnsi(change->fields[1], kept) || GetPathKind(kept, m_machine) != kPathFile) continue;
         ClearReadOnly(path, m_machine);
         (void)m_machine.files.DeleteFile(path);
         const Status moved = m_machine.files.MoveFile(kept, path);
         if (moved == platform::kSuccess) {
-          Note(m_pLog, u8"已还原 ", aside->path);
+          Note(m_pLog, u8"已还原 ", change->fields[0]);
         } else if (m_pLog != nullptr) {
-          m_pLog->WriteError(u8"无法还原 " + aside->path, moved);
+          m_pLog->WriteError(u8"无法还原 " + change->fields[0], moved);
         }
-      } else if (const auto* key = std::get_if<KeyToMake>(&*it)) {
-        if (key->hive != kHiveLocalMachine && key->hive != kHiveCurrentUser) continue;
-        UniqueKey root;
-        if (OpenRoot(key->hive, root)) MakeUnmade(root.get(), *key);
-      } else if (const auto* value = std::get_if<ValueBefore>(&*it)) {
-        if (value->hive != kHiveLocalMachine && value->hive != kHiveCurrentUser) continue;
-        UniqueKey root;
-        if (OpenRoot(value->hive, root)) PutBack(root.get(), *value);
       }
     }
   }
 
-  // The registry records of other users' hives, each hive loaded once.
+  // The registry records of other users' hives, each hive loaded once for all of its records.
   void OtherUsers(std::span<const JournalRecord> records) {
-    // The users named, each hive loaded once for all of his records.
-    bool others = false;
-    for (const JournalRecord& record : records) others = others || !OwnHive(HiveOf(record));
-    if (!others) return;
+    if (std::all_of(records.begin(), records.end(), [](const JournalRecord& r) { return OtherHive(r).empty(); })) return;
     std::vector<HiveFailure> failures;
-    const auto wanted = [records](const OtherUser& user) {
+    const auto named = [records](const OtherUser& user) {
       const std::u8string sid = text::FromAnsi(user.sid);
       return std::any_of(records.begin(), records.end(),
-                         [&sid](const JournalRecord& r) { return text::EqualsNoCaseUtf8(HiveOf(r), sid); });
+                         [&sid](const JournalRecord& r) { return text::EqualsNoCaseUtf8(OtherHive(r), sid); });
     };
-    (void)ForEachOtherUserHive(m_machine, failures, wanted, [&](const OtherUser& user, platform::KeyHandle root) {
+    (void)ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, platform::KeyHandle root) {
       const std::u8string sid = text::FromAnsi(user.sid);
       for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (const auto* key = std::get_if<KeyToMake>(&*it); key != nullptr && text::EqualsNoCaseUtf8(key->hive, sid)) {
-          MakeUnmade(root, *key);
-        } else if (const auto* value = std::get_if<ValueBefore>(&*it);
-                   value != nullptr && text::EqualsNoCaseUtf8(value->hive, sid)) {
-          PutBack(root, *value);
-        }
+        if (text::EqualsNoCaseUtf8(OtherHive(*it), sid)) Registry(root, *Change(*it));
       }
     });
     for (const HiveFailure& failure : failures) {
@@ -170,36 +171,35 @@ class Undo {
   }
 
  private:
-  bool OpenRoot(std::u8string_view hive, UniqueKey& root) {
-    const platform::RootKey which = hive == kHiveLocalMachine ? platform::RootKey::LocalMachine : platform::RootKey::CurrentUser;
-    return m_machine.registry.OpenRoot(which, root) == platform::kSuccess;
-  }
-
-  void MakeUnmade(platform::KeyHandle root, const KeyToMake& key) {
-    std::string path;
-    if (!text::ToAnsi(key.keyPath, path)) return;
-    if (DeleteTree(m_machine.registry, root, path) == platform::kSuccess) Note(m_pLog, u8"已删除注册表项 ", key.keyPath);
-  }
-
-  void PutBack(platform::KeyHandle root, const ValueBefore& value) {
+  // KEYNEW: the key removed with everything below it. WAS: the value set back, or removed where
+  // there was none.
+  void Registry(platform::KeyHandle root, const ChangeRecord& change) {
     platform::Registry& registry = m_machine.registry;
-    std::string name;
-    if (!text::ToAnsi(value.name, name)) return;
-    UniqueKey key;
-    if (!value.type) {
-      if (registry.OpenKeyW(root, value.keyPath, platform::Access::ReadWrite, key) == platform::kSuccess) {
-        (void)registry.DeleteValue(key.get(), name);
+    const std::u8string& keyPath = change.fields[1];
+    std::string ansi;
+    if (change.kind == ChangeKind::kKeyToMake) {
+      if (text::ToAnsi(keyPath, ansi) && DeleteTree(registry, root, ansi) == platform::kSuccess) {
+        Note(m_pLog, u8"已删除注册表项 ", keyPath);
       }
       return;
     }
-    if (registry.CreateKeyW(root, value.keyPath, key) != platform::kSuccess) return;
-    std::vector<std::uint8_t> bytes;
-    const Status set = IsText(*value.type) ? registry.SetTextW(key.get(), value.name, *value.type, value.data)
-                       : Unhex(value.data, bytes) ? registry.SetValue(key.get(), name, *value.type, bytes)
-                                                  : platform::kInvalidData;
-    if (set != platform::kSuccess && m_pLog != nullptr) {
-      m_pLog->WriteError(u8"无法还原 " + value.keyPath + u8"：" + value.name, set);
+    const std::u8string& name = change.fields[2];
+    if (!text::ToAnsi(name, ansi)) return;
+    UniqueKey key;
+    std::uint32_t type = 0;
+    if (change.fields.size() < 5 || !ReadValueType(change.fields[3], type)) {
+      if (registry.OpenKeyW(root, keyPath, platform::Access::ReadWrite, key) == platform::kSuccess) {
+        (void)registry.DeleteValue(key.get(), ansi);
+      }
+      return;
     }
+    if (registry.CreateKeyW(root, keyPath, key) != platform::kSuccess) return;
+    std::vector<std::uint8_t> bytes;
+    const std::u8string& data = change.fields[4];
+    const Status set = IsText(type)          ? registry.SetTextW(key.get(), name, type, data)
+                       : Unhex(data, bytes) ? registry.SetValue(key.get(), ansi, type, bytes)
+                                            : platform::kInvalidData;
+    if (set != platform::kSuccess && m_pLog != nullptr) m_pLog->WriteError(u8"无法还原 " + keyPath + u8"：" + name, set);
   }
 
   platform::Machine& m_machine;
@@ -240,8 +240,9 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
   if (read) records = OpenRun(journal, sizeBefore, ended);
   // A run cut off after it had ended well kept only what it moved aside, for nothing now.
   for (const JournalRecord& record : ended) {
+    const ChangeRecord* moved = Change(record);
     std::string aside;
-    if (const auto* moved = std::get_if<FileMovedAside>(&record); moved != nullptr && text::ToAnsi(moved->aside, aside)) {
+    if (moved != nullptr && moved->kind == ChangeKind::kFileMovedAside && text::ToAnsi(moved->fields[1], aside)) {
       ClearReadOnly(aside, machine);
       (void)machine.files.DeleteFile(aside);
     }
@@ -265,9 +266,11 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
   }
   // Folders last, newest first, each only when nothing is left in it.
   for (auto it = records.rbegin(); it != records.rend(); ++it) {
+    const ChangeRecord* made = Change(*it);
     std::string path;
-    if (const auto* made = std::get_if<FolderToMake>(&*it); made != nullptr && text::ToAnsi(made->path, path)) {
-      if (machine.files.RemoveDirectory(path) == platform::kSuccess) Note(log, u8"已删除文件夹 ", made->path);
+    if (made != nullptr && made->kind == ChangeKind::kFolderToMake && text::ToAnsi(made->fields[0], path) &&
+        machine.files.RemoveDirectory(path) == platform::kSuccess) {
+      Note(log, u8"已删除文件夹 ", made->fields[0]);
     }
   }
   for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) {

@@ -35,8 +35,8 @@ std::vector<std::pair<std::string, std::string>>::iterator ChangeKeeper::Find(co
   return std::find_if(m_kept.begin(), m_kept.end(), [&folded](const auto& kept) { return kept.first == folded; });
 }
 
-platform::Status ChangeKeeper::Record(const JournalRecord& record) {
-  return m_pJournal != nullptr ? m_pJournal->Record(record) : platform::kSuccess;
+platform::Status ChangeKeeper::Record(ChangeKind kind, std::vector<std::u8string> fields) {
+  return m_pJournal != nullptr ? m_pJournal->Record(ChangeRecord{kind, std::move(fields)}) : platform::kSuccess;
 }
 
 platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
@@ -46,13 +46,13 @@ platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
   const int kind = GetPathKind(path, m_machine);
   if (kind == kPathFolder) return platform::kAccessDenied;
   if (kind == kPathNone) {
-    const platform::Status recorded = Record(FileToMake{text::FromAnsi(path)});
+    const platform::Status recorded = Record(ChangeKind::kFileToMake, {text::FromAnsi(path)});
     if (recorded == platform::kSuccess) m_kept.emplace_back(folded, std::string());
     return recorded;
   }
   if (!m_bAsideFolderMade) {
     if (GetPathKind(m_strAsideFolder, m_machine) == kPathNone) {
-      if (const platform::Status st = Record(FolderToMake{text::FromAnsi(m_strAsideFolder)}); st != platform::kSuccess) {
+      if (const platform::Status st = Record(ChangeKind::kFolderToMake, {text::FromAnsi(m_strAsideFolder)}); st != platform::kSuccess) {
         return st;
       }
       if (const platform::Status st = m_machine.files.CreateDirectory(m_strAsideFolder); st != platform::kSuccess) {
@@ -62,7 +62,7 @@ platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
     m_bAsideFolderMade = true;
   }
   const std::string aside = m_strAsideFolder + "\\" + std::to_string(++m_nAside);
-  if (const platform::Status st = Record(FileMovedAside{text::FromAnsi(path), text::FromAnsi(aside)});
+  if (const platform::Status st = Record(ChangeKind::kFileMovedAside, {text::FromAnsi(path), text::FromAnsi(aside)});
       st != platform::kSuccess) {
     return st;
   }
@@ -84,15 +84,8 @@ void ChangeKeeper::Unwritten(const std::string& path) {
 
 platform::Status ChangeKeeper::BeforeFolders(const std::string& path) {
   if (m_pJournal == nullptr) return platform::kSuccess;
-  // From the top: the first missing level and every one below it.
-  bool missing = false;
-  for (std::size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
-    const std::string level = at == std::string::npos ? path : path.substr(0, at);
-    missing = missing || GetPathKind(level, m_machine) == kPathNone;
-    if (missing) {
-      if (const platform::Status st = Record(FolderToMake{text::FromAnsi(level)}); st != platform::kSuccess) return st;
-    }
-    if (at == std::string::npos) break;
+  for (const std::string& level : MissingLevels(path, m_machine)) {
+    if (const platform::Status st = Record(ChangeKind::kFolderToMake, {text::FromAnsi(level)}); st != platform::kSuccess) return st;
   }
   return platform::kSuccess;
 }
@@ -110,52 +103,48 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
     platform::UniqueKey key;
     const platform::Status opened = registry.OpenKeyW(root, level, platform::Access::Read, key);
     if (opened == platform::kFileNotFound) {
-      const platform::Status st = Record(KeyToMake{std::u8string(hive), std::u8string(level)});
+      const platform::Status st = Record(ChangeKind::kKeyToMake, {std::u8string(hive), std::u8string(level)});
       if (st == platform::kSuccess) m_keysKept.push_back(id);
       return st;
     }
     if (opened != platform::kSuccess) return opened;
     if (at != std::u8string_view::npos) continue;
 
-    // The key is there: every value it holds, and each value to be written that it lacks.
+    // The key is there: every value it holds (wholeKey) or each of `names`, and each of `names` it
+    // lacks. A WAS with no type and data is a value that was not there.
     std::vector<std::u8string> absent = names;
-    if (!wholeKey) {
-      // Read through the wide function: a profile's text may hold what the code page cannot.
-      for (const std::u8string& name : names) {
-        std::uint32_t type = 0;
-        std::u8string text;
-        const platform::Status read = registry.QueryTextW(key.get(), name, type, text);
-        if (read == platform::kFileNotFound) continue;
-        if (read != platform::kSuccess) return read;
-        std::erase(absent, name);
-        platform::RegValue raw;
-        if (!IsText(type) && platform::QueryWholeValue(registry, key.get(), std::string(text::Utf8Bytes(name)), raw) !=
-                                 platform::kSuccess) {
-          return platform::kInvalidData;
-        }
-        if (const platform::Status st =
-                Record(ValueBefore{std::u8string(hive), std::u8string(keyPath), name, type, IsText(type) ? text : Hex(raw.data)});
-            st != platform::kSuccess) {
-          return st;
-        }
+    const auto was = [&](const std::u8string& name, std::uint32_t type, std::u8string data) {
+      std::erase_if(absent, [&name](const std::u8string& n) { return text::EqualsNoCaseUtf8(n, name); });
+      return Record(ChangeKind::kValueBefore,
+                    {std::u8string(hive), std::u8string(keyPath), name, ValueTypeName(type), std::move(data)});
+    };
+    // Read through the wide function: a profile's text may hold what the code page cannot.
+    for (std::size_t i = 0; !wholeKey && i < names.size(); ++i) {
+      std::uint32_t type = 0;
+      std::u8string text;
+      platform::RegValue raw;
+      platform::Status read = registry.QueryTextW(key.get(), names[i], type, text);
+      if (read == platform::kFileNotFound) continue;
+      if (read == platform::kSuccess && !IsText(type)) {
+        read = platform::QueryWholeValue(registry, key.get(), std::string(text::Utf8Bytes(names[i])), raw);
+        text = Hex(raw.data);
       }
+      if (read == platform::kSuccess) read = was(names[i], type, std::move(text));
+      if (read != platform::kSuccess) return read;
     }
     for (std::uint32_t index = 0; wholeKey; ++index) {
       std::string name;
       platform::RegValue value;
-      const platform::Status read = registry.EnumValue(key.get(), index, name, value);
+      platform::Status read = registry.EnumValue(key.get(), index, name, value);
       if (read == platform::kNoMoreItems) break;
-      if (read != platform::kSuccess) return read;
-      const std::u8string wide = text::FromAnsi(name);
-      std::erase_if(absent, [&wide](const std::u8string& n) { return text::EqualsNoCaseUtf8(n, wide); });
-      const std::u8string data = IsText(value.type) ? text::FromAnsi(platform::ValueText(value)) : Hex(value.data);
-      if (const platform::Status st = Record(ValueBefore{std::u8string(hive), std::u8string(keyPath), wide, value.type, data});
-          st != platform::kSuccess) {
-        return st;
+      if (read == platform::kSuccess) {
+        read = was(text::FromAnsi(name), value.type,
+                   IsText(value.type) ? text::FromAnsi(platform::ValueText(value)) : Hex(value.data));
       }
+      if (read != platform::kSuccess) return read;
     }
     for (const std::u8string& name : absent) {
-      if (const platform::Status st = Record(ValueBefore{std::u8string(hive), std::u8string(keyPath), name, std::nullopt, {}});
+      if (const platform::Status st = Record(ChangeKind::kValueBefore, {std::u8string(hive), std::u8string(keyPath), name});
           st != platform::kSuccess) {
         return st;
       }
@@ -168,7 +157,7 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
 void ChangeKeeper::Commit() {
   if (m_pJournal == nullptr) return;
   // Closed first: until then a rollback may still need what was moved aside.
-  if (Record(RunEnded{}) != platform::kSuccess) return;
+  if (Record(ChangeKind::kRunEnded, {u8"DONE"}) != platform::kSuccess) return;
   for (const auto& [path, aside] : m_kept) {
     if (aside.empty()) continue;
     ClearReadOnly(aside, m_machine);

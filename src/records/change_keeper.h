@@ -40,7 +40,7 @@ class ChangeKeeper {
   bool Keeping() const { return m_pJournal != nullptr; }
 
  private:
-  platform::Status Record(const JournalRecord& record);
+  platform::Status Record(ChangeKind kind, std::vector<std::u8string> fields);
   std::vector<std::pair<std::string, std::string>>::iterator Find(const std::string& folded);
 
   platform::Machine& m_machine;

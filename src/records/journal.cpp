@@ -32,13 +32,17 @@ constexpr std::u8string_view kValue = u8"VALUE";
 constexpr std::u8string_view kTrusted = u8"TRUSTED";
 constexpr std::u8string_view kSupport = u8"SUPPORT";
 constexpr std::u8string_view kBackup = u8"BACKUP";
-constexpr std::u8string_view kMade = u8"MADE";
-constexpr std::u8string_view kAside = u8"ASIDE";
-constexpr std::u8string_view kDir = u8"DIR";
-constexpr std::u8string_view kKeyNew = u8"KEYNEW";
-constexpr std::u8string_view kWas = u8"WAS";
-constexpr std::u8string_view kEnd = u8"END";
 constexpr std::u8string_view kDone = u8"DONE";
+// The keywords of ChangeKind, in its order, and how many fields each needs at least.
+constexpr struct {
+  std::u8string_view keyword;
+  ChangeKind kind;
+  std::size_t fields;
+} kChangeKinds[] = {
+    {u8"MADE", ChangeKind::kFileToMake, 1},   {u8"ASIDE", ChangeKind::kFileMovedAside, 2},
+    {u8"DIR", ChangeKind::kFolderToMake, 1},  {u8"KEYNEW", ChangeKind::kKeyToMake, 2},
+    {u8"WAS", ChangeKind::kValueBefore, 3},   {u8"END", ChangeKind::kRunEnded, 1},
+};
 
 constexpr std::u8string_view kLocalMachine = u8"HKEY_LOCAL_MACHINE";
 constexpr std::u8string_view kCurrentUser = u8"HKEY_CURRENT_USER";
@@ -188,23 +192,8 @@ Fields FieldsOf(const JournalRecord& record) {
           return {kSupport, {r.path, text::Decimal(r.size), r.digest}};
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
-        } else if constexpr (std::is_same_v<R, FileToMake>) {
-          return {kMade, {r.path}};
-        } else if constexpr (std::is_same_v<R, FileMovedAside>) {
-          return {kAside, {r.path, r.aside}};
-        } else if constexpr (std::is_same_v<R, FolderToMake>) {
-          return {kDir, {r.path}};
-        } else if constexpr (std::is_same_v<R, KeyToMake>) {
-          return {kKeyNew, {r.hive, r.keyPath}};
-        } else if constexpr (std::is_same_v<R, ValueBefore>) {
-          Fields fields{kWas, {r.hive, r.keyPath, r.name}};
-          if (r.type) {
-            fields.values.push_back(TypeName(*r.type));
-            fields.values.push_back(r.data);
-          }
-          return fields;
-        } else if constexpr (std::is_same_v<R, RunEnded>) {
-          return {kEnd, {std::u8string(kDone)}};
+        } else if constexpr (std::is_same_v<R, ChangeRecord>) {
+          return {kChangeKinds[static_cast<std::size_t>(r.kind)].keyword, r.fields};
         } else {
           static_assert(std::is_same_v<R, UnknownRecord>);
           return {r.kind, r.fields};
@@ -246,20 +235,15 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
     if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string()};
   } else if (kind == kBackup) {
     if (n >= 3) return OriginalBackedUp{f[1], f[2]};
-  } else if (kind == kMade) {
-    if (n >= 2) return FileToMake{f[1]};
-  } else if (kind == kAside) {
-    if (n >= 3) return FileMovedAside{f[1], f[2]};
-  } else if (kind == kDir) {
-    if (n >= 2) return FolderToMake{f[1]};
-  } else if (kind == kKeyNew) {
-    if (n >= 3) return KeyToMake{f[1], f[2]};
-  } else if (kind == kWas) {
+  } else if (const auto change = std::find_if(std::begin(kChangeKinds), std::end(kChangeKinds),
+                                             [kind](const auto& known) { return known.keyword == kind; });
+             change != std::end(kChangeKinds)) {
+    // A WAS holds the value's type and data, or neither (there was no such value); END says DONE.
     std::uint32_t type = 0;
-    if (n == 4) return ValueBefore{f[1], f[2], f[3], std::nullopt, {}};
-    if (n >= 6 && ReadType(f[4], type)) return ValueBefore{f[1], f[2], f[3], type, f[5]};
-  } else if (kind == kEnd) {
-    if (n >= 2 && f[1] == kDone) return RunEnded{};
+    const bool valid = n > change->fields &&
+                       (change->kind != ChangeKind::kValueBefore || n == 4 || (n >= 6 && ReadType(f[4], type))) &&
+                       (change->kind != ChangeKind::kRunEnded || f[1] == kDone);
+    if (valid) return ChangeRecord{change->kind, std::vector<std::u8string>(f.begin() + 1, f.end())};
   } else {
     return UnknownRecord{f[0], std::vector<std::u8string>(f.begin() + 1, f.end())};
   }
@@ -278,6 +262,9 @@ std::u8string Folded(std::u8string_view path) {
 }
 
 }  // namespace
+
+std::u8string ValueTypeName(std::uint32_t type) { return TypeName(type); }
+bool ReadValueType(std::u8string_view field, std::uint32_t& type) { return ReadType(field, type); }
 
 std::u8string JournalPath(std::u8string_view installFolder) {
   std::u8string path(installFolder);

@@ -109,34 +109,13 @@ struct OriginalBackedUp {
   std::u8string backup;
   bool operator==(const OriginalBackedUp&) const = default;
 };
-struct FileToMake {
-  std::u8string path;
-  bool operator==(const FileToMake&) const = default;
-};
-struct FileMovedAside {
-  std::u8string path;
-  std::u8string aside;
-  bool operator==(const FileMovedAside&) const = default;
-};
-struct FolderToMake {
-  std::u8string path;
-  bool operator==(const FolderToMake&) const = default;
-};
-struct KeyToMake {
-  std::u8string hive;  // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or a SID
-  std::u8string keyPath;
-  bool operator==(const KeyToMake&) const = default;
-};
-struct ValueBefore {
-  std::u8string hive;
-  std::u8string keyPath;
-  std::u8string name;
-  std::optional<std::uint32_t> type;  // none: the value was not there
-  std::u8string data;                 // the text of a string type, else hex digits of the bytes
-  bool operator==(const ValueBefore&) const = default;
-};
-struct RunEnded {
-  bool operator==(const RunEnded&) const = default;
+// A change about to be made, or the run's end (MADE, ASIDE, DIR, KEYNEW, WAS, END): its fields as
+// the journal lists them after the keyword, the <type> of a WAS as written (see ReadValueType).
+enum class ChangeKind : std::uint8_t { kFileToMake, kFileMovedAside, kFolderToMake, kKeyToMake, kValueBefore, kRunEnded };
+struct ChangeRecord {
+  ChangeKind kind{};
+  std::vector<std::u8string> fields;
+  bool operator==(const ChangeRecord&) const = default;
 };
 
 // A record of a kind this version does not know (written by a later one). It is kept, so that the
@@ -148,12 +127,15 @@ struct UnknownRecord {
 };
 
 using JournalRecord = std::variant<RunStarted, FolderCreated, FileCopied, KeyWritten, ValueWritten,
-                                   TrustedPathAdded, SupportFilePlaced, OriginalBackedUp, FileToMake,
-                                   FileMovedAside, FolderToMake, KeyToMake, ValueBefore, RunEnded, UnknownRecord>;
+                                   TrustedPathAdded, SupportFilePlaced, OriginalBackedUp, ChangeRecord, UnknownRecord>;
 
 // The hive names of KEYNEW and WAS for the two roots the program names by a RootKey.
 inline constexpr const char8_t* kHiveLocalMachine = u8"HKEY_LOCAL_MACHINE";
 inline constexpr const char8_t* kHiveCurrentUser = u8"HKEY_CURRENT_USER";
+
+// A registry type as the journal writes it (REG_SZ ..., a number for a type without a name), and back.
+std::u8string ValueTypeName(std::uint32_t type);
+bool ReadValueType(std::u8string_view field, std::uint32_t& type);
 
 // "<install folder>\VornexSetup.journal".
 std::u8string JournalPath(std::u8string_view installFolder);

@@ -3,6 +3,7 @@
 
 #include "install/install_engine.h"
 #include "install/install_sequence.h"
+#include "records/install_texts.h"
 #include "ui/dlg_setup.h"
 #include "ui/setup_ids.h"
 
@@ -73,7 +74,10 @@ void Dlg_Setup::OnInstall() {
     case install::InstallOutcome::kNotProtected:
       return;  // said; the dialog stays as it was
     case install::InstallOutcome::kStopped:
-      OnCancel();  // the dialog ends, as with "取  消"
+      // What the run had changed is undone by now: said, and the dialog ends, as with "取  消".
+      (void)GetMachine().prompts.MessageBox(0, install::kRolledBackText, install::kCaption,
+                                            platform::kMbOk | platform::kMbIconInformation);
+      OnCancel();
       return;
     case install::InstallOutcome::kDoneWithIssues:
     case install::InstallOutcome::kDone:

@@ -309,14 +309,16 @@ TEST(InstallProtect, FailureStopsBeforeAnythingIsCopied) {
 }
 
 // A folder that could not be created has nothing to protect and nothing can be copied into it: the
-// payload copy reports that as before, with its own message, and no word about access lists.
+// payload copy reports that, with its own message, and no word about access lists.
 TEST(InstallProtect, MissingFolderIsLeftToThePayloadCopy) {
   Rig rig;
-  rig.sim.prompts().Answer(platform::kIdAbort);
+  rig.sim.prompts().Answer(platform::kIdOk);
+  rig.sim.prompts().Answer(platform::kIdOk);
   rig.Press("C:\\No\\Such");
   EXPECT_EQ(rig.Logged("protect"), std::vector<std::string>{"C:\\No\\Such\\V-ZurezUvad"});
-  ASSERT_EQ(rig.sim.prompts().Boxes().size(), 1u);
-  EXPECT_EQ(rig.sim.prompts().Boxes()[0].flags, platform::kMbAbortRetryIgnore);
+  ASSERT_EQ(rig.sim.prompts().Boxes().size(), 2u);
+  EXPECT_EQ(rig.sim.prompts().Boxes()[1].text, install::kRolledBackText);
+  EXPECT_EQ(rig.sim.prompts().Boxes()[0].flags, platform::kMbOk | platform::kMbIconExclamation);
   EXPECT_EQ(rig.sim.prompts().Boxes()[0].text.find(u8"访问权限"), std::u8string::npos);
   EXPECT_EQ(rig.view.endResults, std::vector<int>{platform::kIdCancel});
 }
