@@ -180,10 +180,15 @@ std::u8string MachineText(platform::Registry& registry, std::u8string_view path,
 
 void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u8string_view startLine,
                     std::u8string_view commandLine, int version) {
-  log.Write(std::u8string(startLine) + u8"，SetUp.exe 版本 " + install::VersionText(version));
+  std::u8string line(startLine);
+  line += u8"，SetUp.exe 版本 ";
+  line += install::VersionText(version);
+  log.Write(line);
   // Read only for an open log: a run without one pays nothing at start-up.
   if (!log.IsOpen()) return;
-  log.Write(u8"命令行：" + std::u8string(commandLine));
+  line = u8"命令行：";
+  line += commandLine;
+  log.Write(line);
   std::string sid;
   std::u8string account;
   if (machine.system.AccountSid(sid) != platform::kSuccess || machine.system.AccountName(sid, account) != platform::kSuccess) {
@@ -191,15 +196,33 @@ void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u
   }
   std::string computer;
   (void)machine.system.EnvironmentVariable("COMPUTERNAME", platform::kLongestPathChars, computer);
-  log.Write(u8"账户：" + account + u8"，计算机：" + text::FromAnsi(computer));
-  constexpr std::u8string_view kWindowsKey = u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-  log.Write(u8"Windows：" + MachineText(machine.registry, kWindowsKey, u8"ProductName") + u8"，内部版本 " +
-            MachineText(machine.registry, kWindowsKey, u8"CurrentBuildNumber"));
-  const std::u8string entry = text::FromAnsi(install::kUninstallKeyPath);
-  const std::u8string folder = MachineText(machine.registry, entry, u8"InstallLocation");
-  log.Write(folder.empty() ? std::u8string(u8"已有的安装：无")
-                           : u8"已有的安装：版本 " + MachineText(machine.registry, entry, u8"DisplayVersion") +
-                                 u8"，位置 " + folder);
+  line = u8"账户：";
+  line += account;
+  line += u8"，计算机：";
+  line += text::FromAnsi(computer);
+  log.Write(line);
+  // Windows' name and build; the installation Apps & features lists, when there is one.
+  static constexpr struct {
+    const char8_t* label;
+    const char8_t* key;
+    const char8_t* value;
+  } kParts[] = {
+      {u8"Windows：", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"ProductName"},
+      {u8"，内部版本 ", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"CurrentBuildNumber"},
+      {u8"已有的安装：版本 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"DisplayVersion"},
+      {u8"，位置 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"InstallLocation"},
+  };
+  line.clear();
+  for (const auto& part : kParts) {
+    line += part.label;
+    line += MachineText(machine.registry, part.key, part.value);
+    if (part.label == kParts[1].label) {
+      log.Write(line);
+      line.clear();
+    }
+  }
+  // Without a folder there is no installation to speak of.
+  log.Write(line.ends_with(u8"，位置 ") ? std::u8string(u8"已有的安装：无") : line);
 }
 
 bool IsPlacedUninstaller(platform::Machine& machine) {
