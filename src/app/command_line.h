@@ -20,6 +20,9 @@ inline constexpr int kExitInvalidCommandLine = 1639;
 // ERROR_INSTALL_ALREADY_RUNNING, for AutoCAD running: nothing was changed. Deployment tools retry
 // this code later, which is what helps once the user has closed AutoCAD.
 inline constexpr int kExitAcadRunning = 1618;
+// ERROR_INSTALL_ALREADY_RUNNING in its own sense: another installation or uninstall of the add-on
+// holds the machine's lock. Nothing was changed; deployment tools retry it later.
+inline constexpr int kExitAnotherRun = 1618;
 // ERROR_INSTALL_FAILURE: the installation failed or was stopped.
 inline constexpr int kExitFailed = 1603;
 // ERROR_PRODUCT_VERSION: a later version is installed; nothing was changed.

@@ -5,6 +5,7 @@
 // shellapi.h: ShellExecuteExW, from shell32 loaded at run time.
 #include <shellapi.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -143,9 +144,11 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
   (void)log.Open(LogPath(line));
-  log.Write(line.userSetup   ? u8"SetUp.exe 用户设置开始"
-            : line.uninstall ? u8"SetUp.exe 无人值守卸载开始"
-                             : u8"SetUp.exe 无人值守安装开始");
+  app::WriteRunHeader(machine, log,
+                      line.userSetup   ? u8"SetUp.exe 用户设置开始"
+                      : line.uninstall ? u8"SetUp.exe 无人值守卸载开始"
+                                       : u8"SetUp.exe 无人值守安装开始",
+                      platform::win32::WideToUtf8(::GetCommandLineW()), g_nVersion);
   int exitCode = app::kExitInvalidCommandLine;
   std::string folder;
   if (!line.Valid()) {
@@ -175,10 +178,10 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool
 
 // /LOG's log for a run with windows, opened and its first line written; null without /LOG or when
 // it cannot be opened, and then the run keeps none.
-install::InstallLog* OpenAskedLog(install::InstallLog& log, const app::CommandLine& line,
+install::InstallLog* OpenAskedLog(platform::Machine& machine, install::InstallLog& log, const app::CommandLine& line,
                                   std::u8string_view startLine) {
   if (!line.logPath || log.Open(*line.logPath) != platform::kSuccess) return nullptr;
-  log.Write(startLine);
+  app::WriteRunHeader(machine, log, startLine, platform::win32::WideToUtf8(::GetCommandLineW()), g_nVersion);
   return &log;
 }
 
@@ -203,7 +206,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
     return app::kExitInvalidCommandLine;
   }
   install::InstallLog log(machine.logging);
-  install::InstallLog* logged = OpenAskedLog(log, line, u8"SetUp.exe 卸载开始");
+  install::InstallLog* logged = OpenAskedLog(machine, log, line, u8"SetUp.exe 卸载开始");
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
   install::UninstallChoices choices;
@@ -248,11 +251,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     machine.prompts.MessageBox(0, install::kNeedsAdministratorText, install::kCaption, platform::kMbOk | platform::kMbIconStop);
     return app::kExitFailed;
   }
+  // With a window the machine's lock is taken here, before the dialog shows, and held until the
+  // program ends; an unattended run takes it in app::RunUnattended.
+  std::unique_ptr<platform::HeldLock> lock;
+  const bool windowed = line.mode != app::RunMode::Unattended && !line.help && line.Valid();
   if (line.mode == app::RunMode::Unattended) {
     exitCode = RunUnattended(machine, line);
   } else if (line.help || !line.Valid()) {
     ShowUsage(machine, line.error);
     exitCode = line.Valid() ? app::kExitSuccess : app::kExitInvalidCommandLine;
+  } else if (!line.uninstall && app::IsPlacedUninstaller(machine)) {
+    machine.prompts.MessageBox(0, install::kUninstallerOnlyText, install::kCaption, platform::kMbOk | platform::kMbIconExclamation);
+    exitCode = app::kExitInvalidCommandLine;
+  } else if (windowed && !app::HoldRunLock(machine, lock, nullptr)) {
+    machine.prompts.MessageBox(0, install::kAnotherRunText, install::kCaption, platform::kMbOk | platform::kMbIconExclamation);
+    exitCode = app::kExitAnotherRun;
   } else if (line.uninstall) {
     exitCode = RunUninstall(machine, line);
   } else {
@@ -268,7 +281,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       presets.folder = installed;  // the folder box starts from the installed folder
     }
     install::InstallLog log(machine.logging);
-    presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
+    presets.log = OpenAskedLog(machine, log, line, u8"SetUp.exe 安装开始");
     RegisterCommonControls();
     theApp.InitInstance(machine, presets);
   }

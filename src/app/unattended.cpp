@@ -4,6 +4,9 @@
 #include "app/command_line.h"
 #include "records/installed.h"
 
+#include "install/rollback.h"
+#include "uninstall/uninstall_entry.h"
+#include "platform/text.h"
 #include "records/install_texts.h"
 #include "platform/utf8_text.h"
 
@@ -44,11 +47,11 @@ const char8_t* OutcomeText(InstallOutcome outcome) {
     case InstallOutcome::kNothingChosen:
       return u8"没有可安装的AutoCAD版本，未做任何更改。";
     case InstallOutcome::kNotProtected:
-      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件。";
+      return u8"无法保护安装文件夹，安装已停止，未拷贝或注册任何文件，计算机已还原为安装前的状态。";
     case InstallOutcome::kPayloadRejected:
       return u8"安装文件与本安装程序的清单不符或未找到，未做任何更改。";
     case InstallOutcome::kStopped:
-      return u8"安装已停止：安装文件未能全部拷贝，未进行注册；已拷贝的文件保留。";
+      return u8"安装已停止：安装文件未能全部拷贝，计算机已还原为安装前的状态。";
     case InstallOutcome::kDoneWithIssues:
       return u8"安装已完成，但有项目未能完成（见上）。";
     case InstallOutcome::kDone:
@@ -121,6 +124,8 @@ InstallOutcome Install(platform::Machine& machine, CAcadCatalog& catalog, const 
   const std::string installed = install::InstalledChosenFolder(install::ReadInstalledEntry(machine.registry));
   install.typedFolder =
       choices.typedFolder.value_or(installed.empty() ? std::string(text::Utf8Bytes(kDefaultFolder)) : installed);
+  // /DIR names a folder as the folder chooser would give it: every missing level is made.
+  install.makeEveryLevel = true;
   log.Write(u8"安装的版本：" + (chosen.empty() ? std::u8string(u8" 无") : chosen));
   log.Write(u8"选择的安装路径：" + text::FromAnsi(install.typedFolder));
 
@@ -153,9 +158,99 @@ UninstallOutcome Uninstall(platform::Machine& machine, const CAcadCatalog& catal
 
 }  // namespace
 
+bool HoldRunLock(platform::Machine& machine, std::unique_ptr<platform::HeldLock>& lock, install::InstallLog* log) {
+  if (machine.system.HoldMachineLock(kRunLockName, lock) == platform::kAlreadyExists) {
+    if (log != nullptr) log->Write(install::kAnotherRunText);
+    return false;
+  }
+  // A lock that cannot be made at all (no such object namespace) stops nobody: the run goes on as
+  // it always has.
+  (void)install::FinishInterruptedRun(machine, log);
+  return true;
+}
+
+namespace {
+
+// A text value under HKEY_LOCAL_MACHINE; empty when it cannot be read.
+std::u8string MachineText(platform::Registry& registry, std::u8string_view path, std::u8string_view name) {
+  platform::UniqueKey root;
+  platform::UniqueKey key;
+  std::uint32_t type = 0;
+  std::u8string value;
+  if (registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      registry.OpenKeyW(root.get(), path, platform::Access::Read, key) != platform::kSuccess ||
+      registry.QueryTextW(key.get(), name, type, value) != platform::kSuccess) {
+    value.clear();
+  }
+  return value;
+}
+
+}  // namespace
+
+void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u8string_view startLine,
+                    std::u8string_view commandLine, int version) {
+  std::u8string line(startLine);
+  line += u8"，SetUp.exe 版本 ";
+  line += install::VersionText(version);
+  log.Write(line);
+  // Read only for an open log: a run without one pays nothing at start-up.
+  if (!log.IsOpen()) return;
+  line = u8"命令行：";
+  line += commandLine;
+  log.Write(line);
+  std::string sid;
+  std::u8string account;
+  if (machine.system.AccountSid(sid) != platform::kSuccess || machine.system.AccountName(sid, account) != platform::kSuccess) {
+    account = text::FromAnsi(sid);
+  }
+  std::string computer;
+  (void)machine.system.EnvironmentVariable("COMPUTERNAME", platform::kLongestPathChars, computer);
+  line = u8"账户：";
+  line += account;
+  line += u8"，计算机：";
+  line += text::FromAnsi(computer);
+  log.Write(line);
+  // Windows' name and build; the installation Apps & features lists, when there is one.
+  static constexpr struct {
+    const char8_t* label;
+    const char8_t* key;
+    const char8_t* value;
+  } kParts[] = {
+      {u8"Windows：", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"ProductName"},
+      {u8"，内部版本 ", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"CurrentBuildNumber"},
+      {u8"已有的安装：版本 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"DisplayVersion"},
+      {u8"，位置 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"InstallLocation"},
+  };
+  line.clear();
+  for (const auto& part : kParts) {
+    line += part.label;
+    line += MachineText(machine.registry, part.key, part.value);
+    if (part.label == kParts[1].label) {
+      log.Write(line);
+      line.clear();
+    }
+  }
+  // Without a folder there is no installation to speak of.
+  log.Write(line.ends_with(u8"，位置 ") ? std::u8string(u8"已有的安装：无") : line);
+}
+
+bool IsPlacedUninstaller(platform::Machine& machine) {
+  std::string program;
+  if (machine.system.ModulePath(platform::kLongestPathChars, program) != platform::kSuccess) return false;
+  const std::size_t slash = text::ReverseFind(program, '\\');
+  return text::EqualsNoCase(std::string_view(program).substr(slash == std::string::npos ? 0 : slash + 1),
+                            install::kUninstallerName);
+}
+
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version) {
   if (choices.userSetup) return ExitCodeFor(install::RunUserSetup(machine, log));
+  if (!choices.uninstall && IsPlacedUninstaller(machine)) {
+    log.Write(install::kUninstallerOnlyText);
+    return kExitInvalidCommandLine;
+  }
+  std::unique_ptr<platform::HeldLock> lock;
+  if (!HoldRunLock(machine, lock, &log)) return kExitAnotherRun;
   return choices.uninstall ? ExitCodeFor(Uninstall(machine, catalog, choices, log))
                            : ExitCodeFor(Install(machine, catalog, choices, log, bitness, version));
 }

@@ -2,6 +2,7 @@
 // all. What a person would have been shown is written to the log, and questions get the answer that
 // changes nothing.
 #pragma once
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,7 +65,27 @@ struct UnattendedChoices {
 // and chosen, and runs the engine; the uninstall runs without its question. Either way AutoCAD
 // running stops it with nothing changed, the closing message goes to the log, and how it ended is
 // logged. Returns the exit code. `bitness` and `version` are the build's g_nBitness and g_nVersion.
+// Another run holds the machine's lock (see HoldRunLock): 1618 at once, nothing changed.
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,
                   install::InstallLog& log, int bitness, int version);
+
+// The log's first lines: `startLine` with SetUp.exe's version (the build's g_nVersion), then, when
+// the log is open, the command line, the account, the computer, Windows' version and the
+// installation Apps & features names (none, or its version and folder).
+void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u8string_view startLine,
+                    std::u8string_view commandLine, int version);
+
+// The program runs as the uninstaller placed in the install folder (VornexSetup.exe), which only
+// uninstalls: started to install, it says so (1639 with /S) and changes nothing.
+bool IsPlacedUninstaller(platform::Machine& machine);
+
+// One installation or uninstall at a time on the whole machine, whoever starts it and in whatever
+// session: two runs would each take the other's freshly placed files for AutoCAD's own.
+inline constexpr const char8_t* kRunLockName = u8"Global\\VornexSetup.Run";
+
+// Before a run changes anything: the machine's lock, held by `lock` for the whole run, and then a
+// run a kill left open rolled back (and logged, when there is a log). False when another run holds
+// the lock: nothing was changed.
+bool HoldRunLock(platform::Machine& machine, std::unique_ptr<platform::HeldLock>& lock, install::InstallLog* log);
 
 }  // namespace app

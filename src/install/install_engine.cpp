@@ -12,6 +12,8 @@
 #include "users/other_users.h"
 #include "platform/path_limits.h"
 #include "install/payload.h"
+#include "install/rollback.h"
+#include "platform/file_queries.h"
 #include "install/support_files.h"
 #include "uninstall/uninstall_entry.h"
 #include "records/installed.h"
@@ -57,7 +59,11 @@ int CInstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
 
 InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& view) {
   m_strInstallFolder.clear();
+  m_strTyped = choices.typedFolder;
+  m_record.SetKeeper(nullptr);
+  m_keeper.reset();
   m_journal.reset();
+  m_bMarked = false;
   m_record = InstallRecord(m_pLog, nullptr);
 
   if (choices.checkAcadRunning && IsAcadRunning(m_machine.system)) {
@@ -103,20 +109,48 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     return InstallOutcome::kPayloadRejected;
   }
 
-  // One level each; a failure (a missing parent, say) shows up as the payload copy's failures. A
-  // chosen folder made here is protected like the install folder: made by an elevated process
+  // The folders about to be made, from the top. The dialog's typed folder gets one level each (a
+  // missing parent shows up as the payload copy's failures); /DIR gets every missing level, as the
+  // folder chooser makes them.
+  m_arrNewFolders.clear();
+  if (choices.makeEveryLevel) {
+    m_arrNewFolders = MissingLevels(installFolder, m_machine);
+  } else {
+    for (const std::string* folder : {&chosen, &installFolder}) {
+      if (GetPathKind(*folder, m_machine) == kPathNone) m_arrNewFolders.push_back(*folder);
+    }
+  }
+  // Before anything changes, the run is marked open: cut off, it is rolled back by the next one.
+  m_bMarked = MarkRunOpen(m_machine.registry, installFolder, m_arrNewFolders) == platform::kSuccess;
+  if (!m_bMarked && m_pLog != nullptr) m_pLog->Write(u8"无法标记本次运行，若被中断将无法自动还原。");
+
+  // A chosen folder made here is protected like the install folder: made by an elevated process
   // under a drive root, it would otherwise be open to every signed-in user. One that was there
-  // already keeps what it has: it may hold the user's other files.
-  const bool madeChosen = m_machine.files.CreateDirectory(chosen) == platform::kSuccess;
-  if (madeChosen && !Protect(chosen)) return InstallOutcome::kNotProtected;
-  m_machine.files.CreateDirectory(installFolder);
-  if (!Protect(installFolder)) return InstallOutcome::kNotProtected;
+  // already keeps what it has: it may hold the user's other files. Of several levels made, the
+  // highest is protected, and the levels below inherit its list.
+  for (const std::string& folder : m_arrNewFolders) (void)m_machine.files.CreateDirectory(folder);
+  if (!m_arrNewFolders.empty() && m_arrNewFolders.front() != installFolder &&
+      GetPathKind(m_arrNewFolders.front(), m_machine) == kPathFolder && !Protect(m_arrNewFolders.front())) {
+    RollBackRun();
+    return InstallOutcome::kNotProtected;
+  }
+  if (!Protect(installFolder)) {
+    RollBackRun();
+    return InstallOutcome::kNotProtected;
+  }
   m_strInstallFolder = installFolder;
   StartJournal();
-  // The uninstaller removes it again when it is empty then; one that was there stays in any case.
-  if (madeChosen) m_record.FolderCreated(chosen);
+  // The uninstaller removes them again when they are empty then; one that was there stays in any case.
+  for (const std::string& folder : m_arrNewFolders) {
+    if (folder != installFolder) m_record.FolderCreated(folder);
+  }
 
-  if (!DoInstall(choices, view)) return InstallOutcome::kStopped;
+  if (!DoInstall(choices, view)) {
+    RollBackRun();
+    return InstallOutcome::kStopped;
+  }
+  if (m_keeper) m_keeper->Commit();
+  if (m_bMarked) MarkRunClosed(m_machine.registry);
 
   // The installation ran to its end; what it could not do is said before the page says "done".
   if (m_record.Issues().Empty()) return InstallOutcome::kDone;
@@ -141,6 +175,18 @@ bool CInstallEngine::Protect(const std::string& folder) {
   return false;
 }
 
+void CInstallEngine::RollBackRun() {
+  // The journal is let go first: it is cut back or deleted.
+  m_record.SetKeeper(nullptr);
+  m_keeper.reset();
+  m_journal.reset();
+  RollBack(m_machine, m_strInstallFolder.empty() ? FormInstallFolder(m_strTyped) : m_strInstallFolder,
+           m_arrNewFolders, m_pLog);
+  if (m_bMarked) MarkRunClosed(m_machine.registry);
+  m_bMarked = false;
+  if (m_pLog != nullptr) m_pLog->Write(kRolledBackText);
+}
+
 void CInstallEngine::StartJournal() {
   const std::u8string folder = text::FromAnsi(m_strInstallFolder);
   // Support files an earlier run placed: found again, they are the add-on's, not AutoCAD's.
@@ -162,6 +208,8 @@ void CInstallEngine::StartJournal() {
     return;
   }
   m_record = InstallRecord(m_pLog, m_journal.get(), std::move(placed));
+  m_keeper = std::make_unique<ChangeKeeper>(m_machine, m_journal.get(), folder);
+  m_record.SetKeeper(m_keeper.get());
 }
 
 bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "discovery/acad_catalog.h"
 #include "records/install_issues.h"
@@ -24,9 +25,9 @@ enum class InstallOutcome {
   kFolderRefused,   // the folder text cannot be installed to: said, nothing changed
   kDeclined,        // the question about a folder others could replace was answered No: nothing changed
   kNothingChosen,   // no release to install for (unattended: none of those asked for is here): nothing changed
-  kNotProtected,    // a folder could not be locked down: said, nothing copied or registered
+  kNotProtected,    // a folder could not be locked down: said, nothing copied, the folders made removed
   kPayloadRejected, // the payload is not what the manifest lists (or is missing): said, nothing changed
-  kStopped,         // the payload copy found no payload or was aborted: what was copied stays, nothing registered
+  kStopped,         // the payload copy found no payload or was aborted: the machine was put back as it was
   kDoneWithIssues,  // ran to its end; Issues() names what could not be done (already shown)
   kDone,            // ran to its end and everything was done
 };
@@ -55,6 +56,9 @@ struct InstallChoices {
   std::string typedFolder;   // the chosen folder as typed (ANSI), one trailing backslash allowed
   bool checkAcadRunning = true;  // false once the "close AutoCAD" warning has been shown
   bool hiddenEntry = false;      // the Apps & features entry is a system component (the MSI shows its own)
+  // Every missing level of the chosen folder is made (/DIR), as the folder chooser makes them;
+  // otherwise the chosen folder and the install folder one level each, as the dialog's typed folder.
+  bool makeEveryLevel = false;
 };
 
 class CInstallEngine {
@@ -81,6 +85,8 @@ class CInstallEngine {
   bool DoInstall(const InstallChoices& choices, InstallView& view);
   // Opens the install folder's journal for this run; what earlier runs placed is learnt from it.
   void StartJournal();
+  // The run stops: everything it changed is undone, and the mark of an open run removed.
+  void RollBackRun();
   // A folder's protected access list; false (after saying so) when it could not be set.
   bool Protect(const std::string& folder);
   int Say(std::u8string_view text, std::uint32_t flags);
@@ -91,7 +97,11 @@ class CInstallEngine {
   int m_nVersion;
   InstallLog* m_pLog;
   std::string m_strInstallFolder;
+  std::string m_strTyped;
   std::unique_ptr<JournalWriter> m_journal;
+  std::unique_ptr<ChangeKeeper> m_keeper;
+  std::vector<std::string> m_arrNewFolders;  // made before the journal could exist, top first
+  bool m_bMarked = false;
   InstallRecord m_record;
   CheckedPayload m_payload;  // held from the check to the end of the run
 };

@@ -103,6 +103,15 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   Outcome outcome = Outcome::Copied;
   const bool sourceReadOnly = (entry.attributes & platform::kAttrReadOnly) != 0;
   while (!TryCopy(source, name, sourceReadOnly, destination, failure)) {
+    // A missing folder, or the file copied onto itself (the placed uninstaller's own folder taken
+    // for a payload): no wait mends these, so the copy ends at once with what the system says.
+    if (m_bOntoItself || m_lastFailure == platform::kPathNotFound) {
+      m_machine.prompts.MessageBox(0,
+                                   install::WithPath(install::kCopyFailedNamedText, destination) +
+                                       install::DescribeError(m_machine.logging.errors, m_lastFailure),
+                                   install::kCaption, platform::kMbOk | platform::kMbIconExclamation);
+      return Outcome::Aborted;
+    }
     const int answer = m_machine.prompts.MessageBox(0, failure, install::kCaption, platform::kMbAbortRetryIgnore);
     if (answer == platform::kIdAbort) return Outcome::Aborted;
     if (answer == platform::kIdIgnore) {
@@ -120,6 +129,7 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
 
 bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name, bool sourceReadOnly,
                              std::string& destination, std::u8string& failureText) {
+  m_lastFailure = platform::kSuccess;
   if (text::EqualsNoCase(name, kSettingsFileName)) {
     std::string folder;
     if (!SettingsFolder(folder)) {
@@ -145,8 +155,19 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
       return false;
     }
   }
-  const platform::Status copied = m_machine.files.CopyFile(source, destination, false);
+  // A file onto itself fails as the system's CopyFile does (it is open for reading as it would be
+  // written), before anything could move it aside.
+  m_bOntoItself = text::EqualsNoCase(source, destination);
+  if (m_bOntoItself) {
+    m_lastFailure = platform::kSharingViolation;
+    return false;
+  }
+  // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
+  platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
+  if (copied == platform::kSuccess) copied = m_machine.files.CopyFile(source, destination, false);
   if (copied == platform::kSuccess) return true;
+  if (m_pRecord != nullptr) m_pRecord->Unwritten(destination);
+  m_lastFailure = copied;
   failureText = install::WithPath(install::kCopyFailedText, destination);
   // The message names the likely causes; the log keeps what the system said.
   if (m_pRecord != nullptr) m_pRecord->Note(u8"拷贝 " + text::FromAnsi(source) + u8" 失败：" + install::DescribeError(m_machine.logging.errors, copied));
@@ -162,6 +183,9 @@ bool CPayloadCopier::SettingsFolder(std::string& folder) {
   }
   folder = appData + "\\" + kSettingsFolderName;
   // A failure shows up as the copy's failure.
-  if (FitsMaxPath(folder)) m_machine.files.CreateDirectory(folder);
+  if (FitsMaxPath(folder) && GetPathKind(folder, m_machine) == kPathNone &&
+      (m_pRecord == nullptr || m_pRecord->BeforeFolders(folder) == platform::kSuccess)) {
+    m_machine.files.CreateDirectory(folder);
+  }
   return true;
 }

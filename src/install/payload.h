@@ -50,4 +50,6 @@ class CPayloadCopier {
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;
   const install::CheckedPayload* m_pChecked;
+  platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
+  bool m_bOntoItself = false;                           // the last copy named the same file twice
 };

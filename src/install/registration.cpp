@@ -73,7 +73,8 @@ std::string FullKeyName(const char* root, std::string path) {
 // A loader path that AutoCAD could not open (over 259 characters) leaves the key as it was,
 // rather than registering a path cut short or a key without its module. `productName` names the
 // product key in `record`.
-void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& productPath, const std::string& productName,
+void WriteLoadKey(Registry& registry, KeyHandle root, KeyHandle product, const std::string& productPath,
+                  const std::string& productName,
                   const std::string& keyName,
                   const std::string& loader, std::vector<LoadValue> values, install::InstallRecord* record) {
   const std::string fullName = productName + "\\" + keyName;
@@ -82,6 +83,16 @@ void WriteLoadKey(Registry& registry, KeyHandle product, const std::string& prod
     return;
   }
   values.push_back({"LOADER", platform::kRegSz, platform::SzData(loader)});
+  // The key as it was, whole, for a rollback: it is deleted and made again.
+  if (record != nullptr) {
+    std::vector<std::u8string> names;
+    for (const LoadValue& value : values) names.push_back(text::FromAnsi(value.name));
+    if (record->BeforeKeyWrite(root, install::kHiveLocalMachine, text::FromAnsi(productPath + keyName), names, true) !=
+        platform::kSuccess) {
+      install::Report(record, fullName);
+      return;
+    }
+  }
   // Deleting first drops whatever an older key held; a key with sub-keys of its own stays, and
   // its values are then set over the old ones.
   registry.DeleteKey(product, keyName);
@@ -144,17 +155,17 @@ void RegisterRelease(const CAcadCatalog& catalog, int releaseYear, int bitness, 
       continue;
     }
 
-    WriteLoadKey(registry, product.get(), keyPaths[i], productName, ArxKeyName(releaseYear),
+    WriteLoadKey(registry, localMachine.get(), product.get(), keyPaths[i], productName, ArxKeyName(releaseYear),
                  ArxLoader(catalog.m_strInstallFolder, modules->arx),
                  {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, record);
     if (bitness == kBitnessWithExtraArx && releaseYear == kReleaseWithExtraArx) {
-      WriteLoadKey(registry, product.get(), keyPaths[i], productName, ArxKeyName(kExtraArxYear),
+      WriteLoadKey(registry, localMachine.get(), product.get(), keyPaths[i], productName, ArxKeyName(kExtraArxYear),
                    ArxLoader(catalog.m_strInstallFolder, kExtraArxYear),
                    {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)}}, record);
     }
     // The managed module lives in the AutoCAD folder that belongs to this very product key.
     if (i < locations.size()) {
-      WriteLoadKey(registry, product.get(), keyPaths[i], productName, ManagedKeyName(releaseYear),
+      WriteLoadKey(registry, localMachine.get(), product.get(), keyPaths[i], productName, ManagedKeyName(releaseYear),
                    ManagedLoader(locations[i], modules->managed),
                    {{"LOADCTRLS", platform::kRegDword, platform::DwordData(kLoadOnStartup)},
                     {"MANAGED", platform::kRegDword, platform::DwordData(kManagedModule)}},

@@ -66,9 +66,13 @@ bool KeepOriginal(platform::Machine& machine, const std::string& target, install
   }
   // The backup folder and its numbered folder inside the install folder, which is protected.
   const std::string folder = backup.substr(0, slash);
-  machine.files.CreateDirectory(folder.substr(0, text::ReverseFind(folder, '\\')));
-  machine.files.CreateDirectory(folder);
-  const platform::Status copied = machine.files.CopyFile(target, backup, true);
+  platform::Status copied = record->BeforeFolders(folder);
+  if (copied == platform::kSuccess) {
+    machine.files.CreateDirectory(folder.substr(0, text::ReverseFind(folder, '\\')));
+    machine.files.CreateDirectory(folder);
+    copied = record->BeforeFile(backup);
+  }
+  if (copied == platform::kSuccess) copied = machine.files.CopyFile(target, backup, true);
   if (copied != platform::kSuccess) {
     record->Failed(target, copied, install::kIssueNoBackup);
     return false;
@@ -91,11 +95,13 @@ void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const s
   }
   platform::Status status = platform::kFilenameTooLong;
   if (FitsMaxPath(source) && FitsMaxPath(target)) {
-    status = machine.files.CopyFile(source, target, false);
+    status = record != nullptr ? record->BeforeFile(target) : platform::kSuccess;
+    if (status == platform::kSuccess) status = machine.files.CopyFile(source, target, false);
     if (status == platform::kSuccess) {
       if (record != nullptr) RecordPlaced(machine, target, *record);
       return;
     }
+    if (record != nullptr) record->Unwritten(target);
   }
   if (GetPathKind(source, machine) != kPathFile) return;
   if (record == nullptr) return;

@@ -19,6 +19,15 @@ int GetPathKind(const std::string& path, Machine& machine) {
   return (entry.attributes & platform::kAttrDirectory) != 0 ? kPathFolder : kPathFile;
 }
 
+std::vector<std::string> MissingLevels(const std::string& path, Machine& machine) {
+  std::vector<std::string> levels;
+  for (std::size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
+    std::string level = path.substr(0, at);
+    if (!levels.empty() || GetPathKind(level, machine) == kPathNone) levels.push_back(std::move(level));
+    if (at == std::string::npos) return levels;
+  }
+}
+
 bool ListFolder(const std::string& folder, FindEntry& first, std::unique_ptr<Listing>& listing, Machine& machine) {
   const std::string pattern = folder + "\\*.*";
   if (FitsMaxPath(pattern) && machine.files.FindFirst(pattern, first, listing) == platform::kSuccess &&

@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/machine.h"
 #include "platform/path_limits.h"
@@ -15,6 +16,10 @@ inline constexpr int kPathFolder = 2;
 
 // kPathNone, kPathFile or kPathFolder. A path too long for the file API finds nothing.
 int GetPathKind(const std::string& path, platform::Machine& machine);
+
+// The levels of `path` ("C:\\A\\B") that are missing, from the highest down to `path` itself; a level
+// below a missing one is missing too.
+std::vector<std::string> MissingLevels(const std::string& path, platform::Machine& machine);
 
 // FindFirst over every entry of a folder ("<folder>\*.*"). False, with no listing open, when that
 // pattern is too long for the file API or the folder cannot be listed.

@@ -97,6 +97,11 @@ class FileSystem {
   // CopyFileA: replaces the destination unless failIfExists; fails on a read-only
   // destination or a missing destination folder; the copy carries the source's attributes.
   virtual Status CopyFile(const std::string& source, const std::string& destination, bool failIfExists) = 0;
+  // MoveFileExA(source, destination, MOVEFILE_COPY_ALLOWED): a file renamed, or moved to another
+  // volume by a copy and a delete. Never replaces: kAlreadyExists (or kFileExists) when something is
+  // at the destination; kSharingViolation while another program holds the file without letting it
+  // be deleted.
+  [[nodiscard]] virtual Status MoveFile(const std::string& source, const std::string& destination) = 0;
   // GetFileAttributesA: the attribute bits, or an error when nothing is at the path.
   virtual Status GetAttributes(const std::string& path, std::uint32_t& attributes) = 0;
   // SetFileAttributesA.

@@ -86,6 +86,9 @@ class Registry {
   // A missing value gives kFileNotFound.
   virtual Status QueryValue(KeyHandle key, const std::string& name, std::size_t capacity, RegValue& value,
                             std::size_t& requiredSize) = 0;
+  // RegEnumValueA: the name and the whole data of the value at `index`, whatever their size; past
+  // the end gives kNoMoreItems.
+  [[nodiscard]] virtual Status EnumValue(KeyHandle key, std::uint32_t index, std::string& name, RegValue& value) = 0;
   // RegCreateKeyA: creates every missing level of the path, or opens the existing key, read/write.
   virtual Status CreateKey(KeyHandle parent, const std::string& subKey, UniqueKey& out) = 0;
   // RegDeleteKeyA: refused (kAccessDenied) while the key has sub-keys.

@@ -1,6 +1,7 @@
 // Process-wide facts the program reads: its own path, the current folder, environment, processes.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,12 @@ namespace platform {
 // The longest path Windows knows (with the "\\?\" prefix), and the longest value an environment
 // variable can hold, in characters with the terminator: a capacity that reads either whole.
 inline constexpr std::size_t kLongestPathChars = 32768;
+
+// A machine-wide lock held by this process; let go by its destructor (or when the process ends).
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+};
 
 class SystemInfo {
  public:
@@ -37,6 +44,10 @@ class SystemInfo {
   // of the account with that security identifier ("S-1-5-21-..."). kNoneMapped when no account has
   // it any more (a deleted account whose profile stayed); kInvalidSid when the text is no SID.
   [[nodiscard]] virtual Status AccountName(const std::string& sid, std::u8string& name) = 0;
+  // CreateMutexW(name) and a wait of no time: the named mutex (in "Global\\", one for the whole
+  // machine, every session) held until `lock` is destroyed. kAlreadyExists at once while another
+  // process holds it; one a killed process left behind is taken over.
+  [[nodiscard]] virtual Status HoldMachineLock(std::u8string_view name, std::unique_ptr<HeldLock>& lock) = 0;
 };
 
 }  // namespace platform

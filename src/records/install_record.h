@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "records/change_keeper.h"
 #include "records/install_issues.h"
 #include "records/install_log.h"
 #include "records/journal.h"
@@ -24,6 +25,24 @@ class InstallRecord {
   // placed (from its journal): a file found there was not AutoCAD's, so it is no original to keep.
   InstallRecord(InstallLog* log, JournalWriter* journal, std::set<std::u8string> placedBefore = {})
       : m_pLog(log), m_pJournal(journal), m_placedBefore(std::move(placedBefore)) {}
+
+  // What each step is about to change is kept first (see ChangeKeeper), when a keeper is given;
+  // without one each of these lets the change go ahead.
+  void SetKeeper(ChangeKeeper* keeper) { m_pKeeper = keeper; }
+  [[nodiscard]] platform::Status BeforeFile(const std::string& path) {
+    return m_pKeeper != nullptr ? m_pKeeper->BeforeFile(path) : platform::kSuccess;
+  }
+  void Unwritten(const std::string& path) {
+    if (m_pKeeper != nullptr) m_pKeeper->Unwritten(path);
+  }
+  [[nodiscard]] platform::Status BeforeFolders(const std::string& path) {
+    return m_pKeeper != nullptr ? m_pKeeper->BeforeFolders(path) : platform::kSuccess;
+  }
+  [[nodiscard]] platform::Status BeforeKeyWrite(platform::KeyHandle root, std::u8string_view hive,
+                                                std::u8string_view keyPath, const std::vector<std::u8string>& names,
+                                                bool wholeKey = false) {
+    return m_pKeeper != nullptr ? m_pKeeper->BeforeKeyWrite(root, hive, keyPath, names, wholeKey) : platform::kSuccess;
+  }
 
   // Paths and key names are ANSI (as the ANSI API takes them) unless typed as UTF-8.
   // A folder the installation made outside its install folder (the chosen folder).
@@ -71,6 +90,7 @@ class InstallRecord {
 
   InstallLog* m_pLog = nullptr;
   JournalWriter* m_pJournal = nullptr;
+  ChangeKeeper* m_pKeeper = nullptr;
   std::set<std::u8string> m_placedBefore;  // upper-cased
   InstallIssues m_issues;
   platform::Status m_journalFailure = platform::kSuccess;

@@ -44,6 +44,20 @@ inline constexpr const char8_t* kProtectFailedText =
     u8"AutoCAD会以每位用户的身份加载此文件夹中的程序，普通用户不应能修改它们，因此安装已停止。\n\n"
     u8"请选择NTFS磁盘上的其他安装路径后重新安装。";
 
+// A run that stopped, after its changes were undone (the log's line, and the dialog's last box).
+inline constexpr const char8_t* kRolledBackText = u8"安装已停止，计算机已还原为安装前的状态。";
+
+// Another installation or uninstall of V-批打印软件 holds the machine's lock.
+inline constexpr const char8_t* kAnotherRunText = u8"另一个 V-批打印软件 的安装或卸载程序正在运行，请等它结束后再试 !";
+
+// The uninstaller placed in the install folder, started without /UNINSTALL.
+inline constexpr const char8_t* kUninstallerOnlyText =
+    u8"此程序是 V-批打印软件 的卸载程序，只能用于卸载（/UNINSTALL）。\n\n"
+    u8"安装或修复请运行安装包中的 SetUp.exe。";
+
+// A failure that waiting cannot mend: the copy ends at once; {} is the file, then the system's text.
+inline constexpr const char8_t* kCopyFailedNamedText = u8"拷贝文件 {} 失败：\n\n";
+
 // The uninstall's window while files and keys are removed.
 inline constexpr const char8_t* kUninstallingText = u8"正在卸载 V-批打印软件，请稍候……";
 

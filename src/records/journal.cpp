@@ -32,6 +32,17 @@ constexpr std::u8string_view kValue = u8"VALUE";
 constexpr std::u8string_view kTrusted = u8"TRUSTED";
 constexpr std::u8string_view kSupport = u8"SUPPORT";
 constexpr std::u8string_view kBackup = u8"BACKUP";
+constexpr std::u8string_view kDone = u8"DONE";
+// The keywords of ChangeKind, in its order, and how many fields each needs at least.
+constexpr struct {
+  std::u8string_view keyword;
+  ChangeKind kind;
+  std::size_t fields;
+} kChangeKinds[] = {
+    {u8"MADE", ChangeKind::kFileToMake, 1},   {u8"ASIDE", ChangeKind::kFileMovedAside, 2},
+    {u8"DIR", ChangeKind::kFolderToMake, 1},  {u8"KEYNEW", ChangeKind::kKeyToMake, 2},
+    {u8"WAS", ChangeKind::kValueBefore, 3},   {u8"END", ChangeKind::kRunEnded, 1},
+};
 
 constexpr std::u8string_view kLocalMachine = u8"HKEY_LOCAL_MACHINE";
 constexpr std::u8string_view kCurrentUser = u8"HKEY_CURRENT_USER";
@@ -160,7 +171,9 @@ Fields FieldsOf(const JournalRecord& record) {
       [](const auto& r) -> Fields {
         using R = std::decay_t<decltype(r)>;
         if constexpr (std::is_same_v<R, RunStarted>) {
-          return {kRun, {r.time, r.version}};
+          Fields fields{kRun, {r.time, r.version}};
+          if (r.journalSizeBefore) fields.values.push_back(text::Decimal(*r.journalSizeBefore));
+          return fields;
         } else if constexpr (std::is_same_v<R, FolderCreated>) {
           return {kFolder, {r.path}};
         } else if constexpr (std::is_same_v<R, FileCopied>) {
@@ -179,6 +192,8 @@ Fields FieldsOf(const JournalRecord& record) {
           return {kSupport, {r.path, text::Decimal(r.size), r.digest}};
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
+        } else if constexpr (std::is_same_v<R, ChangeRecord>) {
+          return {kChangeKinds[static_cast<std::size_t>(r.kind)].keyword, r.fields};
         } else {
           static_assert(std::is_same_v<R, UnknownRecord>);
           return {r.kind, r.fields};
@@ -194,7 +209,11 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
   std::uint64_t size = 0;
   platform::RootKey root{};
   if (kind == kRun) {
-    if (n >= 3) return RunStarted{f[1], f[2]};
+    if (n >= 3) {
+      std::optional<std::uint64_t> before;
+      if (n >= 4 && ReadSize(f[3], size)) before = size;
+      return RunStarted{f[1], f[2], before};
+    }
   } else if (kind == kFolder) {
     if (n >= 2) return FolderCreated{f[1]};
   } else if (kind == kFile) {
@@ -216,6 +235,15 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
     if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string()};
   } else if (kind == kBackup) {
     if (n >= 3) return OriginalBackedUp{f[1], f[2]};
+  } else if (const auto change = std::find_if(std::begin(kChangeKinds), std::end(kChangeKinds),
+                                             [kind](const auto& known) { return known.keyword == kind; });
+             change != std::end(kChangeKinds)) {
+    // A WAS holds the value's type and data, or neither (there was no such value); END says DONE.
+    std::uint32_t type = 0;
+    const bool valid = n > change->fields &&
+                       (change->kind != ChangeKind::kValueBefore || n == 4 || (n >= 6 && ReadType(f[4], type))) &&
+                       (change->kind != ChangeKind::kRunEnded || f[1] == kDone);
+    if (valid) return ChangeRecord{change->kind, std::vector<std::u8string>(f.begin() + 1, f.end())};
   } else {
     return UnknownRecord{f[0], std::vector<std::u8string>(f.begin() + 1, f.end())};
   }
@@ -234,6 +262,9 @@ std::u8string Folded(std::u8string_view path) {
 }
 
 }  // namespace
+
+std::u8string ValueTypeName(std::uint32_t type) { return TypeName(type); }
+bool ReadValueType(std::u8string_view field, std::uint32_t& type) { return ReadType(field, type); }
 
 std::u8string JournalPath(std::u8string_view installFolder) {
   std::u8string path(installFolder);
@@ -329,7 +360,8 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
   } else if (!earlier.ends_with(u8'\n')) {
     opening = kTornLineEnd;
   }
-  opening += FormatJournalLine(RunStarted{FormatTimestamp(m_machine.clock.Now()), std::u8string(version)});
+  m_nSizeBefore = sizeBefore;
+  opening += FormatJournalLine(RunStarted{FormatTimestamp(m_machine.clock.Now()), std::u8string(version), sizeBefore});
   const platform::Status written = file->Append(opening);
   if (written == platform::kSuccess) m_file = std::move(file);
   return written;

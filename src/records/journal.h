@@ -14,6 +14,21 @@
 //   SUPPORT  <path>  <size>  <digest>                 a support file placed in an AutoCAD folder
 //   BACKUP   <original>  <backup copy>                an AutoCAD file about to be replaced, and its copy
 //
+// What the machine held before a run changed it, written before each change, so that a run that
+// stops (or is killed) can be rolled back to exactly that:
+//   MADE     <path>                                   a file about to be made where there was none
+//   ASIDE    <path>  <moved to>                        a file about to be replaced, first renamed aside
+//                                                     into the install folder (deleted when the run ends well)
+//   DIR      <path>                                   a folder about to be made
+//   KEYNEW   <hive>  <key path>                       a registry key about to be made (its highest missing level)
+//   WAS      <hive>  <key path>  <value name>  [<type>  <data>]
+//                                                     a value as it was before the run wrote to its key;
+//                                                     no type: there was no such value
+//   END      DONE                                     the run ended well; a RUN without it is open
+// <hive> is HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or another user's SID; a WAS of a string type
+// keeps the text, of any other type the bytes as hex digits. RUN may carry a third field: the
+// journal's length in bytes before the run, which a rollback cuts it back to.
+//
 // <root> is HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER; <type> is REG_SZ, REG_DWORD and so on (a number
 // for a type without a name); <data> is the text of a string value and the decimal number of a
 // REG_DWORD; <user> is the user's SID, or HKCU for the user running the installer, and <profile
@@ -51,6 +66,7 @@ inline constexpr const char8_t* kBackupFolderName = u8"Backup";
 struct RunStarted {
   std::u8string time;  // "2026-12-08 21:47:59"
   std::u8string version;
+  std::optional<std::uint64_t> journalSizeBefore = std::nullopt;  // none in an older journal
   bool operator==(const RunStarted&) const = default;
 };
 struct FileCopied {
@@ -93,6 +109,15 @@ struct OriginalBackedUp {
   std::u8string backup;
   bool operator==(const OriginalBackedUp&) const = default;
 };
+// A change about to be made, or the run's end (MADE, ASIDE, DIR, KEYNEW, WAS, END): its fields as
+// the journal lists them after the keyword, the <type> of a WAS as written (see ReadValueType).
+enum class ChangeKind : std::uint8_t { kFileToMake, kFileMovedAside, kFolderToMake, kKeyToMake, kValueBefore, kRunEnded };
+struct ChangeRecord {
+  ChangeKind kind{};
+  std::vector<std::u8string> fields;
+  bool operator==(const ChangeRecord&) const = default;
+};
+
 // A record of a kind this version does not know (written by a later one). It is kept, so that the
 // uninstaller can tell that it does not understand everything the journal holds.
 struct UnknownRecord {
@@ -102,7 +127,15 @@ struct UnknownRecord {
 };
 
 using JournalRecord = std::variant<RunStarted, FolderCreated, FileCopied, KeyWritten, ValueWritten,
-                                   TrustedPathAdded, SupportFilePlaced, OriginalBackedUp, UnknownRecord>;
+                                   TrustedPathAdded, SupportFilePlaced, OriginalBackedUp, ChangeRecord, UnknownRecord>;
+
+// The hive names of KEYNEW and WAS for the two roots the program names by a RootKey.
+inline constexpr const char8_t* kHiveLocalMachine = u8"HKEY_LOCAL_MACHINE";
+inline constexpr const char8_t* kHiveCurrentUser = u8"HKEY_CURRENT_USER";
+
+// A registry type as the journal writes it (REG_SZ ..., a number for a type without a name), and back.
+std::u8string ValueTypeName(std::uint32_t type);
+bool ReadValueType(std::u8string_view field, std::uint32_t& type);
 
 // "<install folder>\VornexSetup.journal".
 std::u8string JournalPath(std::u8string_view installFolder);
@@ -136,6 +169,9 @@ class JournalWriter {
   // Opens (or creates) the journal of `installFolder`, learns which originals earlier runs backed
   // up, and writes this run's RUN record. Nothing is recorded until it has succeeded.
   platform::Status Start(std::u8string_view installFolder, std::u8string_view version);
+  // The journal's length before this run's RUN record (valid after Start).
+  std::uint64_t SizeBefore() const { return m_nSizeBefore; }
+  const std::u8string& Folder() const { return m_strFolder; }
 
   // Appends one record, on the disk when this returns. A BACKUP for an original that is backed up
   // already is not written again (kSuccess): the first copy is the true original, later ones would
@@ -154,6 +190,7 @@ class JournalWriter {
   platform::LogSupport& m_machine;
   std::unique_ptr<platform::AppendedFile> m_file;
   std::u8string m_strFolder;
+  std::uint64_t m_nSizeBefore = 0;
   std::vector<std::u8string> m_arrBackedUp;  // originals, ASCII letters folded to upper case
 };
 

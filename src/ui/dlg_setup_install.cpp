@@ -3,6 +3,7 @@
 
 #include "install/install_engine.h"
 #include "install/install_sequence.h"
+#include "records/install_texts.h"
 #include "ui/dlg_setup.h"
 #include "ui/setup_ids.h"
 
@@ -75,7 +76,10 @@ void Dlg_Setup::OnInstall() {
       return;  // said; the dialog stays as it was
     case install::InstallOutcome::kPayloadRejected:  // as for a missing payload
     case install::InstallOutcome::kStopped:
-      OnCancel();  // the dialog ends, as with "取  消"
+      // What the run had changed is undone by now: said, and the dialog ends, as with "取  消".
+      (void)GetMachine().prompts.MessageBox(0, install::kRolledBackText, install::kCaption,
+                                            platform::kMbOk | platform::kMbIconInformation);
+      OnCancel();
       return;
     case install::InstallOutcome::kDoneWithIssues:
     case install::InstallOutcome::kDone:

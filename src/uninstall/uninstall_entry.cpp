@@ -25,7 +25,9 @@ bool PlaceProgram(platform::Machine& machine, const std::string& target, Install
     status = platform::kFilenameTooLong;
     if (FitsMaxPath(program) && FitsMaxPath(target)) {
       ClearReadOnly(target, machine);
-      status = machine.files.CopyFile(program, target, false);
+      status = record.BeforeFile(target);
+      if (status == platform::kSuccess) status = machine.files.CopyFile(program, target, false);
+      if (status != platform::kSuccess) record.Unwritten(target);
     }
   }
   platform::FindEntry entry;
@@ -87,7 +89,13 @@ void RegisterUninstaller(platform::Machine& machine, const std::string& installF
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;
   platform::UniqueKey key;
+  // The entry as it was (an earlier installation's, or none) is kept first, for a rollback.
+  std::vector<std::u8string> names;
+  for (const auto& value : texts) names.emplace_back(value.name);
+  for (const auto& value : numbers) names.push_back(text::FromAnsi(value.name));
   bool allSet = registry.OpenRoot(platform::RootKey::LocalMachine, root) == platform::kSuccess &&
+                record.BeforeKeyWrite(root.get(), kHiveLocalMachine, text::FromAnsi(kUninstallKeyPath), names) ==
+                    platform::kSuccess &&
                 registry.CreateKey(root.get(), kUninstallKeyPath, key) == platform::kSuccess;
   // Every value is still tried, as for the load keys; what failed is named once, by its key.
   for (const auto& value : texts) {

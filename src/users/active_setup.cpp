@@ -2,6 +2,7 @@
 #include "users/active_setup.h"
 
 #include <memory>
+#include <vector>
 
 #include "platform/file_queries.h"
 #include "platform/folder_rules.h"
@@ -57,7 +58,9 @@ void RegisterActiveSetup(platform::Machine& machine, const std::string& installF
   const std::string kept = installFolder + "\\" + kSettingsTemplateName;
   if (!settings.empty() && GetPathKind(settings, machine) == kPathFile && FitsMaxPath(kept)) {
     ClearReadOnly(kept, machine);
-    const platform::Status copied = machine.files.CopyFile(settings, kept, false);
+    platform::Status copied = record.BeforeFile(kept);
+    if (copied == platform::kSuccess) copied = machine.files.CopyFile(settings, kept, false);
+    if (copied != platform::kSuccess) record.Unwritten(kept);
     platform::FindEntry entry;
     std::unique_ptr<platform::Listing> listing;
     if (copied == platform::kSuccess && machine.files.FindFirst(kept, entry, listing) == platform::kSuccess) {
@@ -75,7 +78,13 @@ void RegisterActiveSetup(platform::Machine& machine, const std::string& installF
   platform::Registry& registry = machine.registry;
   platform::UniqueKey root;
   platform::UniqueKey key;
+  // The key as it was (an earlier installation's, or none) is kept first, for a rollback.
+  std::vector<std::u8string> names;
+  for (const auto& value : texts) names.emplace_back(value.name);
+  names.emplace_back(u8"IsInstalled");
   bool allSet = registry.OpenRoot(platform::RootKey::LocalMachine, root) == platform::kSuccess &&
+                record.BeforeKeyWrite(root.get(), kHiveLocalMachine, text::FromAnsi(kActiveSetupKeyPath), names) ==
+                    platform::kSuccess &&
                 registry.CreateKey(root.get(), kActiveSetupKeyPath, key) == platform::kSuccess;
   for (const auto& value : texts) {
     if (!key || registry.SetTextW(key.get(), value.name, platform::kRegSz, value.text) != platform::kSuccess) {

@@ -40,9 +40,14 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
   // Every level, as Windows would make the roaming folder at the user's next sign-in; a folder
   // redirected to a share (\\server\...) has no drive letter for that, and gets its last level only.
   // A failure here shows up as the copy's failure.
-  if (CreateFolderPath(machine.files, folder, false) != platform::kSuccess) (void)machine.files.CreateDirectory(folder);
   // Never over the user's own file, however it came there: the copy is refused when one exists.
-  status = machine.files.CopyFile(source, target, true);
+  if (GetPathKind(target, machine) != kPathNone) return record.Note(u8"保留用户已有的设置文件 " + text::AnsiToU8(target));
+  status = record.BeforeFolders(folder);
+  if (status == platform::kSuccess && CreateFolderPath(machine.files, folder, false) != platform::kSuccess) {
+    (void)machine.files.CreateDirectory(folder);
+  }
+  if (status == platform::kSuccess) status = record.BeforeFile(target);
+  if (status == platform::kSuccess) status = machine.files.CopyFile(source, target, true);
   if (status == platform::kFileExists || status == platform::kAlreadyExists) {
     return record.Note(u8"保留用户已有的设置文件 " + text::AnsiToU8(target));
   }

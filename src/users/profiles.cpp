@@ -130,9 +130,12 @@ void TrustProfiles(Registry& registry, const ProfileOwner& owner, std::u8string_
     }
     const std::uint32_t type = old.exists ? old.type : platform::kRegSz;
     const std::u8string newText = MergeTrustedPaths(old.text, folder);
-    // A profile without "Variables" gets the key.
+    // A profile without "Variables" gets the key. What was there is kept first, for a rollback.
     UniqueKey key;
-    if (registry.CreateKeyW(owner.root, variables, key) != platform::kSuccess ||
+    if ((record != nullptr &&
+         record->BeforeKeyWrite(owner.root, owner.sid ? *owner.sid : std::u8string(install::kHiveCurrentUser), variables,
+                                {std::u8string(kTrustedPathsValue)}) != platform::kSuccess) ||
+        registry.CreateKeyW(owner.root, variables, key) != platform::kSuccess ||
         registry.SetTextW(key.get(), kTrustedPathsValue, type, newText) != platform::kSuccess) {
       install::Report(record, valueName);
       continue;

@@ -113,18 +113,14 @@ TEST_F(EngineJournal, ListsWhatWasChangedAndKeepsTheTrueOriginalOnce) {
 }
 
 TEST_F(EngineJournal, AnInterruptedInstallationLeavesATrueRecord) {
-  // The second payload file cannot be copied and the user aborts: what was copied is recorded,
-  // nothing registered is.
+  // The second payload file cannot be copied and the user aborts: the run is rolled back, so what
+  // was copied is gone with the journal that recorded it, and nothing is registered.
   sim_.files().FailOn(sim::FileOp::Copy, std::string(kData) + "\\VX_ZurezUvad2008.arx", platform::kAccessDenied);
   sim_.prompts().Answer(platform::kIdAbort);
   ASSERT_EQ(Install(), InstallOutcome::kStopped);
-  const std::vector<install::JournalRecord> records = Journal();
-  EXPECT_EQ(All<install::RunStarted>(records).size(), 1u);
-  for (const install::FileCopied& f : All<install::FileCopied>(records)) {
-    EXPECT_TRUE(sim_.files().Exists(std::string(f.path.begin(), f.path.end())));
-  }
-  EXPECT_TRUE(All<install::ValueWritten>(records).empty());
-  EXPECT_TRUE(All<install::SupportFilePlaced>(records).empty());
+  install::JournalContents contents;
+  EXPECT_EQ(install::ReadJournal(sim_.logging().files(), u8"C:\\Vornex\\V-ZurezUvad", contents), platform::kPathNotFound);
+  EXPECT_FALSE(sim_.files().Exists("C:\\Vornex"));
 }
 
 TEST_F(EngineJournal, AnOriginalThatCannotBeKeptIsNotReplaced) {

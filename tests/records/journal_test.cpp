@@ -122,7 +122,8 @@ class JournalWriterTest : public MachineTest {
 };
 
 TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
-  const install::RunStarted first{u8"2026-12-08 21:47:59", u8"2025.04.28"};
+  // Each RUN keeps the journal's length before it, which a rollback of that run cuts it back to.
+  const install::RunStarted first{u8"2026-12-08 21:47:59", u8"2025.04.28", 0};
   const install::OriginalBackedUp backup{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"};
   {
     install::JournalWriter journal(support_.support());
@@ -136,6 +137,7 @@ TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
     EXPECT_TRUE(journal.IsBackedUp(u8"c:\\program files\\autodesk\\autocad 2008\\drv\\VORNEX.HDI"));
   }
   support_.clock().Set({2027, 3, 1, 8, 0, 0});
+  const std::uint64_t lengthBefore = sim_.files().ReadFile(kJournal).value_or("").size();
   install::JournalWriter again(support_.support());
   ASSERT_EQ(again.Start(kFolder, u8"2025.05.01"), platform::kSuccess);
   EXPECT_TRUE(again.IsBackedUp(kPc3));
@@ -149,7 +151,7 @@ TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
 
   const install::JournalContents contents = Read();
   const std::vector<JournalRecord> expected = {first, install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\批打印.arx", 10},
-                                               backup, install::RunStarted{u8"2027-03-01 08:00:00", u8"2025.05.01"},
+                                               backup, install::RunStarted{u8"2027-03-01 08:00:00", u8"2025.05.01", lengthBefore},
                                                other};
   EXPECT_TRUE(contents.records == expected);
   EXPECT_EQ(contents.damagedLines, 0u);
@@ -160,12 +162,13 @@ TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
 
 TEST_F(JournalWriterTest, EndsALineCutShortSoThatItCannotPassForARecord) {
   // The size was being written when the power went: "123" reached the disk as "12".
-  ASSERT_TRUE(sim_.files().WriteFile(kJournal, "RUN\t2026-12-08 21:47:59\t1\r\nFILE\tC:\\x\t12"));
+  const std::string torn = "RUN\t2026-12-08 21:47:59\t1\r\nFILE\tC:\\x\t12";
+  ASSERT_TRUE(sim_.files().WriteFile(kJournal, torn));
   install::JournalWriter journal(support_.support());
   ASSERT_EQ(journal.Start(kFolder, u8"2"), platform::kSuccess);
   const install::JournalContents contents = Read();
   const std::vector<JournalRecord> expected = {install::RunStarted{u8"2026-12-08 21:47:59", u8"1"},
-                                               install::RunStarted{u8"2026-12-08 21:47:59", u8"2"}};
+                                               install::RunStarted{u8"2026-12-08 21:47:59", u8"2", torn.size()}};
   EXPECT_TRUE(contents.records == expected);
   EXPECT_EQ(contents.damagedLines, 1u);
 }

@@ -297,9 +297,10 @@ TEST_F(InstallSequenceTest, RefusesUnusableFolderTexts) {
   // the copy reports.
   sim_.prompts().Clear();
   sim_.prompts().Answer(platform::kIdAbort);
+  sim_.prompts().Answer(platform::kIdOk);
   Type(tooLong.substr(0, tooLong.size() - 1));
   Press();
-  ASSERT_EQ(sim_.prompts().Boxes().size(), 1u);
+  ASSERT_EQ(sim_.prompts().Boxes().size(), 2u);
   EXPECT_EQ(sim_.prompts().Boxes()[0].flags, platform::kMbAbortRetryIgnore);
   EXPECT_EQ(view_.endResults, std::vector<int>{platform::kIdCancel});
 }
@@ -320,6 +321,7 @@ TEST_F(InstallSequenceTest, EmptyFolderTextIsAnInvalidArgument) {
 TEST_F(InstallSequenceTest, MissingPayloadEndsTheDialog) {
   ASSERT_TRUE(sim_.files().Remove(kData));
   sim_.prompts().Answer(platform::kIdOk);
+  sim_.prompts().Answer(platform::kIdOk);
   const std::vector<std::string> calls = Press();
   EXPECT_EQ(calls, (std::vector<std::string>{"show 1017 0", "show 1000 0", "show 1015 0", "show 1014 1"}));
   EXPECT_EQ(view_.endResults, std::vector<int>{platform::kIdCancel});
@@ -330,16 +332,21 @@ TEST_F(InstallSequenceTest, MissingPayloadEndsTheDialog) {
   EXPECT_FALSE(Finished());
 }
 
-// A well-formed folder whose parent is missing: nothing can be created, every copy fails, and
-// Abort ends the dialog with nothing registered.
-TEST_F(InstallSequenceTest, MissingParentFailsTheCopies) {
+// A well-formed folder whose parent is missing: nothing can be created, and no wait would mend that,
+// so the first copy's failure is named with the system's text and ends the installation at once,
+// without Abort, Retry or Ignore; then the dialog says the machine was put back, and ends.
+TEST_F(InstallSequenceTest, MissingParentEndsTheCopyAtOnce) {
   Type("C:\\No\\Such");
-  sim_.prompts().Answer(platform::kIdIgnore);
-  sim_.prompts().Answer(platform::kIdAbort);
+  sim_.prompts().Answer(platform::kIdOk);
+  sim_.prompts().Answer(platform::kIdOk);
   Press();
   ASSERT_EQ(sim_.prompts().Boxes().size(), 2u);
-  EXPECT_EQ(sim_.prompts().Boxes()[0].flags, platform::kMbAbortRetryIgnore);
-  EXPECT_NE(sim_.prompts().Boxes()[0].text.find(u8"C:\\No\\Such\\V-ZurezUvad\\"), std::u8string::npos);
+  const auto& named = sim_.prompts().Boxes()[0];
+  EXPECT_EQ(named.flags, platform::kMbOk | platform::kMbIconExclamation);
+  EXPECT_NE(named.text.find(u8"拷贝文件 C:\\No\\Such\\V-ZurezUvad\\"), std::u8string::npos);
+  EXPECT_NE(named.text.find(u8"错误 3"), std::u8string::npos);
+  EXPECT_EQ(named.text.find(u8"AutoCAD"), std::u8string::npos);
+  EXPECT_EQ(sim_.prompts().Boxes()[1].text, install::kRolledBackText);
   EXPECT_FALSE(sim_.files().Exists("C:\\No"));
   EXPECT_EQ(view_.endResults, std::vector<int>{platform::kIdCancel});
   EXPECT_TRUE(catalog_.m_strInstallFolder.empty());

@@ -16,6 +16,9 @@ class UntouchedRegistry final : public platform::Registry {
   }
   platform::Status CountSubKeys(platform::KeyHandle, std::uint32_t&) override { return Touched(); }
   platform::Status CountValues(platform::KeyHandle, std::uint32_t&) override { return Touched(); }
+  platform::Status EnumValue(platform::KeyHandle, std::uint32_t, std::string&, platform::RegValue&) override {
+    return Touched();
+  }
   platform::Status EnumSubKey(platform::KeyHandle, std::uint32_t, std::size_t, std::string&) override {
     return Touched();
   }
@@ -67,6 +70,7 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string&, std::uint32_t&) override { return Touched(); }
   platform::Status SetAttributes(const std::string&, std::uint32_t) override { return Touched(); }
   platform::Status DeleteFile(const std::string&) override { return Touched(); }
+  platform::Status MoveFile(const std::string&, const std::string&) override { return Touched(); }
   platform::Status RemoveDirectory(const std::string&) override { return Touched(); }
   platform::Status DeleteLater(const std::string&) override { return Touched(); }
   platform::Status ProtectFolder(const std::string&) override { return Touched(); }
@@ -91,6 +95,9 @@ class UntouchedSystem final : public platform::SystemInfo {
   platform::Status AccountSid(std::string&) override { return Touched(); }
   platform::Status EnvironmentVariableW(std::u8string_view, std::u8string&) override { return Touched(); }
   platform::Status AccountName(const std::string&, std::u8string&) override { return Touched(); }
+  platform::Status HoldMachineLock(std::u8string_view, std::unique_ptr<platform::HeldLock>&) override {
+    return Touched();
+  }
 
  private:
   static platform::Status Touched() {
@@ -116,6 +123,10 @@ class UntouchedAppendFiles final : public platform::AppendFiles {
   }
   platform::Status ReadWhole(std::u8string_view, std::u8string&) override {
     ADD_FAILURE() << "a journal was read";
+    return platform::kAccessDenied;
+  }
+  platform::Status Truncate(std::u8string_view, std::uint64_t) override {
+    ADD_FAILURE() << "a journal was cut back";
     return platform::kAccessDenied;
   }
 };

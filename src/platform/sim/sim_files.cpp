@@ -416,6 +416,28 @@ Status SimFileSystem::DeleteFile(const std::string& path) {
   return platform::kSuccess;
 }
 
+Status SimFileSystem::MoveFile(const std::string& source, const std::string& destination) {
+  Parsed from;
+  Parsed to;
+  if (const Status st = Parse(source, false, from); st != platform::kSuccess) return st;
+  if (const Status st = Parse(destination, false, to); st != platform::kSuccess) return st;
+  if (from.hasStream || to.hasStream || from.parts.empty() || to.parts.empty()) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::Move, from, status) || Injected(FileOp::Move, to, status)) return status;
+  if (Lookup(from, status) == nullptr) return status;
+  Node* fromDir = Parent(from, status);
+  Node* toDir = Parent(to, status);
+  if (toDir == nullptr) return status;
+  const std::string folded = text::ToUpper(to.parts.back());
+  if (toDir->children.count(folded) != 0) return platform::kAlreadyExists;
+  auto node = std::move(fromDir->children[text::ToUpper(from.parts.back())]);
+  fromDir->children.erase(text::ToUpper(from.parts.back()));
+  // A renamed file keeps its security and attributes; only its name changes.
+  node->name = to.parts.back();
+  toDir->children[folded] = std::move(node);
+  return platform::kSuccess;
+}
+
 Status SimFileSystem::RemoveDirectory(const std::string& path) {
   Parsed parsed;
   if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;

@@ -17,7 +17,8 @@ namespace sim {
 
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
 enum class FileOp {
-  Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater
+  Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater,
+  Move
 };
 
 // ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
@@ -77,6 +78,7 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status GetAttributes(const std::string& path, std::uint32_t& attributes) override;
   platform::Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   platform::Status DeleteFile(const std::string& path) override;
+  platform::Status MoveFile(const std::string& source, const std::string& destination) override;
   platform::Status RemoveDirectory(const std::string& path) override;
   platform::Status DeleteLater(const std::string& path) override;
   platform::Status ProtectFolder(const std::string& path) override;
@@ -96,7 +98,7 @@ class SimFileSystem final : public platform::FileSystem {
   // Listings opened and not yet destroyed.
   std::size_t OpenListingCount() const { return *openListings_; }
 
-  // Failure injection: `op` on `path` (for Copy: as source or destination) fails with `status`
+  // Failure injection: `op` on `path` (for Copy and Move: as source or destination) fails with `status`
   // the next `times` calls, or always; the path is compared without regard to letter case.
   void FailOn(FileOp op, const std::string& path, platform::Status status, int times = kAlways);
   void ClearFailures();

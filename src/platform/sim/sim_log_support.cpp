@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/utf8_text.h"
 
 namespace sim {
@@ -49,6 +50,10 @@ Status SimAppendFiles::OpenForAppend(std::u8string_view path, platform::Durabili
 }
 
 Status SimAppendFiles::AppendTo(const std::string& ansiPath, std::u8string_view text) {
+  if (!killPath_.empty() && text::ToUpper(ansiPath) == killPath_) {
+    if (appendsBeforeKill_ == 0) throw Killed{};
+    --appendsBeforeKill_;
+  }
   if (failures_ != 0) {
     if (failures_ > 0) --failures_;
     return failure_;
@@ -73,6 +78,23 @@ Status SimAppendFiles::ReadWhole(std::u8string_view path, std::u8string& content
   if (bytes->size() > platform::kLargestTextFile) return platform::kFileTooLarge;
   content.assign(bytes->begin(), bytes->end());
   return platform::kSuccess;
+}
+
+Status SimAppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
+  std::string ansi;
+  if (!text::ToAnsi(path, ansi)) return platform::kInvalidName;
+  std::optional<std::string> content = files_.ReadFile(ansi);
+  if (!content) return platform::kFileNotFound;
+  if (content->size() > size) content->resize(static_cast<std::size_t>(size));
+  const std::uint32_t attributes = files_.Attributes(ansi).value_or(platform::kAttrArchive);
+  return files_.WriteFile(ansi, *content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+}
+
+void SimAppendFiles::KillAfter(std::u8string_view path, int appends) {
+  killPath_.clear();
+  std::string ansi;
+  if (text::ToAnsi(path, ansi)) killPath_ = text::ToUpper(ansi);
+  appendsBeforeKill_ = appends;
 }
 
 void SimAppendFiles::FailAppends(Status status, int times) {

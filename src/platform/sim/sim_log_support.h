@@ -13,6 +13,9 @@
 
 namespace sim {
 
+// Thrown where a simulated process is killed (SimAppendFiles::KillAfter).
+struct Killed {};
+
 // The simulated file system names entries in code page 936, so a path with a character outside it
 // is refused with kInvalidName here, where Windows' wide API would take it.
 class SimAppendFiles final : public platform::AppendFiles {
@@ -22,10 +25,15 @@ class SimAppendFiles final : public platform::AppendFiles {
   platform::Status OpenForAppend(std::u8string_view path, platform::Durability durability,
                                  std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) override;
   platform::Status ReadWhole(std::u8string_view path, std::u8string& content) override;
+  platform::Status Truncate(std::u8string_view path, std::uint64_t size) override;
 
   // The next `times` appends (or all of them, with kAlways) fail with `status` and add nothing,
   // as a full disk would.
   void FailAppends(platform::Status status, int times = kAlways);
+  // The program is killed as it goes to append to `path` after `appends` appends there have gone
+  // through: that append throws Killed, and nothing of it is written. The test catches it where the
+  // process would have ended; what the program had done by then stays on the machine.
+  void KillAfter(std::u8string_view path, int appends);
 
   // How the file at `path` was last opened for appending (nullopt: never).
   std::optional<platform::Durability> DurabilityOf(std::u8string_view path) const {
@@ -39,6 +47,8 @@ class SimAppendFiles final : public platform::AppendFiles {
 
  private:
   SimFileSystem& files_;
+  std::string killPath_;  // upper-cased ANSI; empty: never
+  int appendsBeforeKill_ = 0;
   platform::Status failure_ = platform::kSuccess;
   int failures_ = 0;
   std::map<std::u8string, platform::Durability> durability_;

@@ -90,6 +90,43 @@ Status SimSystem::AccountName(const std::string& sid, std::u8string& name) {
   return platform::kSuccess;
 }
 
+namespace {
+
+class SimHeldLock final : public platform::HeldLock {
+ public:
+  SimHeldLock(std::shared_ptr<std::map<std::u8string, int>> locks, std::u8string name)
+      : locks_(std::move(locks)), name_(std::move(name)) {}
+  ~SimHeldLock() override { locks_->erase(name_); }
+  SimHeldLock(const SimHeldLock&) = delete;
+  SimHeldLock& operator=(const SimHeldLock&) = delete;
+
+ private:
+  std::shared_ptr<std::map<std::u8string, int>> locks_;
+  std::u8string name_;
+};
+
+}  // namespace
+
+Status SimSystem::HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) {
+  lock.reset();
+  // Named objects compare without regard to case.
+  const std::u8string folded = text::ToUpperUtf8(name);
+  if (locks_->count(folded) != 0) return platform::kAlreadyExists;
+  (*locks_)[folded] = 1;
+  lock = std::make_unique<SimHeldLock>(locks_, folded);
+  return platform::kSuccess;
+}
+
+bool SimSystem::LockHeld(std::u8string_view name) const { return locks_->count(text::ToUpperUtf8(name)) != 0; }
+
+void SimSystem::HoldLockElsewhere(std::u8string_view name, bool held) {
+  if (held) {
+    (*locks_)[text::ToUpperUtf8(name)] = 2;
+  } else {
+    locks_->erase(text::ToUpperUtf8(name));
+  }
+}
+
 void SimSystem::SetAccountName(const std::string& sid, std::u8string name) {
   accountNames_[text::ToUpper(sid)] = std::move(name);
 }

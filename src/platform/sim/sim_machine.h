@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,11 @@ class SimSystem final : public platform::SystemInfo {
   platform::Status AccountSid(std::string& sid) override;
   platform::Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) override;
   platform::Status AccountName(const std::string& sid, std::u8string& name) override;
+  platform::Status HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) override;
+  // Whether a lock of that name is held, by this process or by the other one of HoldLockElsewhere.
+  bool LockHeld(std::u8string_view name) const;
+  // Another process holds the lock (or lets it go).
+  void HoldLockElsewhere(std::u8string_view name, bool held);
 
   // The account the program runs as: by default an administrator's own account.
   static constexpr const char* kDefaultAccountSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
@@ -55,6 +61,7 @@ class SimSystem final : public platform::SystemInfo {
   bool failSnapshot_ = false;
   std::string accountSid_ = kDefaultAccountSid;
   std::map<std::string, std::u8string> accountNames_;  // by upper-cased SID
+  std::shared_ptr<std::map<std::u8string, int>> locks_ = std::make_shared<std::map<std::u8string, int>>();
 };
 
 // A user with a profile on the machine, as ProfileList and the user's own hive describe him.

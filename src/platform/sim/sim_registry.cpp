@@ -280,6 +280,20 @@ Status SimRegistry::CountValues(KeyHandle key, std::uint32_t& count) {
   return platform::kSuccess;
 }
 
+Status SimRegistry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name, RegValue& value) {
+  name.clear();
+  value = RegValue{};
+  Handle* h = nullptr;
+  if (const Status st = Lookup(key, h); st != platform::kSuccess) return st;
+  const auto& values = h->place.key->values;
+  if (index >= values.size()) return platform::kNoMoreItems;
+  auto it = values.begin();
+  std::advance(it, static_cast<std::ptrdiff_t>(index));
+  name = text::U8ToAnsiLossy(it->second.name);
+  value = RegValue{it->second.value.type, AnsiData(it->second)};
+  return platform::kSuccess;
+}
+
 Status SimRegistry::EnumSubKeyU(KeyHandle key, std::uint32_t index, const SimKey*& found) {
   found = nullptr;
   Handle* h = nullptr;

@@ -81,6 +81,8 @@ class SimRegistry final : public platform::Registry {
                            platform::UniqueKey& out) override;
   platform::Status CountSubKeys(platform::KeyHandle key, std::uint32_t& count) override;
   platform::Status CountValues(platform::KeyHandle key, std::uint32_t& count) override;
+  platform::Status EnumValue(platform::KeyHandle key, std::uint32_t index, std::string& name,
+                             platform::RegValue& value) override;
   platform::Status EnumSubKey(platform::KeyHandle key, std::uint32_t index, std::size_t capacity,
                               std::string& name) override;
   platform::Status QueryValue(platform::KeyHandle key, const std::string& name, std::size_t capacity,

@@ -105,6 +105,11 @@ Status Win32FileSystem::RemoveDirectory(const std::string& path) {
   return Result(::RemoveDirectoryA(path.c_str()));
 }
 
+Status Win32FileSystem::MoveFile(const std::string& source, const std::string& destination) {
+  if (HasNul(source) || HasNul(destination)) return kInvalidName;
+  return Result(::MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED));
+}
+
 Status Win32FileSystem::DeleteLater(const std::string& path) {
   if (HasNul(path)) return kInvalidName;
   return Result(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));

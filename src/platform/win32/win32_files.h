@@ -12,6 +12,7 @@ class Win32FileSystem final : public FileSystem {
   Status GetAttributes(const std::string& path, std::uint32_t& attributes) override;
   Status SetAttributes(const std::string& path, std::uint32_t attributes) override;
   Status DeleteFile(const std::string& path) override;
+  [[nodiscard]] Status MoveFile(const std::string& source, const std::string& destination) override;
   Status RemoveDirectory(const std::string& path) override;
   Status DeleteLater(const std::string& path) override;
   Status ProtectFolder(const std::string& path) override;

@@ -115,6 +115,21 @@ Status Win32AppendFiles::OpenForAppend(std::u8string_view path, Durability durab
   return kSuccess;
 }
 
+Status Win32AppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
+  std::wstring wide;
+  if (const Status converted = PathToWide(path, wide); converted != kSuccess) return converted;
+  UniqueFile handle(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!handle) return LastErrorStatus();
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(size);
+  if (!::SetFilePointerEx(handle.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(handle.get()) ||
+      !::FlushFileBuffers(handle.get())) {
+    return LastErrorStatus();
+  }
+  return kSuccess;
+}
+
 Status Win32AppendFiles::ReadWhole(std::u8string_view path, std::u8string& content) {
   content.clear();
   std::wstring wide;

@@ -10,6 +10,7 @@ class Win32AppendFiles final : public AppendFiles {
   Status OpenForAppend(std::u8string_view path, Durability durability, std::unique_ptr<AppendedFile>& file,
                        std::uint64_t& sizeBefore) override;
   Status ReadWhole(std::u8string_view path, std::u8string& content) override;
+  [[nodiscard]] Status Truncate(std::u8string_view path, std::uint64_t size) override;
 };
 
 class Win32Clock final : public Clock {

@@ -102,6 +102,35 @@ Status Win32Registry::EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t
   return kSuccess;
 }
 
+Status Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name, RegValue& value) {
+  name.clear();
+  value = RegValue{};
+  // The key's longest name and data, then the value itself; grown and tried again when the value
+  // was rewritten longer in between.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD longestName = 0;
+    DWORD longestData = 0;
+    LSTATUS st = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    &longestName, &longestData, nullptr, nullptr);
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    std::string buffer(static_cast<std::size_t>(longestName) + 2, '\0');
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(longestData) + 1);
+    DWORD nameLength = static_cast<DWORD>(buffer.size());
+    DWORD dataLength = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    st = ::RegEnumValueA(ToHkey(key), index, buffer.data(), &nameLength, nullptr, &type, data.data(), &dataLength);
+    if (st == ERROR_MORE_DATA) continue;
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    buffer.resize(nameLength);
+    data.resize(dataLength);
+    name = std::move(buffer);
+    value.type = type;
+    value.data = std::move(data);
+    return kSuccess;
+  }
+  return kMoreData;
+}
+
 Status Win32Registry::QueryValue(KeyHandle key, const std::string& name, std::size_t capacity, RegValue& value,
                                  std::size_t& requiredSize) {
   value = RegValue{};

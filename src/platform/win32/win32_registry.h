@@ -12,6 +12,7 @@ class Win32Registry final : public Registry {
   Status CountSubKeys(KeyHandle key, std::uint32_t& count) override;
   Status CountValues(KeyHandle key, std::uint32_t& count) override;
   Status EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t capacity, std::string& name) override;
+  [[nodiscard]] Status EnumValue(KeyHandle key, std::uint32_t index, std::string& name, RegValue& value) override;
   Status QueryValue(KeyHandle key, const std::string& name, std::size_t capacity, RegValue& value,
                     std::size_t& requiredSize) override;
   Status CreateKey(KeyHandle parent, const std::string& subKey, UniqueKey& out) override;

@@ -150,4 +150,38 @@ Status Win32SystemInfo::EnvironmentVariableW(std::u8string_view name, std::u8str
 
 Status Win32SystemInfo::AccountName(const std::string& sid, std::u8string& name) { return AccountNameOf(sid, name); }
 
+namespace {
+
+class Win32HeldLock final : public HeldLock {
+ public:
+  explicit Win32HeldLock(HANDLE mutex) : m_mutex(mutex) {}
+  ~Win32HeldLock() override {
+    ::ReleaseMutex(m_mutex);
+    ::CloseHandle(m_mutex);
+  }
+  Win32HeldLock(const Win32HeldLock&) = delete;
+  Win32HeldLock& operator=(const Win32HeldLock&) = delete;
+
+ private:
+  HANDLE m_mutex;
+};
+
+}  // namespace
+
+Status Win32SystemInfo::HoldMachineLock(std::u8string_view name, std::unique_ptr<HeldLock>& lock) {
+  lock.reset();
+  const std::wstring wide = Utf8ToWide(name);
+  // Not owned at creation: whether it was there already is told by the wait, which also takes over a
+  // mutex abandoned by a killed run.
+  const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, wide.c_str());
+  if (mutex == nullptr) return LastErrorStatus();
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    ::CloseHandle(mutex);
+    return waited == WAIT_TIMEOUT ? kAlreadyExists : LastErrorStatus();
+  }
+  lock = std::make_unique<Win32HeldLock>(mutex);
+  return kSuccess;
+}
+
 }  // namespace platform::win32

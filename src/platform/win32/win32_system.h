@@ -13,6 +13,7 @@ class Win32SystemInfo final : public SystemInfo {
   Status AccountSid(std::string& sid) override;
   Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) override;
   Status AccountName(const std::string& sid, std::u8string& name) override;
+  Status HoldMachineLock(std::u8string_view name, std::unique_ptr<HeldLock>& lock) override;
 };
 
 }  // namespace platform::win32

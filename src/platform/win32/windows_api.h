@@ -7,6 +7,7 @@
 #undef CopyFile
 #undef CreateDirectory
 #undef DeleteFile
+#undef MoveFile
 #undef MessageBox
 #undef RemoveDirectory
 
