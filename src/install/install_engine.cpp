@@ -6,7 +6,7 @@
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
-#include "install/folder_safety.h"
+#include "platform/folder_safety.h"
 #include "install/install_sequence.h"
 #include "records/install_texts.h"
 #include "users/other_users.h"

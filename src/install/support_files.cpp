@@ -125,17 +125,16 @@ void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, pla
   }
 
   const ShippedFiles shipped(payload, machine);
-  const std::string fonts = acadFolder + "\\Fonts\\";
-  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", record);
-  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", record);
-  CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", record);
   const std::string folder = acadFolder + "\\";
+  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", folder + kSupportFontEn, record);
+  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", folder + kSupportFontHz, record);
+  CopyNoting(machine, shipped, payload, "itextsharp.dll", folder + kSupportPdfLibrary, record);
   for (int year = kFirstModuleYear; year <= kLastModuleYear; ++year) {
     const std::string module = "VXCAD" + std::to_string(year) + "P.dll";
     CopyNoting(machine, shipped, payload, module, folder + module, record);
   }
   if (withPlotterDriver) {
     // The add-on's driver takes the name of AutoCAD's own PDF plotter driver.
-    CopyNoting(machine, shipped, payload, "Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", record);
+    CopyNoting(machine, shipped, payload, "Vornex.prt5", folder + kSupportPlotterDriver, record);
   }
 }

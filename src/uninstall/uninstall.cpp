@@ -7,6 +7,7 @@
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
+#include "platform/folder_safety.h"
 #include "records/install_texts.h"
 #include "users/other_users.h"
 #include "platform/file_queries.h"
@@ -141,6 +142,16 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   JournalContents journal;
   const Status read = ReadJournal(m_machine.logging.files, m_strFolderU8, journal);
   const std::string journalPath = InFolder(m_strInstallFolder, kJournalFileName);
+  // A journal is believed only in a folder nobody but the administrators could have written it
+  // into: anyone may make C:\Vornex\V-ZurezUvad before an installation, or after an uninstall, and
+  // fill a journal with whatever he wants deleted or overwritten.
+  if (!IsGone(read)) {
+    const std::string untrusted = FindUntrustedInstallFolder(m_machine, m_strInstallFolder);
+    if (!untrusted.empty()) {
+      Say(WithPath(kUntrustedFolderText, untrusted), platform::kMbOk | platform::kMbIconStop);
+      return UninstallOutcome::kStopped;
+    }
+  }
   const bool fromLater = std::any_of(journal.records.begin(), journal.records.end(), [](const JournalRecord& r) {
     return std::holds_alternative<UnknownRecord>(r);
   });
@@ -150,6 +161,15 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
     Say(fromLater ? WithPath(kJournalFromLaterText, journalPath)
                   : WithPath(kJournalUnreadableText, journalPath) + u8"\n\n错误代码：" + text::Decimal(read),
         platform::kMbOk | platform::kMbIconStop);
+    return UninstallOutcome::kStopped;
+  }
+  // A journal that reads but tells nothing (saved again as UTF-16, say) would remove nothing, and the
+  // entry and the journal would go with the only record of what to put back: it stays, and so do they.
+  const bool started = std::any_of(journal.records.begin(), journal.records.end(), [](const JournalRecord& r) {
+    return std::holds_alternative<RunStarted>(r);
+  });
+  if (read == platform::kSuccess && (!started || journal.damagedLines > journal.records.size())) {
+    Say(WithPath(kJournalUnusableText, journalPath), platform::kMbOk | platform::kMbIconStop);
     return UninstallOutcome::kStopped;
   }
 
@@ -205,9 +225,9 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
   if (choices.typedFolder) {
     if (!choices.typedFolder->empty()) folder = FormInstallFolder(*choices.typedFolder);
   } else {
-    // The installation's own copy of the installer lies in its install folder, beside the journal.
-    folder = ParentOf(m_strProgram);
-    if (GetPathKind(InFolder(folder, kJournalFileName), m_machine) != kPathFile) folder = EntryFolder(m_machine.registry);
+    // Only the folder Apps & features names is an installation, the installer's own folder included:
+    // a copy run from Downloads or a share would otherwise take whatever journal lay beside it.
+    folder = EntryFolder(m_machine.registry);
   }
   StripTrailingBackslash(folder);
   if (CreateFolderPath(m_machine.files, folder, true) != platform::kSuccess) folder.clear();
@@ -225,11 +245,7 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
   for (const JournalRecord& record : records) {
     progress.StepIt();
     // Paths came from the ANSI API, so they go back; one that does not was not the installer's.
-    const auto ansi = [this](std::u8string_view from, std::string& to) {
-      if (text::ToAnsi(from, to)) return true;
-      Left(u8"", from, kLeftFailed);
-      return false;
-    };
+    const auto ansi = [this](std::u8string_view from, std::string& to) { return RecordedPath(from, to); };
     if (const auto* folder = std::get_if<FolderCreated>(&record)) {
       m_bMadeChosen = m_bMadeChosen || text::EqualsNoCaseUtf8(folder->path, chosen);
     } else if (const auto* file = std::get_if<FileCopied>(&record)) {
@@ -255,11 +271,14 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       };
       // The last run's record, and not a file whose original was kept: that one goes with its backup.
       if (Last<SupportFilePlaced>(records, samePath) == support && Last<OriginalBackedUp>(records, hasBackup) == nullptr &&
-          ansi(support->path, path)) {
+          ansi(support->path, path) && SupportTarget(path)) {
         RemovePlaced(path, support, {});
       }
     } else if (const auto* kept = std::get_if<OriginalBackedUp>(&record)) {
-      if (!ansi(kept->original, path) || !ansi(kept->backup, backup)) continue;
+      if (!ansi(kept->original, path) || !ansi(kept->backup, backup) || !SupportTarget(path) ||
+          !BackupOf(backup, path)) {
+        continue;
+      }
       RemovePlaced(path, Last<SupportFilePlaced>(records, [kept](const SupportFilePlaced& s) {
                      return text::EqualsNoCaseUtf8(s.path, kept->original);
                    }),
@@ -274,9 +293,12 @@ void CUninstallEngine::RemoveByFixedNames() {
   for (const StringList& keyPaths : m_catalog.m_arrKeyPaths) {
     for (const std::string& keyPath : keyPaths) {
       for (int year = kFirstYear; year <= kLastYear; ++year) {
-        for (const std::string& name : {ArxKeyName(year), ManagedKeyName(year)}) {
-          RemoveKey(text::AnsiToU8(keyPath + name), kLoaderValue, nullptr);
-        }
+        // The managed module's key names a module in AutoCAD's folder, which every installation
+        // shares: it is this one's only when the same product's ARX key names this install folder.
+        const std::u8string arx = text::AnsiToU8(keyPath + ArxKeyName(year));
+        const bool ours = LoaderInInstallFolder(arx);
+        RemoveKey(arx, kLoaderValue, nullptr);
+        if (ours) RemoveKey(text::AnsiToU8(keyPath + ManagedKeyName(year)), kLoaderValue, nullptr);
       }
     }
   }
@@ -311,12 +333,54 @@ bool CUninstallEngine::IsAddOnLoader(std::u8string_view loader) const {
   return false;
 }
 
-bool CUninstallEngine::InAcadFolder(std::string_view path) const {
+bool CUninstallEngine::LoaderInInstallFolder(std::u8string_view keyPath) {
+  UniqueKey root;
+  UniqueKey key;
+  std::u8string loader;
+  if (m_machine.registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      m_machine.registry.OpenKeyW(root.get(), keyPath, platform::Access::Read, key) != platform::kSuccess ||
+      ReadText(m_machine.registry, key.get(), kLoaderValue, loader) != platform::kSuccess) {
+    return false;
+  }
+  const std::size_t slash = loader.rfind(u8'\\');
+  return slash != std::u8string::npos && text::EqualsNoCaseUtf8(loader.substr(0, slash), m_strFolderU8);
+}
+
+bool CUninstallEngine::RecordedPath(std::u8string_view recorded, std::string& path) {
+  // A "." or ".." level, a second drive or a stream, a name the file API would trim: the checks
+  // below compare text, and the file API would resolve it to somewhere else.
+  if (text::ToAnsi(recorded, path) && platform::CreateFolderPath(m_machine.files, path, true) == platform::kSuccess) {
+    return true;
+  }
+  Left(u8"", recorded, kLeftBadRecord);
+  return false;
+}
+
+bool CUninstallEngine::SupportTarget(const std::string& path) {
   for (const StringList& locations : m_catalog.m_arrLocations) {
     for (const std::string& location : locations) {
-      if (IsInside(path, location)) return true;
+      if (IsInside(path, location) && IsSupportFileName(std::string_view(path).substr(location.size() + 1))) return true;
     }
   }
+  Left(path, kLeftBadRecord);
+  return false;
+}
+
+bool CUninstallEngine::BackupOf(const std::string& backup, const std::string& original) {
+  // "<install folder>\Backup\<n>\<the original's name>"
+  const std::string backups = InFolder(m_strInstallFolder, kBackupFolderName);
+  const std::size_t slash = text::ReverseFind(backup, '\\');
+  const std::size_t name = text::ReverseFind(original, '\\');
+  const std::string numbered = ParentOf(backup);
+  const std::string number = numbered.substr(std::min(numbered.size(), backups.size() + 1));
+  const bool digits = !number.empty() && number.size() <= 9 &&
+                      std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits && IsInside(numbered, backups) && ParentOf(numbered).size() == backups.size() &&
+      slash != std::string::npos && name != std::string::npos &&
+      text::EqualsNoCase(std::string_view(backup).substr(slash + 1), std::string_view(original).substr(name + 1))) {
+    return true;
+  }
+  Left(backup, kLeftBadRecord);
   return false;
 }
 
@@ -424,11 +488,6 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
 }
 
 void CUninstallEngine::RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup) {
-  // Only AutoCAD's folders are touched, and only backups inside the install folder put back: the
-  // journal may name anything.
-  if (!InAcadFolder(path) || (!backup.empty() && !IsInside(backup, m_strInstallFolder))) {
-    return Left(path, kLeftOutsideAcad);
-  }
   std::u8string now;
   const Status read = m_machine.logging.files.ReadWhole(text::FromAnsi(path), now);
   if (read != platform::kSuccess && !IsGone(read)) return Left(path, kLeftFailed);
