@@ -1,8 +1,6 @@
 // The installation sequence.
 #include "install/install_engine.h"
 
-#include <set>
-#include <variant>
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
@@ -125,14 +123,6 @@ bool CInstallEngine::Protect(const std::string& folder) {
 
 void CInstallEngine::StartJournal() {
   const std::u8string folder = text::FromAnsi(m_strInstallFolder);
-  // Support files an earlier run placed: found again, they are the add-on's, not AutoCAD's.
-  std::set<std::u8string> placed;
-  JournalContents earlier;
-  if (ReadJournal(m_machine.logging.files, folder, earlier) == platform::kSuccess) {
-    for (const JournalRecord& record : earlier.records) {
-      if (const auto* file = std::get_if<SupportFilePlaced>(&record)) placed.insert(text::ToUpperUtf8(file->path));
-    }
-  }
   m_journal = std::make_unique<JournalWriter>(m_machine.logging);
   const platform::Status started = m_journal->Start(folder, text::Decimal(m_nVersion));
   if (started != platform::kSuccess) {
@@ -143,7 +133,7 @@ void CInstallEngine::StartJournal() {
                     kIssueNoJournal);
     return;
   }
-  m_record = InstallRecord(m_pLog, m_journal.get(), std::move(placed));
+  m_record = InstallRecord(m_pLog, m_journal.get());
 }
 
 bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view) {

@@ -86,9 +86,9 @@ inline constexpr const char8_t* kIssueNoPayload = u8"（未找到安装文件）
 // The installation record could not be written: what it would hold cannot be undone exactly.
 inline constexpr const char8_t* kIssueNoJournal = u8"（无法写入安装记录，卸载时无法完全还原）";
 inline constexpr const char8_t* kIssueNoBackup = u8"（无法备份原文件，未替换）";
-// An AutoCAD file that would have been replaced, left as it is because no installation record could
-// be written to note its backup.
-inline constexpr const char8_t* kIssueNoJournalKept = u8"（无安装记录，无法备份原文件，未替换）";
+// A support file not placed because the installation record could not be written: an AutoCAD file
+// there would have had no backup recorded, and a copy cut short could not be told for the add-on's.
+inline constexpr const char8_t* kIssueNoJournalKept = u8"（无法写入安装记录，未放置，原文件保持不变）";
 // A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
 inline constexpr const char8_t* kIssueNotText = u8"（值不是文本，未修改）";
 // The uninstaller could not be placed in the install folder, so Apps & features does not list it.

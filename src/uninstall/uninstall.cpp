@@ -242,6 +242,7 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
   const ProfileOwner self = CurrentUserOwner(user.get());
   std::string path;
   std::string backup;
+  std::vector<JournalRecord> placements;  // the SUPPORT and BACKUP records whose paths pass
   for (const JournalRecord& record : records) {
     progress.StepIt();
     // Paths came from the ANSI API, so they go back; one that does not was not the installer's.
@@ -265,25 +266,24 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
       if (!trusted->userSid) RemoveTrusted(self, trusted->profileKey, trusted->created);
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
-      const auto samePath = [support](const auto& r) { return text::EqualsNoCaseUtf8(r.path, support->path); };
-      const auto hasBackup = [support](const OriginalBackedUp& b) {
-        return text::EqualsNoCaseUtf8(b.original, support->path);
-      };
-      // The last run's record, and not a file whose original was kept: that one goes with its backup.
-      if (Last<SupportFilePlaced>(records, samePath) == support && Last<OriginalBackedUp>(records, hasBackup) == nullptr &&
-          ansi(support->path, path) && SupportTarget(path)) {
-        RemovePlaced(path, support, {});
-      }
+      if (ansi(support->path, path) && SupportTarget(path)) placements.push_back(record);
     } else if (const auto* kept = std::get_if<OriginalBackedUp>(&record)) {
-      if (!ansi(kept->original, path) || !ansi(kept->backup, backup) || !SupportTarget(path) ||
-          !BackupOf(backup, path)) {
-        continue;
+      if (ansi(kept->original, path) && ansi(kept->backup, backup) && SupportTarget(path) && BackupOf(backup, path)) {
+        placements.push_back(record);
       }
-      RemovePlaced(path, Last<SupportFilePlaced>(records, [kept](const SupportFilePlaced& s) {
-                     return text::EqualsNoCaseUtf8(s.path, kept->original);
-                   }),
-                   backup);
     }
+  }
+  // Each file in AutoCAD's folders once, from everything every run recorded of it.
+  std::vector<std::u8string> done;
+  for (const JournalRecord& record : placements) {
+    const auto* support = std::get_if<SupportFilePlaced>(&record);
+    const std::u8string& placed = support != nullptr ? support->path : std::get<OriginalBackedUp>(record).original;
+    if (std::any_of(done.begin(), done.end(), [&placed](const std::u8string& one) { return text::EqualsNoCaseUtf8(one, placed); }) ||
+        !text::ToAnsi(placed, path)) {
+      continue;
+    }
+    done.push_back(placed);
+    RemovePlaced(path, HistoryOf(placements, placed));
   }
   RemoveFromOtherUsers(&records);
 }
@@ -487,37 +487,48 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
   }
 }
 
-void CUninstallEngine::RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup) {
+void CUninstallEngine::RemovePlaced(const std::string& path, const PlacedFileHistory& history) {
   std::u8string now;
   const Status read = m_machine.logging.files.ReadWhole(text::FromAnsi(path), now);
   if (read != platform::kSuccess && !IsGone(read)) return Left(path, kLeftFailed);
   const bool present = read == platform::kSuccess;
-  // A journal of the first version kept no digest: the size then tells what it can.
-  const bool ours = present && placed != nullptr && now.size() == placed->size &&
-                    (placed->digest.empty() || ContentDigest(now) == placed->digest);
-  if (backup.empty()) {
+  // The add-on's file, of any run, or the copy a run cut short while placing it.
+  const bool ours = present && (history.placing || history.IsAddOns(now));
+  if (history.backups.empty()) {
     if (ours) return Delete(path, true);
     if (present) Left(path, kLeftChanged);
     return;
   }
 
-  // AutoCAD's own file was kept before the add-on's replaced it: it goes back, byte for byte.
+  // AutoCAD's own file as last kept before the add-on's replaced it (an update of AutoCAD's
+  // included): the latest copy whose content is not the add-on's goes back, byte for byte.
+  std::string latest;
   std::u8string original;
-  if (m_machine.logging.files.ReadWhole(text::FromAnsi(backup), original) != platform::kSuccess) {
-    if (ours || !present) Left(path, kLeftNoBackup);
-    return;  // otherwise AutoCAD's own file is back already
+  for (auto kept = history.backups.rbegin(); kept != history.backups.rend() && latest.empty(); ++kept) {
+    std::u8string content;
+    if (m_machine.logging.files.ReadWhole(*kept, content) == platform::kSuccess && !history.IsAddOns(content) &&
+        text::ToAnsi(*kept, latest)) {
+      original = std::move(content);
+    }
   }
-  if (present && !ours) {
+  if (latest.empty()) {
+    if (ours || !present) return Left(path, kLeftNoBackup);
+    // Otherwise AutoCAD's own file is back already.
+  } else if (present && !ours) {
     // Not the add-on's file: AutoCAD's own back in place already, or a change that stays.
     if (now != original) return Left(path, kLeftChanged);
   } else {
     ClearReadOnly(path, m_machine);
-    if (m_machine.files.CopyFile(backup, path, false) != platform::kSuccess) return Left(path, kLeftFailed);
+    if (m_machine.files.CopyFile(latest, path, false) != platform::kSuccess) return Left(path, kLeftFailed);
     ++m_nRestored;
     Note(u8"已还原 ", path);
   }
-  Delete(backup, false);
-  (void)m_machine.files.RemoveDirectory(ParentOf(backup));  // its numbered folder, when empty now
+  for (const std::u8string& kept : history.backups) {
+    std::string copy;
+    if (!text::ToAnsi(kept, copy)) continue;
+    Delete(copy, false);
+    (void)m_machine.files.RemoveDirectory(ParentOf(copy));  // its numbered folder, when empty now
+  }
 }
 
 void CUninstallEngine::Delete(const std::string& path, bool counted) {

@@ -92,9 +92,9 @@ class CUninstallEngine {
   // or, with no journal (null), the install folder out of every profile of every other user. A
   // user whose hive cannot be reached is named among what stays.
   void RemoveFromOtherUsers(const std::vector<JournalRecord>* records);
-  // A file placed in an AutoCAD folder (`placed`, or null when the placing never happened) and the
-  // copy of AutoCAD's own file it replaced (`backup`, or empty).
-  void RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup);
+  // A file placed in an AutoCAD folder, from what the journal tells of it: deleted while it is the
+  // add-on's, or AutoCAD's own file put back in its place from the latest copy kept of it.
+  void RemovePlaced(const std::string& path, const PlacedFileHistory& history);
   // Deletes a file, at the next restart when it is in use.
   void Delete(const std::string& path, bool counted);
   void RemoveFolder(const std::string& folder);
