@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -516,4 +517,92 @@ TEST(UninstallJournalTrust, StopsOnAJournalThatHoldsNothingUsable) {
 }
 
 }  // namespace journal_trust
+
+namespace originals {
+
+const std::string kUpdatedDriver("AutoCAD's PDF driver, updated\0\x02", 32);
+
+// The journal as it was when a run was killed just after it recorded keeping AutoCAD's driver (and,
+// where the run records it, setting out to place the add-on's): the records after it never written.
+void KillAfterTheDriversBackup(Rig& rig) {
+  const std::string journal = *rig.sim.files().ReadFile(kJournal);
+  std::size_t end = journal.find("BACKUP\t" + std::string(kDriver));
+  ASSERT_NE(end, std::string::npos);
+  end = journal.find('\n', end) + 1;
+  if (journal.compare(end, 8 + std::strlen(kDriver), "SUPPORT\t" + std::string(kDriver)) == 0) {
+    end = journal.find('\n', end) + 1;
+  }
+  EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, journal.substr(0, end)));
+  EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, ""));  // the copy over it had only begun
+}
+
+TEST(UninstallOriginals, AutoCADsOwnFileComesBackWhateverHappenedBetween) {
+  const struct {
+    const char* name;
+    std::function<void(Rig&)> history;
+    const std::string& back;  // AutoCAD's file after the uninstall
+  } cases[] = {
+      {"the journal cannot be opened",
+       [](Rig& rig) {
+         EXPECT_TRUE(rig.sim.files().MakeDirectories(kJournal));  // in the way of the file
+         EXPECT_EQ(rig.sim.files().ProtectFolder("C:\\Vornex"), platform::kSuccess);  // as a run before made it
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDoneWithIssues);
+         EXPECT_EQ(rig.sim.files().ReadFile(kDriver), kOwnDriver);
+         EXPECT_NE(rig.LastBox().find(text::FromAnsi(kDriver) + install::kIssueNoJournalKept), std::u8string::npos)
+             << text::Utf8Bytes(rig.LastBox());
+         EXPECT_TRUE(rig.sim.files().Remove(kJournal));
+       },
+       kOwnDriver},
+      {"an uninstall stopped after it put the driver back, then a reinstallation",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kOwnDriver));
+         EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\Backup"));
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"AutoCAD's driver updated between two installations",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kUpdatedDriver));
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kUpdatedDriver},
+      {"half a backup left by a killed run",
+       [](Rig& rig) {
+         EXPECT_TRUE(rig.sim.files().WriteFile(std::string(kInstallFolder) + "\\Backup\\1\\pdfplot9.hdi", "AutoCAD's"));
+         EXPECT_EQ(rig.sim.files().ProtectFolder("C:\\Vornex"), platform::kSuccess);  // as that run made it
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"a run killed right after it kept the driver",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         KillAfterTheDriversBackup(rig);
+       },
+       kOwnDriver},
+      {"a run killed right after it kept the driver, then a reinstallation",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         KillAfterTheDriversBackup(rig);
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"the power cut once the installation ended",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         rig.sim.files().PowerCut();
+       },
+       kOwnDriver},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    c.history(rig);
+    EXPECT_NE(rig.Uninstall(Quiet("C:\\Vornex")), UninstallOutcome::kStopped) << text::Utf8Bytes(rig.LastBox());
+    EXPECT_EQ(rig.sim.files().ReadFile(kDriver), c.back) << text::Utf8Bytes(rig.LastBox());
+  }
+}
+
+}  // namespace originals
 }  // namespace
