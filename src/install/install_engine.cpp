@@ -1,12 +1,10 @@
 // The installation sequence.
 #include "install/install_engine.h"
 
-#include <set>
-#include <variant>
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
-#include "install/folder_safety.h"
+#include "platform/folder_safety.h"
 #include "install/install_sequence.h"
 #include "records/install_texts.h"
 #include "users/other_users.h"
@@ -189,14 +187,6 @@ void CInstallEngine::RollBackRun() {
 
 void CInstallEngine::StartJournal() {
   const std::u8string folder = text::FromAnsi(m_strInstallFolder);
-  // Support files an earlier run placed: found again, they are the add-on's, not AutoCAD's.
-  std::set<std::u8string> placed;
-  JournalContents earlier;
-  if (ReadJournal(m_machine.logging.files, folder, earlier) == platform::kSuccess) {
-    for (const JournalRecord& record : earlier.records) {
-      if (const auto* file = std::get_if<SupportFilePlaced>(&record)) placed.insert(text::ToUpperUtf8(file->path));
-    }
-  }
   m_journal = std::make_unique<JournalWriter>(m_machine.logging);
   const platform::Status started = m_journal->Start(folder, text::Decimal(m_nVersion));
   if (started != platform::kSuccess) {
@@ -207,7 +197,7 @@ void CInstallEngine::StartJournal() {
                     kIssueNoJournal);
     return;
   }
-  m_record = InstallRecord(m_pLog, m_journal.get(), std::move(placed));
+  m_record = InstallRecord(m_pLog, m_journal.get());
   m_keeper = std::make_unique<ChangeKeeper>(m_machine, m_journal.get(), folder);
   m_record.SetKeeper(m_keeper.get());
 }

@@ -52,53 +52,115 @@ void RecordPlaced(platform::Machine& machine, const std::string& path, install::
   record.SupportFilePlaced(path, content.size(), read ? install::ContentDigest(content) : std::u8string());
 }
 
-// Keeps the file about to be replaced at `target` when it is AutoCAD's own (the first time only:
-// a later installation finds the add-on's file there). False when it is there, wanted and could
-// not be kept: then it must not be replaced, or it would be lost for good.
-bool KeepOriginal(platform::Machine& machine, const std::string& target, install::InstallRecord* record) {
-  if (record == nullptr || !record->WantsBackup(target)) return true;
-  if (GetPathKind(target, machine) != kPathFile) return true;  // nothing there to keep
-  const std::string backup = record->BackupPathFor(target);
-  const std::size_t slash = text::ReverseFind(backup, '\\');
-  if (backup.empty() || slash == std::string::npos || !FitsMaxPath(backup)) {
-    record->Issue(target, install::kIssueNoBackup);
+// Every number of backup folders tried before giving up: numbers are passed over only for copies
+// that killed runs left without a record.
+constexpr unsigned kBackupNumbersTried = 100;
+
+// What was just copied to `path`, made durable. A read-only copy cannot be opened for writing, so
+// its bit is dropped for the moment.
+platform::Status Flush(platform::Machine& machine, const std::string& path) {
+  std::uint32_t attributes = 0;
+  platform::Status status = machine.files.GetAttributes(path, attributes);
+  if (status != platform::kSuccess) return status;
+  const bool readOnly = (attributes & platform::kAttrReadOnly) != 0;
+  if (readOnly) {
+    const std::uint32_t writable = attributes & ~platform::kAttrReadOnly;
+    status = machine.files.SetAttributes(path, writable == 0 ? platform::kAttrNormal : writable);
+    if (status != platform::kSuccess) return status;
+  }
+  status = machine.files.FlushFile(path);
+  if (readOnly) (void)machine.files.SetAttributes(path, attributes);
+  return status;
+}
+
+// A copy of AutoCAD's file at `target` in the next free "Backup\<n>", on the disk and recorded.
+// A number whose folder is there already is passed over: what a killed run left in it may be half
+// a copy, and nothing records it.
+bool Backup(platform::Machine& machine, const std::string& target, install::InstallRecord& record) {
+  for (unsigned skip = 0; skip < kBackupNumbersTried; ++skip) {
+    const std::string backup = record.BackupPathFor(target, skip);
+    const std::size_t slash = text::ReverseFind(backup, '\\');
+    if (backup.empty() || slash == std::string::npos || !FitsMaxPath(backup)) break;
+    const std::string numbered = backup.substr(0, slash);
+    if (GetPathKind(numbered, machine) != kPathNone) continue;
+    // Inside the install folder, which is protected; what is made is kept first for a rollback.
+    platform::Status copied = record.BeforeFolders(numbered);
+    if (copied == platform::kSuccess) {
+      machine.files.CreateDirectory(numbered.substr(0, text::ReverseFind(numbered, '\\')));
+      machine.files.CreateDirectory(numbered);
+      copied = record.BeforeFile(backup);
+    }
+    if (copied == platform::kSuccess) copied = machine.files.CopyFile(target, backup, true);
+    if (copied == platform::kSuccess) copied = Flush(machine, backup);
+    if (copied != platform::kSuccess) {
+      record.Failed(target, copied, install::kIssueNoBackup);
+      return false;
+    }
+    if (record.OriginalBackedUp(target, backup)) return true;
+    break;  // a copy no record names is no backup the uninstall could find
+  }
+  record.Issue(target, install::kIssueNoBackup);
+  return false;
+}
+
+// Whether the file at `target` may be replaced by `placing`, the payload's file: AutoCAD's own file
+// there is kept first. The file in place decides, not the records alone: an uninstall may have put
+// AutoCAD's file back since, or an update of AutoCAD replaced the add-on's. False when AutoCAD's
+// file is there and could not be kept (or recorded): then it must not be replaced, or it would be
+// lost for good.
+bool KeepOriginal(platform::Machine& machine, const std::string& target, std::u8string_view placing,
+                  install::InstallRecord* record) {
+  if (record == nullptr) return true;
+  std::u8string now;
+  const platform::Status read = machine.logging.files.ReadWhole(text::FromAnsi(target), now);
+  if (read == platform::kFileNotFound || read == platform::kPathNotFound) return true;  // nothing there to keep
+  if (read != platform::kSuccess) {
+    record->Failed(target, read, install::kIssueNoBackup);
     return false;
   }
-  // The backup folder and its numbered folder inside the install folder, which is protected.
-  const std::string folder = backup.substr(0, slash);
-  platform::Status copied = record->BeforeFolders(folder);
-  if (copied == platform::kSuccess) {
-    machine.files.CreateDirectory(folder.substr(0, text::ReverseFind(folder, '\\')));
-    machine.files.CreateDirectory(folder);
-    copied = record->BeforeFile(backup);
-  }
-  if (copied == platform::kSuccess) copied = machine.files.CopyFile(target, backup, true);
-  if (copied != platform::kSuccess) {
-    record->Failed(target, copied, install::kIssueNoBackup);
+  if (now == placing) return true;  // nothing would change
+  if (!record->HasJournal()) {
+    record->Issue(target, install::kIssueNoJournalKept);
     return false;
   }
-  record->OriginalBackedUp(target, backup);
-  return true;
+  // The add-on's file of this or an earlier version, or its copy cut short, is no original.
+  const install::PlacedFileHistory history = record->History(target);
+  if (history.placing || history.IsAddOns(now)) return true;
+  // Kept already when the latest backup holds exactly this.
+  std::u8string kept;
+  if (!history.backups.empty() &&
+      machine.logging.files.ReadWhole(history.backups.back(), kept) == platform::kSuccess && kept == now) {
+    return true;
+  }
+  return Backup(machine, target, *record);
 }
 
 // A copy of a payload file into an AutoCAD folder. A path the file API would refuse is not handed
 // to it at all. A failure counts only when the payload has the file: most of the module years
-// tried are not shipped, and their absence is no fault. The source is looked at only after a
-// failed copy.
+// tried are not shipped, and their absence is no fault. With a journal, the placing is recorded
+// before the copy and the placement after it, once the copy is on the disk: a copy cut short is
+// then known for the add-on's.
 void CopyNoting(platform::Machine& machine, const ShippedFiles& shipped, const std::string& payload,
                 const std::string& name, const std::string& target, install::InstallRecord* record) {
   if (!shipped.MayHave(name)) return;
   const std::string source = payload + "\\" + name;
-  if (FitsMaxPath(source) && FitsMaxPath(target) && GetPathKind(source, machine) == kPathFile &&
-      !KeepOriginal(machine, target, record)) {
-    return;
-  }
   platform::Status status = platform::kFilenameTooLong;
   if (FitsMaxPath(source) && FitsMaxPath(target)) {
-    status = record != nullptr ? record->BeforeFile(target) : platform::kSuccess;
-    if (status == platform::kSuccess) status = machine.files.CopyFile(source, target, false);
+    std::u8string placing;
+    status = machine.logging.files.ReadWhole(text::FromAnsi(source), placing);
     if (status == platform::kSuccess) {
-      if (record != nullptr) RecordPlaced(machine, target, *record);
+      if (!KeepOriginal(machine, target, placing, record)) return;
+      if (record != nullptr && record->HasJournal() &&
+          !record->SupportFilePlacing(target, placing.size(), install::ContentDigest(placing))) {
+        record->Issue(target, install::kIssueNoJournalKept);
+        return;
+      }
+      // What is there now is kept aside first, so that a rollback can put it back.
+      status = record != nullptr ? record->BeforeFile(target) : platform::kSuccess;
+      if (status == platform::kSuccess) status = machine.files.CopyFile(source, target, false);
+    }
+    if (status == platform::kSuccess) {
+      if (record != nullptr && Flush(machine, target) == platform::kSuccess) RecordPlaced(machine, target, *record);
       return;
     }
     if (record != nullptr) record->Unwritten(target);
@@ -134,17 +196,16 @@ void CopySupportFiles(const std::string& acadFolder, bool withPlotterDriver, pla
   }
 
   const ShippedFiles shipped(payload, machine, checked);
-  const std::string fonts = acadFolder + "\\Fonts\\";
-  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", fonts + "Vornex_EN.shx", record);
-  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", fonts + "Vornex_HZ.shx", record);
-  CopyNoting(machine, shipped, payload, "itextsharp.dll", acadFolder + "\\itextsharp.dll", record);
   const std::string folder = acadFolder + "\\";
+  CopyNoting(machine, shipped, payload, "Vornex_EN.shx", folder + kSupportFontEn, record);
+  CopyNoting(machine, shipped, payload, "Vornex_HZ.shx", folder + kSupportFontHz, record);
+  CopyNoting(machine, shipped, payload, "itextsharp.dll", folder + kSupportPdfLibrary, record);
   for (int year = kFirstModuleYear; year <= kLastModuleYear; ++year) {
     const std::string module = "VXCAD" + std::to_string(year) + "P.dll";
     CopyNoting(machine, shipped, payload, module, folder + module, record);
   }
   if (withPlotterDriver) {
     // The add-on's driver takes the name of AutoCAD's own PDF plotter driver.
-    CopyNoting(machine, shipped, payload, "Vornex.prt5", acadFolder + "\\Drv\\pdfplot9.hdi", record);
+    CopyNoting(machine, shipped, payload, "Vornex.prt5", folder + kSupportPlotterDriver, record);
   }
 }

@@ -3,14 +3,12 @@
 #include <string>
 
 #include "discovery/acad_catalog.h"
+#include "records/addon_names.h"
 #include "records/install_record.h"
 #include "install/payload_manifest.h"
 #include "install/registration.h"
 #include "platform/machine.h"
 
-// The managed modules tried in every AutoCAD folder, whichever release it belongs to.
-inline constexpr int kFirstModuleYear = 2007;
-inline constexpr int kLastModuleYear = 2050;
 // The release whose AutoCAD gets the add-on's plotter driver in place of its own.
 inline constexpr int kPlotterDriverYear = 2008;
 

@@ -123,6 +123,10 @@ class FileSystem {
   // right to change a list, and an entry someone set on a file would outlive the folder's list.
   // kFileNotFound or kPathNotFound when nothing is at the path.
   [[nodiscard]] virtual Status ProtectFolder(const std::string& path) = 0;
+  // FlushFileBuffers on the file at the path, opened for writing as the call demands: what was
+  // written to it is on the disk when this returns (CopyFile leaves it in the cache). kAccessDenied
+  // for a read-only file.
+  [[nodiscard]] virtual Status FlushFile(const std::string& path) = 0;
   // GetNamedSecurityInfoW: the owner and the access list of what is at the path (a link is
   // followed). A list that is missing altogether (a NULL DACL) lets everyone do everything and is
   // reported as one entry saying so, for Everyone.

@@ -26,6 +26,20 @@ inline constexpr const char* kUninstallerName = "VornexSetup.exe";
 
 }  // namespace install
 
+// The managed modules tried in every AutoCAD folder, whichever release it belongs to.
+inline constexpr int kFirstModuleYear = 2007;
+inline constexpr int kLastModuleYear = 2050;
+
+// The support files placed in an AutoCAD folder, by their path inside it (the managed modules
+// "VXCAD<year>P.dll" of those years besides): the fonts, the PDF library, and the add-on's driver
+// under the name of AutoCAD's own PDF plotter driver.
+inline constexpr const char* kSupportFontEn = "Fonts\\Vornex_EN.shx";
+inline constexpr const char* kSupportFontHz = "Fonts\\Vornex_HZ.shx";
+inline constexpr const char* kSupportPdfLibrary = "itextsharp.dll";
+inline constexpr const char* kSupportPlotterDriver = "Drv\\pdfplot9.hdi";
+// Whether `relative` (a path inside an AutoCAD folder, ANSI) is one of those, letter case aside.
+bool IsSupportFileName(std::string_view relative);
+
 // The chosen folder with one trailing backslash removed (not a lone first character).
 std::string ChosenFolder(std::string_view typed);
 

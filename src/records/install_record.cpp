@@ -12,13 +12,14 @@ const char8_t* RootName(platform::RootKey root) {
 
 }  // namespace
 
-void InstallRecord::Journal(const JournalRecord& record) {
-  if (m_pJournal == nullptr) return;
+bool InstallRecord::Journal(const JournalRecord& record) {
+  if (m_pJournal == nullptr) return false;
   const platform::Status status = m_pJournal->Record(record);
   if (status != platform::kSuccess && m_journalFailure == platform::kSuccess) {
     m_journalFailure = status;
     if (m_pLog != nullptr) m_pLog->WriteError(u8"安装记录无法写入，卸载时将无法据此还原", status);
   }
+  return status == platform::kSuccess;
 }
 
 void InstallRecord::FolderCreated(std::string_view path) {
@@ -38,6 +39,10 @@ void InstallRecord::SupportFilePlaced(std::string_view path, std::uint64_t size,
   const std::u8string utf8 = text::FromAnsi(path);
   Journal(install::SupportFilePlaced{utf8, size, std::u8string(digest)});
   if (m_pLog != nullptr) m_pLog->Write(u8"已放置 " + utf8 + u8"（" + text::Decimal(size) + u8" 字节）");
+}
+
+bool InstallRecord::SupportFilePlacing(std::string_view path, std::uint64_t size, std::u8string_view digest) {
+  return Journal(install::SupportFilePlaced{text::FromAnsi(path), size, std::u8string(digest), true});
 }
 
 void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name,
@@ -64,24 +69,22 @@ void InstallRecord::TrustedPathsChanged(const std::optional<std::u8string>& sid,
   }
 }
 
-bool InstallRecord::WantsBackup(std::string_view path) const {
-  if (m_pJournal == nullptr) return false;
-  const std::u8string utf8 = text::FromAnsi(path);
-  if (m_placedBefore.count(text::ToUpperUtf8(utf8)) != 0) return false;
-  return !m_pJournal->IsBackedUp(utf8);
+PlacedFileHistory InstallRecord::History(std::string_view path) const {
+  return m_pJournal != nullptr ? m_pJournal->History(text::FromAnsi(path)) : PlacedFileHistory{};
 }
 
-std::string InstallRecord::BackupPathFor(std::string_view path) const {
+std::string InstallRecord::BackupPathFor(std::string_view path, unsigned skip) const {
   std::string backup;
-  if (m_pJournal == nullptr || !text::ToAnsi(m_pJournal->BackupPathFor(text::FromAnsi(path)), backup)) return {};
+  if (m_pJournal == nullptr || !text::ToAnsi(m_pJournal->BackupPathFor(text::FromAnsi(path), skip), backup)) return {};
   return backup;
 }
 
-void InstallRecord::OriginalBackedUp(std::string_view original, std::string_view backup) {
+bool InstallRecord::OriginalBackedUp(std::string_view original, std::string_view backup) {
   const std::u8string from = text::FromAnsi(original);
   const std::u8string to = text::FromAnsi(backup);
-  Journal(install::OriginalBackedUp{from, to});
+  if (!Journal(install::OriginalBackedUp{from, to})) return false;
   if (m_pLog != nullptr) m_pLog->Write(u8"已备份原文件 " + from + u8" 到 " + to);
+  return true;
 }
 
 void InstallRecord::Failed(std::string_view what, platform::Status status, std::u8string_view note) {

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -21,10 +20,8 @@ class InstallRecord {
  public:
   // Gathers only what could not be done (the steps' own tests, or no journal yet).
   InstallRecord() = default;
-  // Either may be null. `placedBefore` are the support files an earlier run of this installation
-  // placed (from its journal): a file found there was not AutoCAD's, so it is no original to keep.
-  InstallRecord(InstallLog* log, JournalWriter* journal, std::set<std::u8string> placedBefore = {})
-      : m_pLog(log), m_pJournal(journal), m_placedBefore(std::move(placedBefore)) {}
+  // Either may be null.
+  InstallRecord(InstallLog* log, JournalWriter* journal) : m_pLog(log), m_pJournal(journal) {}
 
   // What each step is about to change is kept first (see ChangeKeeper), when a keeper is given;
   // without one each of these lets the change go ahead.
@@ -50,6 +47,9 @@ class InstallRecord {
   void FileCopied(std::string_view path, std::uint64_t size);
   // `digest` is ContentDigest of the file as placed, empty when it could not be read back.
   void SupportFilePlaced(std::string_view path, std::uint64_t size, std::u8string_view digest);
+  // A support file about to be copied over what is at `path`, recorded first so that a copy cut
+  // short is known for the add-on's; false when it could not be recorded.
+  [[nodiscard]] bool SupportFilePlacing(std::string_view path, std::uint64_t size, std::u8string_view digest);
   // A key written by the installation, with one value; `shown` is the data as the log gives it
   // (and as the journal keeps it): the text of a string, the decimal number of a REG_DWORD.
   void ValueWritten(platform::RootKey root, std::string_view keyPath, std::string_view name, std::uint32_t type,
@@ -61,14 +61,15 @@ class InstallRecord {
                            std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
                            std::u8string_view added, bool created);
 
-  // Whether the file at `path` (in an AutoCAD folder, about to be replaced) is an original to keep
-  // first: only with a journal to record it in, and never the add-on's own file from an earlier run
-  // or one kept already.
-  bool WantsBackup(std::string_view path) const;
-  // Where the original of `path` is to be kept (ANSI); empty when that place cannot be named in
-  // the ANSI code page.
-  std::string BackupPathFor(std::string_view path) const;
-  void OriginalBackedUp(std::string_view original, std::string_view backup);
+  // Whether there is a journal to record a backup in: without one, nothing of AutoCAD's is replaced.
+  bool HasJournal() const { return m_pJournal != nullptr; }
+  // What this and earlier runs recorded of the file at `path` (ANSI); nothing without a journal.
+  PlacedFileHistory History(std::string_view path) const;
+  // Where the file at `path` is to be kept (ANSI), `skip` numbers on (see JournalWriter::BackupPathFor);
+  // empty when that place cannot be named in the ANSI code page.
+  std::string BackupPathFor(std::string_view path, unsigned skip) const;
+  // A copy of the file at `original` kept whole at `backup`; false when it could not be recorded.
+  [[nodiscard]] bool OriginalBackedUp(std::string_view original, std::string_view backup);
 
   // A step that failed, with the system's code, for the log; the item goes into Issues() too.
   void Failed(std::string_view what, platform::Status status, std::u8string_view note = {});
@@ -86,12 +87,11 @@ class InstallRecord {
   std::uint64_t CopiedBytes() const { return m_copiedBytes; }
 
  private:
-  void Journal(const JournalRecord& record);
+  bool Journal(const JournalRecord& record);
 
   InstallLog* m_pLog = nullptr;
   JournalWriter* m_pJournal = nullptr;
   ChangeKeeper* m_pKeeper = nullptr;
-  std::set<std::u8string> m_placedBefore;  // upper-cased
   InstallIssues m_issues;
   platform::Status m_journalFailure = platform::kSuccess;
   std::uint64_t m_copiedBytes = 0;

@@ -108,6 +108,9 @@ inline constexpr const char8_t* kIssueNoPayload = u8"（未找到安装文件）
 // The installation record could not be written: what it would hold cannot be undone exactly.
 inline constexpr const char8_t* kIssueNoJournal = u8"（无法写入安装记录，卸载时无法完全还原）";
 inline constexpr const char8_t* kIssueNoBackup = u8"（无法备份原文件，未替换）";
+// A support file not placed because the installation record could not be written: an AutoCAD file
+// there would have had no backup recorded, and a copy cut short could not be told for the add-on's.
+inline constexpr const char8_t* kIssueNoJournalKept = u8"（无法写入安装记录，未放置，原文件保持不变）";
 // A "TRUSTEDPATHS" value that is not text (a list, bytes, a number): left as it was.
 inline constexpr const char8_t* kIssueNotText = u8"（值不是文本，未修改）";
 // The uninstaller could not be placed in the install folder, so Apps & features does not list it.
@@ -146,6 +149,16 @@ inline constexpr const char8_t* kUninstallAcadRunningText = u8"请关闭AutoCAD�
 inline constexpr const char8_t* kNothingToUninstallText = u8"未找到需要卸载的 V-批打印软件，计算机未做任何更改。";
 // The installation record exists but cannot be read; {} is its path, the system's code follows.
 inline constexpr const char8_t* kJournalUnreadableText = u8"无法读取安装记录 {} !\n\n卸载已停止，计算机未做任何更改。";
+// The record reads, yet holds no installation's start or more damaged lines than whole ones (saved
+// again in another encoding, say): undone from it, the uninstall would remove nothing and forget the
+// rest. {} is its path.
+inline constexpr const char8_t* kJournalUnusableText =
+    u8"安装记录 {} 已损坏，无法据此卸载 !\n\n卸载已停止，计算机未做任何更改，安装记录和“应用和功能”中的项目均已保留。";
+// The install folder, or a folder above it, could be changed by someone other than the administrators,
+// so nothing in it vouches for what the installation did; {} is that folder.
+inline constexpr const char8_t* kUntrustedFolderText =
+    u8"文件夹 {} 不受保护（不是管理员所有，或其他用户可以修改），其中的安装记录不可信 !\n\n"
+    u8"卸载已停止，计算机未做任何更改。";
 // The record holds entries only a later version of the installer knows; {} is its path.
 inline constexpr const char8_t* kJournalFromLaterText =
     u8"安装记录 {} 由更新版本的安装程序写入 !\n\n"
@@ -167,9 +180,10 @@ inline constexpr const char8_t* kLeftRewritten = u8"（安装后已被改写，�
 inline constexpr const char8_t* kLeftChanged = u8"（安装后已被修改，未删除）";
 inline constexpr const char8_t* kLeftNotEmpty = u8"（其中还有其他文件，未删除）";
 inline constexpr const char8_t* kLeftUserUnreachable = u8"（无法打开此用户的注册表，其中的受信任路径未删除）";
-inline constexpr const char8_t* kLeftOutsideAcad = u8"（不在AutoCAD文件夹中，未删除）";
 inline constexpr const char8_t* kLeftNoBackup = u8"（原文件的备份已不在，未还原）";
 inline constexpr const char8_t* kLeftFailed = u8"（无法删除）";
+// A record of the installation record that names a path the installation never writes to: not acted on.
+inline constexpr const char8_t* kLeftBadRecord = u8"（安装记录中的路径不合规定，未处理）";
 inline constexpr const char8_t* kLeftTrustedFailed = u8"\\TRUSTEDPATHS（无法修改）";
 
 // `pattern` with its "{}" replaced by an ANSI path, converted so that it reads right on screen.

@@ -50,6 +50,8 @@ constexpr std::u8string_view kCurrentUser = u8"HKEY_CURRENT_USER";
 constexpr std::u8string_view kRunningUser = u8"HKCU";
 // A TRUSTED record's mark for a value the installation made.
 constexpr std::u8string_view kNewValue = u8"NEW";
+// A SUPPORT record's mark for a placement about to be made.
+constexpr std::u8string_view kPlacing = u8"PLACING";
 
 constexpr struct {
   std::uint32_t type;
@@ -189,7 +191,9 @@ Fields FieldsOf(const JournalRecord& record) {
           if (r.created) fields.values.emplace_back(kNewValue);
           return fields;
         } else if constexpr (std::is_same_v<R, SupportFilePlaced>) {
-          return {kSupport, {r.path, text::Decimal(r.size), r.digest}};
+          Fields fields{kSupport, {r.path, text::Decimal(r.size), r.digest}};
+          if (r.placing) fields.values.emplace_back(kPlacing);
+          return fields;
         } else if constexpr (std::is_same_v<R, OriginalBackedUp>) {
           return {kBackup, {r.original, r.backup}};
         } else if constexpr (std::is_same_v<R, ChangeRecord>) {
@@ -232,7 +236,9 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
       return TrustedPathAdded{sid, f[2], f[3], n >= 5 && f[4] == kNewValue};
     }
   } else if (kind == kSupport) {
-    if (n >= 3 && ReadSize(f[2], size)) return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string()};
+    if (n >= 3 && ReadSize(f[2], size)) {
+      return SupportFilePlaced{f[1], size, n >= 4 ? f[3] : std::u8string(), n >= 5 && f[4] == kPlacing};
+    }
   } else if (kind == kBackup) {
     if (n >= 3) return OriginalBackedUp{f[1], f[2]};
   } else if (const auto change = std::find_if(std::begin(kChangeKinds), std::end(kChangeKinds),
@@ -250,21 +256,39 @@ std::optional<JournalRecord> KnownRecord(const std::vector<std::u8string>& f) {
   return std::nullopt;
 }
 
-// Paths compare as Windows compares them for the names the installer meets: ASCII letters without
-// regard to case. The originals come from the same registry entries on every run, so only letter
-// case can differ between two spellings of one file.
-std::u8string Folded(std::u8string_view path) {
-  std::u8string folded(path);
-  for (char8_t& c : folded) {
-    if (c >= u8'a' && c <= u8'z') c = static_cast<char8_t>(c - u8'a' + u8'A');
-  }
-  return folded;
+bool IsPlacementKind(const JournalRecord& record) {
+  return std::holds_alternative<SupportFilePlaced>(record) || std::holds_alternative<OriginalBackedUp>(record);
 }
 
 }  // namespace
 
 std::u8string ValueTypeName(std::uint32_t type) { return TypeName(type); }
 bool ReadValueType(std::u8string_view field, std::uint32_t& type) { return ReadType(field, type); }
+
+bool PlacedFileHistory::IsAddOns(std::u8string_view content) const {
+  std::u8string digest;
+  for (const SupportFilePlaced& placed : placements) {
+    if (placed.size != content.size()) continue;
+    if (placed.digest.empty()) return true;
+    if (digest.empty()) digest = ContentDigest(content);
+    if (digest == placed.digest) return true;
+  }
+  return false;
+}
+
+PlacedFileHistory HistoryOf(const std::vector<JournalRecord>& records, std::u8string_view path) {
+  PlacedFileHistory history;
+  for (const JournalRecord& record : records) {
+    if (const auto* placed = std::get_if<SupportFilePlaced>(&record)) {
+      if (!text::EqualsNoCaseUtf8(placed->path, path)) continue;
+      history.placements.push_back(*placed);
+      history.placing = placed->placing;
+    } else if (const auto* backup = std::get_if<OriginalBackedUp>(&record)) {
+      if (text::EqualsNoCaseUtf8(backup->original, path)) history.backups.push_back(backup->backup);
+    }
+  }
+  return history;
+}
 
 std::u8string JournalPath(std::u8string_view installFolder) {
   std::u8string path(installFolder);
@@ -338,7 +362,8 @@ platform::Status ReadJournal(platform::AppendFiles& files, std::u8string_view in
 
 platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8string_view version) {
   m_file.reset();
-  m_arrBackedUp.clear();
+  m_arrPlaced.clear();
+  m_nBackups = 0;
   m_strFolder = installFolder;
   const std::u8string path = JournalPath(installFolder);
 
@@ -347,7 +372,8 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
   if (read != platform::kSuccess && read != platform::kFileNotFound) return read;
   const JournalContents contents = ParseJournal(earlier);
   for (const JournalRecord& record : contents.records) {
-    if (const auto* backup = std::get_if<OriginalBackedUp>(&record)) m_arrBackedUp.push_back(Folded(backup->original));
+    if (IsPlacementKind(record)) m_arrPlaced.push_back(record);
+    if (std::holds_alternative<OriginalBackedUp>(record)) ++m_nBackups;
   }
 
   std::unique_ptr<platform::AppendedFile> file;
@@ -369,23 +395,20 @@ platform::Status JournalWriter::Start(std::u8string_view installFolder, std::u8s
 
 platform::Status JournalWriter::Record(const JournalRecord& record) {
   if (!m_file) return platform::kInvalidHandle;
-  const auto* backup = std::get_if<OriginalBackedUp>(&record);
-  if (backup != nullptr && IsBackedUp(backup->original)) return platform::kSuccess;
   const platform::Status written = m_file->Append(FormatJournalLine(record));
-  if (written == platform::kSuccess && backup != nullptr) m_arrBackedUp.push_back(Folded(backup->original));
+  if (written == platform::kSuccess && IsPlacementKind(record)) {
+    m_arrPlaced.push_back(record);
+    if (std::holds_alternative<OriginalBackedUp>(record)) ++m_nBackups;
+  }
   return written;
 }
 
-bool JournalWriter::IsBackedUp(std::u8string_view originalPath) const {
-  return std::find(m_arrBackedUp.begin(), m_arrBackedUp.end(), Folded(originalPath)) != m_arrBackedUp.end();
-}
-
-std::u8string JournalWriter::BackupPathFor(std::u8string_view originalPath) const {
+std::u8string JournalWriter::BackupPathFor(std::u8string_view originalPath, unsigned skip) const {
   const std::size_t slash = originalPath.find_last_of(u8"\\/");
   const std::u8string_view name = slash == std::u8string_view::npos ? originalPath : originalPath.substr(slash + 1);
   std::u8string path = m_strFolder;
   if (!path.empty() && path.back() != u8'\\') path += u8'\\';
-  return path + kBackupFolderName + u8"\\" + text::Decimal(m_arrBackedUp.size() + 1) + u8"\\" + std::u8string(name);
+  return path + kBackupFolderName + u8"\\" + text::Decimal(m_nBackups + 1 + skip) + u8"\\" + std::u8string(name);
 }
 
 }  // namespace install

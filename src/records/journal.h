@@ -11,7 +11,8 @@
 //                                                     a registry value written, and what it was set to
 //   TRUSTED  <user>  <profile key>  <entry>  [NEW]     an entry added to a profile's TRUSTEDPATHS
 //                                                     (NEW: the value was not there before)
-//   SUPPORT  <path>  <size>  <digest>                 a support file placed in an AutoCAD folder
+//   SUPPORT  <path>  <size>  <digest>  [PLACING]      a support file placed in an AutoCAD folder
+//                                                     (PLACING: about to be, written before the copy)
 //   BACKUP   <original>  <backup copy>                an AutoCAD file about to be replaced, and its copy
 //
 // What the machine held before a run changed it, written before each change, so that a run that
@@ -34,7 +35,8 @@
 // REG_DWORD; <user> is the user's SID, or HKCU for the user running the installer, and <profile
 // key> is the Variables key's path under that user's root; sizes are decimal bytes; <digest> is
 // ContentDigest of the file as placed. Journals of the version before FOLDER lack <data>, NEW and
-// <digest>; their lines still read, those fields missing.
+// <digest>; their lines still read, those fields missing. PLACING is a field an older reader passes
+// over: it takes the record for the placement itself, as it took the one written after the copy.
 // Within a field, '%' and every control character (tab, CR, LF among them) are written as '%' and two
 // hex digits, so any path or name fits on its line and backslashes stay as they are. A new journal
 // starts with the UTF-8 byte order mark and a '#' line for the person who opens it.
@@ -102,6 +104,9 @@ struct SupportFilePlaced {
   std::u8string path;
   std::uint64_t size = 0;
   std::u8string digest;  // empty in an older journal
+  // Written before the copy: what is at the path may be this file cut short, until a record
+  // without the mark follows.
+  bool placing = false;
   bool operator==(const SupportFilePlaced&) const = default;
 };
 struct OriginalBackedUp {
@@ -137,6 +142,19 @@ inline constexpr const char8_t* kHiveCurrentUser = u8"HKEY_CURRENT_USER";
 std::u8string ValueTypeName(std::uint32_t type);
 bool ReadValueType(std::u8string_view field, std::uint32_t& type);
 
+// What the records tell of one file in an AutoCAD folder, over every run.
+struct PlacedFileHistory {
+  std::vector<SupportFilePlaced> placements;  // oldest first
+  std::vector<std::u8string> backups;         // the copies kept of what was there before, oldest first
+  // The last placement was set out on and never finished: the file there may be a torn copy.
+  bool placing = false;
+  // Whether `content` is a file the add-on placed there: the size and the digest of a placement
+  // (the size alone for a journal that kept no digest).
+  bool IsAddOns(std::u8string_view content) const;
+};
+// The history of `path` (letter case aside) in `records`.
+PlacedFileHistory HistoryOf(const std::vector<JournalRecord>& records, std::u8string_view path);
+
 // "<install folder>\VornexSetup.journal".
 std::u8string JournalPath(std::u8string_view installFolder);
 
@@ -166,23 +184,22 @@ class JournalWriter {
  public:
   explicit JournalWriter(platform::LogSupport& machine) : m_machine(machine) {}
 
-  // Opens (or creates) the journal of `installFolder`, learns which originals earlier runs backed
+  // Opens (or creates) the journal of `installFolder`, learns what earlier runs placed and backed
   // up, and writes this run's RUN record. Nothing is recorded until it has succeeded.
   platform::Status Start(std::u8string_view installFolder, std::u8string_view version);
   // The journal's length before this run's RUN record (valid after Start).
   std::uint64_t SizeBefore() const { return m_nSizeBefore; }
   const std::u8string& Folder() const { return m_strFolder; }
 
-  // Appends one record, on the disk when this returns. A BACKUP for an original that is backed up
-  // already is not written again (kSuccess): the first copy is the true original, later ones would
-  // be the add-on's own file.
+  // Appends one record, on the disk when this returns.
   platform::Status Record(const JournalRecord& record);
 
-  // True when this or an earlier run recorded a backup of `originalPath` (letter case aside).
-  bool IsBackedUp(std::u8string_view originalPath) const;
-  // Where to keep the backup of an original not yet backed up: "<install folder>\Backup\<n>\<name>",
-  // numbered on from the backups recorded so far. Record it before asking for the next one.
-  std::u8string BackupPathFor(std::u8string_view originalPath) const;
+  // What this and earlier runs recorded of `path`.
+  PlacedFileHistory History(std::u8string_view path) const { return HistoryOf(m_arrPlaced, path); }
+  // Where to keep a copy of the file at `originalPath`: "<install folder>\Backup\<n>\<name>", numbered
+  // on from the backups recorded so far, `skip` numbers further (for numbers taken by copies no
+  // record names). Record it before asking for the next one.
+  std::u8string BackupPathFor(std::u8string_view originalPath, unsigned skip = 0) const;
 
  private:
   platform::Status Append(std::u8string_view line);
@@ -191,7 +208,8 @@ class JournalWriter {
   std::unique_ptr<platform::AppendedFile> m_file;
   std::u8string m_strFolder;
   std::uint64_t m_nSizeBefore = 0;
-  std::vector<std::u8string> m_arrBackedUp;  // originals, ASCII letters folded to upper case
+  std::vector<JournalRecord> m_arrPlaced;  // the SUPPORT and BACKUP records, earlier runs' first
+  std::size_t m_nBackups = 0;
 };
 
 }  // namespace install

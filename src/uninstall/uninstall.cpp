@@ -7,6 +7,7 @@
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
+#include "platform/folder_safety.h"
 #include "records/install_texts.h"
 #include "users/other_users.h"
 #include "platform/file_queries.h"
@@ -133,6 +134,16 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
   JournalContents journal;
   const Status read = ReadJournal(m_machine.logging.files, m_strFolderU8, journal);
   const std::string journalPath = InFolder(m_strInstallFolder, kJournalFileName);
+  // A journal is believed only in a folder nobody but the administrators could have written it
+  // into: anyone may make C:\Vornex\V-ZurezUvad before an installation, or after an uninstall, and
+  // fill a journal with whatever he wants deleted or overwritten.
+  if (!IsGone(read)) {
+    const std::string untrusted = FindUntrustedInstallFolder(m_machine, m_strInstallFolder);
+    if (!untrusted.empty()) {
+      Say(WithPath(kUntrustedFolderText, untrusted), platform::kMbOk | platform::kMbIconStop);
+      return UninstallOutcome::kStopped;
+    }
+  }
   const bool fromLater = std::any_of(journal.records.begin(), journal.records.end(), [](const JournalRecord& r) {
     return std::holds_alternative<UnknownRecord>(r);
   });
@@ -142,6 +153,15 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
     Say(fromLater ? WithPath(kJournalFromLaterText, journalPath)
                   : WithPath(kJournalUnreadableText, journalPath) + u8"\n\n错误代码：" + text::Decimal(read),
         platform::kMbOk | platform::kMbIconStop);
+    return UninstallOutcome::kStopped;
+  }
+  // A journal that reads but tells nothing (saved again as UTF-16, say) would remove nothing, and the
+  // entry and the journal would go with the only record of what to put back: it stays, and so do they.
+  const bool started = std::any_of(journal.records.begin(), journal.records.end(), [](const JournalRecord& r) {
+    return std::holds_alternative<RunStarted>(r);
+  });
+  if (read == platform::kSuccess && (!started || journal.damagedLines > journal.records.size())) {
+    Say(WithPath(kJournalUnusableText, journalPath), platform::kMbOk | platform::kMbIconStop);
     return UninstallOutcome::kStopped;
   }
 
@@ -201,9 +221,9 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
   if (choices.typedFolder) {
     if (!choices.typedFolder->empty()) folder = FormInstallFolder(*choices.typedFolder);
   } else {
-    // The installation's own copy of the installer lies in its install folder, beside the journal.
-    folder = ParentOf(m_strProgram);
-    if (GetPathKind(InFolder(folder, kJournalFileName), m_machine) != kPathFile) folder = EntryFolder(m_machine.registry);
+    // Only the folder Apps & features names is an installation, the installer's own folder included:
+    // a copy run from Downloads or a share would otherwise take whatever journal lay beside it.
+    folder = EntryFolder(m_machine.registry);
   }
   StripTrailingBackslash(folder);
   if (CreateFolderPath(m_machine.files, folder, true) != platform::kSuccess) folder.clear();
@@ -218,14 +238,11 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
   const ProfileOwner self = CurrentUserOwner(user.get());
   std::string path;
   std::string backup;
+  std::vector<JournalRecord> placements;  // the SUPPORT and BACKUP records whose paths pass
   for (const JournalRecord& record : records) {
     progress.StepIt();
     // Paths came from the ANSI API, so they go back; one that does not was not the installer's.
-    const auto ansi = [this](std::u8string_view from, std::string& to) {
-      if (text::ToAnsi(from, to)) return true;
-      Left(u8"", from, kLeftFailed);
-      return false;
-    };
+    const auto ansi = [this](std::u8string_view from, std::string& to) { return RecordedPath(from, to); };
     if (const auto* folder = std::get_if<FolderCreated>(&record)) {
       m_bMadeChosen = m_bMadeChosen || text::EqualsNoCaseUtf8(folder->path, chosen);
     } else if (const auto* file = std::get_if<FileCopied>(&record)) {
@@ -245,22 +262,24 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
       if (!trusted->userSid) RemoveTrusted(self, trusted->profileKey, trusted->created);
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
-      const auto samePath = [support](const auto& r) { return text::EqualsNoCaseUtf8(r.path, support->path); };
-      const auto hasBackup = [support](const OriginalBackedUp& b) {
-        return text::EqualsNoCaseUtf8(b.original, support->path);
-      };
-      // The last run's record, and not a file whose original was kept: that one goes with its backup.
-      if (Last<SupportFilePlaced>(records, samePath) == support && Last<OriginalBackedUp>(records, hasBackup) == nullptr &&
-          ansi(support->path, path)) {
-        RemovePlaced(path, support, {});
-      }
+      if (ansi(support->path, path) && SupportTarget(path)) placements.push_back(record);
     } else if (const auto* kept = std::get_if<OriginalBackedUp>(&record)) {
-      if (!ansi(kept->original, path) || !ansi(kept->backup, backup)) continue;
-      RemovePlaced(path, Last<SupportFilePlaced>(records, [kept](const SupportFilePlaced& s) {
-                     return text::EqualsNoCaseUtf8(s.path, kept->original);
-                   }),
-                   backup);
+      if (ansi(kept->original, path) && ansi(kept->backup, backup) && SupportTarget(path) && BackupOf(backup, path)) {
+        placements.push_back(record);
+      }
     }
+  }
+  // Each file in AutoCAD's folders once, from everything every run recorded of it.
+  std::vector<std::u8string> done;
+  for (const JournalRecord& record : placements) {
+    const auto* support = std::get_if<SupportFilePlaced>(&record);
+    const std::u8string& placed = support != nullptr ? support->path : std::get<OriginalBackedUp>(record).original;
+    if (std::any_of(done.begin(), done.end(), [&placed](const std::u8string& one) { return text::EqualsNoCaseUtf8(one, placed); }) ||
+        !text::ToAnsi(placed, path)) {
+      continue;
+    }
+    done.push_back(placed);
+    RemovePlaced(path, HistoryOf(placements, placed));
   }
   // The running user may have had the folder trusted again at a sign-in (Active Setup), in a
   // profile made after the installation.
@@ -273,9 +292,12 @@ void CUninstallEngine::RemoveByFixedNames() {
   for (const StringList& keyPaths : m_catalog.m_arrKeyPaths) {
     for (const std::string& keyPath : keyPaths) {
       for (int year = kFirstYear; year <= kLastYear; ++year) {
-        for (const std::string& name : {ArxKeyName(year), ManagedKeyName(year)}) {
-          RemoveKey(text::AnsiToU8(keyPath + name), kLoaderValue, nullptr);
-        }
+        // The managed module's key names a module in AutoCAD's folder, which every installation
+        // shares: it is this one's only when the same product's ARX key names this install folder.
+        const std::u8string arx = text::AnsiToU8(keyPath + ArxKeyName(year));
+        const bool ours = LoaderInInstallFolder(arx);
+        RemoveKey(arx, kLoaderValue, nullptr);
+        if (ours) RemoveKey(text::AnsiToU8(keyPath + ManagedKeyName(year)), kLoaderValue, nullptr);
       }
     }
   }
@@ -310,12 +332,54 @@ bool CUninstallEngine::IsAddOnLoader(std::u8string_view loader) const {
   return false;
 }
 
-bool CUninstallEngine::InAcadFolder(std::string_view path) const {
+bool CUninstallEngine::LoaderInInstallFolder(std::u8string_view keyPath) {
+  UniqueKey root;
+  UniqueKey key;
+  std::u8string loader;
+  if (m_machine.registry.OpenRoot(platform::RootKey::LocalMachine, root) != platform::kSuccess ||
+      m_machine.registry.OpenKeyW(root.get(), keyPath, platform::Access::Read, key) != platform::kSuccess ||
+      ReadText(m_machine.registry, key.get(), kLoaderValue, loader) != platform::kSuccess) {
+    return false;
+  }
+  const std::size_t slash = loader.rfind(u8'\\');
+  return slash != std::u8string::npos && text::EqualsNoCaseUtf8(loader.substr(0, slash), m_strFolderU8);
+}
+
+bool CUninstallEngine::RecordedPath(std::u8string_view recorded, std::string& path) {
+  // A "." or ".." level, a second drive or a stream, a name the file API would trim: the checks
+  // below compare text, and the file API would resolve it to somewhere else.
+  if (text::ToAnsi(recorded, path) && platform::CreateFolderPath(m_machine.files, path, true) == platform::kSuccess) {
+    return true;
+  }
+  Left(u8"", recorded, kLeftBadRecord);
+  return false;
+}
+
+bool CUninstallEngine::SupportTarget(const std::string& path) {
   for (const StringList& locations : m_catalog.m_arrLocations) {
     for (const std::string& location : locations) {
-      if (IsInside(path, location)) return true;
+      if (IsInside(path, location) && IsSupportFileName(std::string_view(path).substr(location.size() + 1))) return true;
     }
   }
+  Left(path, kLeftBadRecord);
+  return false;
+}
+
+bool CUninstallEngine::BackupOf(const std::string& backup, const std::string& original) {
+  // "<install folder>\Backup\<n>\<the original's name>"
+  const std::string backups = InFolder(m_strInstallFolder, kBackupFolderName);
+  const std::size_t slash = text::ReverseFind(backup, '\\');
+  const std::size_t name = text::ReverseFind(original, '\\');
+  const std::string numbered = ParentOf(backup);
+  const std::string number = numbered.substr(std::min(numbered.size(), backups.size() + 1));
+  const bool digits = !number.empty() && number.size() <= 9 &&
+                      std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits && IsInside(numbered, backups) && ParentOf(numbered).size() == backups.size() &&
+      slash != std::string::npos && name != std::string::npos &&
+      text::EqualsNoCase(std::string_view(backup).substr(slash + 1), std::string_view(original).substr(name + 1))) {
+    return true;
+  }
+  Left(backup, kLeftBadRecord);
   return false;
 }
 
@@ -436,42 +500,48 @@ void CUninstallEngine::RemoveFromOtherUsers(const std::vector<JournalRecord>* re
   }
 }
 
-void CUninstallEngine::RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup) {
-  // Only AutoCAD's folders are touched, and only backups inside the install folder put back: the
-  // journal may name anything.
-  if (!InAcadFolder(path) || (!backup.empty() && !IsInside(backup, m_strInstallFolder))) {
-    return Left(path, kLeftOutsideAcad);
-  }
+void CUninstallEngine::RemovePlaced(const std::string& path, const PlacedFileHistory& history) {
   std::u8string now;
   const Status read = m_machine.logging.files.ReadWhole(text::FromAnsi(path), now);
   if (read != platform::kSuccess && !IsGone(read)) return Left(path, kLeftFailed);
   const bool present = read == platform::kSuccess;
-  // A journal of the first version kept no digest: the size then tells what it can.
-  const bool ours = present && placed != nullptr && now.size() == placed->size &&
-                    (placed->digest.empty() || ContentDigest(now) == placed->digest);
-  if (backup.empty()) {
+  // The add-on's file, of any run, or the copy a run cut short while placing it.
+  const bool ours = present && (history.placing || history.IsAddOns(now));
+  if (history.backups.empty()) {
     if (ours) return Delete(path, true);
     if (present) Left(path, kLeftChanged);
     return;
   }
 
-  // AutoCAD's own file was kept before the add-on's replaced it: it goes back, byte for byte.
+  // AutoCAD's own file as last kept before the add-on's replaced it (an update of AutoCAD's
+  // included): the latest copy whose content is not the add-on's goes back, byte for byte.
+  std::string latest;
   std::u8string original;
-  if (m_machine.logging.files.ReadWhole(text::FromAnsi(backup), original) != platform::kSuccess) {
-    if (ours || !present) Left(path, kLeftNoBackup);
-    return;  // otherwise AutoCAD's own file is back already
+  for (auto kept = history.backups.rbegin(); kept != history.backups.rend() && latest.empty(); ++kept) {
+    std::u8string content;
+    if (m_machine.logging.files.ReadWhole(*kept, content) == platform::kSuccess && !history.IsAddOns(content) &&
+        text::ToAnsi(*kept, latest)) {
+      original = std::move(content);
+    }
   }
-  if (present && !ours) {
+  if (latest.empty()) {
+    if (ours || !present) return Left(path, kLeftNoBackup);
+    // Otherwise AutoCAD's own file is back already.
+  } else if (present && !ours) {
     // Not the add-on's file: AutoCAD's own back in place already, or a change that stays.
     if (now != original) return Left(path, kLeftChanged);
   } else {
     ClearReadOnly(path, m_machine);
-    if (m_machine.files.CopyFile(backup, path, false) != platform::kSuccess) return Left(path, kLeftFailed);
+    if (m_machine.files.CopyFile(latest, path, false) != platform::kSuccess) return Left(path, kLeftFailed);
     ++m_nRestored;
     Note(u8"已还原 ", path);
   }
-  Delete(backup, false);
-  (void)m_machine.files.RemoveDirectory(ParentOf(backup));  // its numbered folder, when empty now
+  for (const std::u8string& kept : history.backups) {
+    std::string copy;
+    if (!text::ToAnsi(kept, copy)) continue;
+    Delete(copy, false);
+    (void)m_machine.files.RemoveDirectory(ParentOf(copy));  // its numbered folder, when empty now
+  }
 }
 
 void CUninstallEngine::Delete(const std::string& path, bool counted) {

@@ -26,7 +26,8 @@ enum class UninstallOutcome {
   kNothingToRemove,  // no installation found: said, nothing changed (uninstalled already: not a failure)
   kAcadRunning,      // AutoCAD runs: the warning was shown, nothing changed
   kDeclined,         // the question was answered No: nothing changed
-  kStopped,          // the journal cannot be read, or only a later version understands it: said, nothing changed
+  kStopped,          // the journal cannot be read, holds nothing usable, lies in a folder others could
+                     // write to, or only a later version understands it: said, nothing changed
   kDoneWithIssues,   // ran to its end; the closing message names what was left and why
   kDone,             // everything the installation made is gone, or goes at the next restart
 };
@@ -43,8 +44,8 @@ class UninstallView {
 
 struct UninstallChoices {
   // /DIR=: the folder chosen at installation, as typed (ANSI); the install folder is formed from it
-  // as the installation formed it. None: the folder the uninstaller runs from when it holds a
-  // journal (it is the installation's own VornexSetup.exe), else the one Apps & features names.
+  // as the installation formed it. None: the one Apps & features names (the uninstaller's own
+  // folder counts only when it is that one).
   std::optional<std::string> typedFolder;
   // The dialog asks before it removes anything; the unattended mode does not.
   bool ask = true;
@@ -73,8 +74,7 @@ class CUninstallEngine {
   // A line of the log: `what` and then a path (ANSI).
   void Note(const char8_t* what, std::string_view path);
   void Note(const char8_t* what, std::u8string_view path);
-  // The install folder asked for, or the one the uninstaller runs from when it holds a journal, or
-  // the one Apps & features names; empty when there is none.
+  // The install folder asked for, or the one Apps & features names; empty when there is none.
   std::string Locate(const UninstallChoices& choices);
   // What the journal names, each where it was recorded and only while it is still the installation's.
   void RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress);
@@ -92,16 +92,26 @@ class CUninstallEngine {
   // or, with no journal (null), the install folder out of every profile of every other user. A
   // user whose hive cannot be reached is named among what stays.
   void RemoveFromOtherUsers(const std::vector<JournalRecord>* records);
-  // A file placed in an AutoCAD folder (`placed`, or null when the placing never happened) and the
-  // copy of AutoCAD's own file it replaced (`backup`, or empty).
-  void RemovePlaced(const std::string& path, const SupportFilePlaced* placed, const std::string& backup);
+  // A file placed in an AutoCAD folder, from what the journal tells of it: deleted while it is the
+  // add-on's, or AutoCAD's own file put back in its place from the latest copy kept of it.
+  void RemovePlaced(const std::string& path, const PlacedFileHistory& history);
   // Deletes a file, at the next restart when it is in use.
   void Delete(const std::string& path, bool counted);
   void RemoveFolder(const std::string& folder);
   // Whether a LOADER names one of the add-on's modules: a file in the install folder, or a managed
   // module (VXCAD<year>P.dll) in an AutoCAD folder of the catalogue.
   bool IsAddOnLoader(std::u8string_view loader) const;
-  bool InAcadFolder(std::string_view path) const;
+  // Whether the "LOADER" of the key at `keyPath` under HKEY_LOCAL_MACHINE names a file in the install folder.
+  bool LoaderInInstallFolder(std::u8string_view keyPath);
+  // A path the journal names, as the ANSI API takes it, when it is a full path on a drive letter of
+  // names a file may have (so that comparing its text tells where it leads); otherwise it is named
+  // among what stays, and false.
+  bool RecordedPath(std::u8string_view recorded, std::string& path);
+  // Whether `path` (from RecordedPath) is a support file the installation places in an AutoCAD
+  // folder the catalogue knows, and `backup` a copy of `original` where the installation keeps
+  // them ("<install folder>\Backup\<n>\<name>"); otherwise named among what stays, and false.
+  bool SupportTarget(const std::string& path);
+  bool BackupOf(const std::string& backup, const std::string& original);
   // Something of the installation that stays (`where` and `what` together name it), and why; named
   // in the closing message once.
   void Left(std::u8string_view where, std::u8string_view what, const char8_t* why);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "contract/contract_env.h"
@@ -220,6 +221,27 @@ TEST_F(FilesContract, RemoveDirectoryTakesOnlyAnEmptyFolder) {
   }
   EXPECT_NE(Attributes(At("full")) & platform::kAttrDirectory, 0u);
   EXPECT_EQ(Attributes(At("full\\kept.bin")) & platform::kAttrDirectory, 0u);
+}
+
+// The installation flushes each backup before it replaces AutoCAD's file; the simulation refuses
+// what FlushFileBuffers' open for writing refuses.
+TEST_F(FilesContract, FlushOpensTheFileForWriting) {
+  MakeFile("copied.bin");
+  MakeFile("locked.bin");
+  ASSERT_EQ(fs().SetAttributes(At("locked.bin"), platform::kAttrReadOnly), platform::kSuccess);
+  ASSERT_EQ(fs().CreateDirectory(At("folder")), platform::kSuccess);
+  struct Case {
+    const char* path;
+    Status status;
+  };
+  for (const Case c : {Case{"copied.bin", platform::kSuccess}, Case{"folder", platform::kAccessDenied},
+                       Case{"absent", platform::kFileNotFound}, Case{"absent\\child", platform::kPathNotFound},
+                       Case{"locked.bin", platform::kAccessDenied}}) {
+    // Wine keeps read-only as Unix write permission, which root writes through.
+    if (std::string_view(c.path) == "locked.bin" && env_->IsWine()) continue;
+    EXPECT_EQ(fs().FlushFile(At(c.path)), c.status) << c.path;
+  }
+  ASSERT_EQ(fs().SetAttributes(At("locked.bin"), platform::kAttrNormal), platform::kSuccess);
 }
 
 TEST_F(FilesContract, DeleteLaterLeavesTheFileUntilWindowsStartsAgain) {

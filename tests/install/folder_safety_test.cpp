@@ -1,6 +1,6 @@
 // Which folder on the way to the install folder someone other than the administrators could
 // replace, on simulated machines whose folders were made by various people with various lists.
-#include "install/folder_safety.h"
+#include "platform/folder_safety.h"
 
 #include <gtest/gtest.h>
 

@@ -121,7 +121,7 @@ class JournalWriterTest : public MachineTest {
   sim::SimLogSupport support_{sim_.files()};
 };
 
-TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
+TEST_F(JournalWriterTest, AppendsRunAfterRunAndNumbersTheBackupsOn) {
   // Each RUN keeps the journal's length before it, which a rollback of that run cuts it back to.
   const install::RunStarted first{u8"2026-12-08 21:47:59", u8"2025.04.28", 0};
   const install::OriginalBackedUp backup{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\Vornex.hdi"};
@@ -129,30 +129,35 @@ TEST_F(JournalWriterTest, AppendsRunAfterRunAndBacksUpEachOriginalOnce) {
     install::JournalWriter journal(support_.support());
     ASSERT_EQ(journal.Start(kFolder, u8"2025.04.28"), platform::kSuccess);
     EXPECT_EQ(journal.Record(install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\批打印.arx", 10}), platform::kSuccess);
-    EXPECT_FALSE(journal.IsBackedUp(kPc3));
+    EXPECT_TRUE(journal.History(kPc3).backups.empty());
     EXPECT_EQ(Bytes(journal.BackupPathFor(kPc3)), Bytes(backup.backup));
     EXPECT_EQ(journal.Record(backup), platform::kSuccess);
     // On the disk while the writer is still open: an interrupted run leaves a true record.
     EXPECT_EQ(Read().records.size(), 3u);
-    EXPECT_TRUE(journal.IsBackedUp(u8"c:\\program files\\autodesk\\autocad 2008\\drv\\VORNEX.HDI"));
+    EXPECT_EQ(journal.History(u8"c:\\program files\\autodesk\\autocad 2008\\drv\\VORNEX.HDI").backups,
+              std::vector<std::u8string>{backup.backup});
   }
   support_.clock().Set({2027, 3, 1, 8, 0, 0});
   const std::uint64_t lengthBefore = sim_.files().ReadFile(kJournal).value_or("").size();
   install::JournalWriter again(support_.support());
   ASSERT_EQ(again.Start(kFolder, u8"2025.05.01"), platform::kSuccess);
-  EXPECT_TRUE(again.IsBackedUp(kPc3));
-  // What is in the AutoCAD folder now is the add-on's own file: not a backup of the original.
-  EXPECT_EQ(again.Record(install::OriginalBackedUp{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\2\\Vornex.hdi"}),
-            platform::kSuccess);
+  EXPECT_EQ(again.History(kPc3).backups.size(), 1u);
+  // Whether a file is kept again is the caller's to tell from the files themselves (an update of
+  // AutoCAD's may be there now): a second copy of one original is recorded, and numbered on, past
+  // a number `skip` says is taken.
+  const install::OriginalBackedUp update{kPc3, u8"C:\\Vornex\\V-ZurezUvad\\Backup\\3\\Vornex.hdi"};
+  EXPECT_EQ(Bytes(again.BackupPathFor(kPc3, 1)), Bytes(update.backup));
+  EXPECT_EQ(again.Record(update), platform::kSuccess);
   const install::OriginalBackedUp other{u8"C:\\AutoCAD 2010\\Fonts\\txt.shx",
-                                        u8"C:\\Vornex\\V-ZurezUvad\\Backup\\2\\txt.shx"};
+                                        u8"C:\\Vornex\\V-ZurezUvad\\Backup\\3\\txt.shx"};
   EXPECT_EQ(Bytes(again.BackupPathFor(other.original)), Bytes(other.backup));
   EXPECT_EQ(again.Record(other), platform::kSuccess);
+  EXPECT_EQ(again.History(kPc3).backups, (std::vector<std::u8string>{backup.backup, update.backup}));
 
   const install::JournalContents contents = Read();
   const std::vector<JournalRecord> expected = {first, install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\批打印.arx", 10},
                                                backup, install::RunStarted{u8"2027-03-01 08:00:00", u8"2025.05.01", lengthBefore},
-                                               other};
+                                               update, other};
   EXPECT_TRUE(contents.records == expected);
   EXPECT_EQ(contents.damagedLines, 0u);
   const std::string file = sim_.files().ReadFile(kJournal).value_or("");
@@ -180,7 +185,7 @@ TEST_F(JournalWriterTest, ReportsWhatWasNotRecorded) {
   ASSERT_EQ(journal.Start(kFolder, u8"1"), platform::kSuccess);
   support_.files().FailAppends(112, 1);
   EXPECT_EQ(journal.Record(install::OriginalBackedUp{kPc3, u8"C:\\b"}), 112);
-  EXPECT_FALSE(journal.IsBackedUp(kPc3)) << "a backup the journal lacks must be made again";
+  EXPECT_TRUE(journal.History(kPc3).backups.empty()) << "a backup the journal lacks must be made again";
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ class RecordingFiles final : public platform::FileSystem {
     log.push_back("protect " + path);
     return inner_.ProtectFolder(path);
   }
+  Status FlushFile(const std::string& path) override { return inner_.FlushFile(path); }
   Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override {
     return inner_.ReadSecurity(path, security);
   }

@@ -75,6 +75,7 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status DeleteLater(const std::string&) override { return Touched(); }
   platform::Status ProtectFolder(const std::string&) override { return Touched(); }
   platform::Status ReadSecurity(const std::string&, platform::FileSecurity&) override { return Touched(); }
+  platform::Status FlushFile(const std::string&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -13,6 +14,7 @@
 #include "install/install_engine.h"
 #include "records/install_log.h"
 #include "app/unattended.h"
+#include "records/install_texts.h"
 #include "uninstall/uninstall_entry.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf8_text.h"
@@ -199,9 +201,14 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
       SettingsAndUpperCaseAnd({std::string("+ ") + kAcad2022 + "\\Fonts\\Vornex_EN.shx = VORNEX_EN.SHX"});
   // Without the journal, nothing in AutoCAD's folders can be told from a file of AutoCAD's own; and
   // whether the installation made the folder above the install folder, or a profile's
-  // TRUSTEDPATHS (which stays, empty), cannot be told either.
+  // TRUSTEDPATHS (which stays, empty), cannot be told either. The managed module's key of 2010
+  // stays with the ARX key that now names another installation's folder: it may be that one's.
+  const std::string managed2010 = "+ HKLM\\SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\Vornex2010DLLP";
   const std::vector<std::string> noJournal = SettingsAndUpperCaseAnd({
       load2010, load2010 + " : LOADCTRLS = type 4: 2 0 0 0", load2010 + " : LOADER = D:\\Other\\VX.arx",
+      managed2010, managed2010 + " : LOADCTRLS = type 4: 2 0 0 0",
+      managed2010 + " : LOADER = C:\\Program Files\\Autodesk\\AutoCAD 2010\\VXCAD2010P.dll",
+      managed2010 + " : MANAGED = type 4: 1 0 0 0",
       std::string("- ") + kDriver + " = " + kOwnDriver,
       std::string("+ ") + kDriver + " = Vornex.prt5",
       std::string("+ ") + kAcad2008 + "\\Fonts\\Vornex_EN.shx = Vornex_EN.shx",
@@ -264,7 +271,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
       {"uninstalled already, its folder named", uninstalled, Quiet("C:\\Vornex"), UninstallOutcome::kNothingToRemove,
        clean, {u8"未找到需要卸载的 V-批打印软件"}, {}, false},
       {"installed before the journal", WithoutJournal, Quiet("C:\\Vornex"), UninstallOutcome::kDone, noJournal,
-       {u8"已删除 5 个文件、5 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
+       {u8"已删除 5 个文件、4 个注册表项、3 处受信任路径", u8"未找到安装记录"}, {}, false},
       {"run from the install folder, a module held", inUse, Quiet(), UninstallOutcome::kDone, clean,
        {u8"已删除 10 个文件", u8"以下项目将在重新启动计算机后删除：\nC:\\Vornex\\V-ZurezUvad\\VX_ZurezUvad2021.arx\n" +
                                text::FromAnsi(kUninstaller) + u8"\nC:\\Vornex\\V-ZurezUvad\nC:\\Vornex"},
@@ -356,4 +363,253 @@ TEST(Uninstall, UnattendedWritesTheClosingMessageToTheLog) {
   }
 }
 
+
+namespace journal_trust {
+
+constexpr const char* kVictim = "C:\\victim\\important.txt";
+constexpr const char* kSystemDll = "C:\\Windows\\System32\\evil.dll";
+constexpr const char* kAcadExe = "C:\\Program Files\\Autodesk\\AutoCAD 2008\\acad.exe";
+constexpr const char* kPublicDriver = "C:\\Users\\Public\\pdfplot9.hdi";
+constexpr const char* kPlainUser = "S-1-5-21-3623811015-3361044348-30300820-1001";
+
+std::string Line(const install::JournalRecord& record) {
+  return std::string(text::Utf8Bytes(install::FormatJournalLine(record)));
+}
+
+std::string RunLine() { return Line(install::RunStarted{u8"2026-12-08 21:47:59", u8"20250428"}); }
+
+// A backup of AutoCAD's driver that is the attacker's file, with a placement record that matches
+// the driver as it is, so that the old reader took the driver for the add-on's and "restored" it.
+std::string PlantedBackup(Rig& rig, const std::string& folder) {
+  const std::string backup = folder + "\\Backup\\1\\pdfplot9.hdi";
+  EXPECT_TRUE(rig.sim.files().WriteFile(backup, "the user's own driver"));
+  const std::u8string driver = text::FromAnsi(kDriver);
+  return Line(install::SupportFilePlaced{driver, kOwnDriver.size(), install::ContentDigest(text::FromAnsi(kOwnDriver))}) +
+         Line(install::OriginalBackedUp{driver, text::FromAnsi(backup)});
+}
+
+// Adds records to the installation's journal, as if it held them.
+void Append(Rig& rig, const std::string& lines) {
+  EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, *rig.sim.files().ReadFile(kJournal) + lines));
+}
+
+struct TrustCase {
+  const char* name;
+  bool installed;
+  std::optional<std::string> dir;  // /DIR=
+  std::function<void(Rig&)> plant;
+  UninstallOutcome outcome;
+  std::vector<std::u8string> said;  // parts of the last message box, in order
+};
+
+TEST(UninstallJournalTrust, StopsOrRefusesWhatAStandardUserCouldHaveWritten) {
+  const std::u8string refused = install::kLeftBadRecord;
+  const TrustCase cases[] = {
+      {"a journal in a folder a plain user made before any installation", false, "C:\\Vornex",
+       [](Rig& rig) {
+         EXPECT_TRUE(rig.sim.files().MakeFolderAs(
+             kInstallFolder, kPlainUser, {{kPlainUser, true, platform::kFileAllAccess, sim::kObjectInherit | sim::kContainerInherit}}));
+         EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, RunLine() + PlantedBackup(rig, kInstallFolder)));
+       },
+       UninstallOutcome::kStopped, {u8"不受保护", u8"卸载已停止"}},
+      {"a journal beside the installer run from a user's folder, Apps & features naming none", false, std::nullopt,
+       [](Rig& rig) {
+         const char* downloads = "C:\\Users\\Public\\Downloads";
+         rig.sim.system().SetModulePath(std::string(downloads) + "\\SetUp.exe");
+         EXPECT_TRUE(rig.sim.files().WriteFile(std::string(downloads) + "\\VornexSetup.journal",
+                                               RunLine() + PlantedBackup(rig, downloads)));
+       },
+       UninstallOutcome::kNothingToRemove, {u8"未找到需要卸载的 V-批打印软件"}},
+      {"\"..\" in a FILE record", true, std::nullopt,
+       [](Rig& rig) {
+         Append(rig, Line(install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt", 9}));
+       },
+       UninstallOutcome::kDoneWithIssues, {u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt" + refused}},
+      {"\"..\" in a SUPPORT record", true, std::nullopt,
+       [](Rig& rig) {
+         const std::string victim = *rig.sim.files().ReadFile(kVictim);
+         Append(rig, Line(install::SupportFilePlaced{u8"C:\\Program Files\\Autodesk\\AutoCAD 2008\\..\\..\\..\\victim\\important.txt",
+                                                     victim.size(), install::ContentDigest(text::FromAnsi(victim))}));
+       },
+       UninstallOutcome::kDoneWithIssues, {u8"\\..\\..\\..\\victim\\important.txt" + refused}},
+      {"\"..\" in a BACKUP record's copy", true, std::nullopt,
+       [](Rig& rig) {
+         Append(rig, Line(install::OriginalBackedUp{text::FromAnsi(kDriver),
+                                                    u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi"}));
+       },
+       UninstallOutcome::kDoneWithIssues, {u8"Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi" + refused}},
+      {"a backup aimed at a system folder", true, std::nullopt,
+       [](Rig& rig) {
+         Append(rig, Line(install::OriginalBackedUp{text::FromAnsi(kSystemDll), u8"C:\\Vornex\\V-ZurezUvad\\Backup\\9\\evil.dll"}));
+       },
+       UninstallOutcome::kDoneWithIssues, {text::FromAnsi(kSystemDll) + refused}},
+      {"a backup aimed at an AutoCAD file the add-on never places", true, std::nullopt,
+       [](Rig& rig) {
+         Append(rig, Line(install::OriginalBackedUp{text::FromAnsi(kAcadExe), u8"C:\\Vornex\\V-ZurezUvad\\Backup\\9\\acad.exe"}));
+       },
+       UninstallOutcome::kDoneWithIssues, {text::FromAnsi(kAcadExe) + refused}},
+  };
+  for (const TrustCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    for (const char* file : {kVictim, kSystemDll, kAcadExe, kPublicDriver}) EXPECT_TRUE(rig.sim.files().WriteFile(file, file));
+    rig.before = Take(rig.sim);
+    if (c.installed) {
+      ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+    }
+    c.plant(rig);
+    const Snapshot planted = Take(rig.sim);
+    EXPECT_EQ(rig.Uninstall(Quiet(c.dir)), c.outcome);
+    std::size_t at = 0;
+    const std::u8string box = rig.LastBox();
+    for (const std::u8string& part : c.said) {
+      at = box.find(part, at);
+      EXPECT_NE(at, std::u8string::npos) << "not said (in order): " << text::Utf8Bytes(part) << "\n" << text::Utf8Bytes(box);
+    }
+    // Stopped, nothing changed; refused, the rest of the installation went and nothing else did.
+    if (c.installed) {
+      EXPECT_EQ(Changes(rig.before, Take(rig.sim)), SettingsAndUpperCaseAnd({}));
+    } else {
+      EXPECT_EQ(Changes(planted, Take(rig.sim)), std::vector<std::string>{});
+    }
+  }
+}
+
+// A journal that reads, yet tells nothing of what to undo, stops the uninstall like one that cannot
+// be read: the journal and the Apps & features entry stay, to be used once it is mended.
+TEST(UninstallJournalTrust, StopsOnAJournalThatHoldsNothingUsable) {
+  const struct {
+    const char* name;
+    std::function<std::string(const std::string&)> damage;
+  } cases[] = {
+      {"saved again as UTF-16",
+       [](const std::string& journal) {
+         std::string wide = "\xFF\xFE";
+         for (const char c : journal) wide += std::string{c, '\0'};
+         return wide;
+       }},
+      {"its RUN records taken out",
+       [](const std::string& journal) {
+         std::string kept;
+         for (std::size_t at = 0; at < journal.size();) {
+           const std::size_t end = journal.find('\n', at) + 1;
+           if (journal.compare(at, 4, "RUN\t") != 0) kept += journal.substr(at, end - at);
+           at = end;
+         }
+         return kept;
+       }},
+      {"more lines damaged than whole",
+       [](const std::string& journal) {
+         std::string damaged;
+         for (std::size_t at = 0, n = 0; at < journal.size(); ++n) {
+           const std::size_t end = journal.find('\n', at) + 1;
+           std::string line = journal.substr(at, end - at);
+           if (n > 3 && line.size() > 4) line.insert(line.size() - 2, "%Z");  // an escape no reader accepts
+           damaged += line;
+           at = end;
+         }
+         return damaged;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+    EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, c.damage(*rig.sim.files().ReadFile(kJournal))));
+    const Snapshot damaged = Take(rig.sim);
+    EXPECT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kStopped);
+    EXPECT_NE(rig.LastBox().find(u8"已损坏"), std::u8string::npos) << text::Utf8Bytes(rig.LastBox());
+    EXPECT_EQ(Changes(damaged, Take(rig.sim)), std::vector<std::string>{});
+  }
+}
+
+}  // namespace journal_trust
+
+namespace originals {
+
+const std::string kUpdatedDriver("AutoCAD's PDF driver, updated\0\x02", 32);
+
+// The journal as it was when a run was killed just after it recorded keeping AutoCAD's driver (and,
+// where the run records it, setting out to place the add-on's): the records after it never written.
+void KillAfterTheDriversBackup(Rig& rig) {
+  const std::string journal = *rig.sim.files().ReadFile(kJournal);
+  std::size_t end = journal.find("BACKUP\t" + std::string(kDriver));
+  ASSERT_NE(end, std::string::npos);
+  end = journal.find('\n', end) + 1;
+  if (journal.compare(end, 8 + std::strlen(kDriver), "SUPPORT\t" + std::string(kDriver)) == 0) {
+    end = journal.find('\n', end) + 1;
+  }
+  EXPECT_TRUE(rig.sim.files().WriteFile(kJournal, journal.substr(0, end)));
+  EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, ""));  // the copy over it had only begun
+}
+
+TEST(UninstallOriginals, AutoCADsOwnFileComesBackWhateverHappenedBetween) {
+  const struct {
+    const char* name;
+    std::function<void(Rig&)> history;
+    const std::string& back;  // AutoCAD's file after the uninstall
+  } cases[] = {
+      {"the journal cannot be opened",
+       [](Rig& rig) {
+         EXPECT_TRUE(rig.sim.files().MakeDirectories(kJournal));  // in the way of the file
+         EXPECT_EQ(rig.sim.files().ProtectFolder("C:\\Vornex"), platform::kSuccess);  // as a run before made it
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDoneWithIssues);
+         EXPECT_EQ(rig.sim.files().ReadFile(kDriver), kOwnDriver);
+         EXPECT_NE(rig.LastBox().find(text::FromAnsi(kDriver) + install::kIssueNoJournalKept), std::u8string::npos)
+             << text::Utf8Bytes(rig.LastBox());
+         EXPECT_TRUE(rig.sim.files().Remove(kJournal));
+       },
+       kOwnDriver},
+      {"an uninstall stopped after it put the driver back, then a reinstallation",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kOwnDriver));
+         EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\Backup"));
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"AutoCAD's driver updated between two installations",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         EXPECT_TRUE(rig.sim.files().WriteFile(kDriver, kUpdatedDriver));
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kUpdatedDriver},
+      {"half a backup left by a killed run",
+       [](Rig& rig) {
+         EXPECT_TRUE(rig.sim.files().WriteFile(std::string(kInstallFolder) + "\\Backup\\1\\pdfplot9.hdi", "AutoCAD's"));
+         EXPECT_EQ(rig.sim.files().ProtectFolder("C:\\Vornex"), platform::kSuccess);  // as that run made it
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"a run killed right after it kept the driver",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         KillAfterTheDriversBackup(rig);
+       },
+       kOwnDriver},
+      {"a run killed right after it kept the driver, then a reinstallation",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         KillAfterTheDriversBackup(rig);
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+       },
+       kOwnDriver},
+      {"the power cut once the installation ended",
+       [](Rig& rig) {
+         EXPECT_EQ(rig.Install(), install::InstallOutcome::kDone);
+         rig.sim.files().PowerCut();
+       },
+       kOwnDriver},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    c.history(rig);
+    EXPECT_NE(rig.Uninstall(Quiet("C:\\Vornex")), UninstallOutcome::kStopped) << text::Utf8Bytes(rig.LastBox());
+    EXPECT_EQ(rig.sim.files().ReadFile(kDriver), c.back) << text::Utf8Bytes(rig.LastBox());
+  }
+}
+
+}  // namespace originals
 }  // namespace

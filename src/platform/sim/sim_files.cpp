@@ -16,6 +16,7 @@ struct SimFileSystem::Node {
   std::uint32_t attributes = 0;
   SimSecurity security;
   std::string content;
+  bool unflushed = false;  // copied by the program and not flushed since
   std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased name: NTFS order
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased -> (name, data)
 
@@ -369,6 +370,7 @@ Status SimFileSystem::CopyFile(const std::string& source, const std::string& des
   copy->security = existing != dstDir->children.end() ? existing->second->security
                                                       : NewSecurity(*dstDir, false, creatorOwner_);
   copy->content = src->content;
+  copy->unflushed = true;
   copy->streams = src->streams;
   dstDir->children[folded] = std::move(copy);
   return platform::kSuccess;
@@ -484,6 +486,34 @@ Status SimFileSystem::ProtectFolder(const std::string& path) {
   node->security = SimSecurity{platform::kSidAdministrators, ProtectedEntries(), {}, true};
   ResetBelow(*node, platform::kSidAdministrators);
   return platform::kSuccess;
+}
+
+Status SimFileSystem::FlushFile(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::Flush, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  // Opened for writing: refused for a folder and for a read-only file.
+  if (node->IsDirectory() || (node->attributes & platform::kAttrReadOnly) != 0) return platform::kAccessDenied;
+  node->unflushed = false;
+  return platform::kSuccess;
+}
+
+void SimFileSystem::PowerCut() {
+  std::vector<Node*> folders;
+  for (auto& [letter, root] : drives_) folders.push_back(root.get());
+  while (!folders.empty()) {
+    Node* folder = folders.back();
+    folders.pop_back();
+    for (auto& [folded, child] : folder->children) {
+      if (child->IsDirectory()) folders.push_back(child.get());
+      if (child->unflushed) child->content.clear();
+      child->unflushed = false;
+    }
+  }
 }
 
 Status SimFileSystem::ReadSecurity(const std::string& path, platform::FileSecurity& security) {

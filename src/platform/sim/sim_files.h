@@ -18,7 +18,7 @@ namespace sim {
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
 enum class FileOp {
   Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater,
-  Move
+  Move, Flush
 };
 
 // ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
@@ -83,6 +83,11 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status DeleteLater(const std::string& path) override;
   platform::Status ProtectFolder(const std::string& path) override;
   platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override;
+  platform::Status FlushFile(const std::string& path) override;
+
+  // The power goes: what the program copied and never flushed (FlushFile) did not reach the disk,
+  // and each such file is found empty, as NTFS, which journals its records but not file data, leaves it.
+  void PowerCut();
 
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);

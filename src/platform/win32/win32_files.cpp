@@ -193,4 +193,12 @@ Status Win32FileSystem::ReadSecurity(const std::string& path, FileSecurity& secu
   return kSuccess;
 }
 
+Status Win32FileSystem::FlushFile(const std::string& path) {
+  if (HasNul(path)) return kInvalidName;
+  const UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return LastErrorStatus();
+  return Result(::FlushFileBuffers(file.get()));
+}
+
 }  // namespace platform::win32

@@ -17,6 +17,7 @@ class Win32FileSystem final : public FileSystem {
   Status DeleteLater(const std::string& path) override;
   Status ProtectFolder(const std::string& path) override;
   Status ReadSecurity(const std::string& path, FileSecurity& security) override;
+  Status FlushFile(const std::string& path) override;
 };
 
 // The owner and access list ProtectFolder sets, in the security descriptor language: owned by

@@ -59,6 +59,14 @@ struct SnapshotHandleTraits {
 };
 using UniqueSnapshot = UniqueHandle<SnapshotHandleTraits>;
 
+// CreateFileA's handle: INVALID_HANDLE_VALUE on failure, released with CloseHandle.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return InvalidHandleValue(); }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
+};
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+
 // A kernel object handle that is null on failure (a process token, say), released with CloseHandle.
 struct KernelHandleTraits {
   using Handle = HANDLE;

@@ -1,5 +1,7 @@
 // Whether the folders an installation hangs from could be replaced by someone other than the
-// administrators: AutoCAD loads the add-on from there, from a trusted path, for every user.
+// administrators: AutoCAD loads the add-on from there, from a trusted path, for every user; and
+// whether an install folder can vouch for the journal it holds. (The uninstall asks too, so the
+// rule lives below both.)
 #pragma once
 #include <string>
 #include <string_view>
@@ -24,5 +26,16 @@ std::string FindReplaceableFolder(platform::Machine& machine, const std::string&
 
 // True when a junction, a symbolic link or a mount point is at the path.
 bool IsReparsePoint(platform::FileSystem& files, const std::string& path);
+
+// OthersCanReplace, or a principal other than those it trusts may write into the folder: add a file
+// or a folder to it, or change its extended attributes or attributes.
+bool OthersCanWrite(const platform::FileSecurity& security, std::string_view account);
+
+// The folder that keeps `installFolder` (a full path on a drive letter, no trailing backslash) from
+// vouching for what it holds, or empty when there is none: the install folder itself when it is a
+// reparse point, its security cannot be read, or OthersCanWrite; else the nearest folder above it
+// that FindReplaceableFolder finds, or one that is a reparse point. A journal in such a folder may
+// be anyone's, and the paths in it anything.
+std::string FindUntrustedInstallFolder(platform::Machine& machine, const std::string& installFolder);
 
 }  // namespace install
