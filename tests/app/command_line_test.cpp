@@ -53,13 +53,17 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
       {u8"C:\\Set\"up\\SetUp.exe /S", "silent dir=C:\\Vornex"},
       // Backslashes: 2n before a quote give n and the quote groups; 2n+1 give n and a quote; others stay.
       {u8"SetUp.exe \"/DIR=C:\\Tools\\\\\" /S", "silent dir=C:\\Tools\\"},
-      {u8"SetUp.exe /DIR=\"C:\\Tools\\\" /S", "dialog dir=C:\\Tools\" /S"},
-      {u8"SetUp.exe /DIR=C:\\\\a\\\\\\\"b", "dialog dir=C:\\\\a\\\"b"},
+      // A literal quote in a value is a fault: it swallowed what followed, /S included, which then
+      // still keeps every window shut.
+      {u8"SetUp.exe /DIR=\"C:\\Tools\\\" /S", "!开关“/DIR=C:\\Tools\" /S”的值含有引号"},
+      {u8"SetUp.exe \"/DIR=C:\\A B\\\" /s", "!开关“/DIR=C:\\A B\" /s”的值含有引号"},
+      {u8"SetUp.exe \"/LOG=C:\\l\\\" -S /DIR=D:\\x", "!开关“/LOG=C:\\l\" -S /DIR=D:\\x”的值含有引号"},
+      {u8"SetUp.exe /DIR=C:\\\\a\\\\\\\"b", "!开关“/DIR=C:\\\\a\\\"b”的值含有引号"},
       // A doubled quote inside a quoted part is one quote and ends the part; outside, it is nothing.
-      {u8"SetUp.exe \"/DIR=C:\\a\"\"b\" /S", "dialog dir=C:\\a\"b /S"},
+      {u8"SetUp.exe \"/DIR=C:\\a\"\"b\" /S", "!开关“/DIR=C:\\a\"b /S”的值含有引号"},
       {u8"SetUp.exe /DIR=C:\\a\"\"b /S", "silent dir=C:\\ab"},
-      {u8"SetUp.exe /DIR=a\"\"\"b /S", "silent dir=a\"b"},
-      {u8"SetUp.exe /DIR=a\"\"\"\"b /S", "dialog dir=a\"b /S"},
+      {u8"SetUp.exe /DIR=a\"\"\"b /S", "!开关“/DIR=a\"b”的值含有引号"},
+      {u8"SetUp.exe /DIR=a\"\"\"\"b /S", "!开关“/DIR=a\"b /S”的值含有引号"},
       // Faults, each naming its argument.
       {u8"SetUp.exe /X", "!无法识别的开关“/X”"},
       {u8"SetUp.exe --S", "!无法识别的开关“--S”"},
@@ -100,6 +104,7 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
     // Only the unattended mode survives a fault, so that it is told in the log, not in a box.
     std::istringstream words(Bytes(c.line));
     for (std::string word; words >> word;) {
+      while (!word.empty() && word.back() == '"') word.pop_back();
       if (word == "/S" || word == "/s" || word == "-S" || word == "-s") blank.mode = app::RunMode::Unattended;
     }
     EXPECT_EQ(parsed, blank) << "a faulty line must not leave half its switches applied: " << Describe(parsed);

@@ -86,6 +86,8 @@ TEST(Unattended, EachEndingHasItsExitCodeAndItsLog) {
       {"one release asked, one not here; a folder that cannot be", std::vector<int>{2010, 2018}, "C:\\a|b", false,
        true, false, false, InstallOutcome::kFolderRefused, 1639,
        {u8"AutoCAD 2018 未安装，跳过。", u8"安装的版本： 2010", u8"C:\\a|b", u8"无效", u8"安装路径无效"}},
+      {"a device name below the drive", std::nullopt, "C:\\Tools\\NUL", false, true, false, false,
+       InstallOutcome::kFolderRefused, 1639, {u8"C:\\Tools\\NUL", u8"安装路径无效"}},
       {"only absent releases", std::vector<int>{2018}, "C:\\Vornex", false, true, false, false,
        InstallOutcome::kNothingChosen, 1603, {u8"AutoCAD 2018 未安装，跳过。", u8"没有可安装的AutoCAD版本"}},
       {"AutoCAD running", std::nullopt, "C:\\Vornex", true, true, false, false, InstallOutcome::kAcadRunning, 1618,
