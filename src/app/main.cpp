@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/dll_search.h"
@@ -13,6 +14,7 @@
 #include "discovery/acad_catalog.h"
 #include "records/install_texts.h"
 #include "uninstall/uninstall.h"
+#include "users/user_hives.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_log_support.h"
@@ -85,6 +87,14 @@ std::optional<std::string> TypedFolder(const app::CommandLine& line, const std::
   return line.folderGiven ? std::optional<std::string>(folder) : std::nullopt;
 }
 
+// A hive an earlier run left loaded when it was stopped goes before anything else, whatever this run
+// does and whichever users it visits; one that stays is named in the log when there is one.
+void UnloadLeftHives(platform::Machine& machine, install::InstallLog* log) {
+  std::vector<std::u8string> stayed;
+  if (install::UnloadLeftHives(machine.registry, stayed) != platform::kSuccess || log == nullptr) return;
+  for (const std::u8string& name : stayed) log->Write(install::kLeftHiveStayedText + name);
+}
+
 // /S, installing or uninstalling: no window at all; the log says what was done, the exit code how
 // it ended.
 int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
@@ -104,6 +114,7 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   } else if (const std::u8string fault = FolderFault(line, folder); !fault.empty()) {
     log.Write(fault);
   } else {
+    UnloadLeftHives(machine, &log);
     app::UnattendedPrompts prompts(log, machine.logging.clock);
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging};
     theCatalog.Scan(quiet.registry);
@@ -145,6 +156,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
   }
   install::InstallLog log(machine.logging);
   install::InstallLog* logged = OpenAskedLog(log, line, u8"SetUp.exe 卸载开始");
+  UnloadLeftHives(machine, logged);
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
   install::UninstallChoices choices;
@@ -196,6 +208,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
     install::InstallLog log(machine.logging);
     presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
+    UnloadLeftHives(machine, presets.log);
     RegisterCommonControls();
     theApp.InitInstance(machine, presets);
   }
