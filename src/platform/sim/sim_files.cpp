@@ -464,6 +464,41 @@ Status SimFileSystem::ProtectFolder(const std::string& path) {
   return platform::kSuccess;
 }
 
+Status SimFileSystem::CancelDeleteLater(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  const std::string folder = text::ToUpper(parsed.full) + "\\";
+  std::erase_if(pendingDeletions_, [&](const std::string& pending) {
+    return text::EqualsNoCase(pending, parsed.full) || text::ToUpper(pending).starts_with(folder);
+  });
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::ProtectPrivateFolder(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  node->security = SimSecurity{platform::kSidAdministrators, PrivateEntries(), {}, true};
+  ResetBelow(*node, platform::kSidAdministrators);
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::SetOwner(const std::string& path, const std::string& sid) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::SetOwner, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  node->security.owner = sid;
+  return platform::kSuccess;
+}
+
 Status SimFileSystem::ReadSecurity(const std::string& path, platform::FileSecurity& security) {
   security = platform::FileSecurity{};
   Parsed parsed;
@@ -680,6 +715,12 @@ std::vector<SimAce> UsualRootEntries() {
   std::vector<SimAce> entries = ProtectedEntries();
   entries.push_back({kSidAuthenticatedUsers, true, kModifyGeneric, kObjectInherit | kContainerInherit | kInheritOnly});
   entries.push_back({kSidAuthenticatedUsers, true, kAddSubdirectory, 0});
+  return entries;
+}
+
+std::vector<SimAce> PrivateEntries() {
+  std::vector<SimAce> entries = ProtectedEntries();
+  entries.pop_back();  // Users
   return entries;
 }
 

@@ -17,7 +17,7 @@ namespace sim {
 
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
 enum class FileOp {
-  Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater
+  Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater, SetOwner
 };
 
 // ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
@@ -50,6 +50,8 @@ struct SimSecurity {
 std::vector<SimAce> UsualRootEntries();
 // The list ProtectFolder sets: Administrators and SYSTEM full control, Users read and execute.
 std::vector<SimAce> ProtectedEntries();
+// The list ProtectPrivateFolder sets: Administrators and SYSTEM full control.
+std::vector<SimAce> PrivateEntries();
 
 // An entry's access list in the terms of the protected list: what a read-back on Windows tells.
 enum class Acl {
@@ -81,6 +83,9 @@ class SimFileSystem final : public platform::FileSystem {
   platform::Status DeleteLater(const std::string& path) override;
   platform::Status ProtectFolder(const std::string& path) override;
   platform::Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override;
+  platform::Status CancelDeleteLater(const std::string& path) override;
+  platform::Status ProtectPrivateFolder(const std::string& path) override;
+  platform::Status SetOwner(const std::string& path, const std::string& sid) override;
 
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);
