@@ -93,6 +93,10 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   if (madeChosen && !Protect(chosen)) return InstallOutcome::kNotProtected;
   m_machine.files.CreateDirectory(installFolder);
   if (!Protect(installFolder)) return InstallOutcome::kNotProtected;
+  // An uninstall since the last start of Windows may have left the folder, the uninstaller and a
+  // held module to be deleted at the next one: what this installation places there must outlive it.
+  // (The chosen folder's own deletion then fails on its own: the install folder is in it.)
+  (void)m_machine.files.CancelDeleteLater(installFolder);
   m_strInstallFolder = installFolder;
   StartJournal();
   // The uninstaller removes it again when it is empty then; one that was there stays in any case.
