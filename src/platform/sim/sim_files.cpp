@@ -16,6 +16,7 @@ struct SimFileSystem::Node {
   std::uint32_t attributes = 0;
   SimSecurity security;
   std::string content;
+  std::uint32_t links = 1;  // names the file has (a hard link adds one)
   std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased name: NTFS order
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased -> (name, data)
 
@@ -642,6 +643,28 @@ bool SimFileSystem::SetSecurity(const std::string& path, const std::string& owne
 bool SimFileSystem::MakeFolderAs(const std::string& path, const std::string& owner,
                                  std::vector<SimAce> explicitEntries) {
   return MakeDirectories(path) && SetSecurity(path, owner, std::move(explicitEntries));
+}
+
+bool SimFileSystem::MakeFileLink(const std::string& path) {
+  if (!WriteFile(path, "")) return false;
+  LookupPath(path)->attributes |= platform::kAttrReparsePoint;
+  return true;
+}
+
+bool SimFileSystem::MakeHardLink(const std::string& existing, const std::string& path) {
+  Node* original = LookupPath(existing);
+  if (original == nullptr || original->IsDirectory() || Exists(path) || !WriteFile(path, original->content)) {
+    return false;
+  }
+  Node* second = LookupPath(path);
+  second->security = original->security;
+  second->links = ++original->links;
+  return true;
+}
+
+std::uint32_t SimFileSystem::LinkCount(const std::string& path) const {
+  const Node* node = LookupPath(path);
+  return node == nullptr ? 0 : node->links;
 }
 
 bool SimFileSystem::MakeJunction(const std::string& path) {

@@ -137,6 +137,14 @@ class SimFileSystem final : public platform::FileSystem {
   bool MakeFolderAs(const std::string& path, const std::string& owner, std::vector<SimAce> explicitEntries = {});
   // Makes the folder (and missing levels) and marks it as a junction: FILE_ATTRIBUTE_REPARSE_POINT.
   bool MakeJunction(const std::string& path);
+  // A symbolic link to a file: an entry marked FILE_ATTRIBUTE_REPARSE_POINT. Whoever opens it
+  // without following it finds the link itself, empty; nothing in the program follows one.
+  bool MakeFileLink(const std::string& path);
+  // CreateHardLink: a second name for the file at `existing`. Both names then count two links;
+  // the content is copied, not shared: nothing in the program writes through a second name.
+  bool MakeHardLink(const std::string& existing, const std::string& path);
+  // nNumberOfLinks: how many names the file has (0 when nothing is there).
+  std::uint32_t LinkCount(const std::string& path) const;
   // Removes a file or a folder with everything in it.
   bool Remove(const std::string& path);
   // Every entry at or below `path` (all drives when empty) as full paths in listing order,
