@@ -238,8 +238,9 @@ std::u8string UsageText() {
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
   usage += u8"                       例如 /RELEASES=2010,2018；可选 " + text::Decimal(kFirstYear) + u8" 至 " +
            text::Decimal(kLastYear) + u8"，默认为找到的全部版本。\n";
-  usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n";
-  usage += u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n";
+  usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定、或该文件无法\n";
+  usage += u8"                       打开时写入 %ProgramData%\\Vornex\\Logs\\" + std::u8string(kDefaultLogFileName) +
+           u8"。\n";
   usage += u8"/?、/HELP              显示本说明。\n\n退出代码：\n";
   const struct {
     int code;

@@ -49,18 +49,6 @@ void RegisterCommonControls() {
   init(&controls);
 }
 
-// The log's place: /LOG, else VornexSetup.log in %TEMP% (the folder Windows gives a process for its
-// files, also under SYSTEM).
-std::u8string LogPath(const app::CommandLine& line) {
-  if (line.logPath) return *line.logPath;
-  // GetTempPathW gives at most MAX_PATH + 1 characters (with the final backslash), then its NUL.
-  std::wstring temp(MAX_PATH + 2, L'\0');
-  const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
-  temp.resize(length < temp.size() ? length : 0);
-  if (!temp.empty() && temp.back() != L'\\') temp.push_back(L'\\');
-  return platform::win32::WideToUtf8(temp) + app::kDefaultLogFileName;
-}
-
 // Shows the usage (or a fault in the command line before it): in a message box, and on the console
 // when SetUp.exe was started from one.
 void ShowUsage(platform::Machine& machine, const std::u8string& fault) {
@@ -100,7 +88,7 @@ void UnloadLeftHives(platform::Machine& machine, install::InstallLog* log) {
 int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
-  (void)log.Open(LogPath(line));
+  (void)app::OpenRunLog(machine, line.logPath, true, log);
   log.Write(line.uninstall ? u8"SetUp.exe 无人值守卸载开始" : u8"SetUp.exe 无人值守安装开始");
   int exitCode = app::kExitInvalidCommandLine;
   std::string folder;
@@ -125,11 +113,11 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line) {
   return exitCode;
 }
 
-// /LOG's log for a run with windows, opened and its first line written; null without /LOG or when
-// it cannot be opened, and then the run keeps none.
-install::InstallLog* OpenAskedLog(install::InstallLog& log, const app::CommandLine& line,
+// /LOG's log for a run with windows (or the default log, when /LOG's cannot be opened), opened and
+// its first line written; null without /LOG or when no log opens, and then the run keeps none.
+install::InstallLog* OpenAskedLog(platform::Machine& machine, install::InstallLog& log, const app::CommandLine& line,
                                   std::u8string_view startLine) {
-  if (!line.logPath || log.Open(*line.logPath) != platform::kSuccess) return nullptr;
+  if (!line.logPath || !app::OpenRunLog(machine, line.logPath, false, log)) return nullptr;
   log.Write(startLine);
   return &log;
 }
@@ -155,7 +143,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
     return app::kExitInvalidCommandLine;
   }
   install::InstallLog log(machine.logging);
-  install::InstallLog* logged = OpenAskedLog(log, line, u8"SetUp.exe 卸载开始");
+  install::InstallLog* logged = OpenAskedLog(machine, log, line, u8"SetUp.exe 卸载开始");
   UnloadLeftHives(machine, logged);
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
@@ -207,7 +195,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     std::string folder;
     if (line.folder != app::kDefaultFolder && text::ToAnsi(line.folder, folder)) presets.folder = folder;
     install::InstallLog log(machine.logging);
-    presets.log = OpenAskedLog(log, line, u8"SetUp.exe 安装开始");
+    presets.log = OpenAskedLog(machine, log, line, u8"SetUp.exe 安装开始");
     UnloadLeftHives(machine, presets.log);
     RegisterCommonControls();
     theApp.InitInstance(machine, presets);

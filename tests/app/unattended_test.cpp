@@ -2,6 +2,7 @@
 // its exit code, and the log tells an administrator what happened.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -142,6 +143,64 @@ TEST(Unattended, ExitCodes) {
       {install::UninstallOutcome::kDeclined, 1603},
   };
   for (const auto& c : removals) EXPECT_EQ(app::ExitCodeFor(c.outcome), c.code) << static_cast<int>(c.outcome);
+}
+
+}  // namespace
+
+namespace {
+
+// Where a run logs: /LOG when it opens; else, and without /LOG, the default log in a folder only
+// the administrators may enter, made so; never in a folder a user made first, nor through a link.
+TEST(RunLog, DefaultLogInAFolderOnlyAdministratorsCanEnter) {
+  constexpr const char* kUser = "S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::string folder = "C:\\ProgramData\\Vornex\\Logs";
+  const std::string defaultLog = folder + "\\VornexSetup.log";
+  const struct {
+    const char* name;
+    std::optional<std::u8string> asked;
+    std::function<void(sim::SimFileSystem&)> before;
+    std::string logged;  // the file that got the line, empty: none
+    const char* said;    // the default log's first words, when /LOG was refused
+  } cases[] = {
+      {"no /LOG", std::nullopt, nullptr, defaultLog, nullptr},
+      {"/LOG that opens", u8"C:\\Temp\\mine.log", nullptr, "C:\\Temp\\mine.log", nullptr},
+      {"/LOG in a missing folder", u8"C:\\Missing\\x.log", nullptr, defaultLog, "无法打开 /LOG 指定的日志 C:\\Missing\\x.log"},
+      {"/LOG a link", u8"C:\\Temp\\link.log", [](sim::SimFileSystem& fs) { fs.MakeFileLink("C:\\Temp\\link.log"); },
+       defaultLog, "无法打开 /LOG 指定的日志 C:\\Temp\\link.log"},
+      {"Vornex made first by a user", std::nullopt,
+       [&](sim::SimFileSystem& fs) { fs.MakeFolderAs("C:\\ProgramData\\Vornex", kUser); }, "", nullptr},
+      {"Logs a junction", std::nullopt, [](sim::SimFileSystem& fs) { fs.MakeJunction("C:\\ProgramData\\Vornex\\Logs"); },
+       "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine sim;
+    sim::SimLogSupport support{sim.files()};
+    sim.system().SetEnvironment("ProgramData", "C:\\ProgramData");
+    ASSERT_TRUE(sim.files().MakeDirectories("C:\\Temp"));
+    ASSERT_TRUE(sim.files().MakeDirectories("C:\\ProgramData"));
+    if (c.before) c.before(sim.files());
+    const std::vector<std::string> before = sim.files().Tree("C:\\ProgramData");
+    install::InstallLog log(support.support());
+    EXPECT_EQ(app::OpenRunLog(sim.machine(), c.asked, true, log), !c.logged.empty());
+    log.Write(u8"SetUp.exe 无人值守安装开始");
+    if (c.logged.empty()) {
+      EXPECT_EQ(sim.files().Tree("C:\\ProgramData"), before);
+      continue;
+    }
+    const std::string text = sim.files().ReadFile(c.logged).value_or("<none>");
+    EXPECT_NE(text.find("SetUp.exe 无人值守安装开始"), std::string::npos) << text;
+    if (c.said != nullptr) {
+      EXPECT_NE(text.find(c.said), std::string::npos) << text;
+    }
+    if (c.logged != defaultLog) continue;
+    for (const std::string& level : {std::string("C:\\ProgramData\\Vornex"), folder}) {
+      const std::optional<sim::SimSecurity> security = sim.files().SecurityOf(level);
+      ASSERT_TRUE(security);
+      EXPECT_TRUE(security->isProtected) << level;
+      EXPECT_EQ(security->explicitEntries, sim::PrivateEntries()) << level;
+    }
+  }
 }
 
 }  // namespace
