@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "platform/system.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_security.h"
@@ -127,8 +128,34 @@ Status Win32FileSystem::SetOwner(const std::string& path, const std::string& sid
   // Only the restore privilege lets an owner be set to an account other than the caller's own.
   const HivePrivileges privileges;
   if (privileges.status() != kSuccess) return privileges.status();
-  return static_cast<Status>(::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                                                     owner.get(), nullptr, nullptr, nullptr));
+  // The path is in a folder its user controls: he may have swapped the file, or a folder above it,
+  // for a link since it was checked. So the owner is set through a handle on the name itself, and
+  // only when that handle leads to the very path asked for, by a file with no other name.
+  HANDLE raw = ::CreateFileW(wide.c_str(), WRITE_OWNER | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) return LastErrorStatus();
+  const UniqueKernelHandle handle(raw);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(handle.get(), &information)) return LastErrorStatus();
+  const bool folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (!folder && information.nNumberOfLinks > 1)) {
+    return kAccessDenied;
+  }
+  std::wstring reached(kLongestPathChars, L'\0');
+  const DWORD length = ::GetFinalPathNameByHandleW(handle.get(), reached.data(), static_cast<DWORD>(reached.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= reached.size()) return length == 0 ? LastErrorStatus() : kFilenameTooLong;
+  reached.resize(length);
+  constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+  std::wstring_view shown(reached);
+  if (shown.starts_with(kLongPrefix)) shown.remove_prefix(kLongPrefix.size());
+  if (::CompareStringOrdinal(shown.data(), static_cast<int>(shown.size()), wide.data(), static_cast<int>(wide.size()),
+                             TRUE) != CSTR_EQUAL) {
+    return kAccessDenied;
+  }
+  return static_cast<Status>(::SetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner.get(),
+                                               nullptr, nullptr, nullptr));
 }
 
 namespace {
