@@ -22,6 +22,9 @@
 #                                  also see HKU\SID and HKU\VornexSetup_SID (the installer's load).
 #                                  Without FILE.reg no hive file: a roaming profile not on this machine
 #   #@ pre-run ARG...              run SetUp.exe with these arguments to its end (exit 0) first
+#   #@ pre-run-exe 'C:\...\P.exe' ARG...   the same with another program (in order with pre-run)
+#   #@ restart                     restart Windows (wineboot -r) after the run, before the checks:
+#                                  what was left for the next start is done then
 #   #@ exe 'C:\...\Program.exe'     drive this program instead of SetUp.exe (the --args still apply)
 #   #@ snapshot-before             take the registry and the C: drive before any run (same-as-before)
 #   #@ pre-steps OTHER.steps       drive SetUp.exe through another scenario's steps first
@@ -132,7 +135,7 @@ read_directives() {
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
   d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
-  d_alter=(); d_premsi=(); d_snapshot_late=0
+  d_alter=(); d_premsi=(); d_snapshot_late=0; d_restart=0
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -154,6 +157,8 @@ read_directives() {
       drive) d_drives+=("$v") ;;
       args) d_args+=("${SCN_TOKENS[@]:1}") ;;
       pre-run) local IFS=$'\x1f'; d_preruns+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
+      pre-run-exe) local IFS=$'\x1f'; d_preruns+=("@exe=${SCN_TOKENS[*]:1}"); unset IFS ;;
+      restart) d_restart=1 ;;
       exe) d_exe=$v ;;
       snapshot-before) d_snapshot=1 ;;
       snapshot-after-pre-runs) d_snapshot=1; d_snapshot_late=1 ;;
@@ -244,11 +249,15 @@ run_scenario() {
     [ "$ok" -eq 0 ] || break
     local -a pre_args
     IFS=$'\x1f' read -r -a pre_args <<<"$pre"
-    phase "pre-run: SetUp.exe ${pre_args[*]}"
+    local pre_exe="$d_setup_dir\\SetUp.exe"
+    if [[ ${pre_args[0]:-} == @exe=* ]]; then
+      pre_exe=${pre_args[0]#@exe=}
+      pre_args=("${pre_args[@]:1}")
+    fi
+    phase "pre-run: $pre_exe ${pre_args[*]}"
     local pre_rc=0
-    WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" "$d_setup_dir\\SetUp.exe" "${pre_args[@]}" >/dev/null 2>&1 ||
-      pre_rc=$?
-    [ "$pre_rc" -eq 0 ] || { echo "pre-run SetUp.exe ${pre_args[*]}: exit code $pre_rc"; ok=1; }
+    WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" "$pre_exe" "${pre_args[@]}" >/dev/null 2>&1 || pre_rc=$?
+    [ "$pre_rc" -eq 0 ] || { echo "pre-run $pre_exe ${pre_args[*]}: exit code $pre_rc"; ok=1; }
   done
   for pre in "${d_premsi[@]}"; do
     [ "$ok" -eq 0 ] || break
@@ -299,6 +308,12 @@ run_scenario() {
       --script "$(wine_path "$d_steps")" || rc=$?
     cat "$work/$name/driver.log"
     [ "$rc" -eq 0 ] || { echo "driver: exit code $rc"; ok=1; }
+  fi
+
+  if [ "$ok" -eq 0 ] && [ "$d_restart" -eq 1 ]; then
+    phase "restart"
+    WINEPREFIX=$prefix timeout -k 5 "$d_limit" "$WINE" wineboot -r >/dev/null 2>&1 || { echo "wineboot -r failed"; ok=1; }
+    WINEPREFIX=$prefix "$WINESERVER" -w 2>/dev/null || true
   fi
 
   if [ "$ok" -eq 0 ] && [ -f "$scen_dir/$name.check" ]; then

@@ -112,6 +112,20 @@ bool ReadYears(std::u8string_view list, std::u8string_view argument, std::vector
   return true;
 }
 
+bool IsSwitchEdge(char8_t c) { return c == u8'"' || IsBlank(c); }
+
+// Whether /S (or -S, in any letter case) stands anywhere in the argument as a word of its own:
+// a quote gone astray may have swallowed it into another argument's value.
+bool MentionsSilent(std::u8string_view argument) {
+  for (std::size_t at = 0; at + 1 < argument.size(); ++at) {
+    if ((argument[at] != u8'/' && argument[at] != u8'-') || UpperAscii(argument[at + 1]) != u8'S') continue;
+    if ((at == 0 || IsSwitchEdge(argument[at - 1])) && (at + 2 == argument.size() || IsSwitchEdge(argument[at + 2]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Applies one argument; false, with `error` set, when it is at fault.
 bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, CommandLine& result, std::u8string& error) {
   if (argument.empty() || (argument[0] != u8'/' && argument[0] != u8'-')) {
@@ -133,6 +147,13 @@ bool ApplyArgument(std::u8string_view argument, std::vector<Switch>& seen, Comma
   }
   seen.push_back(known->id);
   const std::u8string_view value = equals == std::u8string_view::npos ? std::u8string_view() : body.substr(equals + 1);
+  // No folder or file name holds a quote: one here is a backslash before a closing quote
+  // ("/DIR=C:\A B\" /S), which Windows' rules turned into a literal quote, taking in whatever
+  // followed, /S included.
+  if (value.find(u8'"') != std::u8string_view::npos) {
+    error = u8"开关" + Quoted(argument) + u8"的值含有引号：路径末尾的 \\ 不要紧挨着右引号，例如应写成 \"/DIR=C:\\A B\"。";
+    return false;
+  }
   if (known->takesValue && value.empty()) {
     error = u8"开关" + Quoted(argument) + u8"缺少值：应写成 /" + std::u8string(known->name) + u8"=<值>。";
     return false;
@@ -207,11 +228,9 @@ CommandLine ParseCommandLine(std::u8string_view commandLine) {
       // Asked to run unattended, it must not show a box for the fault either: the deployment tool
       // that started it waits for an exit code, and nobody may be there to close the box.
       for (std::size_t j = 1; j < arguments.size(); ++j) {
-        for (const std::u8string_view quiet : {u8"S", u8"USERSETUP"}) {
-          if (arguments[j].size() > 1 && EqualsNoCase(std::u8string_view(arguments[j]).substr(1), quiet) &&
-              (arguments[j][0] == u8'/' || arguments[j][0] == u8'-')) {
-            failed.mode = RunMode::Unattended;
-          }
+        if (MentionsSilent(arguments[j]) || EqualsNoCase(arguments[j], u8"/USERSETUP") ||
+            EqualsNoCase(arguments[j], u8"-USERSETUP")) {
+          failed.mode = RunMode::Unattended;
         }
       }
       return failed;
@@ -242,8 +261,9 @@ std::u8string UsageText() {
   usage += u8"/RELEASES=<年份,...>   只为这些版本的 AutoCAD 安装，年份以逗号分隔、不含空格，\n";
   usage += u8"                       例如 /RELEASES=2010,2018；可选 " + text::Decimal(kFirstYear) + u8" 至 " +
            text::Decimal(kLastYear) + u8"，默认为找到的全部版本。\n";
-  usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定时写入\n";
-  usage += u8"                       %TEMP%\\" + std::u8string(kDefaultLogFileName) + u8"。\n";
+  usage += u8"/LOG=<文件>            把安装日志（UTF-8）写入该文件；静默安装未指定、或该文件无法\n";
+  usage += u8"                       打开时写入 %ProgramData%\\Vornex\\Logs\\" + std::u8string(kDefaultLogFileName) +
+           u8"。\n";
   usage += u8"/MSI                   由 Windows Installer 安装包调用（与 /S 一起）：本程序自己的\n";
   usage += u8"                       “应用和功能”条目不显示，只显示安装包的条目。\n";
   usage += u8"/?、/HELP              显示本说明。\n\n退出代码：\n";

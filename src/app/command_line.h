@@ -38,7 +38,7 @@ inline constexpr int kExitIncomplete = 0x20000001;  // 536870913
 
 // Without /DIR.
 inline constexpr const char8_t* kDefaultFolder = u8"C:\\Vornex";
-// Where an unattended installation writes its log without /LOG: this name in %TEMP%.
+// The log's name in its folder (app::kLogFolders) when /LOG names none, or one that cannot be opened.
 inline constexpr const char8_t* kDefaultLogFileName = u8"VornexSetup.log";
 // Where a user's set-up at sign-in writes its log: this name in that user's %TEMP%.
 inline constexpr const char8_t* kUserSetupLogFileName = u8"VornexUserSetup.log";
@@ -54,7 +54,7 @@ struct CommandLine {
   std::u8string folder = kDefaultFolder;     // /DIR=
   bool folderGiven = false;                  // /DIR= was there (the uninstall looks elsewhere without it)
   std::optional<std::vector<int>> releases;  // /RELEASES=, ascending; none: every release found
-  std::optional<std::u8string> logPath;      // /LOG=; none given: with /S the caller logs to %TEMP%
+  std::optional<std::u8string> logPath;      // /LOG=; none given: with /S the default log
   bool help = false;                         // /? or /HELP
   bool uninstall = false;                    // /UNINSTALL, reserved for the uninstaller
   bool userSetup = false;                    // /USERSETUP: one user's set-up at sign-in (Active Setup)

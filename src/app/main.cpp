@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/dll_search.h"
@@ -17,6 +18,7 @@
 #include "records/install_texts.h"
 #include "records/installed.h"
 #include "uninstall/uninstall.h"
+#include "users/user_hives.h"
 #include "platform/utf8_text.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_log_support.h"
@@ -52,16 +54,16 @@ void RegisterCommonControls() {
   init(&controls);
 }
 
-// The log's place: /LOG, else VornexSetup.log in %TEMP% (the folder Windows gives a process for its
-// files, also under SYSTEM); a user's set-up at sign-in keeps its own, in that user's %TEMP%.
-std::u8string LogPath(const app::CommandLine& line) {
+// The log of a user's set-up at sign-in: /LOG, else VornexUserSetup.log in that user's own %TEMP%
+// (he runs without administrator rights, and the installation's log folder is theirs alone).
+std::u8string UserSetupLogPath(const app::CommandLine& line) {
   if (line.logPath) return *line.logPath;
   // GetTempPathW gives at most MAX_PATH + 1 characters (with the final backslash), then its NUL.
   std::wstring temp(MAX_PATH + 2, L'\0');
   const DWORD length = ::GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   temp.resize(length < temp.size() ? length : 0);
   if (!temp.empty() && temp.back() != L'\\') temp.push_back(L'\\');
-  return platform::win32::WideToUtf8(temp) + (line.userSetup ? app::kUserSetupLogFileName : app::kDefaultLogFileName);
+  return platform::win32::WideToUtf8(temp) + app::kUserSetupLogFileName;
 }
 
 // Whether this process holds an elevated token (an administrator past UAC, or SYSTEM).
@@ -138,12 +140,24 @@ std::optional<std::string> TypedFolder(const app::CommandLine& line, const std::
   return line.folderGiven ? std::optional<std::string>(folder) : std::nullopt;
 }
 
+// A hive an earlier run left loaded when it was stopped goes before anything else, whatever this run
+// does and whichever users it visits; one that stays is named in the log when there is one.
+void UnloadLeftHives(platform::Machine& machine, install::InstallLog* log) {
+  std::vector<std::u8string> stayed;
+  if (install::UnloadLeftHives(machine.registry, stayed) != platform::kSuccess || log == nullptr) return;
+  for (const std::u8string& name : stayed) log->Write(install::kLeftHiveStayedText + name);
+}
+
 // /S, installing or uninstalling: no window at all; the log says what was done, the exit code how
 // it ended.
 int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool elevated = true) {
   install::InstallLog log(machine.logging);
   // Without a log nothing would tell what happened; the exit code still does.
-  (void)log.Open(LogPath(line));
+  if (line.userSetup) {
+    (void)log.Open(UserSetupLogPath(line));
+  } else {
+    (void)app::OpenRunLog(machine, line.logPath, true, log);
+  }
   app::WriteRunHeader(machine, log,
                       line.userSetup   ? u8"SetUp.exe 用户设置开始"
                       : line.uninstall ? u8"SetUp.exe 无人值守卸载开始"
@@ -164,6 +178,7 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool
     log.Write(install::kNeedsAdministratorText);
     exitCode = app::kExitFailed;
   } else {
+    UnloadLeftHives(machine, &log);
     app::UnattendedPrompts prompts(log, machine.logging.clock);
     platform::Machine quiet{machine.registry, machine.files, machine.system, prompts, machine.logging,
                             machine.integrity};
@@ -176,11 +191,11 @@ int RunUnattended(platform::Machine& machine, const app::CommandLine& line, bool
   return exitCode;
 }
 
-// /LOG's log for a run with windows, opened and its first line written; null without /LOG or when
-// it cannot be opened, and then the run keeps none.
+// /LOG's log for a run with windows (or the default log, when /LOG's cannot be opened), opened and
+// its first line written; null without /LOG or when no log opens, and then the run keeps none.
 install::InstallLog* OpenAskedLog(platform::Machine& machine, install::InstallLog& log, const app::CommandLine& line,
                                   std::u8string_view startLine) {
-  if (!line.logPath || log.Open(*line.logPath) != platform::kSuccess) return nullptr;
+  if (!line.logPath || !app::OpenRunLog(machine, line.logPath, false, log)) return nullptr;
   app::WriteRunHeader(machine, log, startLine, platform::win32::WideToUtf8(::GetCommandLineW()), g_nVersion);
   return &log;
 }
@@ -207,6 +222,7 @@ int RunUninstall(platform::Machine& machine, const app::CommandLine& line) {
   }
   install::InstallLog log(machine.logging);
   install::InstallLog* logged = OpenAskedLog(machine, log, line, u8"SetUp.exe 卸载开始");
+  UnloadLeftHives(machine, logged);
   RegisterCommonControls();
   theCatalog.Scan(machine.registry);
   install::UninstallChoices choices;
@@ -282,6 +298,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     install::InstallLog log(machine.logging);
     presets.log = OpenAskedLog(machine, log, line, u8"SetUp.exe 安装开始");
+    UnloadLeftHives(machine, presets.log);
     RegisterCommonControls();
     theApp.InitInstance(machine, presets);
   }

@@ -7,6 +7,8 @@
 #include "install/rollback.h"
 #include "uninstall/uninstall_entry.h"
 #include "platform/text.h"
+#include "platform/folder_safety.h"
+#include "platform/folder_rules.h"
 #include "records/install_texts.h"
 #include "platform/utf8_text.h"
 
@@ -240,6 +242,55 @@ bool IsPlacedUninstaller(platform::Machine& machine) {
   const std::size_t slash = text::ReverseFind(program, '\\');
   return text::EqualsNoCase(std::string_view(program).substr(slash == std::string::npos ? 0 : slash + 1),
                             install::kUninstallerName);
+}
+
+platform::Status PrepareLogFolder(platform::Machine& machine, std::string& folder) {
+  folder.clear();
+  std::u8string programData;
+  if (const platform::Status st = machine.system.EnvironmentVariableW(u8"ProgramData", programData);
+      st != platform::kSuccess) {
+    return st;
+  }
+  std::string level;
+  if (!text::ToAnsi(programData, level)) return platform::kNoUnicodeTranslation;
+  if (platform::CreateFolderPath(machine.files, level, true) != platform::kSuccess) return platform::kBadPathName;
+  std::string account;
+  if (machine.system.AccountSid(account) != platform::kSuccess) account.clear();
+  for (const char* name : kLogFolders) {
+    level += std::string("\\") + name;
+    const bool made = machine.files.CreateDirectory(level) == platform::kSuccess;
+    if (install::IsReparsePoint(machine.files, level)) return platform::kAccessDenied;
+    if (made) {
+      if (const platform::Status st = machine.files.ProtectPrivateFolder(level); st != platform::kSuccess) return st;
+      continue;
+    }
+    // Made before this run: by an earlier one, or by a user who got there first and could then
+    // swap the log for a file of his choosing. Its list is not reset: that would reach through
+    // whatever he planted inside it.
+    platform::FileSecurity security;
+    if (const platform::Status st = machine.files.ReadSecurity(level, security); st != platform::kSuccess) return st;
+    if (install::OthersCanReplace(security, account, false)) return platform::kAccessDenied;
+  }
+  folder = std::move(level);
+  return platform::kSuccess;
+}
+
+bool OpenRunLog(platform::Machine& machine, const std::optional<std::u8string>& asked, bool orDefault,
+                install::InstallLog& log) {
+  platform::Status refused = platform::kSuccess;
+  if (asked) {
+    refused = log.Open(*asked);
+    if (refused == platform::kSuccess) return true;
+  } else if (!orDefault) {
+    return false;
+  }
+  std::string folder;
+  if (PrepareLogFolder(machine, folder) != platform::kSuccess ||
+      log.Open(text::FromAnsi(folder) + u8"\\" + kDefaultLogFileName) != platform::kSuccess) {
+    return false;
+  }
+  if (asked) log.WriteError(u8"无法打开 /LOG 指定的日志 " + *asked + u8"，日志改写在此", refused);
+  return true;
 }
 
 int RunUnattended(platform::Machine& machine, CAcadCatalog& catalog, const UnattendedChoices& choices,

@@ -60,6 +60,21 @@ struct UnattendedChoices {
   bool hiddenEntry = false;
 };
 
+// Where a run keeps its log without /LOG, below %ProgramData%: the folders made with a list that
+// lets only Administrators and SYSTEM in at all, since the log names every user and the folders he
+// trusts. %TEMP% or C:\Windows\Temp would let any user plant the file first, or a link in its place.
+inline constexpr const char* kLogFolders[] = {"Vornex", "Logs"};
+
+// The folder of the default log (ANSI, in %ProgramData%), each level made here protected at once;
+// one there already is used only when no one but the administrators could replace it, and never
+// when it is a junction or a link.
+platform::Status PrepareLogFolder(platform::Machine& machine, std::string& folder);
+
+// Opens the run's log: /LOG's file (`asked`) when it opens, else the default log when `orDefault`
+// or when /LOG could not be opened, which the default log then says first. False when none opened.
+bool OpenRunLog(platform::Machine& machine, const std::optional<std::u8string>& asked, bool orDefault,
+                install::InstallLog& log);
+
 // One unattended run on `machine` (whose prompts must not show anything: UnattendedPrompts), with
 // `catalog` scanned: the installation picks the releases from the catalogue, logs what was found
 // and chosen, and runs the engine; the uninstall runs without its question. Either way AutoCAD

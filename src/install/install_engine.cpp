@@ -136,6 +136,10 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     RollBackRun();
     return InstallOutcome::kNotProtected;
   }
+  // An uninstall since the last start of Windows may have left the folder, the uninstaller and a
+  // held module to be deleted at the next one: what this installation places there must outlive it.
+  // (The chosen folder's own deletion then fails on its own: the install folder is in it.)
+  (void)m_machine.files.CancelDeleteLater(installFolder);
   m_strInstallFolder = installFolder;
   StartJournal();
   // The uninstaller removes them again when they are empty then; one that was there stays in any case.

@@ -115,6 +115,10 @@ class FileSystem {
   // by then) is deleted the next time Windows starts, in the order asked, before any program can
   // hold it. Nothing changes until then. Only an administrator may ask.
   [[nodiscard]] virtual Status DeleteLater(const std::string& path) = 0;
+  // Takes back what DeleteLater asked for the path and for everything below it (the entries of
+  // PendingFileRenameOperations that delete them): what an installation places again after an
+  // uninstall must outlive the next start of Windows. kSuccess when nothing was pending.
+  [[nodiscard]] virtual Status CancelDeleteLater(const std::string& path) = 0;
   // Gives a folder the access list of a folder whose code other programs load with their users'
   // rights: Administrators and SYSTEM full control, Users read and execute, inherited by everything
   // inside it, and protected from the entries the folder above would pass down, so a looser parent
@@ -131,6 +135,13 @@ class FileSystem {
   // followed). A list that is missing altogether (a NULL DACL) lets everyone do everything and is
   // reported as one entry saying so, for Everyone.
   [[nodiscard]] virtual Status ReadSecurity(const std::string& path, FileSecurity& security) = 0;
+  // As ProtectFolder, without the entry for Users: only Administrators and SYSTEM may even read
+  // what the folder holds (the log, which names every user and the folders each one trusts).
+  [[nodiscard]] virtual Status ProtectPrivateFolder(const std::string& path) = 0;
+  // SetNamedSecurityInfoW(OWNER_SECURITY_INFORMATION): `sid` ("S-1-5-21-...") becomes the owner of
+  // what is at the path (a link is followed: the caller has made sure there is none). Another
+  // account than the running one takes the restore privilege, enabled for the call only.
+  [[nodiscard]] virtual Status SetOwner(const std::string& path, const std::string& sid) = 0;
 };
 
 }  // namespace platform

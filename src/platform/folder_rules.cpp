@@ -29,10 +29,23 @@ platform::Status Presence(platform::FileSystem& files, const std::string& path) 
   return files.GetAttributes(path, attributes);
 }
 
+// The names Windows keeps for its devices: C:\Tools\NUL or C:\CON.txt names the device, at any
+// level and with any extension, and no folder of that name can be made or reached.
+bool IsDeviceName(std::string_view name) {
+  std::string_view base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  const std::string upper = text::ToUpper(std::string(base));
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (upper == device) return true;
+  }
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+         upper[3] <= '9';
+}
+
 }  // namespace
 
 bool IsFolderNameValid(std::string_view name) {
-  if (name.empty()) return false;
+  if (name.empty() || IsDeviceName(name)) return false;
   if (IsEdgeChar(name.front())) return false;
   // Walk whole characters: the trail byte of a double-byte character may equal '\\' or '|'
   // and is part of its character, not one of the refused ones.

@@ -37,7 +37,10 @@ class AppendFiles {
  public:
   virtual ~AppendFiles() = default;
   // Opens a file for appending, creating it when missing (its folder must exist: kPathNotFound);
-  // `sizeBefore` is its length in bytes as found. Others may read it while it is open.
+  // `sizeBefore` is its length in bytes as found. Others may read it while it is open. The name is
+  // opened itself, never followed: a junction or symbolic link there is refused (kAccessDenied), and
+  // so is a file with a second name (a hard link) or one owned by anyone but Administrators, SYSTEM
+  // or the account running the program, who could then read, or choose, what is written.
   virtual Status OpenForAppend(std::u8string_view path, Durability durability, std::unique_ptr<AppendedFile>& file,
                                std::uint64_t& sizeBefore) = 0;
   // The whole content of a file as stored. kFileNotFound when there is none; kFileTooLarge beyond

@@ -22,6 +22,22 @@ std::u8string Digits(int value, std::size_t width) {
 
 }  // namespace
 
+std::u8string EscapeControls(std::u8string_view data) {
+  static constexpr char8_t kHex[] = u8"0123456789ABCDEF";
+  std::u8string escaped;
+  escaped.reserve(data.size());
+  for (const char8_t c : data) {
+    if (c >= 0x20 && c != 0x7F) {
+      escaped += c;
+      continue;
+    }
+    escaped += u8"\\x";
+    escaped += kHex[c >> 4];
+    escaped += kHex[c & 0xF];
+  }
+  return escaped;
+}
+
 std::u8string FormatTimestamp(const platform::LocalTime& time) {
   return Digits(time.year, 4) + u8"-" + Digits(time.month, 2) + u8"-" + Digits(time.day, 2) + u8" " +
          Digits(time.hour, 2) + u8":" + Digits(time.minute, 2) + u8":" + Digits(time.second, 2);
@@ -66,7 +82,7 @@ void InstallLog::Write(std::u8string_view textUtf8) {
     if (!line.empty() && line.back() == u8'\r') line.remove_suffix(1);
     if (first || !line.empty()) {
       if (!first) entry += std::u8string(kTimestampWidth + kAfterTime.size(), u8' ');
-      entry += line;
+      entry += EscapeControls(line);
       entry += kLineEnd;
     }
     first = false;

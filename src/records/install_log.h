@@ -16,6 +16,10 @@ namespace install {
 // "2026-12-08 21:47:59".
 std::u8string FormatTimestamp(const platform::LocalTime& time);
 
+// Text read from the registry or a file, fit for one line of the log: every control character
+// (line breaks included) as "\xNN", so that a value someone wrote cannot add lines of its own.
+std::u8string EscapeControls(std::u8string_view data);
+
 // "错误 5：拒绝访问。", or "错误 1234" when the system has no text for the code.
 std::u8string DescribeError(platform::ErrorTexts& texts, platform::Status error);
 
@@ -30,7 +34,8 @@ class InstallLog {
   bool IsOpen() const { return m_file != nullptr; }
 
   // "2026-12-08 21:47:59  <text>" and a line end (CRLF, for Notepad), in the file when this
-  // returns. A text of several lines keeps its later lines under the first, indented past the time.
+  // returns. A text of several lines keeps its later lines under the first, indented past the time;
+  // any other control character in it is escaped as EscapeControls does.
   void Write(std::u8string_view textUtf8);
   // ANSI text (a path from the ANSI API) must be converted first (text::FromAnsi): a line of
   // code page 936 bytes would read as garbage in a UTF-8 file.

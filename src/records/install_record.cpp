@@ -52,8 +52,8 @@ void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPat
   Journal(KeyWritten{root, key});
   Journal(install::ValueWritten{root, key, value, type, std::u8string(shown)});
   if (m_pLog != nullptr) {
-    m_pLog->Write(u8"已写入 " + std::u8string(RootName(root)) + u8"\\" + key + u8"：" + value + u8" = " +
-                  std::u8string(shown));
+    m_pLog->Write(u8"已写入 " + std::u8string(RootName(root)) + u8"\\" + key + u8"：" + EscapeControls(value) + u8" = " +
+                  EscapeControls(shown));
   }
 }
 
@@ -65,7 +65,7 @@ void InstallRecord::TrustedPathsChanged(const std::optional<std::u8string>& sid,
   }
   if (m_pLog != nullptr) {
     m_pLog->Write(u8"TRUSTEDPATHS " + std::u8string(root) + u8"\\" + std::u8string(variablesKey) + u8"\n原值：" +
-                  std::u8string(before) + u8"\n新值：" + std::u8string(after));
+                  EscapeControls(before) + u8"\n新值：" + EscapeControls(after));
   }
 }
 

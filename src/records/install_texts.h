@@ -130,6 +130,13 @@ inline constexpr const char8_t* kIssueHiveUnreachable = u8"（无法打开此用
 inline constexpr const char8_t* kIssueHiveStillLoaded = u8"（此用户的注册表用后未能卸载，请在此用户登录前重新启动计算机）";
 // The user's roaming folder cannot be told or named; the settings file was not placed for him.
 inline constexpr const char8_t* kIssueNoSettingsFile = u8"（此用户的应用程序数据文件夹无法使用，未放置设置文件）";
+// A hive an earlier, stopped run left loaded under the installer's name could not be unloaded at
+// the start of this one; the name follows.
+inline constexpr const char8_t* kLeftHiveStayedText = u8"上次运行留下的用户注册表未能卸载，请在该用户登录前重新启动计算机：HKEY_USERS\\";
+// The roaming folder the user's hive names lies outside his profile folder, on a share or behind a
+// link; nothing was written there.
+inline constexpr const char8_t* kIssueSettingsOutsideProfile =
+    u8"（此用户的注册表把应用程序数据文件夹指向其配置文件夹以外、网络共享或链接，未放置设置文件）";
 // The list of the machine's profiles could not be read whole: some users may have been missed.
 inline constexpr const char8_t* kIssueUsersUnlisted = u8"（无法读取，其他用户可能未被处理）";
 

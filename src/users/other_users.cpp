@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/folder_rules.h"
+#include "records/install_log.h"
 #include "records/install_texts.h"
 #include "platform/path_limits.h"
 #include "platform/file_queries.h"
@@ -19,8 +20,45 @@ namespace {
 
 constexpr std::u8string_view kUsersRootName = u8"HKEY_USERS\\";
 
+// "X:\"
+constexpr std::size_t kRootLength = 3;
+
+// Whether `folder` lies inside the profile folder `profile` (both ANSI, full paths) on a drive
+// letter, named by plain folder names (no "." or "..", no "/", no stream), with no junction, link
+// or mount point at any level below the profile folder that exists already. The user's own hive
+// names his roaming folder, and he may name anything: System32, a share on a host of his choosing
+// (which SYSTEM would sign in to), or a folder of his with a link inside it.
+bool IsInsideProfile(platform::FileSystem& files, const std::string& profile, const std::string& folder) {
+  if (CreateFolderPath(files, profile, true) != platform::kSuccess || profile.size() <= kRootLength) return false;
+  if (folder.size() <= profile.size() + 1 || folder[profile.size()] != '\\' ||
+      !text::EqualsNoCase(std::string_view(folder).substr(0, profile.size()), profile)) {
+    return false;
+  }
+  for (std::size_t start = profile.size() + 1;;) {
+    const std::size_t end = text::Find(folder, '\\', start);
+    const std::size_t stop = end == std::string::npos ? folder.size() : end;
+    if (!platform::IsFolderNameValid(std::string_view(folder).substr(start, stop - start))) return false;
+    std::uint32_t attributes = 0;
+    const platform::Status there = files.GetAttributes(folder.substr(0, stop), attributes);
+    if (there == platform::kSuccess && (attributes & platform::kAttrReparsePoint) != 0) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+// Makes the levels of `folder` below `profile` that are missing, each owned by the user, as
+// Windows would make his roaming folder at his next sign-in. A failure shows up as the copy's.
+void MakeUsersFolders(platform::FileSystem& files, const std::string& profile, const std::string& folder,
+                      const OtherUser& user) {
+  for (std::size_t end = text::Find(folder, '\\', profile.size() + 1);; end = text::Find(folder, '\\', end + 1)) {
+    const std::string level = folder.substr(0, end == std::string::npos ? folder.size() : end);
+    if (files.CreateDirectory(level) == platform::kSuccess) (void)files.SetOwner(level, user.sid);
+    if (end == std::string::npos) return;
+  }
+}
+
 // The payload's settings file copied into the user's roaming folder, unless one is there. The
-// folder the user's hive names may be redirected to a share the installer cannot write, or be
+// folder the user's hive names may lie outside his profile, on a share, behind a link, or be
 // unnameable in the ANSI code page the file functions take: the user is then named in `record`.
 void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, const OtherUser& user,
                        const std::string& source, InstallRecord& record) {
@@ -28,8 +66,10 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
   std::u8string roaming;
   platform::Status status = RoamingAppData(machine, root, user, roaming);
   std::string folder;
+  std::string profile;
   if (status == platform::kSuccess &&
-      !text::ToAnsi(roaming + u8"\\" + text::AnsiToU8(kSettingsFolderName), folder)) {
+      (!text::ToAnsi(roaming + u8"\\" + text::AnsiToU8(kSettingsFolderName), folder) ||
+       !text::ToAnsi(user.profilePath, profile))) {
     status = platform::kNoUnicodeTranslation;
   }
   const std::string target = folder + "\\" + kSettingsFileName;
@@ -37,21 +77,26 @@ void PlaceSettingsFile(platform::Machine& machine, platform::KeyHandle root, con
   if (status != platform::kSuccess) {
     return record.Failed(label + u8" " + roaming, status, kIssueNoSettingsFile);
   }
-  // Every level, as Windows would make the roaming folder at the user's next sign-in; a folder
-  // redirected to a share (\\server\...) has no drive letter for that, and gets its last level only.
-  // A failure here shows up as the copy's failure.
+  if (!IsInsideProfile(machine.files, profile, folder)) {
+    return record.Failed(label + u8" " + text::AnsiToU8(target), platform::kBadPathName, kIssueSettingsOutsideProfile);
+  }
   // Never over the user's own file, however it came there: the copy is refused when one exists.
   if (GetPathKind(target, machine) != kPathNone) return record.Note(u8"保留用户已有的设置文件 " + text::AnsiToU8(target));
+  // The levels about to be made are kept first, for a rollback; a failure to make one shows up as
+  // the copy's failure.
   status = record.BeforeFolders(folder);
-  if (status == platform::kSuccess && CreateFolderPath(machine.files, folder, false) != platform::kSuccess) {
-    (void)machine.files.CreateDirectory(folder);
-  }
+  if (status == platform::kSuccess) MakeUsersFolders(machine.files, profile, folder, user);
   if (status == platform::kSuccess) status = record.BeforeFile(target);
   if (status == platform::kSuccess) status = machine.files.CopyFile(source, target, true);
   if (status == platform::kFileExists || status == platform::kAlreadyExists) {
     return record.Note(u8"保留用户已有的设置文件 " + text::AnsiToU8(target));
   }
   if (status != platform::kSuccess) return record.Failed(label + u8" " + text::AnsiToU8(target), status);
+  // His file, like the folders above it: he may change or delete it as his own.
+  if (const platform::Status owned = machine.files.SetOwner(target, user.sid); owned != platform::kSuccess) {
+    record.Note(u8"无法把 " + text::AnsiToU8(target) + u8" 的所有者设为" + label + u8"：" +
+                DescribeError(machine.logging.errors, owned));
+  }
   platform::FindEntry placed;
   std::unique_ptr<platform::Listing> listing;
   record.FileCopied(target, machine.files.FindFirst(target, placed, listing) == platform::kSuccess ? placed.size : 0);

@@ -71,6 +71,30 @@ std::u8string TemporaryHiveName(std::string_view sid) {
   return name;
 }
 
+Status UnloadLeftHives(platform::Registry& registry, std::vector<std::u8string>& stayed) {
+  stayed.clear();
+  std::vector<std::u8string> ours;
+  {
+    UniqueKey users;
+    if (const Status st = registry.OpenUsersRoot(users); st != platform::kSuccess) return st;
+    std::uint32_t count = 0;
+    if (const Status st = registry.CountSubKeys(users.get(), count); st != platform::kSuccess) return st;
+    // Listed whole first: an unloaded hive would shift the indices of the ones after it.
+    for (std::uint32_t index = 0; index < count; ++index) {
+      std::u8string name;
+      if (registry.EnumSubKeyW(users.get(), index, name) != platform::kSuccess) continue;
+      if (name.size() > kHivePrefix.size() &&
+          text::EqualsNoCaseUtf8(std::u8string_view(name).substr(0, kHivePrefix.size()), kHivePrefix)) {
+        ours.push_back(std::move(name));
+      }
+    }
+  }
+  for (const std::u8string& name : ours) {
+    if (registry.UnloadHive(name) != platform::kSuccess) stayed.push_back(name);
+  }
+  return platform::kSuccess;
+}
+
 Status ListOtherUsers(platform::Machine& machine, std::vector<OtherUser>& users) {
   users.clear();
   platform::Registry& registry = machine.registry;

@@ -33,6 +33,13 @@ platform::Status ListOtherUsers(platform::Machine& machine, std::vector<OtherUse
 // The name a user's hive is loaded under while the installer works on it.
 std::u8string TemporaryHiveName(std::string_view sid);
 
+// Unloads every hive an earlier run left loaded under the installer's own name
+// (HKEY_USERS\VornexSetup_<SID>): a run stopped while it held one keeps that user's NTUSER.DAT
+// open, and Windows then signs the user in with a temporary profile. Whether or not this run visits
+// that user, the hive goes at its start. The names that could not be unloaded go into `stayed`;
+// the result is how HKEY_USERS could be listed.
+[[nodiscard]] platform::Status UnloadLeftHives(platform::Registry& registry, std::vector<std::u8string>& stayed);
+
 // A user's hive, reached for a piece of work: the hive loaded already when the user is signed
 // in, else the user's NTUSER.DAT, loaded for the while under a name of the installer's own and
 // unloaded again by Close or the destructor, on every way out. Keys opened below root() must be

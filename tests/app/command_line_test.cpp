@@ -57,13 +57,17 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
       {u8"C:\\Set\"up\\SetUp.exe /S", "silent dir=C:\\Vornex"},
       // Backslashes: 2n before a quote give n and the quote groups; 2n+1 give n and a quote; others stay.
       {u8"SetUp.exe \"/DIR=C:\\Tools\\\\\" /S", "silent dir=C:\\Tools\\"},
-      {u8"SetUp.exe /DIR=\"C:\\Tools\\\" /S", "dialog dir=C:\\Tools\" /S"},
-      {u8"SetUp.exe /DIR=C:\\\\a\\\\\\\"b", "dialog dir=C:\\\\a\\\"b"},
+      // A literal quote in a value is a fault: it swallowed what followed, /S included, which then
+      // still keeps every window shut.
+      {u8"SetUp.exe /DIR=\"C:\\Tools\\\" /S", "!开关“/DIR=C:\\Tools\" /S”的值含有引号"},
+      {u8"SetUp.exe \"/DIR=C:\\A B\\\" /s", "!开关“/DIR=C:\\A B\" /s”的值含有引号"},
+      {u8"SetUp.exe \"/LOG=C:\\l\\\" -S /DIR=D:\\x", "!开关“/LOG=C:\\l\" -S /DIR=D:\\x”的值含有引号"},
+      {u8"SetUp.exe /DIR=C:\\\\a\\\\\\\"b", "!开关“/DIR=C:\\\\a\\\"b”的值含有引号"},
       // A doubled quote inside a quoted part is one quote and ends the part; outside, it is nothing.
-      {u8"SetUp.exe \"/DIR=C:\\a\"\"b\" /S", "dialog dir=C:\\a\"b /S"},
+      {u8"SetUp.exe \"/DIR=C:\\a\"\"b\" /S", "!开关“/DIR=C:\\a\"b /S”的值含有引号"},
       {u8"SetUp.exe /DIR=C:\\a\"\"b /S", "silent dir=C:\\ab"},
-      {u8"SetUp.exe /DIR=a\"\"\"b /S", "silent dir=a\"b"},
-      {u8"SetUp.exe /DIR=a\"\"\"\"b /S", "dialog dir=a\"b /S"},
+      {u8"SetUp.exe /DIR=a\"\"\"b /S", "!开关“/DIR=a\"b”的值含有引号"},
+      {u8"SetUp.exe /DIR=a\"\"\"\"b /S", "!开关“/DIR=a\"b /S”的值含有引号"},
       // A user's set-up at sign-in never shows a window, and takes /LOG alone.
       {u8"VornexSetup.exe /USERSETUP", "silent dir=C:\\Vornex usersetup"},
       {u8"VornexSetup.exe /usersetup /LOG=C:\\u.log", "silent dir=C:\\Vornex log=C:\\u.log usersetup"},
@@ -112,6 +116,7 @@ TEST(ParseCommandLine, ReadsSwitchesAsWindowsSplitsThem) {
     // Only the unattended mode survives a fault, so that it is told in the log, not in a box.
     std::istringstream words(Bytes(c.line));
     for (std::string word; words >> word;) {
+      while (!word.empty() && word.back() == '"') word.pop_back();
       if (word == "/S" || word == "/s" || word == "-S" || word == "-s" || word == "/USERSETUP") {
         blank.mode = app::RunMode::Unattended;
       }

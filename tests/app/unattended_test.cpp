@@ -2,6 +2,7 @@
 // its exit code, and the log tells an administrator what happened.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,6 +91,8 @@ TEST(Unattended, EachEndingHasItsExitCodeAndItsLog) {
       {"one release asked, one not here; a folder that cannot be", std::vector<int>{2010, 2018}, "C:\\a|b", false,
        true, false, false, InstallOutcome::kFolderRefused, 1639,
        {u8"AutoCAD 2018 未安装，跳过。", u8"安装的版本： 2010", u8"C:\\a|b", u8"无效", u8"安装路径无效"}},
+      {"a device name below the drive", std::nullopt, "C:\\Tools\\NUL", false, true, false, false,
+       InstallOutcome::kFolderRefused, 1639, {u8"C:\\Tools\\NUL", u8"安装路径无效"}},
       {"only absent releases", std::vector<int>{2018}, "C:\\Vornex", false, true, false, false,
        InstallOutcome::kNothingChosen, 1603, {u8"AutoCAD 2018 未安装，跳过。", u8"没有可安装的AutoCAD版本"}},
       {"AutoCAD running", std::nullopt, "C:\\Vornex", true, true, false, false, InstallOutcome::kAcadRunning, 1618,
@@ -307,3 +310,61 @@ TEST(Unattended, LogHeaderNamesTheRunAndTheInstallationFound) {
     }
   }
 }
+
+namespace {
+
+// Where a run logs: /LOG when it opens; else, and without /LOG, the default log in a folder only
+// the administrators may enter, made so; never in a folder a user made first, nor through a link.
+TEST(RunLog, DefaultLogInAFolderOnlyAdministratorsCanEnter) {
+  constexpr const char* kUser = "S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::string folder = "C:\\ProgramData\\Vornex\\Logs";
+  const std::string defaultLog = folder + "\\VornexSetup.log";
+  const struct {
+    const char* name;
+    std::optional<std::u8string> asked;
+    std::function<void(sim::SimFileSystem&)> before;
+    std::string logged;  // the file that got the line, empty: none
+    const char* said;    // the default log's first words, when /LOG was refused
+  } cases[] = {
+      {"no /LOG", std::nullopt, nullptr, defaultLog, nullptr},
+      {"/LOG that opens", u8"C:\\Temp\\mine.log", nullptr, "C:\\Temp\\mine.log", nullptr},
+      {"/LOG in a missing folder", u8"C:\\Missing\\x.log", nullptr, defaultLog, "无法打开 /LOG 指定的日志 C:\\Missing\\x.log"},
+      {"/LOG a link", u8"C:\\Temp\\link.log", [](sim::SimFileSystem& fs) { fs.MakeFileLink("C:\\Temp\\link.log"); },
+       defaultLog, "无法打开 /LOG 指定的日志 C:\\Temp\\link.log"},
+      {"Vornex made first by a user", std::nullopt,
+       [&](sim::SimFileSystem& fs) { fs.MakeFolderAs("C:\\ProgramData\\Vornex", kUser); }, "", nullptr},
+      {"Logs a junction", std::nullopt, [](sim::SimFileSystem& fs) { fs.MakeJunction("C:\\ProgramData\\Vornex\\Logs"); },
+       "", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimMachine sim;
+    sim::SimLogSupport support{sim.files()};
+    sim.system().SetEnvironment("ProgramData", "C:\\ProgramData");
+    ASSERT_TRUE(sim.files().MakeDirectories("C:\\Temp"));
+    ASSERT_TRUE(sim.files().MakeDirectories("C:\\ProgramData"));
+    if (c.before) c.before(sim.files());
+    const std::vector<std::string> before = sim.files().Tree("C:\\ProgramData");
+    install::InstallLog log(support.support());
+    EXPECT_EQ(app::OpenRunLog(sim.machine(), c.asked, true, log), !c.logged.empty());
+    log.Write(u8"SetUp.exe 无人值守安装开始");
+    if (c.logged.empty()) {
+      EXPECT_EQ(sim.files().Tree("C:\\ProgramData"), before);
+      continue;
+    }
+    const std::string text = sim.files().ReadFile(c.logged).value_or("<none>");
+    EXPECT_NE(text.find("SetUp.exe 无人值守安装开始"), std::string::npos) << text;
+    if (c.said != nullptr) {
+      EXPECT_NE(text.find(c.said), std::string::npos) << text;
+    }
+    if (c.logged != defaultLog) continue;
+    for (const std::string& level : {std::string("C:\\ProgramData\\Vornex"), folder}) {
+      const std::optional<sim::SimSecurity> security = sim.files().SecurityOf(level);
+      ASSERT_TRUE(security);
+      EXPECT_TRUE(security->isProtected) << level;
+      EXPECT_EQ(security->explicitEntries, sim::PrivateEntries()) << level;
+    }
+  }
+}
+
+}  // namespace

@@ -30,6 +30,11 @@ class Env {
   virtual int EnabledHivePrivileges() = 0;
   // Hive names under HKEY_USERS that belong to this test alone: "<prefix><unique>".
   virtual std::u8string UniqueHiveName(std::u8string_view prefix) = 0;
+  // A symbolic link to a file at `path` leading to `target` (CreateSymbolicLinkW), and a second name
+  // `path` for the file at `existing` (CreateHardLinkW): what someone may plant where the program
+  // writes. The program makes neither.
+  virtual platform::Status MakeFileLink(const std::string& path, const std::string& target) = 0;
+  virtual platform::Status MakeHardLink(const std::string& existing, const std::string& path) = 0;
   // An existing, empty folder on a drive letter (no trailing backslash) that belongs to this test alone.
   virtual std::string ScratchDir() = 0;
   // Where Wine departs from Windows' documented behaviour the test follows Windows and skips

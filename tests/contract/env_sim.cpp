@@ -64,6 +64,12 @@ class SimEnv final : public Env {
   }
   std::string ScratchDir() override { return kScratchDir; }
   bool IsWine() override { return false; }
+  platform::Status MakeFileLink(const std::string& path, const std::string&) override {
+    return machine_.files().MakeFileLink(path) ? platform::kSuccess : platform::kAlreadyExists;
+  }
+  platform::Status MakeHardLink(const std::string& existing, const std::string& path) override {
+    return machine_.files().MakeHardLink(existing, path) ? platform::kSuccess : platform::kAlreadyExists;
+  }
 
  private:
   sim::SimMachine machine_;

@@ -159,6 +159,14 @@ class Win32Env final : public Env {
   platform::Status CreateLink(const std::string& path, const std::string& targetPath) override;
   std::string ScratchDir() override { return scratchDir_; }
   bool IsWine() override { return WineVersion() != nullptr; }
+  platform::Status MakeFileLink(const std::string& path, const std::string& target) override {
+    return ::CreateSymbolicLinkA(path.c_str(), target.c_str(), 0) ? platform::kSuccess
+                                                                  : static_cast<platform::Status>(::GetLastError());
+  }
+  platform::Status MakeHardLink(const std::string& existing, const std::string& path) override {
+    return ::CreateHardLinkA(path.c_str(), existing.c_str(), nullptr) ? platform::kSuccess
+                                                                       : static_cast<platform::Status>(::GetLastError());
+  }
   platform::Status SaveHive(const std::string& path, const std::u8string& file) override;
   int EnabledHivePrivileges() override;
   std::u8string UniqueHiveName(std::u8string_view prefix) override {

@@ -1,6 +1,7 @@
 // What the log and the journal need from the machine, checked the same way against the simulation and Windows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -96,6 +97,40 @@ TEST_F(LogSupportContract, ErrorTextsAndTheClock) {
   EXPECT_TRUE(now.month >= 1 && now.month <= 12 && now.day >= 1 && now.day <= 31) << now.month << "-" << now.day;
   EXPECT_TRUE(now.hour >= 0 && now.hour < 24 && now.minute >= 0 && now.minute < 60 && now.second >= 0 &&
               now.second <= 60);
+}
+
+// Something planted at the log's path before the run: a link to a file elsewhere, or a second name
+// for one. Either is refused, and the file it leads to keeps what it held.
+TEST_F(LogSupportContract, RefusesALinkAndAFileWithASecondName) {
+  const std::string dir = env_->ScratchDir();
+  const struct {
+    const char* name;
+    bool hardLink;
+  } cases[] = {{"link.log", false}, {"second.log", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string target = dir + "\\target-" + c.name;
+    const std::string planted = dir + "\\" + c.name;
+    std::unique_ptr<platform::AppendedFile> seed;
+    std::uint64_t sizeBefore = 0;
+    ASSERT_EQ(Open(text::FromAnsi("target-" + std::string(c.name)), seed, sizeBefore), platform::kSuccess);
+    ASSERT_EQ(seed->Append(u8"kept"), platform::kSuccess);
+    seed.reset();
+    const Status made = c.hardLink ? env_->MakeHardLink(target, planted) : env_->MakeFileLink(planted, target);
+    std::uint32_t attributes = 0;
+    if (!c.hardLink && env_->IsWine() &&
+        (made != platform::kSuccess || env_->Files().GetAttributes(planted, attributes) != platform::kSuccess ||
+         (attributes & platform::kAttrReparsePoint) == 0)) {
+      std::printf("  note: this Wine makes no symbolic link to a file (CreateSymbolicLinkW: %u); not checked\n",
+                  static_cast<unsigned>(made));
+      continue;
+    }
+    ASSERT_EQ(made, platform::kSuccess);
+    std::unique_ptr<platform::AppendedFile> file;
+    EXPECT_EQ(Open(text::FromAnsi(c.name), file, sizeBefore), platform::kAccessDenied);
+    EXPECT_FALSE(file);
+    EXPECT_EQ(Read(text::FromAnsi("target-" + std::string(c.name))), "kept");
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "install/install_test_support.h"
 #include "platform/sim/sim_log_support.h"
+#include "records/install_record.h"
 #include "platform/utf8_text.h"
 
 namespace install_test {
@@ -92,6 +93,21 @@ TEST(DescribeError, GivesTheCodeAndTheSystemsText) {
   for (const auto& c : cases) {
     EXPECT_EQ(text::Utf8Bytes(install::DescribeError(texts, c.error)), text::Utf8Bytes(c.expected)) << c.error;
   }
+}
+
+// A value from someone's hive, written to the log, stays one entry of it: its line breaks and other
+// control characters are escaped, so it cannot add a line that reads as the installer's own.
+TEST_F(InstallLogTest, TextFromOutsideCannotAddLinesOfItsOwn) {
+  ASSERT_EQ(log_.Open(kLogPathUtf8), platform::kSuccess);
+  install::InstallRecord record(&log_, nullptr);
+  record.TrustedPathsChanged(u8"S-1-5-21-1-2-3-1001", u8"HKEY_USERS\\S-1-5-21-1-2-3-1001", u8"Variables",
+                             u8"D:\\a\r\n2026-12-08 21:47:59  安装已完成。", u8"D:\\a;C:\\V\x1B[2J", u8"C:\\V", false);
+  log_.Write(u8"保留用户已有的设置文件 C:\\a\rb\tc\x7F");
+  EXPECT_EQ(Logged(), kBom +
+                          "2026-12-08 21:47:59  TRUSTEDPATHS HKEY_USERS\\S-1-5-21-1-2-3-1001\\Variables\r\n"
+                          "                     原值：D:\\a\\x0D\\x0A2026-12-08 21:47:59  安装已完成。\r\n"
+                          "                     新值：D:\\a;C:\\V\\x1B[2J\r\n"
+                          "2026-12-08 21:47:59  保留用户已有的设置文件 C:\\a\\x0Db\\x09c\\x7F\r\n");
 }
 
 }  // namespace

@@ -75,6 +75,9 @@ class RecordingFiles final : public platform::FileSystem {
   Status ReadSecurity(const std::string& path, platform::FileSecurity& security) override {
     return inner_.ReadSecurity(path, security);
   }
+  Status CancelDeleteLater(const std::string& path) override { return inner_.CancelDeleteLater(path); }
+  Status ProtectPrivateFolder(const std::string& path) override { return inner_.ProtectPrivateFolder(path); }
+  Status SetOwner(const std::string& path, const std::string& sid) override { return inner_.SetOwner(path, sid); }
 
  private:
   platform::FileSystem& inner_;

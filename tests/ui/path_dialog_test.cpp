@@ -81,7 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"Quote", "C:\\a\"b", kInvalid}, FormCase{"Star", "C:\\a*b", kInvalid},
         FormCase{"Slash", "C:\\a/b", kInvalid}, FormCase{"Colon", "C:\\a:b", kInvalid},
         FormCase{"Less", "C:\\a<b", kInvalid}, FormCase{"Greater", "C:\\a>b", kInvalid},
-        FormCase{"Pipe", "C:\\a|b", kInvalid}, FormCase{"EmbeddedNul", std::string("C:\\a\0b", 6), kInvalid}),
+        FormCase{"Pipe", "C:\\a|b", kInvalid}, FormCase{"EmbeddedNul", std::string("C:\\a\0b", 6), kInvalid},
+        // Windows' device names, at any level, in any case, with an extension: the path names the device.
+        FormCase{"DeviceCon", "C:\\CON", kInvalid}, FormCase{"DeviceNulInside", "C:\\a\\nul\\b", kInvalid},
+        FormCase{"DeviceComWithExtension", "C:\\Com1.txt", kInvalid},
+        FormCase{"DeviceLptLast", "C:\\a\\LPT9", kInvalid}, FormCase{"DeviceAuxBlankExtension", "C:\\aux .x", kInvalid},
+        FormCase{"DevicePrnTwoExtensions", "C:\\prn.tar.gz", kInvalid},
+        FormCase{"DeviceNameLonger", "C:\\CONSOLE\\COM10", kReady}, FormCase{"DeviceNameAsExtension", "C:\\a.con", kReady}),
     [](const ::testing::TestParamInfo<FormCase>& param) { return std::string(param.param.name); });
 
 // ---- Creation ---------------------------------------------------------------------------------

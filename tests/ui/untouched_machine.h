@@ -76,6 +76,9 @@ class UntouchedFiles final : public platform::FileSystem {
   platform::Status ProtectFolder(const std::string&) override { return Touched(); }
   platform::Status ReadSecurity(const std::string&, platform::FileSecurity&) override { return Touched(); }
   platform::Status FlushFile(const std::string&) override { return Touched(); }
+  platform::Status CancelDeleteLater(const std::string&) override { return Touched(); }
+  platform::Status ProtectPrivateFolder(const std::string&) override { return Touched(); }
+  platform::Status SetOwner(const std::string&, const std::string&) override { return Touched(); }
 
  private:
   static platform::Status Touched() {

@@ -613,3 +613,25 @@ TEST(UninstallOriginals, AutoCADsOwnFileComesBackWhateverHappenedBetween) {
 
 }  // namespace originals
 }  // namespace
+
+namespace {
+
+// Uninstalled from Apps & features (the uninstaller and a held module left for the next start of
+// Windows), installed again before that start: the restart must not take what the reinstall placed.
+TEST(Uninstall, AReinstallBeforeTheRestartKeepsWhatItPlaces) {
+  Rig rig;
+  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+  rig.sim.system().SetModulePath(kUninstaller);
+  rig.sim.files().FailOn(sim::FileOp::DeleteFile, std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx",
+                         platform::kSharingViolation, 1);
+  ASSERT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kDone);
+  ASSERT_FALSE(rig.sim.files().PendingDeletions().empty());
+  rig.sim.system().SetModulePath(sim::SimMachine::kDefaultModulePath);
+  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+  const Snapshot reinstalled = Take(rig.sim);
+  ASSERT_TRUE(rig.sim.files().Exists(kUninstaller));
+  rig.sim.files().Restart();
+  EXPECT_EQ(Changes(reinstalled, Take(rig.sim)), std::vector<std::string>{});
+}
+
+}  // namespace

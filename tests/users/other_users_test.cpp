@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,61 @@ TEST_F(OtherUsersTest, UninstallReachesAUserWhoCameAfterTheInstallation) {
   install::CUninstallEngine engine(sim_.machine(), catalog_);
   EXPECT_EQ(engine.Run(choices, view_), install::UninstallOutcome::kDone);
   ExpectStates({{kLater, "C:\\Users\\Later", {"-", "D:\\LISP", "-"}}});
+}
+
+// Another user's settings file goes only where his own hive names a folder inside his own profile
+// folder, reached without a link, and is his; anywhere else nothing is written and he is named.
+TEST_F(OtherUsersTest, SettingsFileGoesOnlyInsideTheUsersOwnProfile) {
+  const std::string home = "C:\\Users\\Li Wei";
+  const struct {
+    const char* name;
+    std::string appData;  // what his hive names
+    std::string link;     // a junction made below his profile first; empty: none
+    bool placed;          // in <appData>\Vornex, his; else nothing anywhere
+  } cases[] = {
+      {"inside his profile", "%USERPROFILE%\\AppData\\Roaming", "", true},
+      {"System32", "%SystemRoot%\\System32", "", false},
+      {"a folder beside his profile", "C:\\Users\\Li Wei2\\AppData", "", false},
+      {"out again through dots", home + "\\AppData\\..\\..\\..\\Windows", "", false},
+      {"a share on a host he chose", "\\\\attacker-host\\share", "", false},
+      {"a link at his Vornex folder", home + "\\AppData\\Roaming", home + "\\AppData\\Roaming\\Vornex", false},
+      {"a link higher up", home + "\\AppData\\Roaming", home + "\\AppData", false},
+  };
+  ASSERT_TRUE(sim_.files().MakeDirectories("C:\\Users\\Li Wei2\\AppData"));
+  catalog_.m_strInstallFolder = kFolder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(sim_.files().Remove(home + "\\AppData") || !sim_.files().Exists(home + "\\AppData"));
+    if (!c.link.empty()) {
+      ASSERT_TRUE(sim_.files().MakeJunction(c.link));
+    }
+    ASSERT_TRUE(sim_.registry().SetString(sim::kUsers, std::string(kLiWei) + "\\" + kShellFolders, "AppData", c.appData));
+    const std::vector<std::string> before = sim_.files().Tree();
+    install::InstallRecord record(nullptr, nullptr);
+    install::ReachOtherUsers(catalog_, "C:\\Setup\\Data\\Vornex.Ini", sim_.machine(), record);
+
+    std::vector<std::string> made;
+    for (const std::string& entry : sim_.files().Tree()) {
+      if (std::find(before.begin(), before.end(), entry) == before.end()) made.push_back(entry);
+    }
+    const std::u8string named = install::UserLabel(u8"PC\\Li Wei", kLiWei);
+    bool isNamed = false;
+    for (const std::u8string& item : record.Issues().Items()) {
+      isNamed = isNamed || (item.starts_with(named) && item.ends_with(install::kIssueSettingsOutsideProfile));
+    }
+    EXPECT_EQ(isNamed, !c.placed);
+    if (!c.placed) {
+      EXPECT_TRUE(made.empty()) << made.front();
+      continue;
+    }
+    const std::string roaming = home + "\\AppData\\Roaming";
+    EXPECT_EQ(made, (std::vector<std::string>{home + "\\AppData\\", roaming + "\\", roaming + "\\Vornex\\",
+                                              roaming + "\\Vornex\\Vornex.Ini"}));
+    for (const std::string& entry : made) {
+      const std::string path = entry.ends_with("\\") ? entry.substr(0, entry.size() - 1) : entry;
+      EXPECT_EQ(sim_.files().SecurityOf(path)->owner, kLiWei) << path;
+    }
+  }
 }
 
 }  // namespace

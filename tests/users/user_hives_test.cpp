@@ -178,3 +178,50 @@ TEST_F(UserHivesTest, RoamingAppDataIsTheFolderTheUsersOwnHiveNames) {
 }
 
 }  // namespace
+
+// A run killed while it held a user's hive leaves it loaded under the installer's name; the next
+// run, whatever it does, unloads every such hive when it starts, and nothing else. One still held
+// by an open key stays, and is named.
+TEST_F(UserHivesTest, EveryHiveAKilledRunLeftLoadedIsUnloadedAtTheStart) {
+  const std::u8string designer = install::TemporaryHiveName(kDesigner);
+  const std::u8string gone = install::TemporaryHiveName(kGone);
+  const struct {
+    const char* name;
+    std::vector<std::u8string> left;  // loaded under these names by the killed run
+    bool held;                        // a key into the first one is still open
+    std::vector<std::u8string> stayed;
+  } cases[] = {
+      {"none left", {}, false, {}},
+      {"two left", {designer, gone}, false, {}},
+      {"one still held", {designer, gone}, true, {designer}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::u8string& name : c.left) {
+      const char* sid = name == designer ? kDesigner : kGone;
+      const std::u8string file = (name == designer ? std::u8string(u8"C:\\Users\\设计师") : u8"C:\\Users\\Old") + u8"\\NTUSER.DAT";
+      ASSERT_EQ(sim_.registry().LoadHive(name, file), platform::kSuccess) << sid;
+    }
+    UniqueKey held;
+    if (c.held) {
+      UniqueKey users;
+      ASSERT_EQ(sim_.registry().OpenUsersRoot(users), platform::kSuccess);
+      ASSERT_EQ(sim_.registry().OpenKeyW(users.get(), c.left.front(), platform::Access::Read, held), platform::kSuccess);
+    }
+    std::vector<std::u8string> stayed;
+    EXPECT_EQ(install::UnloadLeftHives(sim_.registry(), stayed), platform::kSuccess);
+    EXPECT_EQ(stayed, c.stayed);
+    EXPECT_EQ(sim_.registry().LoadedHiveCount(), c.stayed.size());
+    // The signed-in user's hive is his session's, not ours: it stays where it is.
+    UniqueKey users;
+    UniqueKey signedIn;
+    ASSERT_EQ(sim_.registry().OpenUsersRoot(users), platform::kSuccess);
+    EXPECT_EQ(sim_.registry().OpenKeyW(users.get(), text::AnsiToU8(kLiWei), platform::Access::Read, signedIn),
+              platform::kSuccess);
+    signedIn.reset();
+    users.reset();
+    held.reset();
+    EXPECT_EQ(install::UnloadLeftHives(sim_.registry(), stayed), platform::kSuccess);
+    EXPECT_TRUE(stayed.empty());
+  }
+}

@@ -17,6 +17,7 @@ struct SimFileSystem::Node {
   SimSecurity security;
   std::string content;
   bool unflushed = false;  // copied by the program and not flushed since
+  std::uint32_t links = 1;  // names the file has (a hard link adds one)
   std::map<std::string, std::unique_ptr<Node>> children;  // by upper-cased name: NTFS order
   std::map<std::string, std::pair<std::string, std::string>> streams;  // upper-cased -> (name, data)
 
@@ -516,6 +517,41 @@ void SimFileSystem::PowerCut() {
   }
 }
 
+Status SimFileSystem::CancelDeleteLater(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  const std::string folder = text::ToUpper(parsed.full) + "\\";
+  std::erase_if(pendingDeletions_, [&](const std::string& pending) {
+    return text::EqualsNoCase(pending, parsed.full) || text::ToUpper(pending).starts_with(folder);
+  });
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::ProtectPrivateFolder(const std::string& path) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  node->security = SimSecurity{platform::kSidAdministrators, PrivateEntries(), {}, true};
+  ResetBelow(*node, platform::kSidAdministrators);
+  return platform::kSuccess;
+}
+
+Status SimFileSystem::SetOwner(const std::string& path, const std::string& sid) {
+  Parsed parsed;
+  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
+  if (parsed.hasStream) return platform::kInvalidName;
+  Status status = platform::kSuccess;
+  if (Injected(FileOp::SetOwner, parsed, status)) return status;
+  Node* node = Lookup(parsed, status);
+  if (node == nullptr) return status;
+  node->security.owner = sid;
+  return platform::kSuccess;
+}
+
 Status SimFileSystem::ReadSecurity(const std::string& path, platform::FileSecurity& security) {
   security = platform::FileSecurity{};
   Parsed parsed;
@@ -661,6 +697,28 @@ bool SimFileSystem::MakeFolderAs(const std::string& path, const std::string& own
   return MakeDirectories(path) && SetSecurity(path, owner, std::move(explicitEntries));
 }
 
+bool SimFileSystem::MakeFileLink(const std::string& path) {
+  if (!WriteFile(path, "")) return false;
+  LookupPath(path)->attributes |= platform::kAttrReparsePoint;
+  return true;
+}
+
+bool SimFileSystem::MakeHardLink(const std::string& existing, const std::string& path) {
+  Node* original = LookupPath(existing);
+  if (original == nullptr || original->IsDirectory() || Exists(path) || !WriteFile(path, original->content)) {
+    return false;
+  }
+  Node* second = LookupPath(path);
+  second->security = original->security;
+  second->links = ++original->links;
+  return true;
+}
+
+std::uint32_t SimFileSystem::LinkCount(const std::string& path) const {
+  const Node* node = LookupPath(path);
+  return node == nullptr ? 0 : node->links;
+}
+
 bool SimFileSystem::MakeJunction(const std::string& path) {
   if (!MakeDirectories(path)) return false;
   LookupPath(path)->attributes |= platform::kAttrReparsePoint;
@@ -732,6 +790,12 @@ std::vector<SimAce> UsualRootEntries() {
   std::vector<SimAce> entries = ProtectedEntries();
   entries.push_back({kSidAuthenticatedUsers, true, kModifyGeneric, kObjectInherit | kContainerInherit | kInheritOnly});
   entries.push_back({kSidAuthenticatedUsers, true, kAddSubdirectory, 0});
+  return entries;
+}
+
+std::vector<SimAce> PrivateEntries() {
+  std::vector<SimAce> entries = ProtectedEntries();
+  entries.pop_back();  // Users
   return entries;
 }
 

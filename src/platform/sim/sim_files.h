@@ -18,7 +18,7 @@ namespace sim {
 // Operations whose failure a test can force. Find is FindFirst on exactly that pattern.
 enum class FileOp {
   Copy, CreateDirectory, SetAttributes, DeleteFile, ProtectFolder, ReadSecurity, Find, RemoveDirectory, DeleteLater,
-  Move, Flush
+  Move, Flush, SetOwner
 };
 
 // ACE flags (OBJECT_INHERIT_ACE, CONTAINER_INHERIT_ACE, INHERIT_ONLY_ACE).
@@ -51,6 +51,8 @@ struct SimSecurity {
 std::vector<SimAce> UsualRootEntries();
 // The list ProtectFolder sets: Administrators and SYSTEM full control, Users read and execute.
 std::vector<SimAce> ProtectedEntries();
+// The list ProtectPrivateFolder sets: Administrators and SYSTEM full control.
+std::vector<SimAce> PrivateEntries();
 
 // An entry's access list in the terms of the protected list: what a read-back on Windows tells.
 enum class Acl {
@@ -88,6 +90,9 @@ class SimFileSystem final : public platform::FileSystem {
   // The power goes: what the program copied and never flushed (FlushFile) did not reach the disk,
   // and each such file is found empty, as NTFS, which journals its records but not file data, leaves it.
   void PowerCut();
+  platform::Status CancelDeleteLater(const std::string& path) override;
+  platform::Status ProtectPrivateFolder(const std::string& path) override;
+  platform::Status SetOwner(const std::string& path, const std::string& sid) override;
 
   // The machine: drives and the current directory (which resolves relative paths and "\x").
   void AddDrive(char letter);
@@ -139,6 +144,14 @@ class SimFileSystem final : public platform::FileSystem {
   bool MakeFolderAs(const std::string& path, const std::string& owner, std::vector<SimAce> explicitEntries = {});
   // Makes the folder (and missing levels) and marks it as a junction: FILE_ATTRIBUTE_REPARSE_POINT.
   bool MakeJunction(const std::string& path);
+  // A symbolic link to a file: an entry marked FILE_ATTRIBUTE_REPARSE_POINT. Whoever opens it
+  // without following it finds the link itself, empty; nothing in the program follows one.
+  bool MakeFileLink(const std::string& path);
+  // CreateHardLink: a second name for the file at `existing`. Both names then count two links;
+  // the content is copied, not shared: nothing in the program writes through a second name.
+  bool MakeHardLink(const std::string& existing, const std::string& path);
+  // nNumberOfLinks: how many names the file has (0 when nothing is there).
+  std::uint32_t LinkCount(const std::string& path) const;
   // Removes a file or a folder with everything in it.
   bool Remove(const std::string& path);
   // Every entry at or below `path` (all drives when empty) as full paths in listing order,

@@ -14,6 +14,11 @@ namespace {
 
 using platform::Status;
 
+// The owners whose files an elevated run writes to: what it creates belongs to Administrators.
+bool IsTrustedOwner(const std::string& owner) {
+  return owner == platform::kSidAdministrators || owner == platform::kSidSystem;
+}
+
 class SimAppendedFile final : public platform::AppendedFile {
  public:
   SimAppendedFile(SimAppendFiles& owner, std::string ansiPath) : owner_(owner), path_(std::move(ansiPath)) {}
@@ -41,7 +46,10 @@ Status SimAppendFiles::OpenForAppend(std::u8string_view path, platform::Durabili
     if (!files_.WriteFile(ansi, "")) return platform::kPathNotFound;
   } else if (found != platform::kSuccess) {
     return found;
-  } else if ((attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) {
+  } else if ((attributes & (platform::kAttrDirectory | platform::kAttrReadOnly | platform::kAttrReparsePoint)) != 0 ||
+             files_.LinkCount(ansi) > 1 || !IsTrustedOwner(files_.SecurityOf(ansi)->owner)) {
+    // Opened as the file itself, never through a link; a second name or an owner who is not an
+    // administrator would let someone else read, or choose, what is written.
     return platform::kAccessDenied;
   }
   sizeBefore = files_.ReadFile(ansi).value_or(std::string()).size();

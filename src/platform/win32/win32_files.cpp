@@ -1,11 +1,14 @@
 // File-system adapter: one ANSI call per method; the find handle lives in its listing.
 #include "platform/win32/win32_files.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "platform/system.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_security.h"
@@ -115,7 +118,124 @@ Status Win32FileSystem::DeleteLater(const std::string& path) {
   return Result(::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
 }
 
-Status Win32FileSystem::ProtectFolder(const std::string& path) {
+Status Win32FileSystem::ProtectFolder(const std::string& path) { return ResetFolderSecurity(path, kProtectedFolderSddl); }
+
+Status Win32FileSystem::ProtectPrivateFolder(const std::string& path) {
+  return ResetFolderSecurity(path, kPrivateFolderSddl);
+}
+
+Status Win32FileSystem::SetOwner(const std::string& path, const std::string& sid) {
+  if (HasNul(path) || HasNul(sid)) return kInvalidName;
+  std::wstring wide = AnsiToWide(path);
+  if (wide.empty()) return kInvalidName;
+  LocalMemory<PSID> owner;
+  if (!::ConvertStringSidToSidW(AnsiToWide(sid).c_str(), owner.put())) return LastErrorStatus();
+  // Only the restore privilege lets an owner be set to an account other than the caller's own.
+  const HivePrivileges privileges;
+  if (privileges.status() != kSuccess) return privileges.status();
+  // The path is in a folder its user controls: he may have swapped the file, or a folder above it,
+  // for a link since it was checked. So the owner is set through a handle on the name itself, and
+  // only when that handle leads to the very path asked for, by a file with no other name.
+  HANDLE raw = ::CreateFileW(wide.c_str(), WRITE_OWNER | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) return LastErrorStatus();
+  const UniqueKernelHandle handle(raw);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(handle.get(), &information)) return LastErrorStatus();
+  const bool folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (!folder && information.nNumberOfLinks > 1)) {
+    return kAccessDenied;
+  }
+  std::wstring reached(kLongestPathChars, L'\0');
+  const DWORD length = ::GetFinalPathNameByHandleW(handle.get(), reached.data(), static_cast<DWORD>(reached.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= reached.size()) return length == 0 ? LastErrorStatus() : kFilenameTooLong;
+  reached.resize(length);
+  constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+  std::wstring_view shown(reached);
+  if (shown.starts_with(kLongPrefix)) shown.remove_prefix(kLongPrefix.size());
+  if (::CompareStringOrdinal(shown.data(), static_cast<int>(shown.size()), wide.data(), static_cast<int>(wide.size()),
+                             TRUE) != CSTR_EQUAL) {
+    return kAccessDenied;
+  }
+  return static_cast<Status>(::SetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner.get(),
+                                               nullptr, nullptr, nullptr));
+}
+
+namespace {
+
+// PendingFileRenameOperations holds pairs of NT paths ("\??\C:\...") as one REG_MULTI_SZ: the
+// source, then the target, empty for a deletion.
+constexpr const wchar_t* kSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
+constexpr std::wstring_view kNtPrefix = L"\\??\\";
+
+bool IsAtOrBelow(std::wstring_view pending, std::wstring_view path) {
+  if (pending.starts_with(kNtPrefix)) pending.remove_prefix(kNtPrefix.size());
+  if (pending.size() < path.size()) return false;
+  const auto same = [](std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+  };
+  return same(pending.substr(0, path.size()), path) && (pending.size() == path.size() || pending[path.size()] == L'\\');
+}
+
+}  // namespace
+
+Status Win32FileSystem::CancelDeleteLater(const std::string& path) {
+  if (HasNul(path)) return kInvalidName;
+  const std::wstring wide = AnsiToWide(path);
+  if (wide.empty() || wide.back() == L'\\') return kInvalidName;
+  HKEY raw = nullptr;
+  LSTATUS st = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &raw);
+  if (st == ERROR_FILE_NOT_FOUND) return kSuccess;
+  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  const UniqueHkey key(raw);
+  std::wstring data;
+  DWORD type = REG_NONE;
+  for (DWORD bytes = 0;;) {
+    st = ::RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &bytes);
+    if (st == ERROR_FILE_NOT_FOUND) return kSuccess;
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    data.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    st = ::RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+    if (st == ERROR_MORE_DATA) continue;  // grown meanwhile
+    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    data.resize(got / sizeof(wchar_t));
+    break;
+  }
+  if (type != REG_MULTI_SZ) return kSuccess;  // not Windows' own list: left as it is
+  // Pairs read up to the empty source that ends the list; a torn last pair is kept as it was.
+  std::wstring kept;
+  bool dropped = false;
+  std::size_t at = 0;
+  const auto next = [&](std::wstring_view& item) {
+    if (at >= data.size()) return false;
+    const std::size_t end = std::min(data.find(L'\0', at), data.size());
+    item = std::wstring_view(data).substr(at, end - at);
+    at = end + 1;
+    return true;
+  };
+  for (std::wstring_view source, target; next(source) && !source.empty();) {
+    if (!next(target)) target = {};
+    if (target.empty() && IsAtOrBelow(source, wide)) {
+      dropped = true;
+      continue;
+    }
+    kept.append(source).push_back(L'\0');
+    kept.append(target).push_back(L'\0');
+  }
+  if (!dropped) return kSuccess;
+  if (kept.empty()) return static_cast<Status>(::RegDeleteValueW(key.get(), kPendingRenames));
+  kept.push_back(L'\0');
+  return static_cast<Status>(::RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ,
+                                              reinterpret_cast<const BYTE*>(kept.data()),
+                                              static_cast<DWORD>(kept.size() * sizeof(wchar_t))));
+}
+
+Status Win32FileSystem::ResetFolderSecurity(const std::string& path, const wchar_t* sddl) {
   if (HasNul(path)) return kInvalidName;
   if (path.empty()) return kPathNotFound;  // as the ANSI file functions answer
   std::wstring wide = AnsiToWide(path);
@@ -124,7 +244,7 @@ Status Win32FileSystem::ProtectFolder(const std::string& path) {
   // interface, and Wine's TreeResetNamedSecurityInfoW answers success whatever the path.
   if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return LastErrorStatus();
   LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedFolderSddl, SDDL_REVISION_1,
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr)) {
     return LastErrorStatus();
   }

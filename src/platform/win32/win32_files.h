@@ -18,6 +18,13 @@ class Win32FileSystem final : public FileSystem {
   Status ProtectFolder(const std::string& path) override;
   Status ReadSecurity(const std::string& path, FileSecurity& security) override;
   Status FlushFile(const std::string& path) override;
+  Status CancelDeleteLater(const std::string& path) override;
+  Status ProtectPrivateFolder(const std::string& path) override;
+  Status SetOwner(const std::string& path, const std::string& sid) override;
+
+ private:
+  // The owner and list `sddl` names for the folder, and the owner and inheritance for what it holds.
+  static Status ResetFolderSecurity(const std::string& path, const wchar_t* sddl);
 };
 
 // The owner and access list ProtectFolder sets, in the security descriptor language: owned by
@@ -27,5 +34,7 @@ class Win32FileSystem final : public FileSystem {
 // files (OI).
 inline constexpr const wchar_t* kProtectedFolderSddl =
     L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+// ProtectPrivateFolder's: the same without Users.
+inline constexpr const wchar_t* kPrivateFolderSddl = L"O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 }  // namespace platform::win32

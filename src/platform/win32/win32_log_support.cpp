@@ -9,7 +9,12 @@
 #include <string>
 #include <utility>
 
+#include "platform/files.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_security.h"
+#include "platform/win32/win32_system.h"
+
+#include <aclapi.h>
 
 namespace platform::win32 {
 namespace {
@@ -91,6 +96,28 @@ Status FileSize(HANDLE file, std::uint64_t& size) {
   return kSuccess;
 }
 
+// Whether the file open on `file` is the file itself, with one name and a trusted owner: a link
+// there, a second name, or an owner other than Administrators, SYSTEM or the account running the
+// program would let someone else choose, or read, what is written.
+Status CheckOwnFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(file, &information)) return LastErrorStatus();
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || information.nNumberOfLinks > 1) {
+    return kAccessDenied;
+  }
+  PSID owner = nullptr;
+  LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+  const DWORD read = ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                       nullptr, descriptor.put());
+  if (read != ERROR_SUCCESS) return static_cast<Status>(read);
+  std::string sid;
+  if (const Status st = SidToString(owner, sid); st != kSuccess) return st;
+  if (sid == kSidAdministrators || sid == kSidSystem) return kSuccess;
+  std::string self;
+  Win32SystemInfo system;
+  return system.AccountSid(self) == kSuccess && sid == self ? kSuccess : kAccessDenied;
+}
+
 }  // namespace
 
 Status Win32AppendFiles::OpenForAppend(std::u8string_view path, Durability durability,
@@ -104,12 +131,15 @@ Status Win32AppendFiles::OpenForAppend(std::u8string_view path, Durability durab
   // so a power cut leaves a true account; the log only needs to outlive the program, and is spared
   // a disk round trip per line. Reading attributes is for the size. Readers may share the file, and
   // so may other appenders (two runs given one /LOG): append-only writes land whole at the end.
-  UniqueFile handle(::CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+  // The name is opened itself (FILE_FLAG_OPEN_REPARSE_POINT), never what a link there leads to, and
+  // READ_CONTROL reads its owner.
+  UniqueFile handle(::CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL |
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
                                       (durability == Durability::kWriteThrough ? FILE_FLAG_WRITE_THROUGH : 0),
                                   nullptr));
   if (!handle) return LastErrorStatus();
+  if (const Status own = CheckOwnFile(handle.get()); own != kSuccess) return own;
   if (const Status sized = FileSize(handle.get(), sizeBefore); sized != kSuccess) return sized;
   file = std::make_unique<Win32AppendedFile>(std::move(handle));
   return kSuccess;
