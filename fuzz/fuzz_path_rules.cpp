@@ -63,6 +63,26 @@ class CountingFiles final : public platform::FileSystem {
     ++calls;
     return inner_.ReadSecurity(path, security);
   }
+  platform::Status MoveFile(const std::string& source, const std::string& destination) override {
+    ++calls;
+    return inner_.MoveFile(source, destination);
+  }
+  platform::Status CancelDeleteLater(const std::string& path) override {
+    ++calls;
+    return inner_.CancelDeleteLater(path);
+  }
+  platform::Status FlushFile(const std::string& path) override {
+    ++calls;
+    return inner_.FlushFile(path);
+  }
+  platform::Status ProtectPrivateFolder(const std::string& path) override {
+    ++calls;
+    return inner_.ProtectPrivateFolder(path);
+  }
+  platform::Status SetOwner(const std::string& path, const std::string& sid) override {
+    ++calls;
+    return inner_.SetOwner(path, sid);
+  }
 
  private:
   platform::FileSystem& inner_;

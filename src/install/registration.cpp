@@ -86,6 +86,7 @@ void WriteLoadKey(Registry& registry, KeyHandle root, KeyHandle product, const s
   // The key as it was, whole, for a rollback: it is deleted and made again.
   if (record != nullptr) {
     std::vector<std::u8string> names;
+    names.reserve(values.size());
     for (const LoadValue& value : values) names.push_back(text::FromAnsi(value.name));
     if (record->BeforeKeyWrite(root, install::kHiveLocalMachine, text::FromAnsi(productPath + keyName), names, true) !=
         platform::kSuccess) {

@@ -2,6 +2,7 @@
 #include "install/rollback.h"
 
 #include <algorithm>
+#include <ranges>
 #include <span>
 #include <variant>
 
@@ -115,8 +116,8 @@ class Undo {
 
   // Files and the registry of the machine's own roots, newest first.
   void Local(std::span<const JournalRecord> records) {
-    for (auto it = records.rbegin(); it != records.rend(); ++it) {
-      const ChangeRecord* change = Change(*it);
+    for (const JournalRecord& record : std::views::reverse(records)) {
+      const ChangeRecord* change = Change(record);
       if (change == nullptr) continue;
       if (IsRegistry(*change)) {
         const std::u8string_view hive = change->fields[0];
@@ -161,8 +162,8 @@ class Undo {
     };
     (void)ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, platform::KeyHandle root) {
       const std::u8string sid = text::FromAnsi(user.sid);
-      for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (text::EqualsNoCaseUtf8(OtherHive(*it), sid)) Registry(root, *Change(*it));
+      for (const JournalRecord& record : std::views::reverse(records)) {
+        if (text::EqualsNoCaseUtf8(OtherHive(record), sid)) Registry(root, *Change(record));
       }
     });
     for (const HiveFailure& failure : failures) {
@@ -265,16 +266,16 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
     }
   }
   // Folders last, newest first, each only when nothing is left in it.
-  for (auto it = records.rbegin(); it != records.rend(); ++it) {
-    const ChangeRecord* made = Change(*it);
+  for (const JournalRecord& record : std::views::reverse(records)) {
+    const ChangeRecord* made = Change(record);
     std::string path;
     if (made != nullptr && made->kind == ChangeKind::kFolderToMake && text::ToAnsi(made->fields[0], path) &&
         machine.files.RemoveDirectory(path) == platform::kSuccess) {
       Note(log, u8"已删除文件夹 ", made->fields[0]);
     }
   }
-  for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) {
-    if (machine.files.RemoveDirectory(*it) == platform::kSuccess) Note(log, u8"已删除文件夹 ", text::FromAnsi(*it));
+  for (const std::string& level : std::views::reverse(newFolders)) {
+    if (machine.files.RemoveDirectory(level) == platform::kSuccess) Note(log, u8"已删除文件夹 ", text::FromAnsi(level));
   }
 }
 
