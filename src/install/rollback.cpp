@@ -2,7 +2,6 @@
 #include "install/rollback.h"
 
 #include <algorithm>
-#include <ranges>
 #include <span>
 #include <variant>
 
@@ -116,7 +115,8 @@ class Undo {
 
   // Files and the registry of the machine's own roots, newest first.
   void Local(std::span<const JournalRecord> records) {
-    for (const JournalRecord& record : std::views::reverse(records)) {
+    for (std::size_t i = records.size(); i-- > 0;) {  // newest first
+      const JournalRecord& record = records[i];
       const ChangeRecord* change = Change(record);
       if (change == nullptr) continue;
       if (IsRegistry(*change)) {
@@ -162,8 +162,8 @@ class Undo {
     };
     (void)ForEachOtherUserHive(m_machine, failures, named, [&](const OtherUser& user, platform::KeyHandle root) {
       const std::u8string sid = text::FromAnsi(user.sid);
-      for (const JournalRecord& record : std::views::reverse(records)) {
-        if (text::EqualsNoCaseUtf8(OtherHive(record), sid)) Registry(root, *Change(record));
+      for (std::size_t i = records.size(); i-- > 0;) {  // newest first
+        if (text::EqualsNoCaseUtf8(OtherHive(records[i]), sid)) Registry(root, *Change(records[i]));
       }
     });
     for (const HiveFailure& failure : failures) {
@@ -266,16 +266,18 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
     }
   }
   // Folders last, newest first, each only when nothing is left in it.
-  for (const JournalRecord& record : std::views::reverse(records)) {
-    const ChangeRecord* made = Change(record);
+  for (std::size_t i = records.size(); i-- > 0;) {
+    const ChangeRecord* made = Change(records[i]);
     std::string path;
     if (made != nullptr && made->kind == ChangeKind::kFolderToMake && text::ToAnsi(made->fields[0], path) &&
         machine.files.RemoveDirectory(path) == platform::kSuccess) {
       Note(log, u8"已删除文件夹 ", made->fields[0]);
     }
   }
-  for (const std::string& level : std::views::reverse(newFolders)) {
-    if (machine.files.RemoveDirectory(level) == platform::kSuccess) Note(log, u8"已删除文件夹 ", text::FromAnsi(level));
+  for (std::size_t i = newFolders.size(); i-- > 0;) {  // the deepest level first
+    if (machine.files.RemoveDirectory(newFolders[i]) == platform::kSuccess) {
+      Note(log, u8"已删除文件夹 ", text::FromAnsi(newFolders[i]));
+    }
   }
 }
 
