@@ -213,27 +213,13 @@ void WriteRunHeader(platform::Machine& machine, install::InstallLog& log, std::u
   line += text::FromAnsi(computer);
   log.Write(line);
   // Windows' name and build; the installation Apps & features lists, when there is one.
-  static constexpr struct {
-    const char8_t* label;
-    const char8_t* key;
-    const char8_t* value;
-  } kParts[] = {
-      {u8"Windows：", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"ProductName"},
-      {u8"，内部版本 ", u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", u8"CurrentBuildNumber"},
-      {u8"已有的安装：版本 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"DisplayVersion"},
-      {u8"，位置 ", u8"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VornexSetup", u8"InstallLocation"},
-  };
-  line.clear();
-  for (const auto& part : kParts) {
-    line += part.label;
-    line += MachineText(machine.registry, part.key, part.value);
-    if (part.label == kParts[1].label) {
-      log.Write(line);
-      line.clear();
-    }
-  }
-  // Without a folder there is no installation to speak of.
-  log.Write(line.ends_with(u8"，位置 ") ? std::u8string(u8"已有的安装：无") : line);
+  constexpr std::u8string_view kWindows = u8"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  log.Write(u8"Windows：" + MachineText(machine.registry, kWindows, u8"ProductName") + u8"，内部版本 " +
+            MachineText(machine.registry, kWindows, u8"CurrentBuildNumber"));
+  const install::InstalledEntry installed = install::ReadInstalledEntry(machine.registry);
+  log.Write(installed.folder.empty() ? std::u8string(u8"已有的安装：无")
+                                     : u8"已有的安装：版本 " + installed.version + u8"，位置 " +
+                                           text::FromAnsi(installed.folder));
 }
 
 bool IsPlacedUninstaller(platform::Machine& machine) {

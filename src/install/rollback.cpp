@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "platform/file_queries.h"
+#include "platform/folder_safety.h"
 #include "platform/text.h"
 #include "platform/utf8_text.h"
 #include "records/change_keeper.h"
@@ -236,7 +237,13 @@ void RollBack(platform::Machine& machine, const std::string& installFolder, cons
   JournalContents journal;
   std::span<const JournalRecord> records;
   std::optional<std::uint64_t> sizeBefore;
-  const bool read = ReadJournal(machine.logging.files, folder, journal) == platform::kSuccess;
+  // The journal is acted on only in a folder nobody but the administrators could have written: a
+  // run stopped before it locked the folder down, or one whose folder was changed since, may find a
+  // journal someone else put there, naming any file on the machine.
+  const std::string untrusted = FindUntrustedInstallFolder(machine, installFolder);
+  if (!untrusted.empty()) Note(log, u8"文件夹可被其他用户更改，不按其中的安装记录还原：", text::FromAnsi(untrusted));
+  const bool read =
+      untrusted.empty() && ReadJournal(machine.logging.files, folder, journal) == platform::kSuccess;
   std::span<const JournalRecord> ended;
   if (read) records = OpenRun(journal, sizeBefore, ended);
   // A run cut off after it had ended well kept only what it moved aside, for nothing now.
