@@ -1,6 +1,6 @@
-// The whole simulated machine as sorted lines (every key and value of both roots, every folder and
-// every file with its content), and the difference of two such snapshots: for tests that must find
-// the machine exactly as it was.
+// The whole simulated machine as sorted lines (every key and value of both roots as the ANSI
+// functions read them, every folder and every file with its content), and the difference of two
+// such snapshots: for tests that must find the machine exactly as it was.
 #pragma once
 #include <algorithm>
 #include <iterator>
@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/registry.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf8_text.h"
 
@@ -22,8 +23,12 @@ inline void AddKeys(sim::SimRegistry& registry, platform::RootKey root, const si
   lines.push_back(prefix);
   for (const auto& [folded, value] : key.values) {
     const platform::RegValue read = *registry.Get(root, path, value.name);
-    std::string data = "type " + std::to_string(read.type) + ":";
-    for (const std::uint8_t byte : read.data) data += " " + std::to_string(byte);
+    // A REG_SZ of plain text as that text, anything else byte by byte with its type.
+    std::string data = platform::ValueText(read);
+    if (read.type != platform::kRegSz || read.data != platform::SzData(data)) {
+      data = "type " + std::to_string(read.type) + ":";
+      for (const std::uint8_t byte : read.data) data += " " + std::to_string(byte);
+    }
     lines.push_back(prefix + " : " + std::string(text::Utf8Bytes(value.name)) + " = " + data);
   }
   for (const auto& [folded, sub] : key.subKeys) {
