@@ -8,7 +8,6 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "install/install_engine.h"
@@ -18,77 +17,30 @@
 #include "uninstall/uninstall_entry.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf8_text.h"
+#include "support/addon_rig.h"
 #include "support/fixtures.h"
+#include "support/machine_snapshot.h"
 
 namespace {
 
 using install::UninstallOutcome;
 using platform::RootKey;
 
-constexpr const char* kAcad2008 = "C:\\Program Files\\Autodesk\\AutoCAD 2008";
-constexpr const char* kAcad2010 = "C:\\Program Files\\Autodesk\\AutoCAD 2010";
-constexpr const char* kAcad2022 = "C:\\Program Files\\Autodesk\\AutoCAD 2022";
-constexpr const char* kProduct2008 = "SOFTWARE\\Autodesk\\AutoCAD\\R17.1\\ACAD-6001:804";
-constexpr const char* kInstallFolder = "C:\\Vornex\\V-ZurezUvad";
+using support::Changes;
+using support::kAcad2008;
+using support::kAcad2010;
+using support::kAcad2022;
+using support::kDriver;
+using support::kInstallFolder;
+using support::kJournal;
+using support::Snapshot;
+using support::Take;
+
 constexpr const char* kUninstaller = "C:\\Vornex\\V-ZurezUvad\\VornexSetup.exe";
-constexpr const char* kJournal = "C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal";
-constexpr const char* kDriver = "C:\\Program Files\\Autodesk\\AutoCAD 2008\\Drv\\pdfplot9.hdi";
 constexpr const char* kLoad2010 = "SOFTWARE\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Applications\\VX_ZurezUvad2010";
 constexpr const char* kProfile2022 =
     "HKCU\\Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\<<Unnamed Profile>>\\Variables : TRUSTEDPATHS = ";
 const std::string kOwnDriver("AutoCAD's PDF driver\0\x01\xFE\xFF", 24);
-const std::vector<std::string> kPayload = {"VX_ZurezUvad2008.arx", "VX_ZurezUvad2010.arx", "VX_ZurezUvad2021.arx",
-                                           "VXCAD2013P.dll",       "Vornex_EN.shx",        "Vornex.prt5",
-                                           "Vornex.Ini"};
-
-// The whole machine as sorted lines: every key, every value as the ANSI functions read it, every
-// folder and every file with its content.
-using Snapshot = std::vector<std::string>;
-
-void AddKeys(sim::SimRegistry& registry, RootKey root, const sim::SimKey& key, const std::u8string& path,
-             Snapshot& lines) {
-  const std::string prefix = std::string(root == RootKey::LocalMachine ? "HKLM" : "HKCU") +
-                             std::string(text::Utf8Bytes(path.empty() ? path : u8"\\" + path));
-  lines.push_back(prefix);
-  for (const auto& [folded, value] : key.values) {
-    const platform::RegValue read = *registry.Get(root, path, value.name);
-    std::string data;
-    if (read.type == platform::kRegSz || read.type == platform::kRegExpandSz) {
-      data = platform::ValueText(read);
-    } else {
-      data = "type " + std::to_string(read.type) + ":";
-      for (const std::uint8_t byte : read.data) data += " " + std::to_string(byte);
-    }
-    lines.push_back(prefix + " : " + std::string(text::Utf8Bytes(value.name)) + " = " + data);
-  }
-  for (const auto& [folded, sub] : key.subKeys) {
-    AddKeys(registry, root, *sub, path.empty() ? sub->name : path + u8"\\" + sub->name, lines);
-  }
-}
-
-Snapshot Take(sim::SimMachine& sim) {
-  Snapshot lines;
-  for (const RootKey root : {RootKey::LocalMachine, RootKey::CurrentUser}) {
-    AddKeys(sim.registry(), root, sim.registry().Root(root), u8"", lines);
-  }
-  for (const std::string& path : sim.files().Tree()) {
-    lines.push_back(path.back() == '\\' ? path : path + " = " + *sim.files().ReadFile(path));
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
-
-// "- line" for what `after` lost and "+ line" for what it gained, sorted.
-std::vector<std::string> Changes(const Snapshot& before, const Snapshot& after) {
-  std::vector<std::string> changes;
-  for (const auto& [from, to, sign] : {std::tuple{&before, &after, "- "}, std::tuple{&after, &before, "+ "}}) {
-    std::vector<std::string> only;
-    std::set_difference(from->begin(), from->end(), to->begin(), to->end(), std::back_inserter(only));
-    for (const std::string& line : only) changes.push_back(sign + line);
-  }
-  std::sort(changes.begin(), changes.end());
-  return changes;
-}
 
 // What every uninstall leaves of a clean installation: the user's settings, and the profile's
 // TRUSTEDPATHS upper-cased, as the installation's merge wrote it.
@@ -106,63 +58,23 @@ std::vector<std::string> SettingsAndUpperCaseAnd(std::vector<std::string> more) 
   return more;
 }
 
-class NullView final : public install::UninstallView, public install::InstallView {
+// The add-on's machine, with AutoCAD 2008's VBA module, another program's Apps & features entry and
+// a component of Windows' own under Active Setup; the machine before the installation kept.
+class Rig : public support::AddonRig {
  public:
-  void CopyStarting() override {}
-  void RemovalStarting() override { ++started; }
-  platform::ProgressBar& Progress() override { return progress; }
-  sim::SimProgressBar progress;
-  int started = 0;
-};
-
-// AutoCAD 2008 (whose PDF driver the add-on replaces), 2010 in Chinese and 2022 in English, with
-// the payload beside the installer; installed for all three into C:\Vornex.
-class Rig {
- public:
-  Rig() {
-    const sim::RegFileResult loaded = support::LoadRegistryFixture(sim, "registry/two-releases.reg");
-    EXPECT_TRUE(loaded) << loaded.Describe();
+  Rig() : AddonRig(kOwnDriver) {
     auto& reg = sim.registry();
-    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, kProduct2008, "AcadLocation", std::string(kAcad2008) + "\\"));
-    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, kProduct2008, "ProductName", "AutoCAD 2008"));
-    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, std::string(kProduct2008) + "\\Applications\\AcadVBA", "LOADER",
-                              std::string(kAcad2008) + "\\acvba.arx"));
+    EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, std::string(support::kProduct2008) + "\\Applications\\AcadVBA",
+                              "LOADER", std::string(kAcad2008) + "\\acvba.arx"));
     EXPECT_TRUE(reg.SetString(RootKey::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\7-Zip",
                               "DisplayName", "7-Zip 23.01 (x64)"));
     // Every Windows has components of its own under Active Setup; the add-on's key goes alone.
     EXPECT_TRUE(reg.SetString(RootKey::LocalMachine,
                               "SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}",
                               "StubPath", "%SystemRoot%\\system32\\ie4uinit.exe -UserConfig"));
-    for (const std::string& name : kPayload) EXPECT_TRUE(sim.files().WriteFile("C:\\Setup\\Data\\" + name, name));
-    for (const char* acad : {kAcad2008, kAcad2010, kAcad2022}) {
-      EXPECT_TRUE(sim.files().MakeDirectories(std::string(acad) + "\\Fonts"));
-    }
-    EXPECT_TRUE(sim.files().WriteFile(kDriver, kOwnDriver));
-    // A profile without "Variables": the installation makes the key for its value, and the
-    // uninstall takes both away again.
-    EXPECT_TRUE(reg.CreatePath(RootKey::CurrentUser, "Software\\Autodesk\\AutoCAD\\R24.1\\ACAD-5101:409\\Profiles\\Plotting"));
-    catalog.Scan(sim.registry());
     before = Take(sim);
   }
 
-  install::InstallOutcome Install() {
-    install::InstallChoices choices;
-    for (const int year : {2008, 2010, 2022}) choices.releases[YearIndex(year)] = 1;
-    choices.typedFolder = "C:\\Vornex";
-    install::CInstallEngine engine(sim.machine(), catalog, 64, 20250428);
-    return engine.Run(choices, view);
-  }
-
-  UninstallOutcome Uninstall(const install::UninstallChoices& choices) {
-    install::CUninstallEngine engine(sim.machine(), catalog);
-    return engine.Run(choices, view);
-  }
-
-  std::u8string LastBox() { return sim.prompts().Boxes().empty() ? u8"" : sim.prompts().Boxes().back().text; }
-
-  sim::SimMachine sim;
-  CAcadCatalog catalog;
-  NullView view;
   Snapshot before;
 };
 
@@ -363,7 +275,6 @@ TEST(Uninstall, UnattendedWritesTheClosingMessageToTheLog) {
   }
 }
 
-
 namespace journal_trust {
 
 constexpr const char* kVictim = "C:\\victim\\important.txt";
@@ -420,24 +331,19 @@ TEST(UninstallJournalTrust, StopsOrRefusesWhatAStandardUserCouldHaveWritten) {
                                                RunLine() + PlantedBackup(rig, downloads)));
        },
        UninstallOutcome::kNothingToRemove, {u8"未找到需要卸载的 V-批打印软件"}},
-      {"\"..\" in a FILE record", true, std::nullopt,
-       [](Rig& rig) {
-         Append(rig, Line(install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt", 9}));
-       },
-       UninstallOutcome::kDoneWithIssues, {u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt" + refused}},
-      {"\"..\" in a SUPPORT record", true, std::nullopt,
+      // The records are checked for "." and ".." levels in one place, before each kind's own checks.
+      {"\"..\" in a FILE, a SUPPORT and a BACKUP record", true, std::nullopt,
        [](Rig& rig) {
          const std::string victim = *rig.sim.files().ReadFile(kVictim);
-         Append(rig, Line(install::SupportFilePlaced{u8"C:\\Program Files\\Autodesk\\AutoCAD 2008\\..\\..\\..\\victim\\important.txt",
-                                                     victim.size(), install::ContentDigest(text::FromAnsi(victim))}));
+         Append(rig, Line(install::FileCopied{u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt", 9}) +
+                         Line(install::SupportFilePlaced{u8"C:\\Program Files\\Autodesk\\AutoCAD 2008\\..\\..\\..\\victim\\important.txt",
+                                                         victim.size(), install::ContentDigest(text::FromAnsi(victim))}) +
+                         Line(install::OriginalBackedUp{text::FromAnsi(kDriver),
+                                                        u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi"}));
        },
-       UninstallOutcome::kDoneWithIssues, {u8"\\..\\..\\..\\victim\\important.txt" + refused}},
-      {"\"..\" in a BACKUP record's copy", true, std::nullopt,
-       [](Rig& rig) {
-         Append(rig, Line(install::OriginalBackedUp{text::FromAnsi(kDriver),
-                                                    u8"C:\\Vornex\\V-ZurezUvad\\Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi"}));
-       },
-       UninstallOutcome::kDoneWithIssues, {u8"Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi" + refused}},
+       UninstallOutcome::kDoneWithIssues,
+       {u8"C:\\Vornex\\V-ZurezUvad\\..\\..\\victim\\important.txt" + refused, u8"\\..\\..\\..\\victim\\important.txt" + refused,
+        u8"Backup\\1\\..\\..\\..\\..\\Users\\Public\\pdfplot9.hdi" + refused}},
       {"a backup aimed at a system folder", true, std::nullopt,
        [](Rig& rig) {
          Append(rig, Line(install::OriginalBackedUp{text::FromAnsi(kSystemDll), u8"C:\\Vornex\\V-ZurezUvad\\Backup\\9\\evil.dll"}));
@@ -460,12 +366,7 @@ TEST(UninstallJournalTrust, StopsOrRefusesWhatAStandardUserCouldHaveWritten) {
     c.plant(rig);
     const Snapshot planted = Take(rig.sim);
     EXPECT_EQ(rig.Uninstall(Quiet(c.dir)), c.outcome);
-    std::size_t at = 0;
-    const std::u8string box = rig.LastBox();
-    for (const std::u8string& part : c.said) {
-      at = box.find(part, at);
-      EXPECT_NE(at, std::u8string::npos) << "not said (in order): " << text::Utf8Bytes(part) << "\n" << text::Utf8Bytes(box);
-    }
+    support::ExpectInOrder(text::Utf8Bytes(rig.LastBox()), c.said);
     // Stopped, nothing changed; refused, the rest of the installation went and nothing else did.
     if (c.installed) {
       EXPECT_EQ(Changes(rig.before, Take(rig.sim)), SettingsAndUpperCaseAnd({}));
@@ -475,19 +376,14 @@ TEST(UninstallJournalTrust, StopsOrRefusesWhatAStandardUserCouldHaveWritten) {
   }
 }
 
-// A journal that reads, yet tells nothing of what to undo, stops the uninstall like one that cannot
-// be read: the journal and the Apps & features entry stay, to be used once it is mended.
+// A journal that reads, yet tells nothing of what to undo (saved again as UTF-16, say: no RUN record
+// and every line damaged), stops the uninstall like one that cannot be read: the journal and the
+// Apps & features entry stay, to be used once it is mended.
 TEST(UninstallJournalTrust, StopsOnAJournalThatHoldsNothingUsable) {
   const struct {
     const char* name;
     std::function<std::string(const std::string&)> damage;
   } cases[] = {
-      {"saved again as UTF-16",
-       [](const std::string& journal) {
-         std::string wide = "\xFF\xFE";
-         for (const char c : journal) wide += std::string{c, '\0'};
-         return wide;
-       }},
       {"its RUN records taken out",
        [](const std::string& journal) {
          std::string kept;
@@ -612,26 +508,4 @@ TEST(UninstallOriginals, AutoCADsOwnFileComesBackWhateverHappenedBetween) {
 }
 
 }  // namespace originals
-}  // namespace
-
-namespace {
-
-// Uninstalled from Apps & features (the uninstaller and a held module left for the next start of
-// Windows), installed again before that start: the restart must not take what the reinstall placed.
-TEST(Uninstall, AReinstallBeforeTheRestartKeepsWhatItPlaces) {
-  Rig rig;
-  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
-  rig.sim.system().SetModulePath(kUninstaller);
-  rig.sim.files().FailOn(sim::FileOp::DeleteFile, std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx",
-                         platform::kSharingViolation, 1);
-  ASSERT_EQ(rig.Uninstall(Quiet()), UninstallOutcome::kDone);
-  ASSERT_FALSE(rig.sim.files().PendingDeletions().empty());
-  rig.sim.system().SetModulePath(sim::SimMachine::kDefaultModulePath);
-  ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
-  const Snapshot reinstalled = Take(rig.sim);
-  ASSERT_TRUE(rig.sim.files().Exists(kUninstaller));
-  rig.sim.files().Restart();
-  EXPECT_EQ(Changes(reinstalled, Take(rig.sim)), std::vector<std::string>{});
-}
-
 }  // namespace
