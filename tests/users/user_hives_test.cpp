@@ -191,7 +191,6 @@ TEST_F(UserHivesTest, EveryHiveAKilledRunLeftLoadedIsUnloadedAtTheStart) {
     bool held;                        // a key into the first one is still open
     std::vector<std::u8string> stayed;
   } cases[] = {
-      {"none left", {}, false, {}},
       {"two left", {designer, gone}, false, {}},
       {"one still held", {designer, gone}, true, {designer}},
   };
