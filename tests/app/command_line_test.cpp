@@ -131,7 +131,6 @@ TEST(ParseCommandLine, ElevationAndTheArgumentsPassedOn) {
     bool elevated;
     const char8_t* arguments;
   } cases[] = {
-      {u8"SetUp.exe", true, u8""},
       {u8"\"C:\\Setup Files\\SetUp.exe\"  /S \"/DIR=D:\\CAD Tools\"", true, u8"/S \"/DIR=D:\\CAD Tools\""},
       {u8"C:\\Set\"up\\SetUp.exe\t/UNINSTALL /S", true, u8"/UNINSTALL /S"},
       {u8"SetUp.exe /UNINSTALL /?", true, u8"/UNINSTALL /?"},
