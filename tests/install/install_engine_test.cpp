@@ -12,6 +12,7 @@
 #include "app/unattended.h"
 #include "platform/utf8_text.h"
 #include "platform/sim/sim_machine.h"
+#include "support/addon_rig.h"
 
 namespace {
 
@@ -152,25 +153,15 @@ TEST(InstallVersions, ALaterInstalledVersionIsNeverReplaced) {
   for (const auto& c : cases) {
     for (const bool dialog : {true, false}) {
       SCOPED_TRACE(std::string(c.installed) + (dialog ? " dialog" : " /S"));
-      sim::SimMachine sim;
-      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kProduct, "AcadLocation", std::string(kAcad) + "\\"));
-      EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kProduct, "ProductName", "AutoCAD 2008"));
-      EXPECT_TRUE(sim.files().WriteFile(std::string(kData) + "\\VX_ZurezUvad2008.arx", "payload"));
+      support::AddonRig rig("AutoCAD's own driver");
+      sim::SimMachine& sim = rig.sim;
       EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kEntry, "DisplayVersion", c.installed));
       EXPECT_TRUE(sim.registry().SetString(RootKey::LocalMachine, kEntry, "InstallLocation", "D:\\Tools\\V-ZurezUvad"));
-      EXPECT_TRUE(sim.files().MakeDirectories("C:\\Temp"));
-      CAcadCatalog catalog;
-      catalog.Scan(sim.registry());
       const std::vector<std::string> before = sim.files().Tree();
       const bool later = c.outcome == install::InstallOutcome::kNewerInstalled;
       if (dialog) {
-        install::InstallChoices choices;
-        choices.releases[2008 - 2007] = 1;
-        choices.typedFolder = "C:\\Vornex";
-        app::QuietView view;
         sim.prompts().Answer(platform::kIdOk);
-        install::CInstallEngine engine(sim.machine(), catalog, 64, 20250428);
-        EXPECT_EQ(engine.Run(choices, view), c.outcome);
+        EXPECT_EQ(rig.Install(), c.outcome);
         if (later) {
           ASSERT_EQ(sim.prompts().Boxes().size(), 1u);
           const std::string box = text::U8ToAnsiLossy(sim.prompts().Boxes()[0].text);
@@ -179,18 +170,18 @@ TEST(InstallVersions, ALaterInstalledVersionIsNeverReplaced) {
         }
       } else {
         install::InstallLog log(sim.logging().support());
-        EXPECT_EQ(log.Open(u8"C:\\Temp\\VornexSetup.log"), platform::kSuccess);
+        EXPECT_EQ(log.Open(u8"C:\\Setup\\VornexSetup.log"), platform::kSuccess);
         app::UnattendedPrompts prompts(log, sim.logging().clock());
         platform::Machine quiet{sim.registry(), sim.files(), sim.system(), prompts, sim.logging().support(),
                                 sim.integrity()};
-        EXPECT_EQ(app::RunUnattended(quiet, catalog, {false, std::nullopt, std::string("C:\\Vornex")}, log, 64, 20250428),
+        EXPECT_EQ(app::RunUnattended(quiet, rig.catalog, {false, std::nullopt, std::string("C:\\Vornex")}, log, 64, 20250428),
                   c.exitCode);
       }
       const std::string version = sim.registry().GetString(RootKey::LocalMachine, kEntry, "DisplayVersion").value_or("-");
       EXPECT_EQ(version, later ? c.installed : "2025.04.28");
       if (later) {
         std::vector<std::string> after = sim.files().Tree();
-        if (!dialog) std::erase(after, "C:\\Temp\\VornexSetup.log");
+        if (!dialog) std::erase(after, "C:\\Setup\\VornexSetup.log");
         EXPECT_EQ(after, before);
       }
     }
