@@ -35,6 +35,13 @@ class Rig : public support::AddonRig {
                                  "R24.1\\ACAD-5101:409\\Profiles\\<<Unnamed Profile>>\\Variables]\n\"TRUSTEDPATHS\"=\"D:\\\\LISP\"\n",
                              false}));
   }
+
+  // For an upgrade, an earlier installation, each of whose files the next payload replaces.
+  void Before(bool upgrade) {
+    if (!upgrade) return;
+    EXPECT_EQ(Install(20250101), InstallOutcome::kDone);
+    Payload(kPayload, " 2");
+  }
 };
 
 enum class Stop { kCopy, kLockDown, kKilled };
@@ -49,10 +56,7 @@ struct Case {
 // The journal appends of a whole run, counted on a machine of its own.
 int AppendsOfAWholeRun(bool upgrade) {
   Rig rig;
-  if (upgrade) {
-    EXPECT_EQ(rig.Install(20250101), InstallOutcome::kDone);
-    rig.Payload(kPayload, " 2");
-  }
+  rig.Before(upgrade);
   const std::size_t before = rig.sim.files().ReadFile(support::kJournal).value_or("").size();
   EXPECT_EQ(rig.Install(20250428), InstallOutcome::kDone);
   const std::string journal = rig.sim.files().ReadFile(support::kJournal).value_or("");
@@ -82,10 +86,7 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(c.records) + " records");
     Rig rig;
-    if (c.upgrade) {
-      ASSERT_EQ(rig.Install(20250101), InstallOutcome::kDone);
-      rig.Payload(kPayload, " 2");
-    }
+    rig.Before(c.upgrade);
     rig.sim.prompts().Clear();
     const support::Snapshot before = support::Take(rig.sim);
 
