@@ -2,11 +2,17 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/payload_integrity.h"
 #include "platform/sim/sim_files.h"
 
 namespace sim {
+
+// The simulated machine's digest of a file's content, in the place of CNG's SHA-256: not SHA-256
+// (which only the scenarios, on the real program, check against sha256sum), but like it different
+// for any other content, down to one byte.
+platform::Sha256Digest Digest(std::string_view content);
 
 class SimPayloadIntegrity final : public platform::PayloadIntegrity {
  public:
