@@ -52,7 +52,7 @@ inline constexpr const char8_t* kAnotherRunText = u8"另一个 V-批打印软件
 
 // The uninstaller placed in the install folder, started without /UNINSTALL.
 inline constexpr const char8_t* kUninstallerOnlyText =
-    u8"此程序是 V-批打印软件 的卸载程序，只能用于卸载（/UNINSTALL）。\n\n"
+    u8"此程序是 V-批打印软件 的卸载程序，只能用于卸载。\n\n"
     u8"安装或修复请运行安装包中的 SetUp.exe。";
 
 // A failure that waiting cannot mend: the copy ends at once; {} is the file, then the system's text.
