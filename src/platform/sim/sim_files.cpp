@@ -264,6 +264,16 @@ SimFileSystem::Node* SimFileSystem::LookupPath(const std::string& path) const {
   return Lookup(parsed, status);
 }
 
+SimFileSystem::Node* SimFileSystem::Target(const std::string& path, FileOp op, Parsed& parsed, Status& status) {
+  if (status = Parse(path, false, parsed); status != platform::kSuccess) return nullptr;
+  if (parsed.hasStream) {
+    status = platform::kInvalidName;
+    return nullptr;
+  }
+  if (Injected(op, parsed, status)) return nullptr;
+  return Lookup(parsed, status);
+}
+
 bool SimFileSystem::Injected(FileOp op, const Parsed& parsed, Status& status) {
   const std::string folded = text::ToUpper(parsed.full);
   for (Failure& f : failures_) {
@@ -391,11 +401,8 @@ Status SimFileSystem::GetAttributes(const std::string& path, std::uint32_t& attr
 
 Status SimFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::SetAttributes, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::SetAttributes, parsed, status);
   if (node == nullptr) return status;
   constexpr std::uint32_t kKept = platform::kAttrDirectory | platform::kAttrReparsePoint;
   node->attributes = (attributes & kSettable) | (node->attributes & kKept);
@@ -443,11 +450,8 @@ Status SimFileSystem::MoveFile(const std::string& source, const std::string& des
 
 Status SimFileSystem::RemoveDirectory(const std::string& path) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::RemoveDirectory, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::RemoveDirectory, parsed, status);
   if (node == nullptr) return status;
   if (parsed.parts.empty()) return platform::kAccessDenied;
   if (!node->IsDirectory()) return platform::kDirectory;
@@ -478,11 +482,8 @@ void SimFileSystem::Restart() {
 
 Status SimFileSystem::ProtectFolder(const std::string& path) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::ProtectFolder, parsed, status);
   if (node == nullptr) return status;
   node->security = SimSecurity{platform::kSidAdministrators, ProtectedEntries(), {}, true};
   ResetBelow(*node, platform::kSidAdministrators);
@@ -491,11 +492,8 @@ Status SimFileSystem::ProtectFolder(const std::string& path) {
 
 Status SimFileSystem::FlushFile(const std::string& path) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::Flush, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::Flush, parsed, status);
   if (node == nullptr) return status;
   // Opened for writing: refused for a folder and for a read-only file.
   if (node->IsDirectory() || (node->attributes & platform::kAttrReadOnly) != 0) return platform::kAccessDenied;
@@ -529,11 +527,8 @@ Status SimFileSystem::CancelDeleteLater(const std::string& path) {
 
 Status SimFileSystem::ProtectPrivateFolder(const std::string& path) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::ProtectFolder, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::ProtectFolder, parsed, status);
   if (node == nullptr) return status;
   node->security = SimSecurity{platform::kSidAdministrators, PrivateEntries(), {}, true};
   ResetBelow(*node, platform::kSidAdministrators);
@@ -542,11 +537,8 @@ Status SimFileSystem::ProtectPrivateFolder(const std::string& path) {
 
 Status SimFileSystem::SetOwner(const std::string& path, const std::string& sid) {
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::SetOwner, parsed, status)) return status;
-  Node* node = Lookup(parsed, status);
+  Node* node = Target(path, FileOp::SetOwner, parsed, status);
   if (node == nullptr) return status;
   node->security.owner = sid;
   return platform::kSuccess;
@@ -555,11 +547,8 @@ Status SimFileSystem::SetOwner(const std::string& path, const std::string& sid) 
 Status SimFileSystem::ReadSecurity(const std::string& path, platform::FileSecurity& security) {
   security = platform::FileSecurity{};
   Parsed parsed;
-  if (const Status st = Parse(path, false, parsed); st != platform::kSuccess) return st;
-  if (parsed.hasStream) return platform::kInvalidName;
   Status status = platform::kSuccess;
-  if (Injected(FileOp::ReadSecurity, parsed, status)) return status;
-  const Node* node = Lookup(parsed, status);
+  const Node* node = Target(path, FileOp::ReadSecurity, parsed, status);
   if (node == nullptr) return status;
   security.owner = node->security.owner;
   for (const auto* list : {&node->security.explicitEntries, &node->security.inherited}) {

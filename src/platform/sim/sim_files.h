@@ -174,6 +174,8 @@ class SimFileSystem final : public platform::FileSystem {
   Node* Parent(const Parsed& parsed, platform::Status& status) const;
   Node* LookupPath(const std::string& path) const;
   bool Injected(FileOp op, const Parsed& parsed, platform::Status& status);
+  // The node a call on `path` works on: parsed (a stream refused), a failure injected for `op`, looked up.
+  Node* Target(const std::string& path, FileOp op, Parsed& parsed, platform::Status& status);
 
   std::map<char, std::unique_ptr<Node>> drives_;
   std::string currentDirectory_;
