@@ -119,7 +119,7 @@ void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, c
 
 UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, UninstallView& view) {
   m_strClosing.clear();
-  m_bMadeChosen = false;
+  m_arrMadeAbove.clear();
   m_nFiles = m_nKeys = m_nTrusted = m_nRestored = 0;
   m_arrLeft.clear();
   m_arrPending.clear();
@@ -201,8 +201,17 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
     RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
   }
   if (recorded) Delete(journalPath, false);
-  RemoveFolder(m_strInstallFolder);
-  if (m_bMadeChosen) RemoveFolder(ParentOf(m_strInstallFolder));
+  // Then each level above it the installation made (/DIR makes every missing one), deepest first;
+  // once one stays, so does every level above it.
+  for (std::string level = m_strInstallFolder; RemoveFolder(level);) {
+    level = ParentOf(level);
+    const std::u8string made = text::FromAnsi(level);
+    if (level.empty() || std::none_of(m_arrMadeAbove.begin(), m_arrMadeAbove.end(), [&made](const std::u8string& one) {
+          return text::EqualsNoCaseUtf8(one, made);
+        })) {
+      break;
+    }
+  }
   progress.SetPos(static_cast<int>(journal.records.size()) + 1);
 
   // Without a journal, only the fixed names tell whether anything was there.
@@ -231,7 +240,6 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
 }
 
 void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress) {
-  const std::u8string chosen = text::FromAnsi(ParentOf(m_strInstallFolder));
   // Without the user's own hive open, each of his entries fails to open and is named among what stays.
   UniqueKey user;
   (void)m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user);
@@ -244,7 +252,7 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
     // Paths came from the ANSI API, so they go back; one that does not was not the installer's.
     const auto ansi = [this](std::u8string_view from, std::string& to) { return RecordedPath(from, to); };
     if (const auto* folder = std::get_if<FolderCreated>(&record)) {
-      m_bMadeChosen = m_bMadeChosen || text::EqualsNoCaseUtf8(folder->path, chosen);
+      m_arrMadeAbove.push_back(folder->path);
     } else if (const auto* file = std::get_if<FileCopied>(&record)) {
       if (!ansi(file->path, path)) continue;
       if (IsInside(path, m_strInstallFolder)) {
@@ -565,10 +573,13 @@ void CUninstallEngine::Delete(const std::string& path, bool counted) {
   Left(path, kLeftFailed);
 }
 
-void CUninstallEngine::RemoveFolder(const std::string& folder) {
+bool CUninstallEngine::RemoveFolder(const std::string& folder) {
   const Status status = m_machine.files.RemoveDirectory(folder);
-  if (status == platform::kSuccess) return Note(u8"已删除文件夹 ", folder);
-  if (IsGone(status)) return;
+  if (status == platform::kSuccess) {
+    Note(u8"已删除文件夹 ", folder);
+    return true;
+  }
+  if (IsGone(status)) return true;
   // Holding only what goes at the next restart, it can go then too, after what it holds.
   platform::FindEntry entry;
   std::unique_ptr<platform::Listing> listing;
@@ -581,10 +592,12 @@ void CUninstallEngine::RemoveFolder(const std::string& folder) {
     if (!listing->Next(entry)) break;
   }
   if (!pendingOnly || m_machine.files.DeleteLater(folder) != platform::kSuccess) {
-    return Left(folder, status == platform::kDirNotEmpty ? kLeftNotEmpty : kLeftFailed);
+    Left(folder, status == platform::kDirNotEmpty ? kLeftNotEmpty : kLeftFailed);
+    return false;
   }
   m_arrPending.push_back(folder);
   Note(u8"将在重新启动计算机后删除文件夹 ", folder);
+  return true;
 }
 
 std::u8string CUninstallEngine::Closing(bool withoutJournal) const {

@@ -97,7 +97,8 @@ class CUninstallEngine {
   void RemovePlaced(const std::string& path, const PlacedFileHistory& history);
   // Deletes a file, at the next restart when it is in use.
   void Delete(const std::string& path, bool counted);
-  void RemoveFolder(const std::string& folder);
+  // False when the folder stays (named among what is left).
+  bool RemoveFolder(const std::string& folder);
   // Whether a LOADER names one of the add-on's modules: a file in the install folder, or a managed
   // module (VXCAD<year>P.dll) in an AutoCAD folder of the catalogue.
   bool IsAddOnLoader(std::u8string_view loader) const;
@@ -126,7 +127,7 @@ class CUninstallEngine {
   std::string m_strProgram;     // the running program: deleted at the next restart
   std::u8string m_strClosing;
   bool m_bRecorded = false;    // the journal says what was made; otherwise the fixed names
-  bool m_bMadeChosen = false;  // the journal says the installation made the folder above its own
+  std::vector<std::u8string> m_arrMadeAbove;  // the folders above its own the journal says the installation made
   // What the removal did, for the closing message.
   unsigned m_nFiles = 0;
   unsigned m_nKeys = 0;

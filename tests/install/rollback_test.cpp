@@ -10,6 +10,7 @@
 
 #include "install/install_engine.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/utf8_text.h"
 #include "records/journal.h"
 #include "support/addon_rig.h"
 #include "support/machine_snapshot.h"
@@ -18,7 +19,6 @@ namespace {
 
 using install::InstallOutcome;
 
-constexpr const char8_t* kJournal = u8"C:\\Vornex\\V-ZurezUvad\\VornexSetup.journal";
 constexpr const char* kDesigner = "S-1-5-21-1-2-3-1002";  // not signed in: reached through his hive file
 const std::vector<std::string> kPayload = {"VX_ZurezUvad2008.arx", "VX_ZurezUvad2010.arx", "VX_ZurezUvad2021.arx",
                                            "VXCAD2013P.dll",       "Vornex_EN.shx",        "Vornex.prt5",
@@ -51,6 +51,7 @@ struct Case {
   bool upgrade;  // an earlier installation is there, and the run replaces every file of it
   Stop stop;
   int records;   // kKilled: the journal appends that went through before the kill
+  const char* dir = nullptr;  // installed as /DIR does, every missing level of it made
 };
 
 // The journal appends of a whole run, counted on a machine of its own.
@@ -73,6 +74,9 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
       {"upgrade, an installed module held open", true, Stop::kCopy, 0},
       {"first installation, the folder cannot be locked down", false, Stop::kLockDown, 0},
       {"upgrade, the folder cannot be locked down", true, Stop::kLockDown, 0},
+      // Every level of C:\\A\\B\\C made, none of them there before.
+      {"first installation into a folder three levels deep, a payload file held", false, Stop::kCopy, 0, "C:\\A\\B\\C"},
+      {"first installation into a folder three levels deep, killed", false, Stop::kKilled, 1, "C:\\A\\B\\C"},
   };
   // Killed as the journal opens, at the first record, half-way, and at the last record before END:
   // every kind of record the run writes is then there to be taken back.
@@ -89,24 +93,27 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
     rig.Before(c.upgrade);
     rig.sim.prompts().Clear();
     const support::Snapshot before = support::Take(rig.sim);
+    const std::string chosen = c.dir != nullptr ? c.dir : "C:\\Vornex";
+    const std::string folder = chosen + "\\V-ZurezUvad";
+    const auto install = [&] { return rig.Install(20250428, chosen, c.dir != nullptr); };
 
     switch (c.stop) {
       case Stop::kCopy:
         // Held by another program: neither copied over nor moved aside. Abort in the copy box.
         for (const sim::FileOp op : {sim::FileOp::Copy, sim::FileOp::Move}) {
-          rig.sim.files().FailOn(op, std::string(support::kInstallFolder) + "\\VXCAD2013P.dll", platform::kSharingViolation);
+          rig.sim.files().FailOn(op, folder + "\\VXCAD2013P.dll", platform::kSharingViolation);
         }
         rig.sim.prompts().Answer(platform::kIdAbort);
-        EXPECT_EQ(rig.Install(20250428), InstallOutcome::kStopped);
+        EXPECT_EQ(install(), InstallOutcome::kStopped);
         break;
       case Stop::kLockDown:
-        rig.sim.files().FailOn(sim::FileOp::ProtectFolder, support::kInstallFolder, platform::kAccessDenied);
+        rig.sim.files().FailOn(sim::FileOp::ProtectFolder, folder, platform::kAccessDenied);
         rig.sim.prompts().Answer(platform::kIdOk);
-        EXPECT_EQ(rig.Install(20250428), InstallOutcome::kNotProtected);
+        EXPECT_EQ(install(), InstallOutcome::kNotProtected);
         break;
       case Stop::kKilled: {
-        rig.sim.logging().files().KillAfter(kJournal, c.records);
-        ASSERT_THROW((void)rig.Install(20250428), sim::Killed) << "the run ended before its kill";
+        rig.sim.logging().files().KillAfter(text::FromAnsi(folder) + u8"\\VornexSetup.journal", c.records);
+        ASSERT_THROW((void)install(), sim::Killed) << "the run ended before its kill";
         rig.sim.logging().files().KillAfter(u8"", 0);
         // The next run, whichever it is, finishes the one cut off first.
         EXPECT_TRUE(install::FinishInterruptedRun(rig.sim.machine(), nullptr));

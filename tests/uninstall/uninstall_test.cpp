@@ -103,6 +103,7 @@ struct Case {
   std::vector<std::u8string> said;   // parts of the last message box, in order
   std::vector<std::string> pending;  // deleted at the next restart, in order
   bool untouched;                    // `changes` are from the installed machine instead
+  const char* dir = nullptr;         // installed as /DIR does, every missing level of it made
 };
 
 TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn) {
@@ -157,6 +158,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
     EXPECT_TRUE(rig.sim.files().Remove(std::string(kInstallFolder) + "\\VX_ZurezUvad2010.arx"));
     EXPECT_TRUE(rig.sim.registry().DeleteTree(RootKey::LocalMachine, kLoad2010));
   };
+  const auto notesInB = [](Rig& rig) { EXPECT_TRUE(rig.sim.files().WriteFile("C:\\A\\B\\notes.txt", "notes")); };
   const auto acadRunning = [](Rig& rig) { rig.sim.system().SetProcesses({"explorer.exe", "acad.exe"}); };
   const auto answerNo = [](Rig& rig) { rig.sim.prompts().Answer(platform::kIdNo); };
   install::UninstallChoices dialog;  // asks first
@@ -190,6 +192,12 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
        {std::string(kInstallFolder) + "\\VX_ZurezUvad2021.arx", kUninstaller, kInstallFolder, "C:\\Vornex"}, false},
       {"stopped half-way before", halfWay, Quiet(), UninstallOutcome::kDone, clean,
        {u8"已删除 11 个文件、6 个注册表项、3 处受信任路径，还原 0 个AutoCAD文件。"}, {}, false},
+      {"installed into C:\\A\\B\\C, every level made", nullptr, Quiet(), UninstallOutcome::kDone, clean,
+       {u8"已删除 12 个文件"}, {}, false, "C:\\A\\B\\C"},
+      {"installed into C:\\A\\B\\C, a file of the user's put in C:\\A\\B since", notesInB, Quiet(),
+       UninstallOutcome::kDoneWithIssues,
+       SettingsAndUpperCaseAnd({"+ C:\\A\\", "+ C:\\A\\B\\", "+ C:\\A\\B\\notes.txt = notes"}),
+       {u8"以下项目未删除：\nC:\\A\\B（其中还有其他文件，未删除）"}, {}, false, "C:\\A\\B\\C"},
       {"AutoCAD running", acadRunning, dialog, UninstallOutcome::kAcadRunning, {}, {u8"请关闭AutoCAD后再进行卸载 !"}, {}, true},
       {"the question answered No", answerNo, dialog, UninstallOutcome::kDeclined, {}, {u8"确定要删除 V-批打印软件 吗？"}, {},
        true},
@@ -197,7 +205,7 @@ TEST(Uninstall, LeavesTheMachineAsBeforeTheInstallationSaveWhatIsNoLongerItsOwn)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
-    ASSERT_EQ(rig.Install(), install::InstallOutcome::kDone);
+    ASSERT_EQ(rig.Install(20250428, c.dir != nullptr ? c.dir : "C:\\Vornex", c.dir != nullptr), install::InstallOutcome::kDone);
     ASSERT_TRUE(rig.sim.prompts().Boxes().empty());
     const Snapshot installed = Take(rig.sim);
     if (c.between) c.between(rig);
