@@ -46,8 +46,9 @@ class AppendFiles {
   // The whole content of a file as stored. kFileNotFound when there is none; kFileTooLarge beyond
   // kLargestTextFile.
   virtual Status ReadWhole(std::u8string_view path, std::u8string& content) = 0;
-  // Cuts a file back to its first `size` bytes (SetEndOfFile), flushed to the disk; kFileNotFound
-  // when there is none.
+  // Cuts a file back to its first `size` bytes (SetEndOfFile), flushed to the disk; a file no longer
+  // than that stays as it is. kFileNotFound (kPathNotFound: nor its folder) when there is none;
+  // kAccessDenied for a folder or a read-only file.
   [[nodiscard]] virtual Status Truncate(std::u8string_view path, std::uint64_t size) = 0;
 };
 

@@ -1,10 +1,13 @@
 // Registry behaviour the program relies on, checked the same way against the simulation and Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "contract/contract_env.h"
@@ -426,6 +429,57 @@ TEST_F(RegistryContract, WalksGoThroughALinkKeyToItsTarget) {
   ASSERT_EQ(env_->CreateLink(base + "b", base + "a"), platform::kSuccess);
   EXPECT_NE(reg().OpenKey(scratch_.get(), "a", Access::Read, key), platform::kSuccess);
   EXPECT_FALSE(key);
+}
+
+}  // namespace
+
+namespace {
+
+// A rollback keeps every value of a key it is about to delete and make again: each one comes out of
+// the enumeration whole, whatever its name, type or size, and the end is told.
+TEST_F(RegistryContract, EnumValueGivesEveryValueWholeThenNoMoreItems) {
+  const std::vector<std::uint8_t> megabyte(1 << 20, 0xA5);
+  struct Case {
+    const char* name;
+    std::uint32_t type;
+    std::vector<std::uint8_t> data;
+  };
+  const Case cases[] = {
+      {"", platform::kRegSz, {'d', 'e', 'f', 0}},                     // the key's default value
+      {"LOADER", platform::kRegSz, {'C', ':', '\\', 'V', 'X', 0}},
+      {"Path", platform::kRegExpandSz, {'%', 'A', '%', 0}},
+      {"LOADCTRLS", platform::kRegDword, {2, 0, 0, 0}},
+      {"Empty", platform::kRegBinary, {}},
+      {"Big", platform::kRegBinary, megabyte},                        // beyond any first guess of a buffer
+      {"Lines", platform::kRegMultiSz, {'a', 0, 'b', 0, 0}},
+  };
+  UniqueKey key;
+  ASSERT_EQ(reg().CreateKey(scratch_.get(), "values", key), platform::kSuccess);
+  for (const Case& c : cases) ASSERT_EQ(reg().SetValue(key.get(), c.name, c.type, c.data), platform::kSuccess) << c.name;
+
+  std::vector<std::pair<std::string, RegValue>> listed;
+  std::uint32_t index = 0;
+  for (;; ++index) {
+    std::string name = "stale";
+    RegValue value;
+    const Status st = reg().EnumValue(key.get(), index, name, value);
+    if (st == platform::kNoMoreItems) break;
+    ASSERT_EQ(st, platform::kSuccess) << index;
+    listed.emplace_back(name, value);
+  }
+  EXPECT_EQ(index, std::size(cases));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto found = std::find_if(listed.begin(), listed.end(), [&c](const auto& one) { return one.first == c.name; });
+    ASSERT_NE(found, listed.end());
+    EXPECT_EQ(found->second.type, c.type);
+    EXPECT_EQ(found->second.data, c.data);
+  }
+  std::string name = "stale";
+  RegValue past{platform::kRegSz, {1}};
+  EXPECT_EQ(reg().EnumValue(key.get(), index, name, past), platform::kNoMoreItems);
+  EXPECT_TRUE(name.empty());
+  EXPECT_TRUE(past.data.empty());
 }
 
 }  // namespace

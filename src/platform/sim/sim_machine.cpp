@@ -94,14 +94,18 @@ namespace {
 
 class SimHeldLock final : public platform::HeldLock {
  public:
-  SimHeldLock(std::shared_ptr<std::map<std::u8string, int>> locks, std::u8string name)
+  SimHeldLock(std::shared_ptr<std::map<std::u8string, SimSystem::LockOwner>> locks, std::u8string name)
       : locks_(std::move(locks)), name_(std::move(name)) {}
-  ~SimHeldLock() override { locks_->erase(name_); }
+  // ReleaseMutex once: the mutex is free when its owner has let go as often as it took it.
+  ~SimHeldLock() override {
+    const auto held = locks_->find(name_);
+    if (held != locks_->end() && --held->second.count <= 0) locks_->erase(held);
+  }
   SimHeldLock(const SimHeldLock&) = delete;
   SimHeldLock& operator=(const SimHeldLock&) = delete;
 
  private:
-  std::shared_ptr<std::map<std::u8string, int>> locks_;
+  std::shared_ptr<std::map<std::u8string, SimSystem::LockOwner>> locks_;
   std::u8string name_;
 };
 
@@ -109,21 +113,24 @@ class SimHeldLock final : public platform::HeldLock {
 
 Status SimSystem::HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) {
   lock.reset();
-  // Named objects compare without regard to case.
-  const std::u8string folded = text::ToUpperUtf8(name);
-  if (locks_->count(folded) != 0) return platform::kAlreadyExists;
-  (*locks_)[folded] = 1;
-  lock = std::make_unique<SimHeldLock>(locks_, folded);
+  // A mutex's name is compared as written, letter case included; the thread that owns it may take
+  // it again (a mutex counts its owner's waits), any other waits in vain.
+  std::u8string key(name);
+  LockOwner& owner = (*locks_)[key];
+  if (owner.count != 0 && owner.thread != std::this_thread::get_id()) return platform::kAlreadyExists;
+  owner.thread = std::this_thread::get_id();
+  ++owner.count;
+  lock = std::make_unique<SimHeldLock>(locks_, std::move(key));
   return platform::kSuccess;
 }
 
-bool SimSystem::LockHeld(std::u8string_view name) const { return locks_->count(text::ToUpperUtf8(name)) != 0; }
+bool SimSystem::LockHeld(std::u8string_view name) const { return locks_->count(std::u8string(name)) != 0; }
 
 void SimSystem::HoldLockElsewhere(std::u8string_view name, bool held) {
   if (held) {
-    (*locks_)[text::ToUpperUtf8(name)] = 2;
+    (*locks_)[std::u8string(name)] = LockOwner{std::thread::id(), 1};
   } else {
-    locks_->erase(text::ToUpperUtf8(name));
+    locks_->erase(std::u8string(name));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,11 @@ class SimSystem final : public platform::SystemInfo {
   bool LockHeld(std::u8string_view name) const;
   // Another process holds the lock (or lets it go).
   void HoldLockElsewhere(std::u8string_view name, bool held);
+  // A mutex's owner and how many times it took it; no thread: the other process of HoldLockElsewhere.
+  struct LockOwner {
+    std::thread::id thread;
+    int count = 0;
+  };
 
   // The account the program runs as: by default an administrator's own account.
   static constexpr const char* kDefaultAccountSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
@@ -61,7 +67,7 @@ class SimSystem final : public platform::SystemInfo {
   bool failSnapshot_ = false;
   std::string accountSid_ = kDefaultAccountSid;
   std::map<std::string, std::u8string> accountNames_;  // by upper-cased SID
-  std::shared_ptr<std::map<std::u8string, int>> locks_ = std::make_shared<std::map<std::u8string, int>>();
+  std::shared_ptr<std::map<std::u8string, LockOwner>> locks_ = std::make_shared<std::map<std::u8string, LockOwner>>();
 };
 
 // A user with a profile on the machine, as ProfileList and the user's own hive describe him.

@@ -151,6 +151,10 @@ Status Win32AppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
   UniqueFile handle(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
   if (!handle) return LastErrorStatus();
+  // Only ever cut back: SetEndOfFile would lengthen the file to a size a damaged record names.
+  std::uint64_t now = 0;
+  if (const Status sized = FileSize(handle.get(), now); sized != kSuccess) return sized;
+  if (size >= now) return kSuccess;
   LARGE_INTEGER at{};
   at.QuadPart = static_cast<LONGLONG>(size);
   if (!::SetFilePointerEx(handle.get(), at, nullptr, FILE_BEGIN) || !::SetEndOfFile(handle.get()) ||
