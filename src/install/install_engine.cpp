@@ -111,6 +111,7 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   // missing parent shows up as the payload copy's failures); /DIR gets every missing level, as the
   // folder chooser makes them.
   m_arrNewFolders.clear();
+  m_strSettingsBackup.clear();
   if (choices.makeEveryLevel) {
     m_arrNewFolders = MissingLevels(installFolder, m_machine);
   } else {
@@ -155,8 +156,14 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   if (m_bMarked) MarkRunClosed(m_machine.registry);
 
   // The installation ran to its end; what it could not do is said before the page says "done".
-  if (m_record.Issues().Empty()) return InstallOutcome::kDone;
-  Say(IncompleteInstallText(m_record.Issues().Items()), platform::kMbOk | platform::kMbIconExclamation);
+  // The user's settings kept under another name are said at the end too, so nobody takes them for lost.
+  const std::u8string kept = m_strSettingsBackup.empty() ? u8"" : WithPath(kSettingsKeptNote, m_strSettingsBackup);
+  if (m_record.Issues().Empty()) {
+    if (!kept.empty()) Say(kDoneLead + kept, platform::kMbOk | platform::kMbIconInformation);
+    return InstallOutcome::kDone;
+  }
+  Say(IncompleteInstallText(m_record.Issues().Items()) + (kept.empty() ? u8"" : u8"\n\n" + kept),
+      platform::kMbOk | platform::kMbIconExclamation);
   return InstallOutcome::kDoneWithIssues;
 }
 
@@ -215,7 +222,9 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   CPayloadCopier copier(m_strInstallFolder, progress, m_machine, &m_record, &m_payload);
   // What was copied stays; nothing is registered.
-  if (!copier.CopyPayload()) return false;
+  const bool copied = copier.CopyPayload();
+  m_strSettingsBackup = copier.SettingsBackup();
+  if (!copied) return false;
   progress.StepIt();
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);

@@ -98,6 +98,7 @@ class CInstallEngine {
   InstallLog* m_pLog;
   std::string m_strInstallFolder;
   std::string m_strTyped;
+  std::string m_strSettingsBackup;  // the running account's settings file kept before it was replaced
   std::unique_ptr<JournalWriter> m_journal;
   std::unique_ptr<ChangeKeeper> m_keeper;
   std::vector<std::string> m_arrNewFolders;  // made before the journal could exist, top first

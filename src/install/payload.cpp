@@ -1,6 +1,7 @@
 // Payload deployment: the payload folder lookup and the flat copy into the install folder.
 #include "install/payload.h"
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -162,6 +163,11 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
     m_lastFailure = platform::kSharingViolation;
     return false;
   }
+  // The user's own settings, when the new file would change them, are kept beside it first.
+  if (text::EqualsNoCase(name, kSettingsFileName) && !KeepSettings(source, destination)) {
+    failureText = install::WithPath(install::kSettingsNotKeptText, destination);
+    return false;
+  }
   // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
   platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
   if (copied == platform::kSuccess) copied = m_machine.files.CopyFile(source, destination, false);
@@ -188,4 +194,44 @@ bool CPayloadCopier::SettingsFolder(std::string& folder) {
     m_machine.files.CreateDirectory(folder);
   }
   return true;
+}
+
+bool CPayloadCopier::KeepSettings(const std::string& source, const std::string& destination) {
+  if (!m_strSettingsBackup.empty()) return true;  // kept by an earlier attempt of this run
+  std::uint32_t attributes = 0;
+  // Nothing there, or something the copy refuses anyway (a folder).
+  if (m_machine.files.GetAttributes(destination, attributes) != platform::kSuccess ||
+      (attributes & platform::kAttrDirectory) != 0) {
+    return true;
+  }
+  // A link is moved aside as it is, never read through: it may lead to a file nobody meant to copy.
+  if ((attributes & platform::kAttrReparsePoint) != 0) return true;
+  std::u8string now;
+  std::u8string coming;
+  platform::AppendFiles& files = m_machine.logging.files;
+  if (files.ReadWhole(text::FromAnsi(destination), now) == platform::kSuccess &&
+      files.ReadWhole(text::FromAnsi(source), coming) == platform::kSuccess && now == coming) {
+    return true;
+  }
+  // "Vornex.Ini.20250428-093015.bak", local time; a name taken already (two runs in one second)
+  // gets a number, since nothing of the user's is ever written over.
+  const platform::LocalTime t = m_machine.logging.clock.Now();
+  char stamp[32];
+  (void)std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  for (int n = 1; n <= 9; ++n) {
+    const std::string backup = destination + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
+    if (!FitsMaxPath(backup)) return false;
+    if (GetPathKind(backup, m_machine) != kPathNone) continue;
+    // Recorded as made first: a rollback deletes it again.
+    if (m_pRecord != nullptr && m_pRecord->BeforeFile(backup) != platform::kSuccess) return false;
+    const platform::Status copied = m_machine.files.CopyFile(destination, backup, true);
+    if (copied != platform::kSuccess) {
+      if (m_pRecord != nullptr) m_pRecord->Note(u8"无法保留原设置文件 " + text::FromAnsi(destination) + u8"：" + install::DescribeError(m_machine.logging.errors, copied));
+      return false;
+    }
+    m_strSettingsBackup = backup;
+    if (m_pRecord != nullptr) m_pRecord->Note(install::WithPath(install::kSettingsKeptLog, backup));
+    return true;
+  }
+  return false;
 }

@@ -33,6 +33,9 @@ class CPayloadCopier {
   bool CopyPayload();
   // After CopyPayload: the payload folder it copied from (empty when it found none).
   const std::string& PayloadFolder() const { return m_strPayload; }
+  // After CopyPayload: where the running account's own settings file, replaced with other content,
+  // was kept ("<folder>\Vornex.Ini.<yyyymmdd-hhmmss>.bak"); empty when none was.
+  const std::string& SettingsBackup() const { return m_strSettingsBackup; }
 
  private:
   enum class Outcome { Copied, Skipped, Aborted };
@@ -43,9 +46,13 @@ class CPayloadCopier {
                std::u8string& failureText);
   // The settings file's folder under APPDATA, created if missing; false when APPDATA is unset.
   bool SettingsFolder(std::string& folder);
+  // Before the settings file at `destination` is replaced with `source`: a copy of it kept beside it
+  // when its content differs, once a run; false when one was needed and could not be made.
+  bool KeepSettings(const std::string& source, const std::string& destination);
 
   std::string m_strTarget;
   std::string m_strPayload;
+  std::string m_strSettingsBackup;
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;

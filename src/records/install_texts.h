@@ -47,6 +47,15 @@ inline constexpr const char8_t* kProtectFailedText =
 // A run that stopped, after its changes were undone (the log's line, and the dialog's last box).
 inline constexpr const char8_t* kRolledBackText = u8"安装已停止，计算机已还原为安装前的状态。";
 
+// The running account's settings file, about to be replaced with other content, is kept beside it
+// first: {} is the copy, named in the log, and in the closing message after the lead.
+inline constexpr const char8_t* kSettingsKeptLog = u8"原设置文件与新版本的内容不同，已另存为 {}";
+inline constexpr const char8_t* kDoneLead = u8"安装已完成。\n\n";
+inline constexpr const char8_t* kSettingsKeptNote = u8"您原来的设置文件与新版本的不同，已另存为：\n{}";
+// No copy of it could be kept ({} is the settings file): it is not replaced, so as not to lose it.
+inline constexpr const char8_t* kSettingsNotKeptText =
+    u8"无法保留原设置文件 {} 的副本，为免丢失您的设置，未替换此文件。";
+
 // Another installation or uninstall of V-批打印软件 holds the machine's lock.
 inline constexpr const char8_t* kAnotherRunText = u8"另一个 V-批打印软件 的安装或卸载程序正在运行，请等它结束后再试 !";
 
