@@ -52,6 +52,7 @@
 #                                  programs read them (CommandLineToArgvW)
 #   #@ hold-file 'C:\...'          the driver holds the file open without sharing (made empty if
 #                                  missing) from before the program starts to the end
+#   #@ hold-mutex 'Global\X'        the driver owns the named mutex from before the program starts to the end
 #   #@ needs FEATURE               skipped while FEATURE is in SCN_DISABLED_FEATURES
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
@@ -134,7 +135,7 @@ read_directives() {
   d_lang=zh_CN.UTF-8; d_layout=data; d_setup_dir='C:\Setup'; d_acad_running=0; d_program=setup
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
-  d_drives=(); d_args=(); d_holds=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
+  d_drives=(); d_args=(); d_holds=(); d_mutexes=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
   d_alter=(); d_premsi=(); d_snapshot_late=0; d_restart=0
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
@@ -166,6 +167,7 @@ read_directives() {
       pre-msiexec) local IFS=$'\x1f'; d_premsi+=("${SCN_TOKENS[*]:1}"); unset IFS ;;
       pre-steps) d_presteps+=("$scen_dir/$v") ;;
       hold-file) d_holds+=("$v") ;;
+      hold-mutex) d_mutexes+=("$v") ;;
       needs) d_needs+=("$v") ;;
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
@@ -288,6 +290,7 @@ run_scenario() {
   done
   for e in "${d_args[@]}"; do args+=(--arg "$e"); done
   for e in "${d_holds[@]}"; do args+=(--hold-file "$e"); done
+  for e in "${d_mutexes[@]}"; do args+=(--hold-mutex "$e"); done
 
   local stub_pid=
   if [ "$ok" -eq 0 ] && [ "$d_acad_running" -eq 1 ]; then

@@ -920,11 +920,12 @@ DWORD WINAPI WatchdogThread(LPVOID p) {
 void Usage() {
   OutLine(
       L"usage: driver.exe [--exe PATH [--cwd DIR] [--arg A]...] [--attach NAME.exe] [--env NAME=VALUE]...\n"
-      L"                  [--hold-file PATH]...\n"
+      L"                  [--hold-file PATH]... [--hold-mutex NAME]...\n"
       L"                  [--limit SECONDS] [--keep] [--script FILE]... [--step \"STEP\"]...\n"
       L"  --exe starts the program, --attach finds it among the running processes; --env sets a variable\n"
       L"  for the started program; --arg passes one argument, quoted as Windows programs read it;\n"
       L"  --hold-file holds a file open without sharing from before the start (see the step hold-file);\n"
+      L"  --hold-mutex owns a named mutex from before the start (another run of the program holding it);\n"
       L"  --keep leaves the program running after the last step (never after a failure).");
 }
 
@@ -955,6 +956,7 @@ int Driver::Run(int argc, wchar_t** argv) {
   std::wstring exe, cwd, attach;
   std::vector<std::wstring> args;
   std::vector<std::wstring> holds;  // held before the program starts: an unattended run does not wait for a step
+  std::vector<std::wstring> mutexes;  // named mutexes owned from before the start to the driver's end
   std::vector<std::wstring> steps;
   bool keep = false;
   static Watchdog watchdog{180, nullptr, {}};
@@ -972,6 +974,7 @@ int Driver::Run(int argc, wchar_t** argv) {
       else if (a == L"--cwd") cwd = value();
       else if (a == L"--arg") args.push_back(value());
       else if (a == L"--hold-file") holds.push_back(value());
+      else if (a == L"--hold-mutex") mutexes.push_back(value());
       else if (a == L"--attach") attach = value();
       else if (a == L"--keep") keep = true;
       else if (a == L"--env") {
@@ -1006,6 +1009,11 @@ int Driver::Run(int argc, wchar_t** argv) {
 
   try {
     for (const auto& path : holds) HoldFile(path);
+    for (const auto& name : mutexes) {
+      // Owned, as another run of the program owns it; let go when the driver ends.
+      HANDLE m = CreateMutexW(nullptr, TRUE, name.c_str());
+      if (m == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) Fail(L"cannot own the mutex " + name);
+    }
     if (!exe.empty()) Start(exe, cwd, args);
     else Attach(attach, kDefaultTimeout);
     for (const auto& line : steps) {
