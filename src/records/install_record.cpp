@@ -73,6 +73,10 @@ PlacedFileHistory InstallRecord::History(std::string_view path) const {
   return m_pJournal != nullptr ? m_pJournal->History(text::FromAnsi(path)) : PlacedFileHistory{};
 }
 
+PlacedFileHistory InstallRecord::EarlierHistory(std::string_view path) const {
+  return m_pEarlier != nullptr ? HistoryOf(*m_pEarlier, text::FromAnsi(path)) : PlacedFileHistory{};
+}
+
 std::string InstallRecord::BackupPathFor(std::string_view path, unsigned skip) const {
   std::string backup;
   if (m_pJournal == nullptr || !text::ToAnsi(m_pJournal->BackupPathFor(text::FromAnsi(path), skip), backup)) return {};

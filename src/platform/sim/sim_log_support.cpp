@@ -66,11 +66,19 @@ Status SimAppendFiles::AppendTo(const std::string& ansiPath, std::u8string_view 
     if (failures_ > 0) --failures_;
     return failure_;
   }
+  ++appends_[text::ToUpper(ansiPath)];
   // An open handle keeps its file; nothing in the program deletes a file it is writing.
   std::string content = files_.ReadFile(ansiPath).value_or(std::string());
   content += text::Utf8Bytes(text);
   const std::uint32_t attributes = files_.Attributes(ansiPath).value_or(platform::kAttrArchive);
   return files_.WriteFile(ansiPath, content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+}
+
+int SimAppendFiles::AppendsTo(std::u8string_view path) const {
+  std::string ansi;
+  if (!text::ToAnsi(path, ansi)) return 0;
+  const auto found = appends_.find(text::ToUpper(ansi));
+  return found == appends_.end() ? 0 : found->second;
 }
 
 Status SimAppendFiles::ReadWhole(std::u8string_view path, std::u8string& content) {
@@ -96,6 +104,20 @@ Status SimAppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
   if (content->size() > size) content->resize(static_cast<std::size_t>(size));
   const std::uint32_t attributes = files_.Attributes(ansi).value_or(platform::kAttrArchive);
   return files_.WriteFile(ansi, *content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+}
+
+Status SimAppendFiles::Replace(std::u8string_view source, std::u8string_view destination) {
+  std::string from;
+  std::string to;
+  if (!text::ToAnsi(source, from) || !text::ToAnsi(destination, to)) return platform::kInvalidName;
+  std::uint32_t attributes = 0;
+  if (const Status found = files_.GetAttributes(from, attributes); found != platform::kSuccess) return found;
+  if ((attributes & platform::kAttrDirectory) != 0) return platform::kAccessDenied;
+  if (files_.GetAttributes(to, attributes) == platform::kSuccess) {
+    if ((attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) return platform::kAccessDenied;
+    if (const Status removed = files_.DeleteFile(to); removed != platform::kSuccess) return removed;
+  }
+  return files_.MoveFile(from, to);
 }
 
 void SimAppendFiles::KillAfter(std::u8string_view path, int appends) {
