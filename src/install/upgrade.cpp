@@ -78,6 +78,7 @@ void LeaveOnlyLastRun(platform::Machine& machine, const CAcadCatalog& catalog, c
                                            [&machine](const std::u8string& kept) { return Exists(machine, kept); });
       if (done) settled.push_back(path);
     }
+    (void)machine.files.RemoveDirectory(installFolder + "\\" + std::string(text::Utf8Bytes(kBackupFolderName)));  // when empty now
   }
   const std::optional<std::vector<JournalRecord>> compact = CompactJournal(journal.records, settled);
   if (!compact) return;

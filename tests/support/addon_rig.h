@@ -58,10 +58,10 @@ class AddonRig {
     for (const std::string& name : names) EXPECT_TRUE(sim.files().WriteFile("C:\\Setup\\Data\\" + name, name + mark));
   }
 
-  install::InstallOutcome Install(int version = 20250428) {
+  install::InstallOutcome Install(int version = 20250428, const std::string& folder = "C:\\Vornex") {
     install::InstallChoices choices;
     for (const int year : {2008, 2010, 2022}) choices.releases[YearIndex(year)] = 1;
-    choices.typedFolder = "C:\\Vornex";
+    choices.typedFolder = folder;
     install::CInstallEngine engine(sim.machine(), catalog, 64, version);
     return engine.Run(choices, view);
   }

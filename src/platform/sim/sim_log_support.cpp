@@ -113,11 +113,17 @@ Status SimAppendFiles::Replace(std::u8string_view source, std::u8string_view des
   std::uint32_t attributes = 0;
   if (const Status found = files_.GetAttributes(from, attributes); found != platform::kSuccess) return found;
   if ((attributes & platform::kAttrDirectory) != 0) return platform::kAccessDenied;
-  if (files_.GetAttributes(to, attributes) == platform::kSuccess) {
-    if ((attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) return platform::kAccessDenied;
-    if (const Status removed = files_.DeleteFile(to); removed != platform::kSuccess) return removed;
+  const std::uint32_t carried = attributes;
+  if (files_.GetAttributes(to, attributes) == platform::kSuccess &&
+      (attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) {
+    return platform::kAccessDenied;
   }
-  return files_.MoveFile(from, to);
+  // A rename where nothing is in the way; otherwise the content goes over the old file in one step,
+  // as the real call's does: never a moment with neither.
+  const Status moved = files_.MoveFile(from, to);
+  if (moved != platform::kAlreadyExists && moved != platform::kFileExists) return moved;
+  if (!files_.WriteFile(to, files_.ReadFile(from).value_or(std::string()), carried)) return platform::kAccessDenied;
+  return files_.DeleteFile(from);
 }
 
 void SimAppendFiles::KillAfter(std::u8string_view path, int appends) {
