@@ -38,17 +38,6 @@ bool InFolder(std::u8string_view path, std::u8string_view folder) {
          path.find(u8'\\', folder.size() + 1) == std::u8string_view::npos;
 }
 
-// Adds `record` to `out`, or puts it in the place of the one `same` finds there.
-template <class Record, class Same>
-void Latest(std::vector<Record>& out, const Record& record, Same same) {
-  const auto found = std::find_if(out.begin(), out.end(), [&](const Record& one) { return same(one, record); });
-  if (found == out.end()) {
-    out.push_back(record);
-  } else {
-    *found = record;
-  }
-}
-
 }  // namespace
 
 SupersededRecords FindSuperseded(const std::vector<JournalRecord>& records, std::u8string_view installFolder,
@@ -84,62 +73,60 @@ std::optional<std::vector<JournalRecord>> CompactJournal(const std::vector<Journ
                                                          const std::vector<std::u8string>& settled) {
   const std::size_t last = LastRun(records);
   if (last == records.size()) return std::nullopt;
-  std::vector<FolderCreated> folders;
-  std::vector<FileCopied> files;
-  std::vector<KeyWritten> keys;
-  std::vector<ValueWritten> values;
-  std::vector<TrustedPathAdded> trusted;
-  // BACKUP and SUPPORT records in the order written: a file's backup comes before its placement.
-  std::vector<JournalRecord> placed;
+  // Each record under what it describes: a later one of the same replaces it (kept in its place)
+  // or, for a trusted entry, is passed over. An empty identity is never merged.
+  struct Slot {
+    std::u8string identity;
+    JournalRecord record;
+  };
+  std::vector<Slot> kept;
   for (std::size_t i = 0; i < records.size(); ++i) {
     const JournalRecord& record = records[i];
     if (std::holds_alternative<UnknownRecord>(record)) return std::nullopt;
+    std::u8string identity;
+    bool first = false;
     if (const auto* folder = std::get_if<FolderCreated>(&record)) {
-      Latest(folders, *folder, [](const auto& a, const auto& b) { return text::EqualsNoCaseUtf8(a.path, b.path); });
+      identity = u8"D" + folder->path;
     } else if (const auto* file = std::get_if<FileCopied>(&record)) {
       if (Has(settled, file->path)) continue;
-      Latest(files, *file, [](const auto& a, const auto& b) { return text::EqualsNoCaseUtf8(a.path, b.path); });
+      identity = u8"F" + file->path;
     } else if (const auto* key = std::get_if<KeyWritten>(&record)) {
-      Latest(keys, *key, [](const auto& a, const auto& b) { return a.root == b.root && text::EqualsNoCaseUtf8(a.keyPath, b.keyPath); });
+      identity = (key->root == platform::RootKey::LocalMachine ? u8"KM" : u8"KU") + key->keyPath;
     } else if (const auto* value = std::get_if<ValueWritten>(&record)) {
-      Latest(values, *value, [](const auto& a, const auto& b) {
-        return a.root == b.root && text::EqualsNoCaseUtf8(a.keyPath, b.keyPath) && text::EqualsNoCaseUtf8(a.name, b.name);
-      });
+      identity = (value->root == platform::RootKey::LocalMachine ? u8"VM" : u8"VU") + value->keyPath + u8"\t" + value->name;
     } else if (const auto* entry = std::get_if<TrustedPathAdded>(&record)) {
-      const bool seen = std::any_of(trusted.begin(), trusted.end(), [entry](const TrustedPathAdded& one) {
-        return one.userSid.has_value() == entry->userSid.has_value() &&
-               text::EqualsNoCaseUtf8(one.userSid.value_or(u8""), entry->userSid.value_or(u8"")) &&
-               text::EqualsNoCaseUtf8(one.profileKey, entry->profileKey) && text::EqualsNoCaseUtf8(one.entry, entry->entry);
-      });
-      if (!seen) trusted.push_back(*entry);
+      identity = u8"T" + entry->userSid.value_or(u8"") + u8"\t" + entry->profileKey + u8"\t" + entry->entry;
+      first = true;
     } else if (const auto* backup = std::get_if<OriginalBackedUp>(&record)) {
-      const bool kept = std::any_of(placed.begin(), placed.end(), [backup](const JournalRecord& r) {
-        const auto* one = std::get_if<OriginalBackedUp>(&r);
-        return one != nullptr && text::EqualsNoCaseUtf8(one->backup, backup->backup);
-      });
-      if (!kept && !Has(settled, backup->original)) placed.emplace_back(*backup);
+      if (Has(settled, backup->original)) continue;
+      identity = u8"B" + backup->backup;
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
       if (Has(settled, support->path)) continue;
       // The last run's finished placement is what is there now; any other history stays whole,
       // since the file there may be any of those placements, or one cut short.
-      const auto lastOfPath = std::find_if(records.rbegin(), records.rend(), [support](const JournalRecord& r) {
-        const auto* one = std::get_if<SupportFilePlaced>(&r);
-        return one != nullptr && text::EqualsNoCaseUtf8(one->path, support->path);
-      });
-      const auto& latest = std::get<SupportFilePlaced>(*lastOfPath);
-      const bool finishedNow = !latest.placing && static_cast<std::size_t>(records.rend() - lastOfPath) - 1 > last;
-      if (!finishedNow || &*lastOfPath == &record) placed.emplace_back(*support);
+      std::size_t at = records.size();
+      while (at-- > 0) {
+        const auto* one = std::get_if<SupportFilePlaced>(&records[at]);
+        if (one != nullptr && text::EqualsNoCaseUtf8(one->path, support->path)) break;
+      }
+      if (at > last && !std::get<SupportFilePlaced>(records[at]).placing) identity = u8"S" + support->path;
+    } else {
+      continue;  // RUN, and what a run was about to change: only a rollback needs those
     }
+    if (!identity.empty()) {
+      identity = text::ToUpperUtf8(identity);
+      const auto found = std::find_if(kept.begin(), kept.end(), [&identity](const Slot& slot) { return slot.identity == identity; });
+      if (found != kept.end()) {
+        if (!first) found->record = record;
+        continue;
+      }
+    }
+    kept.push_back({std::move(identity), record});
   }
   std::vector<JournalRecord> compact;
   const RunStarted& run = std::get<RunStarted>(records[last]);
   compact.emplace_back(RunStarted{run.time, run.version});
-  for (const auto& one : folders) compact.emplace_back(one);
-  for (const auto& one : files) compact.emplace_back(one);
-  for (const auto& one : keys) compact.emplace_back(one);
-  for (const auto& one : values) compact.emplace_back(one);
-  for (const auto& one : trusted) compact.emplace_back(one);
-  compact.insert(compact.end(), placed.begin(), placed.end());
+  for (Slot& slot : kept) compact.push_back(std::move(slot.record));
   compact.emplace_back(ChangeRecord{ChangeKind::kRunEnded, {u8"DONE"}});
   return compact;
 }

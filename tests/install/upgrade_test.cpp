@@ -237,8 +237,8 @@ TEST(Move, TheEarlierInstallationStaysWhereTheMoveCannotFinish) {
   }
 }
 
-// What the compacted journal keeps of records that repeat: the uninstall reads the first TRUSTED
-// of an entry (it knows whether the value was made) and the last VALUE of a name.
+// What the compacted journal keeps of records that repeat, each in its first place: the uninstall
+// reads the first TRUSTED of an entry (it knows whether the value was made) and the last VALUE of a name.
 TEST(JournalCompaction, KeepsWhatTheUninstallReads) {
   using namespace install;
   const RunStarted first{u8"2026-01-01 00:00:00", u8"20250101", 0};
@@ -258,7 +258,7 @@ TEST(JournalCompaction, KeepsWhatTheUninstallReads) {
   } cases[] = {
       {"the trusted entry as first added, the value as last written",
        {first, made, oldLoader, end, second, again, newLoader, end},
-       std::vector<JournalRecord>{RunStarted{second.time, second.version}, newLoader, made, end}},
+       std::vector<JournalRecord>{RunStarted{second.time, second.version}, made, newLoader, end}},
       {"a placement the last run finished replaces the earlier ones",
        {first, placing, placed, end, second, placing, placedNow, end},
        std::vector<JournalRecord>{RunStarted{second.time, second.version}, placedNow, end}},
