@@ -70,54 +70,59 @@ class Rig : public support::AddonRig {
   support::Snapshot before;
 };
 
+// How the upgrade's rewrite of the journal ends: it must leave the old journal or the new one,
+// whole, and the uninstall must still give the machine back.
+enum class Cut { kNone, kKilledWriting, kCannotReplace };
+
 TEST(Upgrade, LeavesExactlyTheNewVersionAndTheUninstallGivesTheMachineBack) {
+  const std::string folder = support::kInstallFolder;
   const struct {
     const char* name;
-    std::vector<std::string> dropped;  // from the payload, by the second build
-    std::vector<std::string> changed;
-    std::vector<std::string> added;
-    std::vector<std::string> gone;     // after the upgrade
-    std::vector<std::pair<std::string, std::string>> there;  // after the upgrade: path, content
+    std::vector<std::string> dropped, changed, added;  // in the payload, by the second build
+    std::vector<std::string> gone;                      // after the upgrade
+    std::vector<std::pair<std::string, std::string>> there;
+    Cut cut;
   } cases[] = {
-      {"a module dropped, a font changed, a module added",
-       {"VX_ZurezUvad2021.arx"},
-       {"Vornex_EN.shx"},
-       {"VX_ZurezUvad2022.arx"},
-       {std::string(support::kInstallFolder) + "\\VX_ZurezUvad2021.arx"},
-       {{kFont2010, "Vornex_EN.shx 2"}, {std::string(support::kInstallFolder) + "\\VX_ZurezUvad2022.arx", "VX_ZurezUvad2022.arx 2"}}},
-      {"a support module dropped from AutoCAD's folders, another added",
-       {"VXCAD2021P.dll"},
-       {},
-       {"VXCAD2022P.dll"},
-       {std::string(support::kAcad2022) + "\\VXCAD2021P.dll", std::string(support::kInstallFolder) + "\\VXCAD2021P.dll"},
-       {{std::string(support::kAcad2022) + "\\VXCAD2022P.dll", "VXCAD2022P.dll 2"}}},
-      {"the PDF driver dropped: AutoCAD's own comes back at the upgrade",
-       {"Vornex.prt5"},
-       {},
-       {},
-       {std::string(support::kInstallFolder) + "\\Backup"},
-       {{support::kDriver, kOwnDriver}}},
+      {"a module dropped, a font changed, a module added", {"VX_ZurezUvad2021.arx"}, {"Vornex_EN.shx"},
+       {"VX_ZurezUvad2022.arx"}, {folder + "\\VX_ZurezUvad2021.arx"},
+       {{kFont2010, "Vornex_EN.shx 2"}, {folder + "\\VX_ZurezUvad2022.arx", "VX_ZurezUvad2022.arx 2"}}, Cut::kNone},
+      {"a support module dropped from AutoCAD's folders, another added", {"VXCAD2021P.dll"}, {}, {"VXCAD2022P.dll"},
+       {std::string(support::kAcad2022) + "\\VXCAD2021P.dll", folder + "\\VXCAD2021P.dll"},
+       {{std::string(support::kAcad2022) + "\\VXCAD2022P.dll", "VXCAD2022P.dll 2"}}, Cut::kNone},
+      {"the PDF driver dropped: AutoCAD's own comes back", {"Vornex.prt5"}, {}, {}, {folder + "\\Backup"},
+       {{support::kDriver, kOwnDriver}}, Cut::kNone},
+      {"killed writing the new journal", {"VX_ZurezUvad2021.arx"}, {}, {}, {folder + "\\VX_ZurezUvad2021.arx"}, {},
+       Cut::kKilledWriting},
+      {"the new journal cannot take the old one's place", {"VX_ZurezUvad2021.arx"}, {}, {},
+       {folder + "\\VX_ZurezUvad2021.arx"}, {}, Cut::kCannotReplace},
   };
+  const std::u8string newJournal = install::NewJournalPath(text::FromAnsi(support::kInstallFolder));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
     ASSERT_EQ(rig.Install(20250101), InstallOutcome::kDone);
+    const std::string journalBefore = *rig.sim.files().ReadFile(support::kJournal);
     for (const std::string& name : c.dropped) EXPECT_TRUE(rig.sim.files().Remove(kData + name));
     rig.Payload(c.changed, " 2");
     rig.Payload(c.added, " 2");
-    ASSERT_EQ(rig.Install(20250428), InstallOutcome::kDone) << text::Utf8Bytes(rig.LastBox());
-
+    if (c.cut == Cut::kKilledWriting) {
+      rig.sim.logging().files().KillAfter(newJournal, 0);
+      ASSERT_THROW((void)rig.Install(20250428), sim::Killed);
+      rig.sim.logging().files().KillAfter(u8"", 0);
+      EXPECT_TRUE(install::FinishInterruptedRun(rig.sim.machine(), nullptr));
+    } else {
+      if (c.cut == Cut::kCannotReplace) {
+        rig.sim.files().FailOn(sim::FileOp::Move, std::string(text::Utf8Bytes(newJournal)), platform::kAccessDenied);
+      }
+      ASSERT_EQ(rig.Install(20250428), InstallOutcome::kDone) << text::Utf8Bytes(rig.LastBox());
+      rig.sim.files().ClearFailures();
+    }
     for (const std::string& path : c.gone) EXPECT_FALSE(rig.sim.files().Exists(path)) << path;
     for (const auto& [path, content] : c.there) EXPECT_EQ(rig.sim.files().ReadFile(path), content) << path;
-    install::JournalContents journal;
-    ASSERT_EQ(install::ReadJournal(rig.sim.logging().files(), text::FromAnsi(support::kInstallFolder), journal),
-              platform::kSuccess);
-    for (const install::JournalRecord& record : journal.records) {
-      const auto* file = std::get_if<install::FileCopied>(&record);
-      if (file != nullptr) {
-        EXPECT_TRUE(rig.sim.files().Exists(std::string(text::Utf8Bytes(file->path)))) << text::Utf8Bytes(file->path);
-      }
-    }
+    // Cut off, the old journal stays whole, the run that ended well appended to it.
+    const std::string journal = *rig.sim.files().ReadFile(support::kJournal);
+    EXPECT_EQ(journal.compare(0, journalBefore.size(), journalBefore) == 0, c.cut != Cut::kNone);
+    EXPECT_TRUE(journal.ends_with("END\tDONE\r\n"));
     rig.ExpectUninstalledClean();
   }
 }
@@ -138,107 +143,65 @@ TEST(Upgrade, FiveReinstallsLeaveTheJournalAndTheSummaryOfOne) {
   EXPECT_EQ(support::Changes(five.before, WithoutPayload(five.sim)), Rig::OneInstallationUninstalled());
 }
 
-// The journal rewrite is cut off (the power goes as the new file is written, or as it takes the
-// old one's place): the journal is the old one or the new one, whole, and the uninstall still
-// gives the machine back.
-TEST(Upgrade, AJournalRewriteCutOffLeavesAWholeJournal) {
-  const std::u8string newJournal = install::NewJournalPath(text::FromAnsi(support::kInstallFolder));
-  const struct {
-    const char* name;
-    bool failReplace;  // the new file was written, and could not take the old one's place
-  } cases[] = {{"killed writing the new journal", false}, {"the new journal cannot take the old one's place", true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Rig rig;
-    ASSERT_EQ(rig.Install(20250101), InstallOutcome::kDone);
-    const std::string journalBefore = *rig.sim.files().ReadFile(support::kJournal);
-    EXPECT_TRUE(rig.sim.files().Remove(std::string(kData) + "VX_ZurezUvad2021.arx"));
-    if (c.failReplace) {
-      rig.sim.files().FailOn(sim::FileOp::Move, std::string(text::Utf8Bytes(newJournal)), platform::kAccessDenied);
-      ASSERT_EQ(rig.Install(20250428), InstallOutcome::kDone);
-    } else {
-      rig.sim.logging().files().KillAfter(newJournal, 0);
-      ASSERT_THROW((void)rig.Install(20250428), sim::Killed);
-      rig.sim.logging().files().KillAfter(u8"", 0);
-      EXPECT_TRUE(install::FinishInterruptedRun(rig.sim.machine(), nullptr));
-    }
-    // The old journal, with the run appended that ended well: nothing of it is taken back.
-    const std::string journal = *rig.sim.files().ReadFile(support::kJournal);
-    EXPECT_EQ(journal.compare(0, journalBefore.size(), journalBefore), 0);
-    EXPECT_NE(journal.find("END\tDONE", journalBefore.size()), std::string::npos);
-    rig.sim.files().ClearFailures();
-    rig.ExpectUninstalledClean();
-  }
-}
+// What stops the move: the new run (rolled back, the earlier installation untouched and still the
+// one installed) or a file of the earlier one that cannot be deleted (said; the new one stays).
+enum class Stop { kNone, kNewRunStops, kEarlierFileHeld };
 
 TEST(Move, AnInstallationIntoAnotherFolderTakesTheEarlierOneOut) {
+  const std::string earlierModule = std::string(support::kInstallFolder) + "\\VX_ZurezUvad2008.arx";
   const struct {
     const char* name;
     const char* folder;  // the second installation's
-    const char* installFolder;
+    Stop stop;
+    InstallOutcome outcome;
   } cases[] = {
-      {"to another folder on C:", "C:\\Tools", "C:\\Tools\\V-ZurezUvad"},
-      {"to another drive", "D:\\Tools", "D:\\Tools\\V-ZurezUvad"},
+      {"to another folder on C:", "C:\\Tools", Stop::kNone, InstallOutcome::kDone},
+      {"to another drive", "D:\\Tools", Stop::kNone, InstallOutcome::kDone},
+      {"the new installation stops", "C:\\Tools", Stop::kNewRunStops, InstallOutcome::kStopped},
+      {"a file of the earlier one cannot be deleted", "C:\\Tools", Stop::kEarlierFileHeld, InstallOutcome::kDoneWithIssues},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    const std::string installFolder = std::string(c.folder) + "\\V-ZurezUvad";
     Rig rig;
     rig.sim.files().AddDrive('D');
     rig.before = WithoutPayload(rig.sim);
     ASSERT_EQ(rig.Install(), InstallOutcome::kDone);
-    const std::string original = std::string(support::kInstallFolder) + "\\Backup\\1\\pdfplot9.hdi";
-    ASSERT_EQ(rig.sim.files().ReadFile(original), kOwnDriver);
+    ASSERT_EQ(rig.sim.files().ReadFile(std::string(support::kInstallFolder) + "\\Backup\\1\\pdfplot9.hdi"), kOwnDriver);
+    const support::Snapshot installed = WithoutPayload(rig.sim);
     rig.Payload({"Vornex.prt5"}, " 2");  // the new build's driver differs from the one in place
-    ASSERT_EQ(rig.Install(20250428, c.folder), InstallOutcome::kDone) << text::Utf8Bytes(rig.LastBox());
+    if (c.stop == Stop::kNewRunStops) {
+      rig.sim.files().FailOn(sim::FileOp::Copy, installFolder + "\\VX_ZurezUvad2010.arx", platform::kAccessDenied);
+      rig.sim.prompts().Answer(platform::kIdAbort);
+    } else if (c.stop == Stop::kEarlierFileHeld) {
+      for (const sim::FileOp op : {sim::FileOp::DeleteFile, sim::FileOp::DeleteLater}) {
+        rig.sim.files().FailOn(op, earlierModule, platform::kAccessDenied);
+      }
+      rig.sim.prompts().Answer(platform::kIdOk);
+    }
+    ASSERT_EQ(rig.Install(20250428, c.folder), c.outcome) << text::Utf8Bytes(rig.LastBox());
+    rig.sim.files().ClearFailures();
 
-    EXPECT_FALSE(rig.sim.files().Exists("C:\\Vornex"));
-    EXPECT_EQ(rig.sim.files().ReadFile(support::kDriver), "Vornex.prt5 2");
-    // AutoCAD's driver, not the earlier installation's, is the original the new one keeps.
-    EXPECT_EQ(rig.sim.files().ReadFile(std::string(c.installFolder) + "\\Backup\\1\\pdfplot9.hdi"), kOwnDriver);
-    const auto trusted = rig.sim.registry().Get(
-        platform::RootKey::CurrentUser,
-        u8"Software\\Autodesk\\AutoCAD\\R18.0\\ACAD-8001:804\\Profiles\\<<未命名配置>>\\Variables", u8"TRUSTEDPATHS");
-    if (trusted) {
-      const std::string paths = platform::ValueText(*trusted);
-      EXPECT_EQ(text::ToUpper(paths).find("C:\\VORNEX"), std::string::npos) << paths;
-      EXPECT_NE(text::ToUpper(paths).find(text::ToUpper(c.installFolder)), std::string::npos) << paths;
+    if (c.stop == Stop::kNewRunStops) {
+      EXPECT_EQ(support::Changes(installed, WithoutPayload(rig.sim)), std::vector<std::string>{});
+    } else if (c.stop == Stop::kEarlierFileHeld) {
+      EXPECT_NE(text::Utf8Bytes(rig.LastBox()).find(earlierModule), std::string::npos) << text::Utf8Bytes(rig.LastBox());
+      EXPECT_EQ(install::ReadInstalledEntry(rig.sim.registry()).folder, installFolder);
+      EXPECT_EQ(rig.sim.files().ReadFile(installFolder + "\\VX_ZurezUvad2008.arx"), "VX_ZurezUvad2008.arx 1");
+      continue;
+    } else {
+      EXPECT_FALSE(rig.sim.files().Exists("C:\\Vornex"));
+      EXPECT_EQ(rig.sim.files().ReadFile(support::kDriver), "Vornex.prt5 2");
+      // AutoCAD's driver, not the earlier installation's, is the original the new one keeps.
+      EXPECT_EQ(rig.sim.files().ReadFile(installFolder + "\\Backup\\1\\pdfplot9.hdi"), kOwnDriver);
     }
     rig.ExpectUninstalledClean();
   }
 }
 
-TEST(Move, TheEarlierInstallationStaysWhereTheMoveCannotFinish) {
-  const std::string earlierModule = std::string(support::kInstallFolder) + "\\VX_ZurezUvad2008.arx";
-  const struct {
-    const char* name;
-    bool newRunStops;  // the new installation's copy is aborted: it is rolled back
-  } cases[] = {{"the new installation stops: the earlier one is untouched", true},
-               {"a file of the earlier one cannot be deleted: said, the new one stays", false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Rig rig;
-    ASSERT_EQ(rig.Install(), InstallOutcome::kDone);
-    const support::Snapshot installed = support::Take(rig.sim);
-    if (c.newRunStops) {
-      rig.sim.files().FailOn(sim::FileOp::Copy, "C:\\Tools\\V-ZurezUvad\\VX_ZurezUvad2010.arx", platform::kAccessDenied);
-      rig.sim.prompts().Answer(platform::kIdAbort);
-      ASSERT_EQ(rig.Install(20250428, "C:\\Tools"), InstallOutcome::kStopped);
-      EXPECT_EQ(support::Changes(installed, support::Take(rig.sim)), std::vector<std::string>{});
-      continue;
-    }
-    for (const sim::FileOp op : {sim::FileOp::DeleteFile, sim::FileOp::DeleteLater}) {
-      rig.sim.files().FailOn(op, earlierModule, platform::kAccessDenied);
-    }
-    rig.sim.prompts().Answer(platform::kIdOk);
-    ASSERT_EQ(rig.Install(20250428, "C:\\Tools"), InstallOutcome::kDoneWithIssues);
-    EXPECT_NE(text::Utf8Bytes(rig.LastBox()).find(earlierModule), std::string::npos) << text::Utf8Bytes(rig.LastBox());
-    EXPECT_EQ(rig.sim.files().ReadFile("C:\\Tools\\V-ZurezUvad\\VX_ZurezUvad2008.arx"), "VX_ZurezUvad2008.arx 1");
-    EXPECT_EQ(install::ReadInstalledEntry(rig.sim.registry()).folder, "C:\\Tools\\V-ZurezUvad");
-  }
-}
-
 // What the compacted journal keeps of records that repeat, each in its first place: the uninstall
-// reads the first TRUSTED of an entry (it knows whether the value was made) and the last VALUE of a name.
+// reads the first TRUSTED of an entry (it knows whether the value was made) and the last VALUE of a
+// name; a record only a later version knows leaves the journal as it is.
 TEST(JournalCompaction, KeepsWhatTheUninstallReads) {
   using namespace install;
   const RunStarted first{u8"2026-01-01 00:00:00", u8"20250101", 0};
@@ -248,29 +211,9 @@ TEST(JournalCompaction, KeepsWhatTheUninstallReads) {
   const TrustedPathAdded again{std::nullopt, u8"P\\Variables", u8"C:\\Vornex", false};
   const ValueWritten oldLoader{platform::RootKey::LocalMachine, u8"K", u8"LOADER", platform::kRegSz, u8"old"};
   const ValueWritten newLoader{platform::RootKey::LocalMachine, u8"k", u8"loader", platform::kRegSz, u8"new"};
-  const SupportFilePlaced placing{u8"C:\\A\\f.shx", 1, u8"D1", true};
-  const SupportFilePlaced placed{u8"C:\\A\\f.shx", 1, u8"D1", false};
-  const SupportFilePlaced placedNow{u8"C:\\A\\f.shx", 2, u8"D2", false};
-  const struct {
-    const char* name;
-    std::vector<JournalRecord> records;
-    std::optional<std::vector<JournalRecord>> compact;
-  } cases[] = {
-      {"the trusted entry as first added, the value as last written",
-       {first, made, oldLoader, end, second, again, newLoader, end},
-       std::vector<JournalRecord>{RunStarted{second.time, second.version}, made, newLoader, end}},
-      {"a placement the last run finished replaces the earlier ones",
-       {first, placing, placed, end, second, placing, placedNow, end},
-       std::vector<JournalRecord>{RunStarted{second.time, second.version}, placedNow, end}},
-      {"a placement the last run set out on and never finished keeps every one",
-       {first, placed, end, second, placing, end},
-       std::vector<JournalRecord>{RunStarted{second.time, second.version}, placed, placing, end}},
-      {"a record of a later version: left as it is", {first, UnknownRecord{u8"LATER", {}}, end}, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(CompactJournal(c.records, {}), c.compact);
-  }
+  EXPECT_EQ(CompactJournal({first, made, oldLoader, end, second, again, newLoader, end}, {}),
+            (std::vector<JournalRecord>{RunStarted{second.time, second.version}, made, newLoader, end}));
+  EXPECT_EQ(CompactJournal({first, UnknownRecord{u8"LATER", {}}, end}, {}), std::nullopt);
 }
 
 }  // namespace
