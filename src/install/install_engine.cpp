@@ -91,6 +91,11 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     return InstallOutcome::kFolderRefused;
   }
 
+  // One installation per machine: one in another folder is taken out once this one is in place,
+  // and until then stays untouched, so that this run's rollback leaves it working.
+  m_earlier = FindEarlierInstallation(m_machine, installFolder);
+  m_strPayloadFolder.clear();
+
   // Whoever could rename a folder on the way to the install folder could put a folder of their own
   // in its place, holding a module of their own; AutoCAD would load it for whoever starts it. The
   // user may know better (a machine with one user, say), so this is a question, No by default.
@@ -153,7 +158,14 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     return InstallOutcome::kStopped;
   }
   if (m_keeper) m_keeper->Commit();
+  // Closed, so that it can be replaced by its compacted form.
+  const bool journaled = m_journal != nullptr;
+  m_record.DetachJournal();
+  m_keeper.reset();
+  m_journal.reset();
+  if (journaled) LeaveOnlyLastRun(m_machine, m_catalog, m_strInstallFolder, m_strPayloadFolder, m_record, m_pLog);
   if (m_bMarked) MarkRunClosed(m_machine.registry);
+  MoveOut(m_machine, m_catalog, m_earlier, m_strInstallFolder, m_record, m_pLog);
 
   // The installation ran to its end; what it could not do is said before the page says "done".
   // The user's settings kept under another name are said at the end too, so nobody takes them for lost.
@@ -209,6 +221,7 @@ void CInstallEngine::StartJournal() {
     return;
   }
   m_record = InstallRecord(m_pLog, m_journal.get());
+  if (!m_earlier.records.empty()) m_record.SetEarlier(&m_earlier.records);
   m_keeper = std::make_unique<ChangeKeeper>(m_machine, m_journal.get(), folder);
   m_record.SetKeeper(m_keeper.get());
 }
@@ -225,6 +238,7 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   const bool copied = copier.CopyPayload();
   m_strSettingsBackup = copier.SettingsBackup();
   if (!copied) return false;
+  m_strPayloadFolder = copier.PayloadFolder();
   progress.StepIt();
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);

@@ -13,6 +13,7 @@
 #include "records/journal.h"
 #include "install/payload_manifest.h"
 #include "install/registration.h"
+#include "install/upgrade.h"
 #include "platform/machine.h"
 #include "platform/prompts.h"
 
@@ -103,6 +104,9 @@ class CInstallEngine {
   std::unique_ptr<ChangeKeeper> m_keeper;
   std::vector<std::string> m_arrNewFolders;  // made before the journal could exist, top first
   bool m_bMarked = false;
+  std::string m_strPayloadFolder;  // where this run's payload was copied from
+  // An installation in another folder, which this run moves here once it has succeeded.
+  EarlierInstallation m_earlier;
   InstallRecord m_record;
   CheckedPayload m_payload;  // held from the check to the end of the run
 };

@@ -76,7 +76,10 @@ platform::Status Flush(platform::Machine& machine, const std::string& path) {
 // A copy of AutoCAD's file at `target` in the next free "Backup\<n>", on the disk and recorded.
 // A number whose folder is there already is passed over: what a killed run left in it may be half
 // a copy, and nothing records it.
-bool Backup(platform::Machine& machine, const std::string& target, install::InstallRecord& record) {
+// `source`: where AutoCAD's file is read from, the file at `target` itself unless a copy of it is
+// carried over from an installation this run moves.
+bool Backup(platform::Machine& machine, const std::string& target, install::InstallRecord& record,
+            const std::string& source) {
   for (unsigned skip = 0; skip < kBackupNumbersTried; ++skip) {
     const std::string backup = record.BackupPathFor(target, skip);
     const std::size_t slash = text::ReverseFind(backup, '\\');
@@ -90,7 +93,7 @@ bool Backup(platform::Machine& machine, const std::string& target, install::Inst
       machine.files.CreateDirectory(numbered);
       copied = record.BeforeFile(backup);
     }
-    if (copied == platform::kSuccess) copied = machine.files.CopyFile(target, backup, true);
+    if (copied == platform::kSuccess) copied = machine.files.CopyFile(source, backup, true);
     if (copied == platform::kSuccess) copied = Flush(machine, backup);
     if (copied != platform::kSuccess) {
       record.Failed(target, copied, install::kIssueNoBackup);
@@ -123,6 +126,21 @@ bool KeepOriginal(platform::Machine& machine, const std::string& target, std::u8
     record->Issue(target, install::kIssueNoJournalKept);
     return false;
   }
+  // The file the installation this run moves placed is no original either: AutoCAD's is the
+  // latest copy it kept that is not the add-on's, carried into this installation's Backup. With
+  // none, the add-on made the file there, and there is nothing of AutoCAD's to keep.
+  const install::PlacedFileHistory earlier = record->EarlierHistory(target);
+  if (earlier.placing || earlier.IsAddOns(now)) {
+    for (auto kept = earlier.backups.rbegin(); kept != earlier.backups.rend(); ++kept) {
+      std::u8string content;
+      std::string copy;
+      if (machine.logging.files.ReadWhole(*kept, content) == platform::kSuccess && !earlier.IsAddOns(content) &&
+          text::ToAnsi(*kept, copy)) {
+        return Backup(machine, target, *record, copy);
+      }
+    }
+    return true;
+  }
   // The add-on's file of this or an earlier version, or its copy cut short, is no original.
   const install::PlacedFileHistory history = record->History(target);
   if (history.placing || history.IsAddOns(now)) return true;
@@ -132,7 +150,7 @@ bool KeepOriginal(platform::Machine& machine, const std::string& target, std::u8
       machine.logging.files.ReadWhole(history.backups.back(), kept) == platform::kSuccess && kept == now) {
     return true;
   }
-  return Backup(machine, target, *record);
+  return Backup(machine, target, *record, target);
 }
 
 // A copy of a payload file into an AutoCAD folder. A path the file API would refuse is not handed

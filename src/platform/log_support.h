@@ -50,6 +50,11 @@ class AppendFiles {
   // than that stays as it is. kFileNotFound (kPathNotFound: nor its folder) when there is none;
   // kAccessDenied for a folder or a read-only file.
   [[nodiscard]] virtual Status Truncate(std::u8string_view path, std::uint64_t size) = 0;
+  // Puts the file at `source` in the place of the one at `destination` in one step, written through
+  // to the disk (MoveFileEx with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): whoever looks,
+  // even after a power cut, finds the old file or the new one, never neither. Both lie in one
+  // folder. A folder or a read-only file at `destination` is not replaced (kAccessDenied).
+  [[nodiscard]] virtual Status Replace(std::u8string_view source, std::u8string_view destination) = 0;
 };
 
 // GetLocalTime, as far as a log line needs it.

@@ -1,6 +1,8 @@
 // The installation's record: journal, log and the list of what could not be done.
 #include "records/install_record.h"
 
+#include <algorithm>
+
 #include "platform/utf8_text.h"
 
 namespace install {
@@ -60,6 +62,16 @@ void InstallRecord::ValueWritten(platform::RootKey root, std::string_view keyPat
 void InstallRecord::TrustedPathsChanged(const std::optional<std::u8string>& sid, std::u8string_view root,
                                         std::u8string_view variablesKey, std::u8string_view before,
                                         std::u8string_view after, std::u8string_view added, bool created) {
+  // A value the installation being moved made (and its Variables key) is this one's to remove,
+  // once nothing else is left in it.
+  if (!created && m_pEarlier != nullptr) {
+    created = std::any_of(m_pEarlier->begin(), m_pEarlier->end(), [&](const JournalRecord& record) {
+      const auto* earlier = std::get_if<TrustedPathAdded>(&record);
+      return earlier != nullptr && earlier->created && earlier->userSid.has_value() == sid.has_value() &&
+             text::EqualsNoCaseUtf8(earlier->userSid.value_or(u8""), sid.value_or(u8"")) &&
+             text::EqualsNoCaseUtf8(earlier->profileKey, variablesKey);
+    });
+  }
   if (!added.empty()) {
     Journal(TrustedPathAdded{sid, std::u8string(variablesKey), std::u8string(added), created});
   }
@@ -71,6 +83,10 @@ void InstallRecord::TrustedPathsChanged(const std::optional<std::u8string>& sid,
 
 PlacedFileHistory InstallRecord::History(std::string_view path) const {
   return m_pJournal != nullptr ? m_pJournal->History(text::FromAnsi(path)) : PlacedFileHistory{};
+}
+
+PlacedFileHistory InstallRecord::EarlierHistory(std::string_view path) const {
+  return m_pEarlier != nullptr ? HistoryOf(*m_pEarlier, text::FromAnsi(path)) : PlacedFileHistory{};
 }
 
 std::string InstallRecord::BackupPathFor(std::string_view path, unsigned skip) const {

@@ -61,6 +61,17 @@ class InstallRecord {
                            std::u8string_view variablesKey, std::u8string_view before, std::u8string_view after,
                            std::u8string_view added, bool created);
 
+  // The run's journal is closed: nothing more is recorded in it (what goes wrong is still gathered).
+  void DetachJournal() {
+    m_pJournal = nullptr;
+    m_pKeeper = nullptr;
+  }
+  // The records of the installation this run moves to another folder (null: none), whose copies of
+  // AutoCAD's files this run takes for the originals.
+  void SetEarlier(const std::vector<JournalRecord>* earlier) { m_pEarlier = earlier; }
+  // What the installation being moved recorded of the file at `path` (ANSI); nothing without one.
+  PlacedFileHistory EarlierHistory(std::string_view path) const;
+
   // Whether there is a journal to record a backup in: without one, nothing of AutoCAD's is replaced.
   bool HasJournal() const { return m_pJournal != nullptr; }
   // What this and earlier runs recorded of the file at `path` (ANSI); nothing without a journal.
@@ -92,6 +103,7 @@ class InstallRecord {
   InstallLog* m_pLog = nullptr;
   JournalWriter* m_pJournal = nullptr;
   ChangeKeeper* m_pKeeper = nullptr;
+  const std::vector<JournalRecord>* m_pEarlier = nullptr;
   InstallIssues m_issues;
   platform::Status m_journalFailure = platform::kSuccess;
   std::uint64_t m_copiedBytes = 0;

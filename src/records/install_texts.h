@@ -133,6 +133,9 @@ inline constexpr const char8_t* kNewerInstalledText =
     u8"本机已安装更新的版本 {}，不能用此旧版本覆盖。如需安装此版本，请先卸载已安装的版本。\n\n安装位置：{}";
 // Started without administrator rights where it needs them, and they could not be asked for.
 inline constexpr const char8_t* kNeedsAdministratorText = u8"安装和卸载需要管理员权限：请以管理员身份运行本程序。未做任何更改。";
+// The installation in another folder, which this one takes the place of, could not be taken out
+// (its installation record cannot be used, or the folder is not of the installer's form).
+inline constexpr const char8_t* kIssueEarlierStays = u8"（原安装位置的安装记录无法使用，原安装未能移除）";
 // A ProfileList entry whose profile folder or NTUSER.DAT is gone: logged, not a step left undone.
 inline constexpr const char8_t* kUserDepartedNote = u8"：配置文件已不在本机（用户已离开），跳过。";
 inline constexpr const char8_t* kIssueHiveUnreachable = u8"（无法打开此用户的注册表，未加入受信任路径，也未放置设置文件）";

@@ -296,6 +296,24 @@ std::u8string JournalPath(std::u8string_view installFolder) {
   return path + kJournalFileName;
 }
 
+std::u8string NewJournalPath(std::u8string_view installFolder) { return JournalPath(installFolder) + u8".new"; }
+
+platform::Status RewriteJournal(platform::LogSupport& machine, std::u8string_view installFolder,
+                                const std::vector<JournalRecord>& records) {
+  const std::u8string path = NewJournalPath(installFolder);
+  platform::Status status = machine.files.Truncate(path, 0);
+  if (status != platform::kSuccess && status != platform::kFileNotFound) return status;
+  std::u8string whole = std::u8string(kByteOrderMark) + std::u8string(kHeader);
+  for (const JournalRecord& record : records) whole += FormatJournalLine(record);
+  {
+    std::unique_ptr<platform::AppendedFile> file;
+    std::uint64_t sizeBefore = 0;
+    status = machine.files.OpenForAppend(path, platform::Durability::kWriteThrough, file, sizeBefore);
+    if (status == platform::kSuccess) status = sizeBefore == 0 ? file->Append(whole) : platform::kAccessDenied;
+  }  // closed before it is renamed
+  return status == platform::kSuccess ? machine.files.Replace(path, JournalPath(installFolder)) : status;
+}
+
 std::u8string ContentDigest(std::u8string_view content) {
   std::uint64_t hash = 0xCBF29CE484222325u;  // the FNV offset basis
   for (const char8_t byte : content) {

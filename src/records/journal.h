@@ -158,6 +158,16 @@ PlacedFileHistory HistoryOf(const std::vector<JournalRecord>& records, std::u8st
 // "<install folder>\VornexSetup.journal".
 std::u8string JournalPath(std::u8string_view installFolder);
 
+// "<install folder>\VornexSetup.journal.new": a whole journal is written here before it takes the
+// journal's place.
+std::u8string NewJournalPath(std::u8string_view installFolder);
+// Writes `records` as the whole journal of `installFolder`: into NewJournalPath first, through to
+// the disk, then put in the journal's place in one step, so that a run cut off at any moment leaves
+// the journal as it was or as it is now, never none. A file left at NewJournalPath by such a run is
+// emptied first. Nothing changes in the journal in use unless this returns kSuccess.
+platform::Status RewriteJournal(platform::LogSupport& machine, std::u8string_view installFolder,
+                                const std::vector<JournalRecord>& records);
+
 // What a SUPPORT record keeps of a file's content, to tell at uninstall time whether the file is
 // still the one placed, when the payload it came from is long gone: 64-bit FNV-1a as 16 hex digits.
 // It guards against change, not against an attacker: whoever could forge a match could write

@@ -99,6 +99,10 @@ const Record* Last(const std::vector<JournalRecord>& records, Match match) {
 }  // namespace
 
 int CUninstallEngine::Say(std::u8string_view text, std::uint32_t flags) {
+  if (m_bQuiet) {
+    Note(u8"", text);
+    return platform::kIdOk;
+  }
   return m_machine.prompts.MessageBox(0, text, kCaption, flags);
 }
 
@@ -117,16 +121,36 @@ void CUninstallEngine::Left(std::u8string_view where, std::u8string_view what, c
   m_arrLeft.push_back(std::move(item));
 }
 
-UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, UninstallView& view) {
+void CUninstallEngine::Begin(const std::string& installFolder) {
   m_strClosing.clear();
   m_arrMadeAbove.clear();
   m_nFiles = m_nKeys = m_nTrusted = m_nRestored = 0;
   m_arrLeft.clear();
   m_arrPending.clear();
   if (m_machine.system.ModulePath(platform::kLongestPathChars, m_strProgram) != platform::kSuccess) m_strProgram.clear();
-
-  m_strInstallFolder = Locate(choices);
+  m_strInstallFolder = installFolder;
   m_strFolderU8 = text::FromAnsi(m_strInstallFolder);
+}
+
+void CUninstallEngine::RemoveSuperseded(const std::string& installFolder, const std::vector<JournalRecord>& records) {
+  Begin(installFolder);
+  m_bQuiet = true;
+  m_bRecorded = true;
+  m_strMovedTo.clear();
+  m_arrTakenOver.clear();
+  platform::HiddenProgressBar progress;
+  RemoveRecorded(records, progress, true);
+}
+
+UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, UninstallView& view) {
+  Begin(Locate(choices));
+  m_bQuiet = choices.movedTo.has_value();
+  m_strMovedTo = choices.movedTo ? text::FromAnsi(*choices.movedTo) : std::u8string();
+  m_arrTakenOver.clear();
+  if (choices.movedTo) {
+    JournalContents taken;
+    if (ReadJournal(m_machine.logging.files, m_strMovedTo, taken) == platform::kSuccess) m_arrTakenOver = std::move(taken.records);
+  }
   if (m_strInstallFolder.empty()) {
     Say(kNothingToUninstallText, platform::kMbOk);
     return UninstallOutcome::kNothingToRemove;
@@ -201,6 +225,7 @@ UninstallOutcome CUninstallEngine::Run(const UninstallChoices& choices, Uninstal
     RemoveKey(text::FromAnsi(kUninstallKeyPath), text::FromAnsi(kInstallLocationValue), &m_strFolderU8);
   }
   if (recorded) Delete(journalPath, false);
+  Delete(journalPath + ".new", false);  // a rewrite of it that a run cut off left
   // Then each level above it the installation made (/DIR makes every missing one), deepest first;
   // once one stays, so does every level above it.
   for (std::string level = m_strInstallFolder; RemoveFolder(level);) {
@@ -239,7 +264,8 @@ std::string CUninstallEngine::Locate(const UninstallChoices& choices) {
   return folder;
 }
 
-void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress) {
+void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress,
+                                      bool filesOnly) {
   // Without the user's own hive open, each of his entries fails to open and is named among what stays.
   UniqueKey user;
   (void)m_machine.registry.OpenRoot(platform::RootKey::CurrentUser, user);
@@ -260,13 +286,13 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       } else {
         Note(u8"保留用户设置文件 ", path);
       }
-    } else if (const auto* key = std::get_if<KeyWritten>(&record)) {
+    } else if (const auto* key = std::get_if<KeyWritten>(&record); key != nullptr && !filesOnly) {
       if (key->root != platform::RootKey::LocalMachine || !IsAddOnKey(key->keyPath)) continue;
       const auto* loader = Last<ValueWritten>(records, [key](const ValueWritten& v) {
         return v.data && v.name == kLoaderValue && text::EqualsNoCaseUtf8(v.keyPath, key->keyPath);
       });
       RemoveKey(key->keyPath, kLoaderValue, loader != nullptr ? &*loader->data : nullptr);
-    } else if (const auto* trusted = std::get_if<TrustedPathAdded>(&record)) {
+    } else if (const auto* trusted = std::get_if<TrustedPathAdded>(&record); trusted != nullptr && !filesOnly) {
       // Other users' profiles are done together, one hive loaded at a time (RemoveFromOtherUsers).
       if (!trusted->userSid) RemoveTrusted(self, trusted->profileKey, trusted->created);
     } else if (const auto* support = std::get_if<SupportFilePlaced>(&record)) {
@@ -287,8 +313,15 @@ void CUninstallEngine::RemoveRecorded(const std::vector<JournalRecord>& records,
       continue;
     }
     done.push_back(placed);
+    // Placed again by the installation that moved this one, with AutoCAD's original carried over:
+    // the file is that installation's now, and only this one's copies go.
+    if (!HistoryOf(m_arrTakenOver, placed).placements.empty()) {
+      DeleteBackups(HistoryOf(placements, placed));
+      continue;
+    }
     RemovePlaced(path, HistoryOf(placements, placed));
   }
+  if (filesOnly) return;
   // The running user may have had the folder trusted again at a sign-in (Active Setup), in a
   // profile made after the installation.
   RemoveFromEveryProfile(self);
@@ -412,6 +445,11 @@ void CUninstallEngine::RemoveKey(std::u8string_view path, std::u8string_view val
     if (status == platform::kSuccess) {
       ++m_nKeys;
       return Note(u8"已删除 HKEY_LOCAL_MACHINE\\", path);
+    }
+    // Rewritten by the installation that moved this one: its key now.
+    if (!same && !m_strMovedTo.empty()) {
+      const std::size_t slash = now.rfind(u8'\\');
+      if (slash != std::u8string::npos && text::EqualsNoCaseUtf8(now.substr(0, slash), m_strMovedTo)) return;
     }
     if (!same) {
       // Found by its fixed name alone, a key that names no module of this installation was never its own.
@@ -544,6 +582,10 @@ void CUninstallEngine::RemovePlaced(const std::string& path, const PlacedFileHis
     ++m_nRestored;
     Note(u8"已还原 ", path);
   }
+  DeleteBackups(history);
+}
+
+void CUninstallEngine::DeleteBackups(const PlacedFileHistory& history) {
   for (const std::u8string& kept : history.backups) {
     std::string copy;
     if (!text::ToAnsi(kept, copy)) continue;

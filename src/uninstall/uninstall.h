@@ -51,6 +51,11 @@ struct UninstallChoices {
   bool ask = true;
   // False once the "close AutoCAD" warning has been shown and the caller tries again regardless.
   bool checkAcadRunning = true;
+  // The install folder (ANSI) of the installation that has just taken this one's place on the
+  // machine: no message box is shown (LeftItems() tells what stays), the demand-load keys that now
+  // name a module there are its own, and of the files in AutoCAD's folders it placed again, with
+  // AutoCAD's originals carried into its own Backup, only this installation's copies go.
+  std::optional<std::string> movedTo;
 };
 
 class CUninstallEngine {
@@ -68,6 +73,13 @@ class CUninstallEngine {
   // After Run: the install folder found (empty when none was) and the closing message.
   const std::string& InstallFolder() const { return m_strInstallFolder; }
   const std::u8string& ClosingText() const { return m_strClosing; }
+  // After Run or RemoveSuperseded: each thing of the installation that stays, and why.
+  const std::vector<std::u8string>& LeftItems() const { return m_arrLeft; }
+
+  // What an upgrade no longer has, taken out of `installFolder` as Run would take it: the files of
+  // the FILE records among `records` deleted, and the files of their SUPPORT and BACKUP records
+  // deleted or AutoCAD's own put back. Nothing else is touched, and nothing is shown.
+  void RemoveSuperseded(const std::string& installFolder, const std::vector<JournalRecord>& records);
 
  private:
   int Say(std::u8string_view text, std::uint32_t flags);
@@ -77,7 +89,12 @@ class CUninstallEngine {
   // The install folder asked for, or the one Apps & features names; empty when there is none.
   std::string Locate(const UninstallChoices& choices);
   // What the journal names, each where it was recorded and only while it is still the installation's.
-  void RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress);
+  // With `filesOnly`, only the files (FILE, SUPPORT, BACKUP): neither keys nor trusted entries.
+  void RemoveRecorded(const std::vector<JournalRecord>& records, platform::ProgressBar& progress, bool filesOnly = false);
+  // The copies this installation kept of an AutoCAD file, and their numbered folders.
+  void DeleteBackups(const PlacedFileHistory& history);
+  // Clears what one run's removal gathered, and takes the folder it works on.
+  void Begin(const std::string& installFolder);
   // What the add-on's fixed names find of an installation without a journal.
   void RemoveByFixedNames();
   // A key under HKEY_LOCAL_MACHINE while its value `valueName` still holds `expected` (what the
@@ -128,6 +145,9 @@ class CUninstallEngine {
   std::u8string m_strClosing;
   bool m_bRecorded = false;    // the journal says what was made; otherwise the fixed names
   std::vector<std::u8string> m_arrMadeAbove;  // the folders above its own the journal says the installation made
+  bool m_bQuiet = false;       // no message box: the installation that moved this one reads LeftItems()
+  std::u8string m_strMovedTo;  // UninstallChoices::movedTo, in Unicode; empty when none
+  std::vector<JournalRecord> m_arrTakenOver;  // what that installation's journal records
   // What the removal did, for the closing message.
   unsigned m_nFiles = 0;
   unsigned m_nKeys = 0;

@@ -175,3 +175,41 @@ TEST_F(LogSupportContract, TruncateCutsBackAndNeverLengthens) {
 }
 
 }  // namespace
+// A whole file put in another's place: the journal's rewrite relies on it taking the place in one
+// step, and on a folder in the way being left as it is.
+TEST_F(LogSupportContract, ReplacePutsAFileInAnothersPlace) {
+  const struct {
+    const char* name;
+    const char8_t* destination;
+    const char* before;  // what is at the destination: a file's text, "" for nothing, nullptr for a folder
+    Status status;
+  } cases[] = {
+      {"over a file", u8"journal-a", "old", platform::kSuccess},
+      {"where nothing is", u8"journal-b", "", platform::kSuccess},
+      {"over a folder", u8"journal-c", nullptr, platform::kAccessDenied},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<platform::AppendedFile> file;
+    std::uint64_t sizeBefore = 0;
+    const std::u8string source = std::u8string(c.destination) + u8".new";
+    ASSERT_EQ(Open(source, file, sizeBefore), platform::kSuccess);
+    ASSERT_EQ(file->Append(u8"new"), platform::kSuccess);
+    file.reset();
+    if (c.before == nullptr) {
+      ASSERT_EQ(env_->Files().CreateDirectory(std::string(text::Utf8Bytes(At(c.destination)))), platform::kSuccess);
+    } else if (*c.before != '\0') {
+      ASSERT_EQ(Open(c.destination, file, sizeBefore), platform::kSuccess);
+      ASSERT_EQ(file->Append(text::FromAnsi(c.before)), platform::kSuccess);
+      file.reset();
+    }
+    EXPECT_EQ(files().Replace(At(source), At(c.destination)), c.status);
+    std::u8string left;
+    if (c.status == platform::kSuccess) {
+      EXPECT_EQ(Read(c.destination), "new");
+      EXPECT_EQ(files().ReadWhole(At(source), left), platform::kFileNotFound);
+    } else {
+      EXPECT_EQ(Read(source), "new");
+    }
+  }
+}

@@ -76,7 +76,9 @@ TEST(SettingsBackup, OtherContentIsKeptBesideTheFileUntilARollbackTakesItBack) {
       EXPECT_EQ(rig.sim.files().ReadFile(kBackup), "the user's");
     }
     if (c.uninstall) {
-      EXPECT_EQ(rig.Uninstall(install::UninstallChoices{std::nullopt, false}), install::UninstallOutcome::kDone);
+      install::UninstallChoices quiet;
+      quiet.ask = false;
+      EXPECT_EQ(rig.Uninstall(quiet), install::UninstallOutcome::kDone);
       EXPECT_EQ(rig.sim.files().ReadFile(c.backup), c.before);
     }
   }

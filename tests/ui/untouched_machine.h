@@ -133,6 +133,10 @@ class UntouchedAppendFiles final : public platform::AppendFiles {
     ADD_FAILURE() << "a journal was cut back";
     return platform::kAccessDenied;
   }
+  platform::Status Replace(std::u8string_view, std::u8string_view) override {
+    ADD_FAILURE() << "a journal was replaced";
+    return platform::kAccessDenied;
+  }
 };
 
 class UntouchedIntegrity final : public platform::PayloadIntegrity {

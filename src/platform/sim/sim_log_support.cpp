@@ -66,11 +66,19 @@ Status SimAppendFiles::AppendTo(const std::string& ansiPath, std::u8string_view 
     if (failures_ > 0) --failures_;
     return failure_;
   }
+  ++appends_[text::ToUpper(ansiPath)];
   // An open handle keeps its file; nothing in the program deletes a file it is writing.
   std::string content = files_.ReadFile(ansiPath).value_or(std::string());
   content += text::Utf8Bytes(text);
   const std::uint32_t attributes = files_.Attributes(ansiPath).value_or(platform::kAttrArchive);
   return files_.WriteFile(ansiPath, content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+}
+
+int SimAppendFiles::AppendsTo(std::u8string_view path) const {
+  std::string ansi;
+  if (!text::ToAnsi(path, ansi)) return 0;
+  const auto found = appends_.find(text::ToUpper(ansi));
+  return found == appends_.end() ? 0 : found->second;
 }
 
 Status SimAppendFiles::ReadWhole(std::u8string_view path, std::u8string& content) {
@@ -99,6 +107,26 @@ Status SimAppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
   if (content.size() <= size) return platform::kSuccess;
   content.resize(static_cast<std::size_t>(size));
   return files_.WriteFile(ansi, content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+}
+
+Status SimAppendFiles::Replace(std::u8string_view source, std::u8string_view destination) {
+  std::string from;
+  std::string to;
+  if (!text::ToAnsi(source, from) || !text::ToAnsi(destination, to)) return platform::kInvalidName;
+  std::uint32_t attributes = 0;
+  if (const Status found = files_.GetAttributes(from, attributes); found != platform::kSuccess) return found;
+  if ((attributes & platform::kAttrDirectory) != 0) return platform::kAccessDenied;
+  const std::uint32_t carried = attributes;
+  if (files_.GetAttributes(to, attributes) == platform::kSuccess &&
+      (attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) {
+    return platform::kAccessDenied;
+  }
+  // A rename where nothing is in the way; otherwise the content goes over the old file in one step,
+  // as the real call's does: never a moment with neither.
+  const Status moved = files_.MoveFile(from, to);
+  if (moved != platform::kAlreadyExists && moved != platform::kFileExists) return moved;
+  if (!files_.WriteFile(to, files_.ReadFile(from).value_or(std::string()), carried)) return platform::kAccessDenied;
+  return files_.DeleteFile(from);
 }
 
 void SimAppendFiles::KillAfter(std::u8string_view path, int appends) {

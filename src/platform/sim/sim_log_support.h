@@ -26,6 +26,7 @@ class SimAppendFiles final : public platform::AppendFiles {
                                  std::unique_ptr<platform::AppendedFile>& file, std::uint64_t& sizeBefore) override;
   platform::Status ReadWhole(std::u8string_view path, std::u8string& content) override;
   platform::Status Truncate(std::u8string_view path, std::uint64_t size) override;
+  platform::Status Replace(std::u8string_view source, std::u8string_view destination) override;
 
   // The next `times` appends (or all of them, with kAlways) fail with `status` and add nothing,
   // as a full disk would.
@@ -34,6 +35,9 @@ class SimAppendFiles final : public platform::AppendFiles {
   // through: that append throws Killed, and nothing of it is written. The test catches it where the
   // process would have ended; what the program had done by then stays on the machine.
   void KillAfter(std::u8string_view path, int appends);
+
+  // The appends that went through to files at `path`, letter case aside, since the machine was made.
+  int AppendsTo(std::u8string_view path) const;
 
   // How the file at `path` was last opened for appending (nullopt: never).
   std::optional<platform::Durability> DurabilityOf(std::u8string_view path) const {
@@ -52,6 +56,7 @@ class SimAppendFiles final : public platform::AppendFiles {
   platform::Status failure_ = platform::kSuccess;
   int failures_ = 0;
   std::map<std::u8string, platform::Durability> durability_;
+  std::map<std::string, int> appends_;  // by upper-cased ANSI path
 };
 
 class SimClock final : public platform::Clock {

@@ -164,6 +164,19 @@ Status Win32AppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
   return kSuccess;
 }
 
+Status Win32AppendFiles::Replace(std::u8string_view source, std::u8string_view destination) {
+  std::wstring from;
+  std::wstring to;
+  if (const Status converted = PathToWide(source, from); converted != kSuccess) return converted;
+  if (const Status converted = PathToWide(destination, to); converted != kSuccess) return converted;
+  // Without MOVEFILE_COPY_ALLOWED: within one volume the replacement is a rename, which NTFS logs
+  // as one operation.
+  if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastErrorStatus();
+  }
+  return kSuccess;
+}
+
 Status Win32AppendFiles::ReadWhole(std::u8string_view path, std::u8string& content) {
   content.clear();
   std::wstring wide;

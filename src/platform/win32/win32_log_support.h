@@ -11,6 +11,7 @@ class Win32AppendFiles final : public AppendFiles {
                        std::uint64_t& sizeBefore) override;
   Status ReadWhole(std::u8string_view path, std::u8string& content) override;
   [[nodiscard]] Status Truncate(std::u8string_view path, std::uint64_t size) override;
+  [[nodiscard]] Status Replace(std::u8string_view source, std::u8string_view destination) override;
 };
 
 class Win32Clock final : public Clock {
