@@ -42,7 +42,9 @@
 // starts with the UTF-8 byte order mark and a '#' line for the person who opens it.
 //
 // Each record is appended and written through to the disk before the work goes on. Re-installing
-// into the same folder appends a new RUN and its records. A line cut short by a power cut is
+// into the same folder appends a new RUN and its records; once that run has ended well, the journal
+// is rewritten as a single run describing the installation as it stands (journal_compaction.h),
+// through a "<journal>.new" that then takes its place in one step. A line cut short by a power cut is
 // ignored when read; the next run first ends it with a lone '%', an escape no reader accepts, so it
 // can never pass for a whole record.
 #pragma once
