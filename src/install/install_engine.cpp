@@ -147,9 +147,11 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
     if (folder != installFolder) m_record.FolderCreated(folder);
   }
 
-  if (!DoInstall(choices, view)) {
+  bool altered = false;
+  if (!DoInstall(choices, view, altered)) {
     RollBackRun();
-    return InstallOutcome::kStopped;
+    // A file whose copy read other bytes than listed ends as a payload refused before the copy does.
+    return altered ? InstallOutcome::kPayloadRejected : InstallOutcome::kStopped;
   }
   if (m_keeper) m_keeper->Commit();
   if (m_bMarked) MarkRunClosed(m_machine.registry);
@@ -206,7 +208,7 @@ void CInstallEngine::StartJournal() {
   m_record.SetKeeper(m_keeper.get());
 }
 
-bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view) {
+bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view, bool& altered) {
   view.CopyStarting();
   platform::ProgressBar& progress = view.Progress();
   progress.SetRange(kProgressMinimum, kProgressMaximum);
@@ -215,7 +217,10 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
 
   CPayloadCopier copier(m_strInstallFolder, progress, m_machine, &m_record, &m_payload);
   // What was copied stays; nothing is registered.
-  if (!copier.CopyPayload()) return false;
+  if (!copier.CopyPayload()) {
+    altered = copier.FoundAltered();
+    return false;
+  }
   progress.StepIt();
 
   m_catalog.m_strInstallFolder = ChosenFolder(m_strInstallFolder);

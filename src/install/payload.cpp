@@ -24,13 +24,17 @@ bool IsPassedOver(const FindEntry& entry) {
   if (entry.name == "." || entry.name == "..") return true;
   // Sub-folders of the payload are not entered: the copy is flat.
   if ((entry.attributes & platform::kAttrDirectory) != 0) return true;
-  for (const char* name : kPassedOverNames) {
-    if (text::EqualsNoCase(entry.name, name)) return true;
-  }
-  return false;
+  return !PayloadCopyTakes(entry.name);
 }
 
 }  // namespace
+
+bool PayloadCopyTakes(std::string_view name) {
+  for (const char* passedOver : kPassedOverNames) {
+    if (text::EqualsNoCase(name, passedOver)) return false;
+  }
+  return true;
+}
 
 bool FindPayloadFolder(std::string& folder, Machine& machine) {
   std::string program;
@@ -65,6 +69,7 @@ CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& 
 
 bool CPayloadCopier::CopyPayload() {
   m_strPayload.clear();
+  m_bAltered = false;
   std::string payload;
   if (!FindPayloadFolder(payload, m_machine)) return false;
   m_strPayload = payload;
@@ -103,6 +108,8 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   Outcome outcome = Outcome::Copied;
   const bool sourceReadOnly = (entry.attributes & platform::kAttrReadOnly) != 0;
   while (!TryCopy(source, name, sourceReadOnly, destination, failure)) {
+    // Said and logged already; no retry reads other bytes, and nothing of it may stay.
+    if (m_bAltered) return Outcome::Aborted;
     // A missing folder, or the file copied onto itself (the placed uninstaller's own folder taken
     // for a payload): no wait mends these, so the copy ends at once with what the system says.
     if (m_bOntoItself || m_lastFailure == platform::kPathNotFound) {
@@ -164,9 +171,20 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   }
   // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
   platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
-  if (copied == platform::kSuccess) copied = m_machine.files.CopyFile(source, destination, false);
-  if (copied == platform::kSuccess) return true;
+  if (copied == platform::kSuccess) {
+    if (m_pChecked != nullptr && m_pChecked->ChecksWhileCopying(name)) {
+      copied = m_pChecked->CopyChecked(name, destination, m_bAltered, m_machine, m_pRecord);
+    } else {
+      copied = m_machine.files.CopyFile(source, destination, false);
+    }
+  }
+  if (copied == platform::kSuccess && !m_bAltered) return true;
+  if (m_bAltered) {
+    ClearReadOnly(destination, m_machine);
+    (void)m_machine.files.DeleteFile(destination);
+  }
   if (m_pRecord != nullptr) m_pRecord->Unwritten(destination);
+  if (m_bAltered) return false;
   m_lastFailure = copied;
   failureText = install::WithPath(install::kCopyFailedText, destination);
   // The message names the likely causes; the log keeps what the system said.

@@ -19,6 +19,10 @@
 // message, leaves the last path tried in `folder` and returns false.
 bool FindPayloadFolder(std::string& folder, platform::Machine& machine);
 
+// Whether the payload copy takes a file of this name into the install folder (or the settings
+// folder): not the installer itself, nor the files placed in AutoCAD's folders only.
+bool PayloadCopyTakes(std::string_view name);
+
 // One run of the payload copy into the install folder, advancing the dialog's progress bar one
 // step per listing entry (and one for the end of the listing).
 class CPayloadCopier {
@@ -33,6 +37,8 @@ class CPayloadCopier {
   bool CopyPayload();
   // After CopyPayload: the payload folder it copied from (empty when it found none).
   const std::string& PayloadFolder() const { return m_strPayload; }
+  // After CopyPayload returned false: whether it stopped at a file that is not what the manifest lists.
+  bool FoundAltered() const { return m_bAltered; }
 
  private:
   enum class Outcome { Copied, Skipped, Aborted };
@@ -52,4 +58,5 @@ class CPayloadCopier {
   const install::CheckedPayload* m_pChecked;
   platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
   bool m_bOntoItself = false;                           // the last copy named the same file twice
+  bool m_bAltered = false;                              // a file's copy read other bytes than the manifest lists
 };

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "install/install_engine.h"
+#include "install/payload_manifest.h"
+#include "platform/sim/sim_integrity.h"
 #include "platform/sim/sim_machine.h"
+#include "platform/utf8_text.h"
 #include "records/journal.h"
 #include "support/addon_rig.h"
 #include "support/machine_snapshot.h"
@@ -44,7 +47,21 @@ class Rig : public support::AddonRig {
   }
 };
 
-enum class Stop { kCopy, kLockDown, kKilled };
+// The manifest of the payload as it lies in Data\ now.
+std::string ManifestOfPayload(sim::SimMachine& sim) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text = std::string(install::kManifestHeader) + "\n";
+  for (const std::string& name : kPayload) {
+    const std::string content = sim.files().ReadFile("C:\\Setup\\Data\\" + name).value_or("");
+    for (const std::uint8_t byte : sim::Digest(content)) text += {kDigits[byte >> 4], kDigits[byte & 0xF]};
+    text += " " + std::to_string(content.size()) + " " + name + "\n";
+  }
+  return text;
+}
+
+// kAltered: a module whose bytes differ from the manifest where its copy reads them, past files
+// already copied (and, in an upgrade, moved aside).
+enum class Stop { kCopy, kLockDown, kKilled, kAltered };
 
 struct Case {
   const char* name;
@@ -73,6 +90,8 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
       {"upgrade, an installed module held open", true, Stop::kCopy, 0},
       {"first installation, the folder cannot be locked down", false, Stop::kLockDown, 0},
       {"upgrade, the folder cannot be locked down", true, Stop::kLockDown, 0},
+      {"first installation, a module unlike the manifest", false, Stop::kAltered, 0},
+      {"upgrade, a module unlike the manifest", true, Stop::kAltered, 0},
   };
   // Killed as the journal opens, at the first record, half-way, and at the last record before END:
   // every kind of record the run writes is then there to be taken back.
@@ -88,6 +107,13 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
     Rig rig;
     rig.Before(c.upgrade);
     rig.sim.prompts().Clear();
+    if (c.stop == Stop::kAltered) {
+      rig.sim.integrity().SetManifest(ManifestOfPayload(rig.sim));
+      const std::string module = "C:\\Setup\\Data\\VXCAD2013P.dll";
+      std::string altered = rig.sim.files().ReadFile(module).value_or("");
+      altered.back() = '9';  // the same length: only its digest tells
+      ASSERT_TRUE(rig.sim.files().WriteFile(module, altered));
+    }
     const support::Snapshot before = support::Take(rig.sim);
 
     switch (c.stop) {
@@ -103,6 +129,11 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
         rig.sim.files().FailOn(sim::FileOp::ProtectFolder, support::kInstallFolder, platform::kAccessDenied);
         rig.sim.prompts().Answer(platform::kIdOk);
         EXPECT_EQ(rig.Install(20250428), InstallOutcome::kNotProtected);
+        break;
+      case Stop::kAltered:
+        rig.sim.prompts().Answer(platform::kIdOk);
+        EXPECT_EQ(rig.Install(20250428), InstallOutcome::kPayloadRejected);
+        EXPECT_NE(rig.LastBox().find(u8"VXCAD2013P.dll"), std::u8string::npos) << text::Utf8Bytes(rig.LastBox());
         break;
       case Stop::kKilled: {
         rig.sim.logging().files().KillAfter(kJournal, c.records);
