@@ -73,6 +73,9 @@ bool CPayloadCopier::CopyPayload() {
   std::string payload;
   if (!FindPayloadFolder(payload, m_machine)) return false;
   m_strPayload = payload;
+  // Looked up once: a payload on a volume without named streams (FAT, many shares) has no download
+  // marks to remove, and each try per file would cost a look for a name that is not there.
+  m_bZoneMarks = m_machine.files.HasNamedStreams(payload);
 
   // A failure here shows up as copy failures below, each with its own message.
   if (FitsMaxPath(m_strTarget)) m_machine.files.CreateDirectory(m_strTarget);
@@ -152,9 +155,13 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   // The payload's own file loses its read-only bit and download mark too, so that the copy
   // carries neither and a read-only destination can be replaced. The listing told whether the
   // source is read-only: one look at the file system less per file.
+  // Under Wine each look for a name that is not there reads the whole folder, so per file the
+  // copy asks only what it must: a file kept aside is renamed whatever its bit, and the checked
+  // copy writes the file's data alone, no download mark with it.
   if (sourceReadOnly) ClearReadOnly(source, m_machine);
-  RemoveZoneMark(source, m_machine);
-  ClearReadOnly(destination, m_machine);
+  const bool checkedCopy = m_pChecked != nullptr && m_pChecked->ChecksWhileCopying(name);
+  if (!checkedCopy && m_bZoneMarks) RemoveZoneMark(source, m_machine);
+  if (m_pRecord == nullptr || !m_pRecord->KeepsFiles()) ClearReadOnly(destination, m_machine);
 
   for (const std::string_view path : {std::string_view(source), std::string_view(destination)}) {
     if (!FitsMaxPath(path)) {
@@ -172,7 +179,7 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
   platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
   if (copied == platform::kSuccess) {
-    if (m_pChecked != nullptr && m_pChecked->ChecksWhileCopying(name)) {
+    if (checkedCopy) {
       copied = m_pChecked->CopyChecked(name, destination, m_bAltered, m_machine, m_pRecord);
     } else {
       copied = m_machine.files.CopyFile(source, destination, false);

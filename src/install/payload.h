@@ -59,4 +59,5 @@ class CPayloadCopier {
   platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
   bool m_bOntoItself = false;                           // the last copy named the same file twice
   bool m_bAltered = false;                              // a file's copy read other bytes than the manifest lists
+  bool m_bZoneMarks = true;                             // the payload's volume keeps named streams
 };
