@@ -163,8 +163,8 @@ CheckedPayload::Result CheckedPayload::Check(platform::Machine& machine, Install
     if (byCopy) m_pending.push_back({m_listed.back(), &entry, held.get()});
     m_held.push_back(std::move(held));
   }
-  record.Note(u8"安装文件与清单一致：" + text::Decimal(m_entries.size()) + u8" 个文件" +
-              (m_pending.empty() ? u8"。" : u8"（其中 " + text::Decimal(m_pending.size()) + u8" 个在拷贝时校验内容）。"));
+  record.Note(u8"安装文件与清单一致：" + text::Decimal(m_entries.size()) + u8" 个文件。");
+  if (!m_pending.empty()) record.Note(u8"其中 " + text::Decimal(m_pending.size()) + u8" 个文件的内容在拷贝时校验。");
 
   // What else lies in the payload folder is named and left where it is.
   platform::FindEntry entry;
