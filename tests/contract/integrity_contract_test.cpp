@@ -30,20 +30,22 @@ std::string Bytes(std::size_t length) {
   return bytes;
 }
 
+// The length and digest of a file as HashFile reads it whole, the reference for the copies.
+void Whole(platform::PayloadIntegrity& integrity, const std::string& path, std::uint64_t& length,
+           platform::Sha256Digest& digest) {
+  std::unique_ptr<platform::HeldFile> held;
+  ASSERT_EQ(integrity.HashFile(path, length, digest, held), platform::kSuccess) << path;
+}
+
 TEST_P(HashedCopy, CopiesAndDigestsTheWholeFile) {
   const std::size_t length = GetParam().length;
   const std::unique_ptr<contract::Env> env = contract::MakeEnv();
   platform::PayloadIntegrity& integrity = env->Integrity();
   const std::string source = env->ScratchDir() + "\\module.arx";
   ASSERT_EQ(env->WriteBytes(source, Bytes(length)), platform::kSuccess);
-
-  // The digest of the whole file read at once, the reference.
   std::uint64_t wholeLength = 0;
   platform::Sha256Digest whole{};
-  {
-    std::unique_ptr<platform::HeldFile> hashed;
-    ASSERT_EQ(integrity.HashFile(source, wholeLength, whole, hashed), platform::kSuccess);
-  }
+  Whole(integrity, source, wholeLength, whole);
   ASSERT_EQ(wholeLength, length);
 
   std::uint64_t held = 0;
@@ -59,12 +61,9 @@ TEST_P(HashedCopy, CopiesAndDigestsTheWholeFile) {
     EXPECT_EQ(copied, length) << name;
     EXPECT_EQ(digest, whole) << name;
     // What landed is the file itself, not only what the hash saw.
-    std::uint64_t landedLength = 0;
-    platform::Sha256Digest landed{};
-    std::unique_ptr<platform::HeldFile> reread;
-    ASSERT_EQ(integrity.HashFile(destination, landedLength, landed, reread), platform::kSuccess) << name;
-    EXPECT_EQ(landedLength, length) << name;
-    EXPECT_EQ(landed, whole) << name;
+    Whole(integrity, destination, copied, digest);
+    EXPECT_EQ(copied, length) << name;
+    EXPECT_EQ(digest, whole) << name;
   }
 }
 
