@@ -1,6 +1,8 @@
 // The installation sequence.
 #include "install/install_engine.h"
 
+#include <algorithm>
+
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
@@ -142,6 +144,9 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   (void)m_machine.files.CancelDeleteLater(installFolder);
   m_strInstallFolder = installFolder;
   StartJournal();
+  if (m_keeper && std::find(m_arrNewFolders.begin(), m_arrNewFolders.end(), installFolder) != m_arrNewFolders.end()) {
+    m_keeper->FolderMadeEmpty(installFolder);
+  }
   // The uninstaller removes them again when they are empty then; one that was there stays in any case.
   for (const std::string& folder : m_arrNewFolders) {
     if (folder != installFolder) m_record.FolderCreated(folder);
