@@ -12,13 +12,19 @@
 #   cp              the same files copied on the host (same file system)
 #   dialog          for comparison, the setup dialog's installation, timed by the scenario driver
 #                   (polling every 2 ms) from the press of "安  装" to the finished page
-# The four take turns, their order reversed from round to round, after one warm-up round, all in one
+#   upgrade         SetUp.exe /S over an earlier installation of files of the same names and other
+#                   content (made, untimed, by the same SetUp.exe from another payload just before):
+#                   every file replaced, each first moved aside for a rollback
+#   loop over       the CopyFileA loop copying over the same earlier files, laid down the same way
+# They take turns, their order reversed from round to round, after one warm-up round, all in one
 # Wine session with a warm wineserver; every target is removed and the caches flushed before each
 # copy. The script fails when SetUp.exe /S's median passes --max-ratio (default 1.15) times the
 # loop's: that is what SetUp.exe adds to copying the files; or when the one with a manifest passes
-# --max-manifest-ratio (default 1.3) times it.
+# --max-manifest-ratio (default 1.3) times it; or when the upgrade's passes --max-upgrade-ratio
+# (default 1.25) times the loop over existing files.
 #
-# Usage: scripts/bench-install.sh [--runs N (default 9)] [--max-ratio R]
+# Usage: scripts/bench-install.sh [--runs N (default 9)] [--max-ratio R] [--max-manifest-ratio R]
+#                                 [--max-upgrade-ratio R]
 # Environment: BENCH_FILES (default 100), BENCH_FILE_BYTES (default 2097152).
 # Not part of scripts/test.sh: timings on a shared machine are for reading, not for gating CI.
 set -uo pipefail
@@ -30,12 +36,14 @@ cd "$root"
 runs=9
 max_ratio=1.15
 max_manifest_ratio=1.3
+max_upgrade_ratio=1.25
 while (($#)); do
   case $1 in
     --max-manifest-ratio) max_manifest_ratio=$2; shift 2 ;;
+    --max-upgrade-ratio) max_upgrade_ratio=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --max-ratio) max_ratio=$2; shift 2 ;;
-    -h | --help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,29p' "$0"; exit 0 ;;
     *) echo "bench-install: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -45,7 +53,7 @@ say() { echo "bench-install: $*"; }
 die() { echo "bench-install: $*" >&2; exit 1; }
 
 rm -rf "$work"
-mkdir -p "$work/payload"
+mkdir -p "$work/payload" "$work/payload-old"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset win64 >"$work/build.log" 2>&1 || die "configure failed"
 cmake --build "$build" -j2 --target SetUp driver >>"$work/build.log" 2>&1 || { tail -30 "$work/build.log"; die "build failed"; }
 cmake -S bench/install -B "$work/programs" --toolchain "$root/cmake/mingw-w64.cmake" \
@@ -56,6 +64,8 @@ SCN_DRIVER_EXE=$build/tests/wine/driver.exe
 # 100 files of 2 MiB, incompressible, named like nothing the installer treats specially.
 files=${BENCH_FILES:-100}
 for i in $(seq -w 1 "$files"); do head -c "${BENCH_FILE_BYTES:-2097152}" /dev/urandom >"$work/payload/module-$i.bin"; done
+# The earlier version the upgrade replaces: the same names, other bytes.
+for i in $(seq -w 1 "$files"); do head -c "${BENCH_FILE_BYTES:-2097152}" /dev/urandom >"$work/payload-old/module-$i.bin"; done
 say "payload: $(ls "$work/payload" | wc -l) files, $(du -sm "$work/payload" | cut -f1) MB"
 
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
@@ -78,6 +88,7 @@ scn_place_setup "$prefix" data "$build/src/SetUp.exe" "$work/payload" 'C:\Setup'
 python3 scripts/add-manifest.py "$build/src/SetUp.exe" "$work/manifest.txt" "$work/SetUp-manifest.exe" ||
   die "adding the manifest failed"
 scn_place_setup "$prefix" data "$work/SetUp-manifest.exe" "$work/payload" 'C:\SetupM' || die "placing SetUp.exe failed"
+scn_place_setup "$prefix" data "$build/src/SetUp.exe" "$work/payload-old" 'C:\SetupOld' || die "placing SetUp.exe failed"
 bench_dir=$(scn_unix_path "$prefix" 'C:\Bench')
 mkdir -p "$bench_dir" && cp "$work/programs/copy_loop.exe" "$work/programs/run_timer.exe" "$bench_dir/"
 data_dir=$(scn_unix_path "$prefix" 'C:\Setup\Data')
@@ -103,6 +114,13 @@ expect_files() {
   local dir=$1 what=$2 copied
   copied=$(find "$dir" -maxdepth 1 -type f -name 'module-*.bin' 2>/dev/null | wc -l)
   [ "$copied" -eq "$files" ] || die "$what: $copied of $files files copied"
+}
+# After an upgrade, the new files, not the earlier ones, are there.
+expect_new() {
+  local dir=$1 what=$2 name
+  for name in module-$(seq -w 1 "$files" | head -n 1).bin module-$(seq -w 1 "$files" | tail -n 1).bin; do
+    cmp -s "$work/payload/$name" "$dir/$name" || die "$what: $name is not the new file"
+  done
 }
 # run_timer's reading of a Windows command: prints the milliseconds, fails unless the exit code is 0.
 timed_wine() {
@@ -143,6 +161,22 @@ measure() {
       ms=$(timed_wine "SetUp.exe /S with a manifest" 'C:\SetupM' '"C:\SetupM\SetUp.exe" /S') || exit 1
       expect_files "$install_dir/V-ZurezUvad" "SetUp.exe /S with a manifest"
       ;;
+    upgrade)
+      rm -rf "$install_dir"
+      timed_wine "the earlier installation" 'C:\SetupOld' '"C:\SetupOld\SetUp.exe" /S' >/dev/null || exit 1
+      sync
+      ms=$(timed_wine "SetUp.exe /S over an earlier installation" 'C:\Setup' '"C:\Setup\SetUp.exe" /S') || exit 1
+      expect_files "$install_dir/V-ZurezUvad" "the upgrade"
+      expect_new "$install_dir/V-ZurezUvad" "the upgrade"
+      ;;
+    loopover)
+      rm -rf "$loop_dir"
+      timed_wine "the earlier copy" 'C:\Bench' '"C:\Bench\copy_loop.exe" C:\SetupOld\Data C:\Loop' >/dev/null || exit 1
+      sync
+      ms=$(timed_wine "CopyFileA loop over existing files" 'C:\Bench' '"C:\Bench\copy_loop.exe" C:\Setup\Data C:\Loop') || exit 1
+      expect_files "$loop_dir" "CopyFileA loop over existing files"
+      expect_new "$loop_dir" "CopyFileA loop over existing files"
+      ;;
     dialog)
       rm -rf "$install_dir"; sync
       scn_driver "$prefix" 180 "$work/driver.log" --exe 'C:\Setup\SetUp.exe' --cwd 'C:\Setup' \
@@ -155,14 +189,18 @@ measure() {
   echo "$ms"
 }
 
-kinds=(cp loop unattended manifest dialog)
-declare -A times=([cp]="" [loop]="" [unattended]="" [manifest]="" [dialog]="")
+kinds=(cp loop unattended manifest loopover upgrade dialog)
+declare -A times=([cp]="" [loop]="" [unattended]="" [manifest]="" [loopover]="" [upgrade]="" [dialog]="")
 declare -A last=()
 paired=""  # SetUp.exe /S over the loop, round by round
 paired_manifest=""
+paired_upgrade=""
 for run in $(seq 0 "$runs"); do
   order=("${kinds[@]}")
-  if [ $((run % 2)) -eq 1 ]; then order=(dialog manifest unattended loop cp); fi
+  if [ $((run % 2)) -eq 1 ]; then
+    order=()
+    for ((i = ${#kinds[@]} - 1; i >= 0; i--)); do order+=("${kinds[i]}"); done
+  fi
   line=""
   for k in "${order[@]}"; do
     ms=$(measure "$k") || exit 1
@@ -172,6 +210,7 @@ for run in $(seq 0 "$runs"); do
     last[$k]=$ms
   done
   [ "$run" -gt 0 ] && paired+=" $(awk -v a="${last[unattended]}" -v b="${last[loop]}" 'BEGIN {printf "%.3f", a / b}')"
+  [ "$run" -gt 0 ] && paired_upgrade+=" $(awk -v a="${last[upgrade]}" -v b="${last[loopover]}" 'BEGIN {printf "%.3f", a / b}')"
   [ "$run" -gt 0 ] && paired_manifest+=" $(awk -v a="${last[manifest]}" -v b="${last[loop]}" 'BEGIN {printf "%.3f", a / b}')"
   if [ "$run" -eq 0 ]; then say "warm-up:${line%,}"; else say "run $run:${line%,}"; fi
 done
@@ -182,6 +221,9 @@ loop_med=$(median "${times[loop]}")
 setup_med=$(median "${times[unattended]}")
 dialog_med=$(median "${times[dialog]}")
 manifest_med=$(median "${times[manifest]}")
+upgrade_med=$(median "${times[upgrade]}")
+loopover_med=$(median "${times[loopover]}")
+upgrade_ratio=$(awk -v a="$upgrade_med" -v b="$loopover_med" 'BEGIN {printf "%.2f", a / b}')
 manifest_ratio=$(awk -v a="$manifest_med" -v b="$loop_med" 'BEGIN {printf "%.2f", a / b}')
 ratio=$(awk -v a="$setup_med" -v b="$loop_med" 'BEGIN {printf "%.2f", a / b}')
 say "medians of $runs runs: SetUp.exe /S $setup_med ms, CopyFileA loop $loop_med ms, cp $cp_med ms (dialog, press to finished page: $dialog_med ms)"
@@ -189,6 +231,11 @@ say "medians of $runs runs: SetUp.exe /S $setup_med ms, CopyFileA loop $loop_med
 # other work the median of their ratios is the steadier figure, reported beside the gated one.
 say "SetUp.exe /S / CopyFileA loop = $ratio (limit $max_ratio; median of the rounds' own ratios $(median "$paired")); CopyFileA loop / cp = $(awk -v a="$loop_med" -v b="$cp_med" 'BEGIN {printf "%.2f", a / b}'); SetUp.exe /S / cp = $(awk -v a="$setup_med" -v b="$cp_med" 'BEGIN {printf "%.2f", a / b}')"
 say "with a manifest: SetUp.exe /S $manifest_med ms; / CopyFileA loop = $manifest_ratio (limit $max_manifest_ratio; median of the rounds' own ratios $(median "$paired_manifest")); / without a manifest = $(awk -v a="$manifest_med" -v b="$setup_med" 'BEGIN {printf "%.2f", a / b}')"
-awk -v r="$ratio" -v m="$max_ratio" 'BEGIN {exit !(r <= m)}' || die "SetUp.exe /S is above $max_ratio times the CopyFileA loop"
+say "upgrade: SetUp.exe /S over an earlier installation $upgrade_med ms, CopyFileA loop over existing files $loopover_med ms; ratio $upgrade_ratio (limit $max_upgrade_ratio; median of the rounds' own ratios $(median "$paired_upgrade"))"
+failed=0
+awk -v r="$ratio" -v m="$max_ratio" 'BEGIN {exit !(r <= m)}' || { echo "bench-install: SetUp.exe /S is above $max_ratio times the CopyFileA loop" >&2; failed=1; }
 awk -v r="$manifest_ratio" -v m="$max_manifest_ratio" 'BEGIN {exit !(r <= m)}' ||
-  die "SetUp.exe /S with a manifest is above $max_manifest_ratio times the CopyFileA loop"
+  { echo "bench-install: SetUp.exe /S with a manifest is above $max_manifest_ratio times the CopyFileA loop" >&2; failed=1; }
+awk -v r="$upgrade_ratio" -v m="$max_upgrade_ratio" 'BEGIN {exit !(r <= m)}' ||
+  { echo "bench-install: the upgrade is above $max_upgrade_ratio times the CopyFileA loop over existing files" >&2; failed=1; }
+exit "$failed"

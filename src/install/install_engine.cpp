@@ -1,6 +1,8 @@
 // The installation sequence.
 #include "install/install_engine.h"
 
+#include <algorithm>
+
 
 #include "discovery/acad_running.h"
 #include "platform/folder_rules.h"
@@ -148,14 +150,19 @@ InstallOutcome CInstallEngine::Run(const InstallChoices& choices, InstallView& v
   (void)m_machine.files.CancelDeleteLater(installFolder);
   m_strInstallFolder = installFolder;
   StartJournal();
+  if (m_keeper && std::find(m_arrNewFolders.begin(), m_arrNewFolders.end(), installFolder) != m_arrNewFolders.end()) {
+    m_keeper->FolderMadeEmpty(installFolder);
+  }
   // The uninstaller removes them again when they are empty then; one that was there stays in any case.
   for (const std::string& folder : m_arrNewFolders) {
     if (folder != installFolder) m_record.FolderCreated(folder);
   }
 
-  if (!DoInstall(choices, view)) {
+  bool altered = false;
+  if (!DoInstall(choices, view, altered)) {
     RollBackRun();
-    return InstallOutcome::kStopped;
+    // A file whose copy read other bytes than listed ends as a payload refused before the copy does.
+    return altered ? InstallOutcome::kPayloadRejected : InstallOutcome::kStopped;
   }
   if (m_keeper) m_keeper->Commit();
   // Closed, so that it can be replaced by its compacted form.
@@ -226,7 +233,7 @@ void CInstallEngine::StartJournal() {
   m_record.SetKeeper(m_keeper.get());
 }
 
-bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view) {
+bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view, bool& altered) {
   view.CopyStarting();
   platform::ProgressBar& progress = view.Progress();
   progress.SetRange(kProgressMinimum, kProgressMaximum);
@@ -237,7 +244,10 @@ bool CInstallEngine::DoInstall(const InstallChoices& choices, InstallView& view)
   // What was copied stays; nothing is registered.
   const bool copied = copier.CopyPayload();
   m_strSettingsBackup = copier.SettingsBackup();
-  if (!copied) return false;
+  if (!copied) {
+    altered = copier.FoundAltered();
+    return false;
+  }
   m_strPayloadFolder = copier.PayloadFolder();
   progress.StepIt();
 

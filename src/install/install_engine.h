@@ -82,8 +82,9 @@ class CInstallEngine {
 
  private:
   // Payload copy, registration, support files and the uninstaller with its Apps & features entry
-  // under the progress bar; false when the copy did not run through.
-  bool DoInstall(const InstallChoices& choices, InstallView& view);
+  // under the progress bar; false when the copy did not run through, `altered` then saying whether
+  // it stopped at a payload file unlike the manifest.
+  bool DoInstall(const InstallChoices& choices, InstallView& view, bool& altered);
   // Opens the install folder's journal for this run; what earlier runs placed is learnt from it.
   void StartJournal();
   // The run stops: everything it changed is undone, and the mark of an open run removed.

@@ -25,13 +25,17 @@ bool IsPassedOver(const FindEntry& entry) {
   if (entry.name == "." || entry.name == "..") return true;
   // Sub-folders of the payload are not entered: the copy is flat.
   if ((entry.attributes & platform::kAttrDirectory) != 0) return true;
-  for (const char* name : kPassedOverNames) {
-    if (text::EqualsNoCase(entry.name, name)) return true;
-  }
-  return false;
+  return !PayloadCopyTakes(entry.name);
 }
 
 }  // namespace
+
+bool PayloadCopyTakes(std::string_view name) {
+  for (const char* passedOver : kPassedOverNames) {
+    if (text::EqualsNoCase(name, passedOver)) return false;
+  }
+  return true;
+}
 
 bool FindPayloadFolder(std::string& folder, Machine& machine) {
   std::string program;
@@ -66,9 +70,13 @@ CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& 
 
 bool CPayloadCopier::CopyPayload() {
   m_strPayload.clear();
+  m_bAltered = false;
   std::string payload;
   if (!FindPayloadFolder(payload, m_machine)) return false;
   m_strPayload = payload;
+  // Looked up once: a payload on a volume without named streams (FAT, many shares) has no download
+  // marks to remove, and each try per file would cost a look for a name that is not there.
+  m_bZoneMarks = m_machine.files.HasNamedStreams(payload);
 
   // A failure here shows up as copy failures below, each with its own message.
   if (FitsMaxPath(m_strTarget)) m_machine.files.CreateDirectory(m_strTarget);
@@ -104,6 +112,8 @@ CPayloadCopier::Outcome CPayloadCopier::CopyOne(const std::string& payloadFolder
   Outcome outcome = Outcome::Copied;
   const bool sourceReadOnly = (entry.attributes & platform::kAttrReadOnly) != 0;
   while (!TryCopy(source, name, sourceReadOnly, destination, failure)) {
+    // Said and logged already; no retry reads other bytes, and nothing of it may stay.
+    if (m_bAltered) return Outcome::Aborted;
     // A missing folder, or the file copied onto itself (the placed uninstaller's own folder taken
     // for a payload): no wait mends these, so the copy ends at once with what the system says.
     if (m_bOntoItself || m_lastFailure == platform::kPathNotFound) {
@@ -146,9 +156,13 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   // The payload's own file loses its read-only bit and download mark too, so that the copy
   // carries neither and a read-only destination can be replaced. The listing told whether the
   // source is read-only: one look at the file system less per file.
+  // Under Wine each look for a name that is not there reads the whole folder, so per file the
+  // copy asks only what it must: a file kept aside is renamed whatever its bit, and the checked
+  // copy writes the file's data alone, no download mark with it.
   if (sourceReadOnly) ClearReadOnly(source, m_machine);
-  RemoveZoneMark(source, m_machine);
-  ClearReadOnly(destination, m_machine);
+  const bool checkedCopy = m_pChecked != nullptr && m_pChecked->ChecksWhileCopying(name);
+  if (!checkedCopy && m_bZoneMarks) RemoveZoneMark(source, m_machine);
+  if (m_pRecord == nullptr || !m_pRecord->KeepsFiles()) ClearReadOnly(destination, m_machine);
 
   for (const std::string_view path : {std::string_view(source), std::string_view(destination)}) {
     if (!FitsMaxPath(path)) {
@@ -170,9 +184,20 @@ bool CPayloadCopier::TryCopy(const std::string& source, const std::string& name,
   }
   // What is there goes aside first (a file held open cannot be moved, and fails as its copy would).
   platform::Status copied = m_pRecord != nullptr ? m_pRecord->BeforeFile(destination) : platform::kSuccess;
-  if (copied == platform::kSuccess) copied = m_machine.files.CopyFile(source, destination, false);
-  if (copied == platform::kSuccess) return true;
+  if (copied == platform::kSuccess) {
+    if (checkedCopy) {
+      copied = m_pChecked->CopyChecked(name, destination, m_bAltered, m_machine, m_pRecord);
+    } else {
+      copied = m_machine.files.CopyFile(source, destination, false);
+    }
+  }
+  if (copied == platform::kSuccess && !m_bAltered) return true;
+  if (m_bAltered) {
+    ClearReadOnly(destination, m_machine);
+    (void)m_machine.files.DeleteFile(destination);
+  }
   if (m_pRecord != nullptr) m_pRecord->Unwritten(destination);
+  if (m_bAltered) return false;
   m_lastFailure = copied;
   failureText = install::WithPath(install::kCopyFailedText, destination);
   // The message names the likely causes; the log keeps what the system said.

@@ -19,6 +19,10 @@
 // message, leaves the last path tried in `folder` and returns false.
 bool FindPayloadFolder(std::string& folder, platform::Machine& machine);
 
+// Whether the payload copy takes a file of this name into the install folder (or the settings
+// folder): not the installer itself, nor the files placed in AutoCAD's folders only.
+bool PayloadCopyTakes(std::string_view name);
+
 // One run of the payload copy into the install folder, advancing the dialog's progress bar one
 // step per listing entry (and one for the end of the listing).
 class CPayloadCopier {
@@ -36,6 +40,8 @@ class CPayloadCopier {
   // After CopyPayload: where the running account's own settings file, replaced with other content,
   // was kept ("<folder>\Vornex.Ini.<yyyymmdd-hhmmss>.bak"); empty when none was.
   const std::string& SettingsBackup() const { return m_strSettingsBackup; }
+  // After CopyPayload returned false: whether it stopped at a file that is not what the manifest lists.
+  bool FoundAltered() const { return m_bAltered; }
 
  private:
   enum class Outcome { Copied, Skipped, Aborted };
@@ -59,4 +65,6 @@ class CPayloadCopier {
   const install::CheckedPayload* m_pChecked;
   platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
   bool m_bOntoItself = false;                           // the last copy named the same file twice
+  bool m_bAltered = false;                              // a file's copy read other bytes than the manifest lists
+  bool m_bZoneMarks = true;                             // the payload's volume keeps named streams
 };

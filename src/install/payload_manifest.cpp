@@ -67,6 +67,14 @@ std::u8string NamingText(std::u8string_view pattern, const std::string& folder, 
   return out;
 }
 
+std::u8string SizeFault(std::uint64_t size, std::uint64_t listed) {
+  return u8"大小为 " + text::Decimal(size) + u8" 字节，清单中为 " + text::Decimal(listed) + u8" 字节";
+}
+
+std::u8string DigestFault(const platform::Sha256Digest& digest, const platform::Sha256Digest& listed) {
+  return u8"SHA-256 为 " + text::AnsiToU8(Hex(digest)) + u8"，清单中为 " + text::AnsiToU8(Hex(listed));
+}
+
 }  // namespace
 
 bool ParseManifest(std::string_view text, std::vector<ManifestEntry>& entries) {
@@ -98,58 +106,65 @@ bool ParseManifest(std::string_view text, std::vector<ManifestEntry>& entries) {
 CheckedPayload::Result CheckedPayload::Check(platform::Machine& machine, InstallRecord& record) {
   m_bManifest = false;
   m_listed.clear();
+  m_pending.clear();
   m_held.clear();
+  m_entries.clear();
   std::string manifest;
   const platform::Status found = machine.integrity.Manifest(manifest);
   if (found == platform::kFileNotFound) {
     record.Note(u8"本SetUp.exe不带安装文件清单（开发版或演示版），安装文件未校验。");
     return Result::kNoManifest;
   }
-  std::vector<ManifestEntry> entries;
-  if (found != platform::kSuccess || !ParseManifest(manifest, entries)) {
+  if (found != platform::kSuccess || !ParseManifest(manifest, m_entries)) {
     record.Note(u8"安装文件清单无法读取。");
     machine.prompts.MessageBox(0, kManifestDamagedText, kCaption, platform::kMbOk);
     return Result::kRejected;
   }
   m_bManifest = true;
 
-  std::string folder;
+  std::string& folder = m_strFolder;
   if (!FindPayloadFolder(folder, machine)) {
     record.Note(u8"未找到安装文件夹：" + text::AnsiToU8(folder));
     return Result::kRejected;
   }
 
-  for (const ManifestEntry& entry : entries) {
+  for (const ManifestEntry& entry : m_entries) {
     std::string name;
     std::u8string fault;
     std::uint64_t size = 0;
     platform::Sha256Digest digest{};
     std::unique_ptr<platform::HeldFile> held;
     std::string path = folder;
-    if (!text::Utf8ToAnsi(text::Utf8Bytes(entry.name), name)) {
+    // The payload copy's own files are hashed as they are copied: read once, not twice.
+    const bool converted = text::Utf8ToAnsi(text::Utf8Bytes(entry.name), name);
+    const bool byCopy = converted && PayloadCopyTakes(name);
+    if (!converted) {
       fault = u8"文件名无法用本系统的代码页表示";
     } else if (!FitsMaxPath(path.append("\\").append(name))) {
       fault = u8"路径过长";
-    } else if (const platform::Status hashed = machine.integrity.HashFile(path, size, digest, held);
-               hashed == platform::kFileNotFound || hashed == platform::kPathNotFound) {
+    } else if (const platform::Status opened = byCopy ? machine.integrity.HoldFile(path, size, held)
+                                                      : machine.integrity.HashFile(path, size, digest, held);
+               opened == platform::kFileNotFound || opened == platform::kPathNotFound) {
       fault = u8"文件不存在";
-    } else if (hashed != platform::kSuccess) {
-      fault = u8"无法读取：" + DescribeError(machine.logging.errors, hashed);
+    } else if (opened != platform::kSuccess) {
+      fault = u8"无法读取：" + DescribeError(machine.logging.errors, opened);
     } else if (size != entry.size) {
-      fault = u8"大小为 " + text::Decimal(size) + u8" 字节，清单中为 " + text::Decimal(entry.size) + u8" 字节";
-    } else if (digest != entry.digest) {
-      fault = u8"SHA-256 为 " + text::AnsiToU8(Hex(digest)) + u8"，清单中为 " + text::AnsiToU8(Hex(entry.digest));
+      fault = SizeFault(size, entry.size);
+    } else if (!byCopy && digest != entry.digest) {
+      fault = DigestFault(digest, entry.digest);
     }
     if (!fault.empty()) {
       m_held.clear();
-      record.Note(u8"安装文件与清单不符：" + text::AnsiToU8(folder) + u8"\\" + entry.name + u8"：" + fault);
-      machine.prompts.MessageBox(0, NamingText(kPayloadAlteredText, folder, entry.name), kCaption, platform::kMbOk);
+      m_pending.clear();
+      Reject(machine, &record, entry.name, fault);
       return Result::kRejected;
     }
     m_listed.push_back(text::ToUpper(name));
+    if (byCopy) m_pending.push_back({m_listed.back(), &entry, held.get()});
     m_held.push_back(std::move(held));
   }
-  record.Note(u8"安装文件与清单一致：" + text::Decimal(entries.size()) + u8" 个文件。");
+  record.Note(u8"安装文件与清单一致：" + text::Decimal(m_entries.size()) + u8" 个文件。");
+  if (!m_pending.empty()) record.Note(u8"其中 " + text::Decimal(m_pending.size()) + u8" 个文件的内容在拷贝时校验。");
 
   // What else lies in the payload folder is named and left where it is.
   platform::FindEntry entry;
@@ -167,6 +182,46 @@ bool CheckedPayload::MayInstall(std::string_view ansiName) const {
   if (!m_bManifest) return true;
   const std::string upper = text::ToUpper(ansiName);
   return std::find(m_listed.begin(), m_listed.end(), upper) != m_listed.end();
+}
+
+bool CheckedPayload::Verified(std::string_view ansiName) const {
+  if (!MayInstall(ansiName)) return false;
+  const PendingFile* pending = Pending(ansiName);
+  return pending == nullptr || pending->verified;
+}
+
+CheckedPayload::PendingFile* CheckedPayload::Pending(std::string_view ansiName) const {
+  if (m_pending.empty()) return nullptr;
+  const std::string upper = text::ToUpper(ansiName);
+  const auto found = std::find_if(m_pending.begin(), m_pending.end(),
+                                  [&upper](const PendingFile& pending) { return pending.upper == upper; });
+  return found == m_pending.end() ? nullptr : &*found;
+}
+
+platform::Status CheckedPayload::CopyChecked(std::string_view ansiName, const std::string& destination, bool& differs,
+                                             platform::Machine& machine, InstallRecord* record) const {
+  differs = false;
+  PendingFile* pending = Pending(ansiName);
+  if (pending == nullptr) return platform::kFileNotFound;
+  pending->verified = false;
+  std::uint64_t size = 0;
+  platform::Sha256Digest digest{};
+  const platform::Status copied = pending->held->CopyTo(destination, size, digest);
+  if (copied != platform::kSuccess) return copied;
+  const ManifestEntry& entry = *pending->entry;
+  if (size == entry.size && digest == entry.digest) {
+    pending->verified = true;
+    return platform::kSuccess;
+  }
+  differs = true;
+  Reject(machine, record, entry.name, size != entry.size ? SizeFault(size, entry.size) : DigestFault(digest, entry.digest));
+  return platform::kSuccess;
+}
+
+void CheckedPayload::Reject(platform::Machine& machine, InstallRecord* record, const std::u8string& name,
+                            const std::u8string& fault) const {
+  if (record != nullptr) record->Note(u8"安装文件与清单不符：" + text::AnsiToU8(m_strFolder) + u8"\\" + name + u8"：" + fault);
+  machine.prompts.MessageBox(0, NamingText(kPayloadAlteredText, m_strFolder, name), kCaption, platform::kMbOk);
 }
 
 }  // namespace install

@@ -26,7 +26,10 @@ struct ManifestEntry {
 // in it, or a name given twice: a manifest we cannot read whole protects nothing.
 [[nodiscard]] bool ParseManifest(std::string_view text, std::vector<ManifestEntry>& entries);
 
-// The payload as checked before the installation changes anything. Its files stay held open (see
+// The payload as checked before the installation changes anything: every listed file there, at its
+// listed size, and the SHA-256 of those the payload copy does not take. The files it takes are read
+// once, by their copy, which hashes what it reads (CopyChecked): a difference found there stops the
+// run, and its rollback leaves the machine as it was. The files stay held open (see
 // platform::HeldFile) for as long as this object lives, so that what the installation copies and
 // places is what was checked.
 class CheckedPayload {
@@ -42,11 +45,37 @@ class CheckedPayload {
 
   // Whether a file of the payload may be installed: any without a manifest, the listed ones with one.
   bool MayInstall(std::string_view ansiName) const;
+  // Whether its content is known to be the listed one by now: false for a file still to be checked
+  // by its copy, or whose copy did not finish. Placed elsewhere only then.
+  bool Verified(std::string_view ansiName) const;
+
+  // Whether the file's content is checked by its copy, with CopyChecked.
+  bool ChecksWhileCopying(std::string_view ansiName) const { return Pending(ansiName) != nullptr; }
+  // Copies such a file to `destination`, hashing what it reads. Not kSuccess: the copy failed (and
+  // left nothing). kSuccess with `differs`: what was read is not what the manifest lists; the copy
+  // is there, the message shown and the file named in `record`'s log.
+  [[nodiscard]] platform::Status CopyChecked(std::string_view ansiName, const std::string& destination, bool& differs,
+                                             platform::Machine& machine, InstallRecord* record) const;
 
  private:
+  struct PendingFile {
+    std::string upper;  // upper-cased ANSI name
+    const ManifestEntry* entry;
+    platform::HeldFile* held;
+    bool verified = false;
+  };
+  PendingFile* Pending(std::string_view ansiName) const;
+  // Says and logs that a payload file differs from the manifest, naming it.
+  void Reject(platform::Machine& machine, InstallRecord* record, const std::u8string& name,
+              const std::u8string& fault) const;
+
   bool m_bManifest = false;
+  std::string m_strFolder;
+  std::vector<ManifestEntry> m_entries;
   std::vector<std::string> m_listed;  // upper-cased ANSI names
   std::vector<std::unique_ptr<platform::HeldFile>> m_held;
+  // The copy marks what it checked; the payload is otherwise read-only to those given it.
+  mutable std::vector<PendingFile> m_pending;
 };
 
 }  // namespace install

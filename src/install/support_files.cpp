@@ -32,7 +32,8 @@ class ShippedFiles {
 
   // False only for a name the listing was read without.
   bool MayHave(const std::string& name) const {
-    if (m_pChecked != nullptr && !m_pChecked->MayInstall(name)) return false;
+    // A module the install folder got only after its copy was checked; one whose copy was given up is unchecked.
+    if (m_pChecked != nullptr && !m_pChecked->Verified(name)) return false;
     if (!m_listed) return true;
     return std::any_of(m_names.begin(), m_names.end(),
                        [&name](const std::string& listed) { return text::EqualsNoCase(listed, name); });

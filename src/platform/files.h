@@ -142,6 +142,12 @@ class FileSystem {
   // what is at the path (a link is followed: the caller has made sure there is none). Another
   // account than the running one takes the restore privilege, enabled for the call only.
   [[nodiscard]] virtual Status SetOwner(const std::string& path, const std::string& sid) = 0;
+  // Whether the volume holding the path keeps named streams (GetVolumeInformation's
+  // FILE_NAMED_STREAMS): a file on one that does not carries no download mark. True when unknown.
+  virtual bool HasNamedStreams(const std::string& path) {
+    (void)path;
+    return true;
+  }
 };
 
 }  // namespace platform

@@ -15,11 +15,19 @@ inline constexpr int kManifestResourceId = 500;
 
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
-// A payload file kept open after it was hashed: while it lives, others may read the file but can
+// The payload copy reads and writes in pieces of this size: few enough calls (each a round trip to
+// Wine's server), and one piece of memory for the whole run.
+inline constexpr std::uint32_t kCopyChunkBytes = 1u << 20;
+
+// A payload file kept open once it was found: while it lives, others may read the file but can
 // neither write, rename nor delete it, so what is copied later is what was checked.
 class HeldFile {
  public:
   virtual ~HeldFile() = default;
+  // Copies the file from its start to `destination` (ANSI), replacing a file there as CopyFile
+  // does (its attributes and times carried), and hashes on the way what it read: the length and
+  // the SHA-256 of exactly what was written. A copy that fails leaves no part of a file behind.
+  virtual Status CopyTo(const std::string& destination, std::uint64_t& size, Sha256Digest& digest) = 0;
 };
 
 class PayloadIntegrity {
@@ -32,6 +40,9 @@ class PayloadIntegrity {
   // its length in bytes and the SHA-256 of what was read. On success `held` keeps it open.
   virtual Status HashFile(const std::string& path, std::uint64_t& size, Sha256Digest& digest,
                           std::unique_ptr<HeldFile>& held) = 0;
+  // Opens the file the same way without reading it: its length, and `held` to copy it from, which
+  // hashes it then. The payload's files are read once, by their copy.
+  virtual Status HoldFile(const std::string& path, std::uint64_t& size, std::unique_ptr<HeldFile>& held) = 0;
 };
 
 }  // namespace platform

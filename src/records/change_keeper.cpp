@@ -43,7 +43,10 @@ platform::Status ChangeKeeper::BeforeFile(const std::string& path) {
   if (m_pJournal == nullptr) return platform::kSuccess;
   const std::string folded = text::ToUpper(path);
   if (Find(folded) != m_kept.end()) return platform::kSuccess;  // this run's own file by now, or aside already
-  const int kind = GetPathKind(path, m_machine);
+  const std::size_t slash = text::ReverseFind(folded, '\\');
+  const bool fresh = !m_strFreshFolder.empty() && slash != std::string::npos &&
+                     std::string_view(folded).substr(0, slash) == m_strFreshFolder;
+  const int kind = fresh ? kPathNone : GetPathKind(path, m_machine);
   if (kind == kPathFolder) return platform::kAccessDenied;
   if (kind == kPathNone) {
     const platform::Status recorded = Record(ChangeKind::kFileToMake, {text::FromAnsi(path)});

@@ -10,6 +10,7 @@
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "platform/status.h"
+#include "platform/text.h"
 #include "records/journal.h"
 
 namespace install {
@@ -34,6 +35,11 @@ class ChangeKeeper {
                                                 std::u8string_view keyPath, const std::vector<std::u8string>& names,
                                                 bool wholeKey);
 
+  // `folder` (ANSI) was made empty by this run, under the machine's lock and locked down at once:
+  // a file in it that is not this run's own cannot be there, and BeforeFile need not look. (Under
+  // Wine each look for a name that is not there reads the whole folder.)
+  void FolderMadeEmpty(const std::string& folder) { m_strFreshFolder = text::ToUpper(folder); }
+
   // The run ended well: what was moved aside is deleted, and the journal says the run is closed.
   void Commit();
 
@@ -46,6 +52,7 @@ class ChangeKeeper {
   platform::Machine& m_machine;
   JournalWriter* m_pJournal;
   std::string m_strAsideFolder;
+  std::string m_strFreshFolder;  // upper-cased; empty: none
   bool m_bAsideFolderMade = false;
   unsigned m_nAside = 0;
   // Upper-cased path, and where it was moved (empty: made).

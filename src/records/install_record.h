@@ -74,6 +74,8 @@ class InstallRecord {
 
   // Whether there is a journal to record a backup in: without one, nothing of AutoCAD's is replaced.
   bool HasJournal() const { return m_pJournal != nullptr; }
+  // Whether BeforeFile moves a file that is there aside before it is written.
+  bool KeepsFiles() const { return m_pKeeper != nullptr && m_pKeeper->Keeping(); }
   // What this and earlier runs recorded of the file at `path` (ANSI); nothing without a journal.
   PlacedFileHistory History(std::string_view path) const;
   // Where the file at `path` is to be kept (ANSI), `skip` numbers on (see JournalWriter::BackupPathFor);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/payload_integrity.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -16,6 +17,9 @@ class Env {
   virtual platform::Registry& Registry() = 0;
   virtual platform::FileSystem& Files() = 0;
   virtual platform::SystemInfo& System() = 0;
+  virtual platform::PayloadIntegrity& Integrity() = 0;
+  // Writes a new file of exactly these bytes at `path` (ANSI): a source of a chosen length.
+  virtual platform::Status WriteBytes(const std::string& path, std::string_view bytes) = 0;
   // A key path under HKEY_CURRENT_USER that exists, is empty and belongs to this test alone.
   virtual std::string ScratchKey() = 0;
   // Makes a link key at `path` leading to the key at `targetPath` (both under HKEY_CURRENT_USER,

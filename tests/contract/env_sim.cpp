@@ -47,6 +47,10 @@ class SimEnv final : public Env {
 
   platform::Registry& Registry() override { return machine_.registry(); }
   platform::FileSystem& Files() override { return machine_.files(); }
+  platform::PayloadIntegrity& Integrity() override { return machine_.integrity(); }
+  platform::Status WriteBytes(const std::string& path, std::string_view bytes) override {
+    return machine_.files().WriteFile(path, std::string(bytes)) ? platform::kSuccess : platform::kPathNotFound;
+  }
   platform::SystemInfo& System() override { return machine_.system(); }
   std::string ScratchKey() override { return kScratchKey; }
   platform::Status CreateLink(const std::string& path, const std::string& targetPath) override {

@@ -15,6 +15,7 @@
 #include "contract/contract_env.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_integrity.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_security.h"
@@ -154,6 +155,16 @@ class Win32Env final : public Env {
 
   platform::Registry& Registry() override { return registry_; }
   platform::FileSystem& Files() override { return files_; }
+  platform::PayloadIntegrity& Integrity() override { return integrity_; }
+  platform::Status WriteBytes(const std::string& path, std::string_view bytes) override {
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<platform::Status>(::GetLastError());
+    DWORD written = 0;
+    const BOOL wrote = bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const platform::Status status = wrote ? platform::kSuccess : static_cast<platform::Status>(::GetLastError());
+    ::CloseHandle(file);
+    return status;
+  }
   platform::SystemInfo& System() override { return system_; }
   std::string ScratchKey() override { return scratchKey_; }
   platform::Status CreateLink(const std::string& path, const std::string& targetPath) override;
@@ -185,6 +196,7 @@ class Win32Env final : public Env {
  private:
   platform::win32::Win32Registry registry_;
   platform::win32::Win32FileSystem files_;
+  platform::win32::Win32PayloadIntegrity integrity_;
   platform::win32::Win32SystemInfo system_;
   std::string scratchKey_;
   std::string scratchDir_;

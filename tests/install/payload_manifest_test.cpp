@@ -119,6 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"OneByteChanged", true,
                   [](sim::SimFileSystem& files) { EXPECT_TRUE(files.WriteFile(kModule, "the 2011 module")); },
                   app::kExitFailed, {"VX_ZurezUvad2010.arx：SHA-256 为 "}, {}, {}},
+        // Placed in AutoCAD's folders only, never read by the payload copy: checked before anything changes.
+        CheckCase{"FontChangedByOneByte", true,
+                  [](sim::SimFileSystem& files) { EXPECT_TRUE(files.WriteFile(In(kData, "Vornex_EN.shx"), "a fonT")); },
+                  app::kExitFailed, {"Vornex_EN.shx：SHA-256 为 "}, {}, {}},
         CheckCase{"AnotherSize", true,
                   [](sim::SimFileSystem& files) { EXPECT_TRUE(files.WriteFile(In(kData, "Vornex.Ini"), "[Vornex]\r\n")); },
                   app::kExitFailed, {"Vornex.Ini：大小为 10 字节，清单中为 8 字节"}, {}, {}},

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "install/install_engine.h"
+#include "install/payload_manifest.h"
+#include "platform/sim/sim_integrity.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf8_text.h"
 #include "records/journal.h"
@@ -46,7 +48,21 @@ class Rig : public support::AddonRig {
   }
 };
 
-enum class Stop { kCopy, kLockDown, kKilled };
+// The manifest of the payload as it lies in Data\ now.
+std::string ManifestOfPayload(sim::SimMachine& sim) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text = std::string(install::kManifestHeader) + "\n";
+  for (const std::string& name : kPayload) {
+    const std::string content = sim.files().ReadFile("C:\\Setup\\Data\\" + name).value_or("");
+    for (const std::uint8_t byte : sim::Digest(content)) text += {kDigits[byte >> 4], kDigits[byte & 0xF]};
+    text += " " + std::to_string(content.size()) + " " + name + "\n";
+  }
+  return text;
+}
+
+// kAltered: a module whose bytes differ from the manifest where its copy reads them, past files
+// already copied (and, in an upgrade, moved aside).
+enum class Stop { kCopy, kLockDown, kKilled, kAltered };
 
 struct Case {
   const char* name;
@@ -76,6 +92,8 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
       // Every level of C:\\A\\B\\C made, none of them there before.
       {"first installation into a folder three levels deep, a payload file held", false, Stop::kCopy, 0, "C:\\A\\B\\C"},
       {"first installation into a folder three levels deep, killed", false, Stop::kKilled, 1, "C:\\A\\B\\C"},
+      {"first installation, a module unlike the manifest", false, Stop::kAltered, 0},
+      {"upgrade, a module unlike the manifest", true, Stop::kAltered, 0},
   };
   // Killed as the journal opens, at the first record, half-way, and at the last record before END:
   // every kind of record the run writes is then there to be taken back.
@@ -91,6 +109,13 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
     Rig rig;
     rig.Before(c.upgrade);
     rig.sim.prompts().Clear();
+    if (c.stop == Stop::kAltered) {
+      rig.sim.integrity().SetManifest(ManifestOfPayload(rig.sim));
+      const std::string module = "C:\\Setup\\Data\\VXCAD2013P.dll";
+      std::string altered = rig.sim.files().ReadFile(module).value_or("");
+      altered.back() = '9';  // the same length: only its digest tells
+      ASSERT_TRUE(rig.sim.files().WriteFile(module, altered));
+    }
     const support::Snapshot before = support::Take(rig.sim);
     const std::string chosen = c.dir != nullptr ? c.dir : "C:\\Vornex";
     const std::string folder = chosen + "\\V-ZurezUvad";
@@ -109,6 +134,11 @@ TEST(Rollback, AStoppedOrKilledRunLeavesTheMachineAsItWas) {
         rig.sim.files().FailOn(sim::FileOp::ProtectFolder, folder, platform::kAccessDenied);
         rig.sim.prompts().Answer(platform::kIdOk);
         EXPECT_EQ(install(), InstallOutcome::kNotProtected);
+        break;
+      case Stop::kAltered:
+        rig.sim.prompts().Answer(platform::kIdOk);
+        EXPECT_EQ(install(), InstallOutcome::kPayloadRejected);
+        EXPECT_NE(rig.LastBox().find(u8"VXCAD2013P.dll"), std::u8string::npos) << text::Utf8Bytes(rig.LastBox());
         break;
       case Stop::kKilled: {
         rig.sim.logging().files().KillAfter(text::FromAnsi(folder) + u8"\\VornexSetup.journal", c.records);

@@ -150,6 +150,10 @@ class UntouchedIntegrity final : public platform::PayloadIntegrity {
     ADD_FAILURE() << "a payload file was hashed: " << path;
     return platform::kAccessDenied;
   }
+  platform::Status HoldFile(const std::string& path, std::uint64_t&, std::unique_ptr<platform::HeldFile>&) override {
+    ADD_FAILURE() << "a payload file was opened: " << path;
+    return platform::kAccessDenied;
+  }
 };
 
 class UntouchedClock final : public platform::Clock {

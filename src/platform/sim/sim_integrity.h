@@ -21,6 +21,8 @@ class SimPayloadIntegrity final : public platform::PayloadIntegrity {
   platform::Status Manifest(std::string& text) override;
   platform::Status HashFile(const std::string& path, std::uint64_t& size, platform::Sha256Digest& digest,
                             std::unique_ptr<platform::HeldFile>& held) override;
+  platform::Status HoldFile(const std::string& path, std::uint64_t& size,
+                            std::unique_ptr<platform::HeldFile>& held) override;
 
   // The manifest the program carries; none by default, as in a development build.
   void SetManifest(std::optional<std::string> text) { manifest_ = std::move(text); }
@@ -28,6 +30,9 @@ class SimPayloadIntegrity final : public platform::PayloadIntegrity {
   std::size_t HeldCount() const { return *held_; }
 
  private:
+  // A file as CreateFileA opens it for reading: missing, a folder, or its content.
+  platform::Status Open(const std::string& path, std::string& content);
+
   SimFileSystem& files_;
   std::optional<std::string> manifest_;
   std::shared_ptr<std::size_t> held_ = std::make_shared<std::size_t>(0);

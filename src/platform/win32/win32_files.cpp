@@ -313,6 +313,16 @@ Status Win32FileSystem::ReadSecurity(const std::string& path, FileSecurity& secu
   return kSuccess;
 }
 
+bool Win32FileSystem::HasNamedStreams(const std::string& path) {
+  if (HasNul(path)) return true;
+  // The volume's root, however the path reaches it (a drive letter, a share, a mounted folder).
+  std::string root(path.size() + 2, '\0');
+  if (!::GetVolumePathNameA(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) return true;
+  DWORD flags = 0;
+  if (!::GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return true;
+  return (flags & FILE_NAMED_STREAMS) != 0;
+}
+
 Status Win32FileSystem::FlushFile(const std::string& path) {
   if (HasNul(path)) return kInvalidName;
   const UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -18,6 +18,7 @@ class Win32FileSystem final : public FileSystem {
   Status ProtectFolder(const std::string& path) override;
   Status ReadSecurity(const std::string& path, FileSecurity& security) override;
   Status FlushFile(const std::string& path) override;
+  bool HasNamedStreams(const std::string& path) override;
   Status CancelDeleteLater(const std::string& path) override;
   Status ProtectPrivateFolder(const std::string& path) override;
   Status SetOwner(const std::string& path, const std::string& sid) override;

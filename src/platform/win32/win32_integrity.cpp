@@ -9,7 +9,7 @@ namespace platform::win32 {
 namespace {
 
 // Large reads keep the number of calls (and Wine's server round trips) low; one buffer for all files.
-constexpr DWORD kReadChunk = 1u << 20;
+constexpr DWORD kReadChunk = kCopyChunkBytes;
 
 struct FileHandleTraits {
   using Handle = HANDLE;
@@ -18,12 +18,43 @@ struct FileHandleTraits {
 };
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 
+// The attributes a copy carries, as CopyFile carries them.
+constexpr DWORD kCarriedAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
 class Win32HeldFile final : public HeldFile {
  public:
-  explicit Win32HeldFile(UniqueFile file) : file_(std::move(file)) {}
+  Win32HeldFile(UniqueFile file, Win32PayloadIntegrity& integrity) : file_(std::move(file)), integrity_(integrity) {}
+
+  // Our own read-and-write loop rather than CopyFileA: the bytes the hash sees are the bytes
+  // written, read once. (It is as fast as CopyFileA under Wine with pieces this large.)
+  Status CopyTo(const std::string& destination, std::uint64_t& size, Sha256Digest& digest) override {
+    if (destination.find('\0') != std::string::npos) return kInvalidName;
+    BY_HANDLE_FILE_INFORMATION info{};
+    LARGE_INTEGER start{};
+    // From the start each time: a copy tried again after a failure reads the file whole again.
+    if (!::GetFileInformationByHandle(file_.get(), &info) || !::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) {
+      return LastErrorStatus();
+    }
+    // CREATE_ALWAYS replaces a file there and fails on a read-only one, as CopyFile does.
+    UniqueFile target(::CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    (info.dwFileAttributes & kCarriedAttributes) | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!target) return LastErrorStatus();
+    Status status = integrity_.Stream(file_.get(), target.get(), size, digest);
+    if (status == kSuccess && !::SetFileTime(target.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
+      status = LastErrorStatus();
+    }
+    if (status == kSuccess) return kSuccess;
+    target.reset();
+    // Half a module would be loaded as readily as a whole one.
+    ::SetFileAttributesA(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(destination.c_str());
+    return status;
+  }
 
  private:
   UniqueFile file_;
+  Win32PayloadIntegrity& integrity_;
 };
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
@@ -80,16 +111,40 @@ Status Win32PayloadIntegrity::OpenCng() {
   return kSuccess;
 }
 
+namespace {
+
+// Shared for reading only: from here until the handle goes, nobody can change, rename or delete the
+// file, and the copy reads what was checked.
+Status OpenHeld(const std::string& path, UniqueFile& file) {
+  if (path.find('\0') != std::string::npos) return kInvalidName;
+  file.reset(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return file ? kSuccess : LastErrorStatus();
+}
+
+}  // namespace
+
 Status Win32PayloadIntegrity::HashFile(const std::string& path, std::uint64_t& size, Sha256Digest& digest,
                                        std::unique_ptr<HeldFile>& held) {
-  if (path.find('\0') != std::string::npos) return kInvalidName;
-  if (const Status opened = OpenCng(); opened != kSuccess) return opened;
-  // Shared for reading only: from here until `held` goes, nobody can change, rename or delete the
-  // file, and the copy reads what was hashed.
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return LastErrorStatus();
+  UniqueFile file;
+  if (const Status opened = OpenHeld(path, file); opened != kSuccess) return opened;
+  if (const Status hashed = Stream(file.get(), nullptr, size, digest); hashed != kSuccess) return hashed;
+  held = std::make_unique<Win32HeldFile>(std::move(file), *this);
+  return kSuccess;
+}
 
+Status Win32PayloadIntegrity::HoldFile(const std::string& path, std::uint64_t& size, std::unique_ptr<HeldFile>& held) {
+  UniqueFile file;
+  if (const Status opened = OpenHeld(path, file); opened != kSuccess) return opened;
+  LARGE_INTEGER length{};
+  if (!::GetFileSizeEx(file.get(), &length)) return LastErrorStatus();
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  held = std::make_unique<Win32HeldFile>(std::move(file), *this);
+  return kSuccess;
+}
+
+Status Win32PayloadIntegrity::Stream(HANDLE source, HANDLE destination, std::uint64_t& size, Sha256Digest& digest) {
+  if (const Status opened = OpenCng(); opened != kSuccess) return opened;
   BCRYPT_HASH_HANDLE hash = nullptr;
   if (!Succeeded(cng_->createHash(cng_->algorithm, &hash, nullptr, 0, nullptr, 0, 0))) return kFunctionFailed;
   struct HashOwner {
@@ -102,14 +157,18 @@ Status Win32PayloadIntegrity::HashFile(const std::string& path, std::uint64_t& s
   std::uint64_t total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file.get(), buffer_.data(), kReadChunk, &read, nullptr)) return LastErrorStatus();
+    if (!::ReadFile(source, buffer_.data(), kReadChunk, &read, nullptr)) return LastErrorStatus();
     if (read == 0) break;
     if (!Succeeded(cng_->hashData(hash, buffer_.data(), read, 0))) return kFunctionFailed;
+    if (destination != nullptr) {
+      DWORD written = 0;
+      if (!::WriteFile(destination, buffer_.data(), read, &written, nullptr)) return LastErrorStatus();
+      if (written != read) return kFunctionFailed;  // a disk file is written whole or the call fails
+    }
     total += read;
   }
   if (!Succeeded(cng_->finishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0))) return kFunctionFailed;
   size = total;
-  held = std::make_unique<Win32HeldFile>(std::move(file));
   return kSuccess;
 }
 

@@ -17,6 +17,11 @@ class Win32PayloadIntegrity final : public PayloadIntegrity {
   Status Manifest(std::string& text) override;
   Status HashFile(const std::string& path, std::uint64_t& size, Sha256Digest& digest,
                   std::unique_ptr<HeldFile>& held) override;
+  Status HoldFile(const std::string& path, std::uint64_t& size, std::unique_ptr<HeldFile>& held) override;
+
+  // A file read from `source` to its end in pieces, each hashed and, when `destination` is given
+  // (a file open for writing), written there: the digest of exactly what was read and written.
+  Status Stream(HANDLE source, HANDLE destination, std::uint64_t& size, Sha256Digest& digest);
 
  private:
   struct Cng;
