@@ -18,9 +18,7 @@
 #
 # What it cannot show. Not the loader's KnownDLLs (Wine 8 has none: the DLLs SetUp.exe imports are
 # protected on Windows by being KnownDLLs, which scripts/check-pe.sh checks, and not by anything
-# Wine runs). Not version.dll in run 3: Wine's own user32 imports it, so it is bound before the
-# first line of SetUp.exe runs, which Windows' user32 does not do; it is planted but left to
-# Wine's builtin. Nor uxtheme and the like when Wine's ntdll resolves its own DLLs' delay imports:
+# Wine runs). Nor uxtheme and the like when Wine's ntdll resolves its own DLLs' delay imports:
 # that path ignores SetDefaultDllDirectories in Wine, whereas Windows honours it; in this run Wine
 # loads them through LoadLibrary first, which does honour it. And nothing about Windows 7 without
 # KB2533623, where only SetDllDirectoryW("") is available.
@@ -43,8 +41,11 @@ cxx=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
 # Planted beside SetUp.exe: DLLs that installers are known to pick up from their own folder, and
 # Wine's display driver, which user32 loads by name at run time as Windows' user32 loads others.
 planted=(version.dll uxtheme.dll cryptbase.dll dwmapi.dll comctl32.dll winex11.drv)
-# Forced native-first for SetUp.exe: all but version (see above).
-forced_setup=(uxtheme.dll cryptbase.dll dwmapi.dll comctl32.dll winex11.drv)
+# Forced native-first for SetUp.exe: all of them. Wine's own user32 imports version.dll; SetUp.exe
+# delay-loads user32 (cmake/DelayLoad.cmake), so that import is bound at the first window, after the
+# restriction. A SetUp.exe importing user32 again would have it bound before wWinMain, from beside
+# SetUp.exe: this run fails then.
+forced_setup=(version.dll uxtheme.dll cryptbase.dll dwmapi.dll comctl32.dll winex11.drv)
 
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }

@@ -15,8 +15,11 @@ fi
 # The DLLs SetUp.exe may import statically. Static imports are resolved before the first line of
 # our code runs, so SetDefaultDllDirectories cannot protect them: each one must be found by the
 # loader somewhere a user cannot drop a file, never in the folder SetUp.exe was started from.
-# - KERNEL32, USER32, GDI32, ADVAPI32 and msvcrt (MinGW-w64's C runtime) are KnownDLLs: the
-#   loader maps them from the system's section objects and never searches for them.
+# - KERNEL32, ADVAPI32 and msvcrt (MinGW-w64's C runtime) are KnownDLLs: the loader maps them from
+#   the system's section objects and never searches for them.
+# - USER32 and GDI32, KnownDLLs too, are delay-loaded (cmake/DelayLoad.cmake): an unattended run
+#   opens no window and must not pay for starting them. A static import of either is refused: it
+#   means the delay libraries fell off the link line.
 # - SHELL32 and OLE32, KnownDLLs too, serve the folder chooser alone and are loaded when it first
 #   opens, after the restriction: imported, they and what their start-up code loads would come
 #   before wWinMain on every start. An import of either is refused.
@@ -27,7 +30,10 @@ fi
 # - Not allowed: api-ms-win-crt-* (the UCRT). They are API sets on Windows 10 and later, but
 #   plain files on Windows 7/8 with the UCRT update, found through the normal search order
 #   starting with the exe's folder. The msvcrt build needs none of them.
-allowed="KERNEL32.DLL USER32.DLL GDI32.DLL ADVAPI32.DLL MSVCRT.DLL"
+allowed="KERNEL32.DLL ADVAPI32.DLL MSVCRT.DLL"
+# The DLLs SetUp.exe may delay-load: KnownDLLs alone, since the delay-load helper asks for them by
+# bare name; and each must be delay-loaded, or it would be imported (and refused above) or missing.
+delay_allowed="USER32.DLL GDI32.DLL"
 
 dump=$("$objdump" -p "$exe") || { echo "objdump cannot read $exe"; exit 1; }
 failed=0
@@ -37,11 +43,10 @@ echo "exe: $exe ($(stat -c %s "$exe") bytes)"
 
 grep -q 'Magic.*(PE32+)' <<<"$dump" || fail "not a 64-bit (PE32+) image"
 
-imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr -d '\r' | sort -u)
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr -d '\r' | tr '[:lower:]' '[:upper:]' | sort -u)
 echo "imports:"
 for dll in $imports; do
-  upper=$(tr '[:lower:]' '[:upper:]' <<<"$dll")
-  if grep -qw -- "$upper" <<<"$allowed"; then
+  if grep -qw -- "$dll" <<<"$allowed"; then
     echo "  $dll"
   else
     echo "  $dll  <- not on the allow-list"
@@ -49,9 +54,35 @@ for dll in $imports; do
   fi
 done
 [ -n "$imports" ] || fail "no import table found"
-# A delay-loaded DLL is searched for at its first call, through the same search order; objdump
-# does not list them, so an image with any is refused rather than passed unseen.
-grep -qE '^Entry d 0+ 0+ Delay Import Directory' <<<"$dump" || fail "the image has delay imports"
+
+# Delay imports. GNU ld leaves the header's Delay Import Directory empty for dlltool's delay
+# libraries: their descriptors, with the DLL's name, sit in .idata among the ordinary imports', and
+# the helper finds them from the call thunks alone. So the DLL names in .idata that the import table
+# does not list are the delay-loaded ones. A filled directory comes from some other linker, whose
+# layout this check does not know: refused rather than passed unseen.
+grep -qE '^Entry d 0+ 0+ Delay Import Directory' <<<"$dump" ||
+  fail "the image has a Delay Import Directory, which this check cannot read"
+idata=$("$objdump" -h "$exe" | awk '$2 == ".idata" {print $3, $6}')
+if [ -z "$idata" ]; then
+  fail "no .idata section"
+else
+  read -r idata_size idata_offset <<<"$idata"
+  named=$(tail -c +$((16#$idata_offset + 1)) "$exe" | head -c $((16#$idata_size)) | strings -a -n 5 |
+          grep -iE '^[A-Za-z0-9_.-]+\.(dll|drv)$' | tr '[:lower:]' '[:upper:]' | sort -u)
+  delayed=$(comm -23 <(echo "$named") <(echo "$imports") | sed '/^$/d')
+  echo "delay-loaded:"
+  for dll in $delayed; do
+    if grep -qw -- "$dll" <<<"$delay_allowed"; then
+      echo "  $dll"
+    else
+      echo "  $dll  <- not on the delay-load allow-list"
+      failed=1
+    fi
+  done
+  for dll in $delay_allowed; do
+    grep -qxF -- "$dll" <<<"$delayed" || fail "$dll is not delay-loaded"
+  done
+fi
 
 # DllCharacteristics: DYNAMIC_BASE 0x40, HIGH_ENTROPY_VA 0x20, NX_COMPAT 0x100.
 dllchars=$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\).*/\1/p' <<<"$dump")

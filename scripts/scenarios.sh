@@ -57,6 +57,9 @@
 #   #@ program selftest            drive the driver's self-test dialog instead of SetUp.exe
 #   #@ steps OTHER.steps           take the steps from another scenario (its directives are not used)
 #   #@ limit SECONDS               the scenario's time limit (default 60)
+#   #@ not-loaded NAME.dll ...     SetUp.exe's own process must never load these DLLs during the
+#                                  driven run (Wine's +loaddll trace; user32.dll and gdi32.dll for
+#                                  the runs that open no window)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -136,7 +139,7 @@ read_directives() {
   d_steps=$file; d_limit=60
   d_regs=(); d_links=(); d_acad_dirs=(); d_env=(); d_mkdirs=(); d_files=(); d_folder_links=(); d_needs=()
   d_drives=(); d_args=(); d_holds=(); d_mutexes=(); d_preruns=(); d_presteps=(); d_exe=; d_snapshot=0; d_users=()
-  d_alter=(); d_premsi=(); d_snapshot_late=0; d_restart=0
+  d_alter=(); d_premsi=(); d_snapshot_late=0; d_restart=0; d_not_loaded=()
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line%$'\r'}
     [[ $line == '#@ '* ]] || continue
@@ -172,9 +175,35 @@ read_directives() {
       program) d_program=$v ;;
       steps) d_steps=$scen_dir/$v ;;
       limit) d_limit=$v ;;
+      not-loaded) d_not_loaded+=("${SCN_TOKENS[@]:1}") ;;
       *) echo "unknown directive: $line"; return 1 ;;
     esac
   done <"$file"
+}
+
+# The DLLs of d_not_loaded must not appear among those the driven program's own process loaded,
+# by the +loaddll trace in the driver's log ("pid:tid:trace:loaddll:build_module Loaded
+# L"C:\\dir\\name.dll" at ...: builtin"). Without a trace of the program itself nothing is shown,
+# and that fails too.
+check_not_loaded() {
+  local log=$1 exe=$2 loads pid dll bad=0
+  loads=$(grep -a ':trace:loaddll:build_module Loaded L"' "$log" |
+          sed -E 's/^([0-9a-f]+):[0-9a-f]+:.*Loaded L"([^"]*)".*$/\1\t\2/' | sed 's/\\\\/\\/g')
+  pid=$(SCN_EXE=$exe awk -F'\t' 'tolower($2) == tolower(ENVIRON["SCN_EXE"]) {print $1; exit}' <<<"$loads")
+  if [ -z "$pid" ]; then
+    echo "not-loaded: no +loaddll trace of $exe being loaded"
+    return 1
+  fi
+  for dll in "${d_not_loaded[@]}"; do
+    # The file name alone, whatever folder it came from.
+    if awk -F'\t' -v pid="$pid" '$1 == pid {n = split($2, part, "\\"); print part[n]}' <<<"$loads" |
+       grep -qixF -- "$dll"; then
+      echo "not-loaded: $exe loaded $dll"
+      bad=1
+    fi
+  done
+  [ "$bad" -eq 0 ] && echo "not-loaded: $exe loaded none of ${d_not_loaded[*]}"
+  return "$bad"
 }
 
 # Runs one scenario; its output goes to the caller (the scenario's log). Returns 0 when it passed.
@@ -306,11 +335,13 @@ run_scenario() {
 
   if [ "$ok" -eq 0 ]; then
     phase "driver"
-    local rc=0
-    scn_driver "$prefix" "$d_limit" "$work/$name/driver.log" --exe "$exe_win" "${args[@]}" \
+    local rc=0 debug=${WINEDEBUG-}
+    ((${#d_not_loaded[@]})) && debug=-all,+pid,+loaddll
+    WINEDEBUG=$debug scn_driver "$prefix" "$d_limit" "$work/$name/driver.log" --exe "$exe_win" "${args[@]}" \
       --script "$(wine_path "$d_steps")" || rc=$?
-    cat "$work/$name/driver.log"
+    grep -av ':trace:loaddll:' "$work/$name/driver.log"
     [ "$rc" -eq 0 ] || { echo "driver: exit code $rc"; ok=1; }
+    ((${#d_not_loaded[@]})) && { check_not_loaded "$work/$name/driver.log" "$exe_win" || ok=1; }
   fi
 
   if [ "$ok" -eq 0 ] && [ "$d_restart" -eq 1 ]; then

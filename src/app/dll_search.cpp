@@ -7,11 +7,13 @@
 //
 // What this call can and cannot cover:
 // - The DLLs in SetUp.exe's import table are bound by the loader before wWinMain runs, and so is
-//   whatever their start-up code loads. Those are KnownDLLs only (kernel32, user32, gdi32, advapi32,
-//   msvcrt), which the loader maps from the system's own sections and never searches for;
-//   scripts/check-pe.sh keeps the import table that way. comctl32 is not a KnownDLL, so main.cpp
-//   loads it after this call instead of importing it; shell32 and ole32 are loaded when the folder
-//   chooser first opens (path_dialog_host.cpp), so that their start-up code comes after it too.
+//   whatever their start-up code loads. Those are KnownDLLs only (kernel32, advapi32, msvcrt),
+//   which the loader maps from the system's own sections and never searches for;
+//   scripts/check-pe.sh keeps the import table that way. user32 and gdi32, KnownDLLs too, are
+//   delay-loaded at their first call, after this one, and what they import with them. comctl32 is
+//   not a KnownDLL, so main.cpp loads it after this call instead of importing it; shell32 and ole32
+//   are loaded when the folder chooser first opens (path_dialog_host.cpp), so that their start-up
+//   code comes after it too.
 // - Everything loaded later by a bare name is searched for at that moment: uxtheme when the first
 //   themed window is drawn, version, dwmapi, cryptbase and the like when the shell's folder browser,
 //   COM or the crypto provider pull them in, and the dependencies of each of those. Those loads
