@@ -5,7 +5,7 @@
 #                   for two releases, log), timed from just before CreateProcess to the exit by
 #                   bench/install/run_timer.exe
 #   manifest        the same, by a SetUp.exe that carries the payload's manifest (as a release
-#                   does: scripts/add-manifest.py) and so reads and hashes every file first
+#                   does: scripts/add-manifest.py) and so hashes every file, as its copy reads it
 #   CopyFileA loop  bench/install/copy_loop.exe, a do-nothing program built as SetUp.exe is that
 #                   copies the same files with CopyFileA, timed the same way: the floor any Win32
 #                   program meets under Wine
