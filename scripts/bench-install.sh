@@ -122,6 +122,19 @@ expect_new() {
     cmp -s "$work/payload/$name" "$dir/$name" || die "$what: $name is not the new file"
   done
 }
+# Lays down the earlier files (untimed), then times the command that replaces them and checks that
+# every file is there and new: what, target to clear, folder checked, earlier's folder and command,
+# the timed one's folder and command.
+timed_over_earlier() {
+  local what=$1 ms
+  rm -rf "$2"
+  timed_wine "the earlier files for $what" "$4" "$5" >/dev/null || return 1
+  sync
+  ms=$(timed_wine "$what" "$6" "$7") || return 1
+  expect_files "$3" "$what"
+  expect_new "$3" "$what"
+  echo "$ms"
+}
 # run_timer's reading of a Windows command: prints the milliseconds, fails unless the exit code is 0.
 timed_wine() {
   local what=$1 folder=$2 command=$3 out
@@ -162,20 +175,13 @@ measure() {
       expect_files "$install_dir/V-ZurezUvad" "SetUp.exe /S with a manifest"
       ;;
     upgrade)
-      rm -rf "$install_dir"
-      timed_wine "the earlier installation" 'C:\SetupOld' '"C:\SetupOld\SetUp.exe" /S' >/dev/null || exit 1
-      sync
-      ms=$(timed_wine "SetUp.exe /S over an earlier installation" 'C:\Setup' '"C:\Setup\SetUp.exe" /S') || exit 1
-      expect_files "$install_dir/V-ZurezUvad" "the upgrade"
-      expect_new "$install_dir/V-ZurezUvad" "the upgrade"
+      ms=$(timed_over_earlier "SetUp.exe /S over an earlier installation" "$install_dir" "$install_dir/V-ZurezUvad" \
+             'C:\SetupOld' '"C:\SetupOld\SetUp.exe" /S' 'C:\Setup' '"C:\Setup\SetUp.exe" /S') || exit 1
       ;;
     loopover)
-      rm -rf "$loop_dir"
-      timed_wine "the earlier copy" 'C:\Bench' '"C:\Bench\copy_loop.exe" C:\SetupOld\Data C:\Loop' >/dev/null || exit 1
-      sync
-      ms=$(timed_wine "CopyFileA loop over existing files" 'C:\Bench' '"C:\Bench\copy_loop.exe" C:\Setup\Data C:\Loop') || exit 1
-      expect_files "$loop_dir" "CopyFileA loop over existing files"
-      expect_new "$loop_dir" "CopyFileA loop over existing files"
+      ms=$(timed_over_earlier "CopyFileA loop over existing files" "$loop_dir" "$loop_dir" \
+             'C:\Bench' '"C:\Bench\copy_loop.exe" C:\SetupOld\Data C:\Loop' \
+             'C:\Bench' '"C:\Bench\copy_loop.exe" C:\Setup\Data C:\Loop') || exit 1
       ;;
     dialog)
       rm -rf "$install_dir"; sync

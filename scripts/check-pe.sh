@@ -44,15 +44,20 @@ echo "exe: $exe ($(stat -c %s "$exe") bytes)"
 grep -q 'Magic.*(PE32+)' <<<"$dump" || fail "not a 64-bit (PE32+) image"
 
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr -d '\r' | tr '[:lower:]' '[:upper:]' | sort -u)
-echo "imports:"
-for dll in $imports; do
-  if grep -qw -- "$dll" <<<"$allowed"; then
-    echo "  $dll"
-  else
-    echo "  $dll  <- not on the allow-list"
-    failed=1
-  fi
-done
+# Prints each DLL of $2 under the heading $1, marking and failing one not in the list $3.
+list_against() {
+  local dll
+  echo "$1:"
+  for dll in $2; do
+    if grep -qw -- "$dll" <<<"$3"; then
+      echo "  $dll"
+    else
+      echo "  $dll  <- not on the $4"
+      failed=1
+    fi
+  done
+}
+list_against imports "$imports" "$allowed" allow-list
 [ -n "$imports" ] || fail "no import table found"
 
 # Delay imports. GNU ld leaves the header's Delay Import Directory empty for dlltool's delay
@@ -70,15 +75,7 @@ else
   named=$(tail -c +$((16#$idata_offset + 1)) "$exe" | head -c $((16#$idata_size)) | strings -a -n 5 |
           grep -iE '^[A-Za-z0-9_.-]+\.(dll|drv)$' | tr '[:lower:]' '[:upper:]' | sort -u)
   delayed=$(comm -23 <(echo "$named") <(echo "$imports") | sed '/^$/d')
-  echo "delay-loaded:"
-  for dll in $delayed; do
-    if grep -qw -- "$dll" <<<"$delay_allowed"; then
-      echo "  $dll"
-    else
-      echo "  $dll  <- not on the delay-load allow-list"
-      failed=1
-    fi
-  done
+  list_against delay-loaded "$delayed" "$delay_allowed" "delay-load allow-list"
   for dll in $delay_allowed; do
     grep -qxF -- "$dll" <<<"$delayed" || fail "$dll is not delay-loaded"
   done
