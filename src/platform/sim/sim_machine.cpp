@@ -126,14 +126,6 @@ Status SimSystem::HoldMachineLock(std::u8string_view name, std::unique_ptr<platf
 
 bool SimSystem::LockHeld(std::u8string_view name) const { return locks_->count(std::u8string(name)) != 0; }
 
-void SimSystem::HoldLockElsewhere(std::u8string_view name, bool held) {
-  if (held) {
-    (*locks_)[std::u8string(name)] = LockOwner{std::thread::id(), 1};
-  } else {
-    locks_->erase(std::u8string(name));
-  }
-}
-
 void SimSystem::SetAccountName(const std::string& sid, std::u8string name) {
   accountNames_[text::ToUpper(sid)] = std::move(name);
 }

@@ -35,11 +35,9 @@ class SimSystem final : public platform::SystemInfo {
   platform::Status EnvironmentVariableW(std::u8string_view name, std::u8string& value) override;
   platform::Status AccountName(const std::string& sid, std::u8string& name) override;
   platform::Status HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) override;
-  // Whether a lock of that name is held, by this process or by the other one of HoldLockElsewhere.
+  // Whether a lock of that name is held.
   bool LockHeld(std::u8string_view name) const;
-  // Another process holds the lock (or lets it go).
-  void HoldLockElsewhere(std::u8string_view name, bool held);
-  // A mutex's owner and how many times it took it; no thread: the other process of HoldLockElsewhere.
+  // A mutex's owning thread and how many times it took it.
   struct LockOwner {
     std::thread::id thread;
     int count = 0;
