@@ -1,7 +1,6 @@
 // Payload deployment: the payload folder lookup and the flat copy into the install folder.
 #include "install/payload.h"
 
-#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -240,9 +239,7 @@ bool CPayloadCopier::KeepSettings(const std::string& source, const std::string& 
   }
   // "Vornex.Ini.20250428-093015.bak", local time; a name taken already (two runs in one second)
   // gets a number, since nothing of the user's is ever written over.
-  const platform::LocalTime t = m_machine.logging.clock.Now();
-  char stamp[32];
-  (void)std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  const std::string stamp(text::Utf8Bytes(install::FormatFileStamp(m_machine.logging.clock.Now())));
   for (int n = 1; n <= 9; ++n) {
     const std::string backup = destination + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
     if (!FitsMaxPath(backup)) return false;

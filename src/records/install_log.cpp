@@ -43,6 +43,11 @@ std::u8string FormatTimestamp(const platform::LocalTime& time) {
          Digits(time.hour, 2) + u8":" + Digits(time.minute, 2) + u8":" + Digits(time.second, 2);
 }
 
+std::u8string FormatFileStamp(const platform::LocalTime& time) {
+  return Digits(time.year, 4) + Digits(time.month, 2) + Digits(time.day, 2) + u8"-" + Digits(time.hour, 2) +
+         Digits(time.minute, 2) + Digits(time.second, 2);
+}
+
 std::u8string DescribeError(platform::ErrorTexts& texts, platform::Status error) {
   // Codes are DWORDs; the few above 0x7FFFFFFF (HRESULTs) read as they are documented, unsigned.
   const std::string number = std::to_string(static_cast<std::uint32_t>(error));

@@ -15,6 +15,8 @@ namespace install {
 
 // "2026-12-08 21:47:59".
 std::u8string FormatTimestamp(const platform::LocalTime& time);
+// "20261208-214759", for a file's name.
+std::u8string FormatFileStamp(const platform::LocalTime& time);
 
 // Text read from the registry or a file, fit for one line of the log: every control character
 // (line breaks included) as "\xNN", so that a value someone wrote cannot add lines of its own.
