@@ -239,9 +239,12 @@ bool CPayloadCopier::KeepSettings(const std::string& source, const std::string& 
   }
   // "Vornex.Ini.20250428-093015.bak", local time; a name taken already (two runs in one second)
   // gets a number, since nothing of the user's is ever written over.
-  const std::string stamp(text::Utf8Bytes(install::FormatFileStamp(m_machine.logging.clock.Now())));
+  std::string stamped = destination + ".";
+  stamped += text::Utf8Bytes(install::FormatFileStamp(m_machine.logging.clock.Now()));
   for (int n = 1; n <= 9; ++n) {
-    const std::string backup = destination + "." + stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bak";
+    std::string backup = stamped;
+    if (n > 1) backup += "-" + std::to_string(n);
+    backup += ".bak";
     if (!FitsMaxPath(backup)) return false;
     if (GetPathKind(backup, m_machine) != kPathNone) continue;
     // Recorded as made first: a rollback deletes it again.
