@@ -1,9 +1,8 @@
 // Per-release support files.
 #include "install/support_files.h"
 
-#include <algorithm>
 #include <memory>
-#include <vector>
+#include <set>
 
 #include "records/install_texts.h"
 #include "platform/path_limits.h"
@@ -26,7 +25,8 @@ class ShippedFiles {
     if (!ListFolder(payload, entry, listing, machine)) return;
     m_listed = true;
     do {
-      if ((entry.attributes & platform::kAttrDirectory) == 0) m_names.push_back(entry.name);
+      // Folded once: a listing of a hundred names is asked about every module year tried.
+      if ((entry.attributes & platform::kAttrDirectory) == 0) m_names.insert(text::ToUpper(entry.name));
     } while (listing->Next(entry));
   }
 
@@ -35,14 +35,13 @@ class ShippedFiles {
     // A module the install folder got only after its copy was checked; one whose copy was given up is unchecked.
     if (m_pChecked != nullptr && !m_pChecked->Verified(name)) return false;
     if (!m_listed) return true;
-    return std::any_of(m_names.begin(), m_names.end(),
-                       [&name](const std::string& listed) { return text::EqualsNoCase(listed, name); });
+    return m_names.contains(text::ToUpper(name));
   }
 
  private:
   const install::CheckedPayload* m_pChecked;
   bool m_listed = false;
-  std::vector<std::string> m_names;
+  std::set<std::string> m_names;  // upper case
 };
 
 // The size and digest of a file just placed, for the journal: the uninstaller removes it only while
