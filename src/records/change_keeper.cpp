@@ -100,61 +100,64 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
   const std::u8string id = text::ToUpperUtf8(std::u8string(hive) + u8"\\" + std::u8string(keyPath));
   if (std::find(m_keysKept.begin(), m_keysKept.end(), id) != m_keysKept.end()) return platform::kSuccess;
   platform::Registry& registry = m_machine.registry;
-  // The highest level missing: removing it takes everything this run made below it.
-  for (std::size_t at = keyPath.find(u8'\\');; at = keyPath.find(u8'\\', at + 1)) {
+  platform::UniqueKey key;
+  platform::Status opened = registry.OpenKeyW(root, keyPath, platform::Access::Read, key);
+  // Missing: the highest level missing is recorded, since removing it takes everything this run
+  // makes below it. (A key that is there has every level above it; most writes find theirs.)
+  for (std::size_t at = keyPath.find(u8'\\'); opened == platform::kFileNotFound; at = keyPath.find(u8'\\', at + 1)) {
     const std::u8string_view level = at == std::u8string_view::npos ? keyPath : keyPath.substr(0, at);
-    platform::UniqueKey key;
-    const platform::Status opened = registry.OpenKeyW(root, level, platform::Access::Read, key);
+    opened = registry.OpenKeyW(root, level, platform::Access::Read, key);
     if (opened == platform::kFileNotFound) {
       const platform::Status st = Record(ChangeKind::kKeyToMake, {std::u8string(hive), std::u8string(level)});
       if (st == platform::kSuccess) m_keysKept.push_back(id);
       return st;
     }
-    if (opened != platform::kSuccess) return opened;
-    if (at != std::u8string_view::npos) continue;
-
-    // The key is there: every value it holds (wholeKey) or each of `names`, and each of `names` it
-    // lacks. A WAS with no type and data is a value that was not there.
-    std::vector<std::u8string> absent = names;
-    const auto was = [&](const std::u8string& name, std::uint32_t type, std::u8string data) {
-      std::erase_if(absent, [&name](const std::u8string& n) { return text::EqualsNoCaseUtf8(n, name); });
-      return Record(ChangeKind::kValueBefore,
-                    {std::u8string(hive), std::u8string(keyPath), name, ValueTypeName(type), std::move(data)});
-    };
-    // Read through the wide function: a profile's text may hold what the code page cannot.
-    for (std::size_t i = 0; !wholeKey && i < names.size(); ++i) {
-      std::uint32_t type = 0;
-      std::u8string text;
-      platform::RegValue raw;
-      platform::Status read = registry.QueryTextW(key.get(), names[i], type, text);
-      if (read == platform::kFileNotFound) continue;
-      if (read == platform::kSuccess && !IsText(type)) {
-        read = platform::QueryWholeValue(registry, key.get(), std::string(text::Utf8Bytes(names[i])), raw);
-        text = Hex(raw.data);
-      }
-      if (read == platform::kSuccess) read = was(names[i], type, std::move(text));
-      if (read != platform::kSuccess) return read;
-    }
-    for (std::uint32_t index = 0; wholeKey; ++index) {
-      std::string name;
-      platform::RegValue value;
-      platform::Status read = registry.EnumValue(key.get(), index, name, value);
-      if (read == platform::kNoMoreItems) break;
-      if (read == platform::kSuccess) {
-        read = was(text::FromAnsi(name), value.type,
-                   IsText(value.type) ? text::FromAnsi(platform::ValueText(value)) : Hex(value.data));
-      }
-      if (read != platform::kSuccess) return read;
-    }
-    for (const std::u8string& name : absent) {
-      if (const platform::Status st = Record(ChangeKind::kValueBefore, {std::u8string(hive), std::u8string(keyPath), name});
-          st != platform::kSuccess) {
-        return st;
-      }
-    }
-    m_keysKept.push_back(id);
-    return platform::kSuccess;
+    // A level there is passed; the key itself there after all (made meanwhile) ends the walk.
+    if (opened == platform::kSuccess && at != std::u8string_view::npos) opened = platform::kFileNotFound;
   }
+  if (opened != platform::kSuccess) return opened;
+
+  // The key is there: every value it holds (wholeKey) or each of `names`, and each of `names` it
+  // lacks. A WAS with no type and data is a value that was not there.
+  std::vector<std::u8string> absent = names;
+  const auto was = [&](const std::u8string& name, std::uint32_t type, std::u8string data) {
+    std::erase_if(absent, [&name](const std::u8string& n) { return text::EqualsNoCaseUtf8(n, name); });
+    return Record(ChangeKind::kValueBefore,
+                  {std::u8string(hive), std::u8string(keyPath), name, ValueTypeName(type), std::move(data)});
+  };
+  // Read through the wide function: a profile's text may hold what the code page cannot.
+  for (std::size_t i = 0; !wholeKey && i < names.size(); ++i) {
+    std::uint32_t type = 0;
+    std::u8string text;
+    platform::RegValue raw;
+    platform::Status read = registry.QueryTextW(key.get(), names[i], type, text);
+    if (read == platform::kFileNotFound) continue;
+    if (read == platform::kSuccess && !IsText(type)) {
+      read = platform::QueryWholeValue(registry, key.get(), std::string(text::Utf8Bytes(names[i])), raw);
+      text = Hex(raw.data);
+    }
+    if (read == platform::kSuccess) read = was(names[i], type, std::move(text));
+    if (read != platform::kSuccess) return read;
+  }
+  for (std::uint32_t index = 0; wholeKey; ++index) {
+    std::string name;
+    platform::RegValue value;
+    platform::Status read = registry.EnumValue(key.get(), index, name, value);
+    if (read == platform::kNoMoreItems) break;
+    if (read == platform::kSuccess) {
+      read = was(text::FromAnsi(name), value.type,
+                 IsText(value.type) ? text::FromAnsi(platform::ValueText(value)) : Hex(value.data));
+    }
+    if (read != platform::kSuccess) return read;
+  }
+  for (const std::u8string& name : absent) {
+    if (const platform::Status st = Record(ChangeKind::kValueBefore, {std::u8string(hive), std::u8string(keyPath), name});
+        st != platform::kSuccess) {
+      return st;
+    }
+  }
+  m_keysKept.push_back(id);
+  return platform::kSuccess;
 }
 
 void ChangeKeeper::Commit() {

@@ -141,12 +141,9 @@ Status Win32FileSystem::SetOwner(const std::string& path, const std::string& sid
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (raw == INVALID_HANDLE_VALUE) return LastErrorStatus();
   const UniqueKernelHandle handle(raw);
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(handle.get(), &information)) return LastErrorStatus();
-  const bool folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (!folder && information.nNumberOfLinks > 1)) {
-    return kAccessDenied;
-  }
+  bool linked = true;
+  if (const Status st = IsLinkOrSecondName(handle.get(), linked); st != kSuccess) return st;
+  if (linked) return kAccessDenied;
   std::wstring reached(kLongestPathChars, L'\0');
   const DWORD length = ::GetFinalPathNameByHandleW(handle.get(), reached.data(), static_cast<DWORD>(reached.size()),
                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);

@@ -29,4 +29,16 @@ Status LastErrorStatus() {
   return static_cast<Status>(error == ERROR_SUCCESS ? DWORD{ERROR_GEN_FAILURE} : error);
 }
 
+Status IsLinkOrSecondName(HANDLE file, bool& linked) {
+  linked = true;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  FILE_STANDARD_INFO standard{};
+  if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+    return LastErrorStatus();
+  }
+  linked = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || (!standard.Directory && standard.NumberOfLinks > 1);
+  return kSuccess;
+}
+
 }  // namespace platform::win32

@@ -16,6 +16,11 @@ HKEY UsersKey();
 // True for HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE and the other roots, which are not ours to close.
 bool IsPredefinedKey(HKEY key);
 
+// Whether what `file` is open on is a link (a reparse point) or a file with another name besides:
+// either would let someone else decide what is read or written through it. Asked of the handle
+// alone: GetFileInformationByHandle would also ask the volume for its serial number.
+[[nodiscard]] Status IsLinkOrSecondName(HANDLE file, bool& linked);
+
 // A handle closed by `Close` unless it is `Invalid`.
 template <typename Traits>
 class UniqueHandle {

@@ -100,11 +100,9 @@ Status FileSize(HANDLE file, std::uint64_t& size) {
 // there, a second name, or an owner other than Administrators, SYSTEM or the account running the
 // program would let someone else choose, or read, what is written.
 Status CheckOwnFile(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(file, &information)) return LastErrorStatus();
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || information.nNumberOfLinks > 1) {
-    return kAccessDenied;
-  }
+  bool linked = true;
+  if (const Status st = IsLinkOrSecondName(file, linked); st != kSuccess) return st;
+  if (linked) return kAccessDenied;
   PSID owner = nullptr;
   LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
   const DWORD read = ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
