@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -11,7 +12,6 @@ CAcadCatalog theCatalog;
 
 namespace {
 
-using platform::KeyHandle;
 using platform::Registry;
 using platform::UniqueKey;
 
@@ -103,7 +103,7 @@ void CAcadCatalog::ScanPass(Registry& registry, const Pass& pass) {
 
     locations = {};
     names = {};
-    CollectValues(registry, release.get(), basePath, locations, names);
+    CollectValues(registry, std::move(release), basePath, locations, names);
     FileProducts(pass, locations, names);
   }
 }
@@ -135,7 +135,7 @@ void CAcadCatalog::FileProducts(const Pass& pass, const Findings& locations, con
   }
 }
 
-void CAcadCatalog::CollectValues(Registry& registry, KeyHandle releaseKey, const std::string& basePath,
+void CAcadCatalog::CollectValues(Registry& registry, UniqueKey releaseKey, const std::string& basePath,
                                  Findings& locations, Findings& names) {
   // One open key on the way down: its sub-keys still to visit and what is still looked for below it.
   struct Level {
@@ -176,10 +176,7 @@ void CAcadCatalog::CollectValues(Registry& registry, KeyHandle releaseKey, const
     levels.push_back(Level{std::move(key), count, 0, relPath.size(), wantLocation, wantName});
   };
 
-  UniqueKey release;
-  // An empty name opens the release key once more, so the walk owns a handle of its own.
-  if (registry.OpenKey(releaseKey, std::string(), platform::Access::Read, release) != platform::kSuccess) return;
-  visit(std::move(release), true, true);
+  visit(std::move(releaseKey), true, true);
 
   std::string name;
   while (!levels.empty()) {

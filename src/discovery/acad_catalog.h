@@ -36,7 +36,7 @@ class CAcadCatalog {
   // One depth-first walk of the keys below `releaseKey` that gathers "AcadLocation" and
   // "ProductName" alike: each value is looked for until a key on the way down holds it, and the
   // keys below that one are not searched for it again.
-  static void CollectValues(platform::Registry& registry, platform::KeyHandle releaseKey, const std::string& basePath,
+  static void CollectValues(platform::Registry& registry, platform::UniqueKey releaseKey, const std::string& basePath,
                             Findings& locations, Findings& names);
 };
 
