@@ -316,11 +316,19 @@ std::string AnsiForm(std::u8string_view unicode) {
 
 std::u8string U8(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
+std::u8string LongText() {
+  std::u8string text;
+  for (int i = 0; i < 400; ++i) text += u8"D:\\中文;";
+  return text;
+}
+
 TEST_F(RegistryContract, TextWrittenInOneFamilyReadsInTheOther) {
   const ValueCase cases[] = {
       {"paths", platform::kRegSz, Bytes(u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中")},
       {"expandable", platform::kRegExpandSz, Bytes(u8"%USERPROFILE%\\Jörg;F:\\中")},
       {"empty", platform::kRegSz, {}},
+      // Longer than a first read takes: read again whole, never cut.
+      {"long", platform::kRegSz, Bytes(LongText())},
   };
   for (const ValueCase& c : cases) {
     const std::u8string written(c.data.begin(), c.data.end());
@@ -381,7 +389,8 @@ TEST_F(RegistryContract, UnicodeKeyNamesEnumerateWideAndAnsiWithQuestionMarks) {
 TEST_F(RegistryContract, WideTextCallsTellOtherTypesAndRefuseWhatTheyCannotStore) {
   for (const ValueCase& c : {ValueCase{"multi", platform::kRegMultiSz, Bytes(std::string("a\0b\0\0", 5))},
                              ValueCase{"binary", platform::kRegBinary, {0x41, 0x00, 0x42}},
-                             ValueCase{"dword", platform::kRegDword, platform::DwordData(7)}}) {
+                             ValueCase{"dword", platform::kRegDword, platform::DwordData(7)},
+                             ValueCase{"long binary", platform::kRegBinary, std::vector<std::uint8_t>(5000, 0x41)}}) {
     ASSERT_EQ(reg().SetValue(scratch_.get(), c.label, c.type, c.data), platform::kSuccess) << c.label;
     std::uint32_t type = platform::kRegNone;
     std::u8string text = u8"stale";

@@ -36,6 +36,11 @@ Status ToWide(std::u8string_view utf8, std::wstring& wide) {
 // Every key name Windows allows (255 characters) fits the first buffer; Wine takes longer names,
 // so a name that does not fit is asked for again in a larger one.
 constexpr DWORD kFirstWideNameBuffer = static_cast<DWORD>(kMaxKeyNameChars + 1);
+// First tries at reading a value, with room for what values usually hold (a path and then some):
+// each read is a round trip to the registry, which only a value longer than this pays twice.
+constexpr DWORD kFirstTextBytes = 1024;
+constexpr DWORD kFirstValueNameChars = 256;
+constexpr DWORD kFirstValueDataBytes = 1024;
 
 // A hive's name under HKEY_USERS is one key name: a path would load it deeper than the caller asked.
 Status ToHiveName(std::u8string_view name, std::wstring& wide) {
@@ -105,14 +110,17 @@ Status Win32Registry::EnumSubKey(KeyHandle key, std::uint32_t index, std::size_t
 Status Win32Registry::EnumValue(KeyHandle key, std::uint32_t index, std::string& name, RegValue& value) {
   name.clear();
   value = RegValue{};
-  // The key's longest name and data, then the value itself; grown and tried again when the value
-  // was rewritten longer in between.
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD longestName = 0;
-    DWORD longestData = 0;
-    LSTATUS st = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    &longestName, &longestData, nullptr, nullptr);
-    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+  // A first try with room for the usual value; when that is too short, the key's longest name and
+  // data, grown and tried again when the value was rewritten longer in between.
+  DWORD longestName = kFirstValueNameChars;
+  DWORD longestData = kFirstValueDataBytes;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    LSTATUS st = ERROR_SUCCESS;
+    if (attempt > 0) {
+      st = ::RegQueryInfoKeyA(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestName,
+                              &longestData, nullptr, nullptr);
+      if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    }
     std::string buffer(static_cast<std::size_t>(longestName) + 2, '\0');
     std::vector<std::uint8_t> data(static_cast<std::size_t>(longestData) + 1);
     DWORD nameLength = static_cast<DWORD>(buffer.size());
@@ -245,13 +253,10 @@ Status Win32Registry::QueryTextW(KeyHandle key, std::u8string_view name, std::ui
   text.clear();
   std::wstring wideName;
   if (const Status st = ToWide(name, wideName); st != kSuccess) return st;
+  // One call reads the usual short text; a longer value, or one another writer made longer in
+  // between, is read again with the size the registry names (a few rounds settle it).
   DWORD valueType = REG_NONE;
-  DWORD size = 0;
-  LSTATUS st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType, nullptr, &size);
-  if (st != ERROR_SUCCESS) return static_cast<Status>(st);
-  type = valueType;
-  if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) return kSuccess;
-  // The value may grow between the two calls (another writer); a few rounds settle it.
+  DWORD size = kFirstTextBytes;
   std::wstring buffer;
   for (int round = 0; round < 8; ++round) {
     try {
@@ -261,8 +266,13 @@ Status Win32Registry::QueryTextW(KeyHandle key, std::u8string_view name, std::ui
     }
     DWORD got = static_cast<DWORD>(
         std::min<std::size_t>(buffer.size() * sizeof(wchar_t), std::numeric_limits<DWORD>::max()));
-    st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType, reinterpret_cast<BYTE*>(buffer.data()),
-                            &got);
+    const LSTATUS st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType,
+                                          reinterpret_cast<BYTE*>(buffer.data()), &got);
+    // Only text is read whole: of any other type the caller is told the type alone.
+    if (st == ERROR_MORE_DATA && valueType != REG_SZ && valueType != REG_EXPAND_SZ) {
+      type = valueType;
+      return kSuccess;
+    }
     if (st == ERROR_MORE_DATA) {
       size = got;
       continue;
