@@ -21,7 +21,7 @@ constexpr const char* kBackup = "C:\\Users\\User\\AppData\\Roaming\\Vornex\\Vorn
 
 struct Case {
   const char* name;
-  const char* before;                   // the settings file's content before the run; null: none
+  const char* before;                   // the settings file's content before the run
   std::function<void(support::AddonRig&)> also;  // what else is on the machine, or happens to the run
   InstallOutcome outcome;
   const char* backup;                   // the copy kept, with the content before; null: none
@@ -42,7 +42,6 @@ TEST(SettingsBackup, OtherContentIsKeptBesideTheFileUntilARollbackTakesItBack) {
   };
   const std::string numbered = std::string(kSettings) + ".20250607-083005-2.bak";
   const Case cases[] = {
-      {"none before", nullptr, nullptr, InstallOutcome::kDone, nullptr, false},
       {"the same content", "Vornex.Ini", nullptr, InstallOutcome::kDone, nullptr, false},
       {"the user's own settings, then uninstalled", "Pen=0.35", nullptr, InstallOutcome::kDone, kBackup, true},
       {"the user's own settings, the copy's name taken", "Pen=0.35", taken, InstallOutcome::kDone, numbered.c_str(),
@@ -53,9 +52,7 @@ TEST(SettingsBackup, OtherContentIsKeptBesideTheFileUntilARollbackTakesItBack) {
     SCOPED_TRACE(c.name);
     support::AddonRig rig("AutoCAD's own driver");
     rig.sim.logging().clock().Set({2025, 6, 7, 8, 30, 5});
-    if (c.before != nullptr) {
-      EXPECT_TRUE(rig.sim.files().WriteFile(kSettings, c.before));
-    }
+    EXPECT_TRUE(rig.sim.files().WriteFile(kSettings, c.before));
     if (c.also) c.also(rig);
     const support::Snapshot before = support::Take(rig.sim);
 

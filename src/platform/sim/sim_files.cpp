@@ -439,12 +439,7 @@ Status SimFileSystem::MoveFile(const std::string& source, const std::string& des
   Node* toDir = Parent(to, status);
   if (toDir == nullptr) return status;
   const std::string folded = text::ToUpper(to.parts.back());
-  if (toDir->children.count(folded) != 0) {
-    // The file's own name in another letter case is no other file: it is renamed in place.
-    if (toDir != fromDir || folded != text::ToUpper(from.parts.back())) return platform::kAlreadyExists;
-    toDir->children[folded]->name = to.parts.back();
-    return platform::kSuccess;
-  }
+  if (toDir->children.count(folded) != 0) return platform::kAlreadyExists;
   auto node = std::move(fromDir->children[text::ToUpper(from.parts.back())]);
   fromDir->children.erase(text::ToUpper(from.parts.back()));
   // A renamed file keeps its security and attributes; only its name changes.

@@ -94,18 +94,14 @@ namespace {
 
 class SimHeldLock final : public platform::HeldLock {
  public:
-  SimHeldLock(std::shared_ptr<std::map<std::u8string, SimSystem::LockOwner>> locks, std::u8string name)
+  SimHeldLock(std::shared_ptr<std::set<std::u8string>> locks, std::u8string name)
       : locks_(std::move(locks)), name_(std::move(name)) {}
-  // ReleaseMutex once: the mutex is free when its owner has let go as often as it took it.
-  ~SimHeldLock() override {
-    const auto held = locks_->find(name_);
-    if (held != locks_->end() && --held->second.count <= 0) locks_->erase(held);
-  }
+  ~SimHeldLock() override { locks_->erase(name_); }
   SimHeldLock(const SimHeldLock&) = delete;
   SimHeldLock& operator=(const SimHeldLock&) = delete;
 
  private:
-  std::shared_ptr<std::map<std::u8string, SimSystem::LockOwner>> locks_;
+  std::shared_ptr<std::set<std::u8string>> locks_;
   std::u8string name_;
 };
 
@@ -113,13 +109,9 @@ class SimHeldLock final : public platform::HeldLock {
 
 Status SimSystem::HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) {
   lock.reset();
-  // A mutex's name is compared as written, letter case included; the thread that owns it may take
-  // it again (a mutex counts its owner's waits), any other waits in vain.
+  // A mutex's name is compared as written; whoever asks while it is held waits in vain.
   std::u8string key(name);
-  LockOwner& owner = (*locks_)[key];
-  if (owner.count != 0 && owner.thread != std::this_thread::get_id()) return platform::kAlreadyExists;
-  owner.thread = std::this_thread::get_id();
-  ++owner.count;
+  if (!locks_->insert(key).second) return platform::kAlreadyExists;
   lock = std::make_unique<SimHeldLock>(locks_, std::move(key));
   return platform::kSuccess;
 }

@@ -6,8 +6,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,11 +37,6 @@ class SimSystem final : public platform::SystemInfo {
   platform::Status HoldMachineLock(std::u8string_view name, std::unique_ptr<platform::HeldLock>& lock) override;
   // Whether a lock of that name is held.
   bool LockHeld(std::u8string_view name) const;
-  // A mutex's owning thread and how many times it took it.
-  struct LockOwner {
-    std::thread::id thread;
-    int count = 0;
-  };
 
   // The account the program runs as: by default an administrator's own account.
   static constexpr const char* kDefaultAccountSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
@@ -65,7 +60,7 @@ class SimSystem final : public platform::SystemInfo {
   bool failSnapshot_ = false;
   std::string accountSid_ = kDefaultAccountSid;
   std::map<std::string, std::u8string> accountNames_;  // by upper-cased SID
-  std::shared_ptr<std::map<std::u8string, LockOwner>> locks_ = std::make_shared<std::map<std::u8string, LockOwner>>();
+  std::shared_ptr<std::set<std::u8string>> locks_ = std::make_shared<std::set<std::u8string>>();
 };
 
 // A user with a profile on the machine, as ProfileList and the user's own hive describe him.
