@@ -61,7 +61,7 @@ bool FindPayloadFolder(std::string& folder, Machine& machine) {
 }
 
 CPayloadCopier::CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, Machine& machine,
-                               install::InstallRecord* record, const install::CheckedPayload* checked)
+                               install::InstallRecord* record, install::CheckedPayload* checked)
     : m_strTarget(std::move(targetFolder)), m_progress(progress), m_machine(machine), m_pRecord(record),
       m_pChecked(checked) {
   StripTrailingBackslash(m_strTarget);

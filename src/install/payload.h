@@ -30,7 +30,7 @@ class CPayloadCopier {
   // Each file copied, and each failure with the system's code, goes into `record` when given. With
   // `checked`, only the files it may install are copied.
   CPayloadCopier(std::string targetFolder, platform::ProgressBar& progress, platform::Machine& machine,
-                 install::InstallRecord* record = nullptr, const install::CheckedPayload* checked = nullptr);
+                 install::InstallRecord* record = nullptr, install::CheckedPayload* checked = nullptr);
 
   // True when the whole listing was worked through (files the user chose to ignore included);
   // false when the payload is missing or unreadable or the user chose Abort. Shows its own messages.
@@ -62,7 +62,7 @@ class CPayloadCopier {
   platform::ProgressBar& m_progress;
   platform::Machine& m_machine;
   install::InstallRecord* m_pRecord;
-  const install::CheckedPayload* m_pChecked;
+  install::CheckedPayload* m_pChecked;  // its copy marks what it checked
   platform::Status m_lastFailure = platform::kSuccess;  // the system's code for the last failed copy
   bool m_bOntoItself = false;                           // the last copy named the same file twice
   bool m_bAltered = false;                              // a file's copy read other bytes than the manifest lists

@@ -186,23 +186,24 @@ bool CheckedPayload::MayInstall(std::string_view ansiName) const {
 
 bool CheckedPayload::Verified(std::string_view ansiName) const {
   if (!MayInstall(ansiName)) return false;
-  const PendingFile* pending = Pending(ansiName);
-  return pending == nullptr || pending->verified;
+  const std::size_t at = PendingAt(ansiName);
+  return at == m_pending.size() || m_pending[at].verified;
 }
 
-CheckedPayload::PendingFile* CheckedPayload::Pending(std::string_view ansiName) const {
-  if (m_pending.empty()) return nullptr;
+std::size_t CheckedPayload::PendingAt(std::string_view ansiName) const {
+  if (m_pending.empty()) return 0;
   const std::string upper = text::ToUpper(ansiName);
   const auto found = std::find_if(m_pending.begin(), m_pending.end(),
                                   [&upper](const PendingFile& pending) { return pending.upper == upper; });
-  return found == m_pending.end() ? nullptr : &*found;
+  return static_cast<std::size_t>(found - m_pending.begin());
 }
 
 platform::Status CheckedPayload::CopyChecked(std::string_view ansiName, const std::string& destination, bool& differs,
-                                             platform::Machine& machine, InstallRecord* record) const {
+                                             platform::Machine& machine, InstallRecord* record) {
   differs = false;
-  PendingFile* pending = Pending(ansiName);
-  if (pending == nullptr) return platform::kFileNotFound;
+  const std::size_t at = PendingAt(ansiName);
+  if (at == m_pending.size()) return platform::kFileNotFound;
+  PendingFile* pending = &m_pending[at];
   pending->verified = false;
   std::uint64_t size = 0;
   platform::Sha256Digest digest{};

@@ -50,12 +50,12 @@ class CheckedPayload {
   bool Verified(std::string_view ansiName) const;
 
   // Whether the file's content is checked by its copy, with CopyChecked.
-  bool ChecksWhileCopying(std::string_view ansiName) const { return Pending(ansiName) != nullptr; }
+  bool ChecksWhileCopying(std::string_view ansiName) const { return PendingAt(ansiName) < m_pending.size(); }
   // Copies such a file to `destination`, hashing what it reads. Not kSuccess: the copy failed (and
   // left nothing). kSuccess with `differs`: what was read is not what the manifest lists; the copy
   // is there, the message shown and the file named in `record`'s log.
   [[nodiscard]] platform::Status CopyChecked(std::string_view ansiName, const std::string& destination, bool& differs,
-                                             platform::Machine& machine, InstallRecord* record) const;
+                                             platform::Machine& machine, InstallRecord* record);
 
  private:
   struct PendingFile {
@@ -64,7 +64,8 @@ class CheckedPayload {
     platform::HeldFile* held;
     bool verified = false;
   };
-  PendingFile* Pending(std::string_view ansiName) const;
+  // Where the file is among those its copy checks; m_pending.size() when it is not one of them.
+  std::size_t PendingAt(std::string_view ansiName) const;
   // Says and logs that a payload file differs from the manifest, naming it.
   void Reject(platform::Machine& machine, InstallRecord* record, const std::u8string& name,
               const std::u8string& fault) const;
@@ -74,8 +75,7 @@ class CheckedPayload {
   std::vector<ManifestEntry> m_entries;
   std::vector<std::string> m_listed;  // upper-cased ANSI names
   std::vector<std::unique_ptr<platform::HeldFile>> m_held;
-  // The copy marks what it checked; the payload is otherwise read-only to those given it.
-  mutable std::vector<PendingFile> m_pending;
+  std::vector<PendingFile> m_pending;
 };
 
 }  // namespace install

@@ -30,18 +30,21 @@ class Win32HeldFile final : public HeldFile {
   // written, read once. (It is as fast as CopyFileA under Wine with pieces this large.)
   Status CopyTo(const std::string& destination, std::uint64_t& size, Sha256Digest& digest) override {
     if (destination.find('\0') != std::string::npos) return kInvalidName;
-    BY_HANDLE_FILE_INFORMATION info{};
+    // Attributes and times asked of the handle alone (not the volume's serial number with them).
+    FILE_BASIC_INFO info{};
     LARGE_INTEGER start{};
     // From the start each time: a copy tried again after a failure reads the file whole again.
-    if (!::GetFileInformationByHandle(file_.get(), &info) || !::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) {
+    if (!::GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &info, sizeof info) ||
+        !::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) {
       return LastErrorStatus();
     }
     // CREATE_ALWAYS replaces a file there and fails on a read-only one, as CopyFile does.
     UniqueFile target(::CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    (info.dwFileAttributes & kCarriedAttributes) | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                    (info.FileAttributes & kCarriedAttributes) | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!target) return LastErrorStatus();
     Status status = integrity_.Stream(file_.get(), target.get(), size, digest);
-    if (status == kSuccess && !::SetFileTime(target.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
+    const FILETIME written{info.LastWriteTime.LowPart, static_cast<DWORD>(info.LastWriteTime.HighPart)};
+    if (status == kSuccess && !::SetFileTime(target.get(), nullptr, nullptr, &written)) {
       status = LastErrorStatus();
     }
     if (status == kSuccess) return kSuccess;
