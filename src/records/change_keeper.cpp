@@ -106,14 +106,19 @@ platform::Status ChangeKeeper::BeforeKeyWrite(platform::KeyHandle root, std::u8s
   // makes below it. (A key that is there has every level above it; most writes find theirs.)
   for (std::size_t at = keyPath.find(u8'\\'); opened == platform::kFileNotFound; at = keyPath.find(u8'\\', at + 1)) {
     const std::u8string_view level = at == std::u8string_view::npos ? keyPath : keyPath.substr(0, at);
-    opened = registry.OpenKeyW(root, level, platform::Access::Read, key);
-    if (opened == platform::kFileNotFound) {
+    platform::UniqueKey levelKey;
+    const platform::Status found = registry.OpenKeyW(root, level, platform::Access::Read, levelKey);
+    if (found == platform::kFileNotFound) {
       const platform::Status st = Record(ChangeKind::kKeyToMake, {std::u8string(hive), std::u8string(level)});
       if (st == platform::kSuccess) m_keysKept.push_back(id);
       return st;
     }
-    // A level there is passed; the key itself there after all (made meanwhile) ends the walk.
-    if (opened == platform::kSuccess && at != std::u8string_view::npos) opened = platform::kFileNotFound;
+    if (found != platform::kSuccess) return found;
+    // The key itself, made meanwhile by someone else: its values are kept as for any key there.
+    if (at == std::u8string_view::npos) {
+      key = std::move(levelKey);
+      opened = platform::kSuccess;
+    }
   }
   if (opened != platform::kSuccess) return opened;
 

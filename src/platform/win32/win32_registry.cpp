@@ -268,18 +268,15 @@ Status Win32Registry::QueryTextW(KeyHandle key, std::u8string_view name, std::ui
         std::min<std::size_t>(buffer.size() * sizeof(wchar_t), std::numeric_limits<DWORD>::max()));
     const LSTATUS st = ::RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &valueType,
                                           reinterpret_cast<BYTE*>(buffer.data()), &got);
+    const bool isText = valueType == REG_SZ || valueType == REG_EXPAND_SZ;
     // Only text is read whole: of any other type the caller is told the type alone.
-    if (st == ERROR_MORE_DATA && valueType != REG_SZ && valueType != REG_EXPAND_SZ) {
-      type = valueType;
-      return kSuccess;
-    }
-    if (st == ERROR_MORE_DATA) {
+    if (st == ERROR_MORE_DATA && isText) {
       size = got;
       continue;
     }
-    if (st != ERROR_SUCCESS) return static_cast<Status>(st);
+    if (st != ERROR_SUCCESS && st != ERROR_MORE_DATA) return static_cast<Status>(st);
     type = valueType;
-    if (valueType != REG_SZ && valueType != REG_EXPAND_SZ) return kSuccess;
+    if (!isText) return kSuccess;
     const std::wstring_view data(buffer.data(), got / sizeof(wchar_t));
     const std::size_t end = data.find(L'\0');
     // Half a UTF-16 unit after the last whole one is no text: the value is refused rather than cut.
