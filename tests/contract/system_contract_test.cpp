@@ -84,7 +84,6 @@ TEST_F(SystemContract, ProcessListNamesTheRunningProgram) {
   EXPECT_TRUE(found) << self << " among " << names.size() << " processes";
 }
 
-
 // One run at a time: the machine-wide lock, asked for from another thread (a mutex lets the thread
 // that owns it take it again), is refused while the first holder keeps it and free once it let go.
 TEST_F(SystemContract, MachineLockRefusesASecondHolderUntilTheFirstLetsGo) {

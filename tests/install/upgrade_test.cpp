@@ -216,34 +216,29 @@ TEST(JournalCompaction, KeepsWhatTheUninstallReads) {
   EXPECT_EQ(CompactJournal({first, UnknownRecord{u8"LATER", {}}, end}, {}), std::nullopt);
 }
 
-// What the last run no longer has, paths compared as the file system compares them: the same path
-// in other letters is the same file, a path recorded twice is taken out once, and a file outside
-// the install folder (a user's settings file) is never taken out.
+// Paths compared as the file system compares them: the same path in other letters is the same
+// file, one recorded twice goes once, and a user's settings file outside the install folder stays.
 TEST(JournalCompaction, FindsWhatTheLastRunNoLongerHas) {
   using namespace install;
   const RunStarted run{u8"2026-01-01 00:00:00", u8"20250101", 0};
-  const FileCopied kept{u8"C:\\Vornex\\V-X\\Module.dll", 1};
   const FileCopied dropped{u8"C:\\Vornex\\V-X\\Old.dll", 1};
   const FileCopied settings{u8"C:\\Users\\a\\Vornex.Ini", 1};
-  const SupportFilePlaced placed{u8"C:\\Acad\\VX.dll", 1, u8"", false};
   const SupportFilePlaced gone{u8"C:\\Acad\\Gone.dll", 1, u8"", false};
   const OriginalBackedUp goneBackup{u8"C:\\ACAD\\GONE.DLL", u8"C:\\Vornex\\V-X\\Backup\\1\\Gone.dll"};
-  const FileCopied keptAgain{u8"c:\\vornex\\v-x\\MODULE.DLL", 1};
-  const SupportFilePlaced placedAgain{u8"c:\\acad\\vx.DLL", 1, u8"", false};
-  const std::vector<JournalRecord> records{run, kept, dropped, dropped, settings, placed, gone, goneBackup,
-                                           run, keptAgain, placedAgain};
+  const FileCopied kept{u8"c:\\vornex\\v-x\\MODULE.DLL", 1};
+  const SupportFilePlaced placed{u8"c:\\acad\\vx.DLL", 1, u8"", false};
+  const std::vector<JournalRecord> records{
+      run, FileCopied{u8"C:\\Vornex\\V-X\\Module.dll", 1}, dropped, dropped, settings,
+      SupportFilePlaced{u8"C:\\Acad\\VX.dll", 1, u8"", false}, gone, goneBackup, run, kept, placed};
   const SupersededRecords superseded =
       FindSuperseded(records, u8"C:\\Vornex\\V-X", [](std::u8string_view) { return false; });
   EXPECT_EQ(superseded.files, std::vector<std::u8string>{dropped.path});
-  EXPECT_EQ(superseded.placements, std::vector<std::u8string>{gone.path});
   EXPECT_EQ(superseded.records, (std::vector<JournalRecord>{dropped, gone, goneBackup}));
-  // What it settles goes from the compacted journal in whatever letters it was recorded; the last
-  // run's records of the others take the earlier ones' places.
-  const std::optional<std::vector<JournalRecord>> compact =
-      CompactJournal(records, {u8"C:\\VORNEX\\V-X\\OLD.DLL", u8"c:\\acad\\gone.dll"});
-  ASSERT_TRUE(compact);
-  EXPECT_EQ(*compact, (std::vector<JournalRecord>{RunStarted{run.time, run.version}, keptAgain, settings, placedAgain,
-                                                  ChangeRecord{ChangeKind::kRunEnded, {u8"DONE"}}}));
+  // What it settles leaves the compacted journal in any letters; the last run's records take the
+  // earlier ones' places.
+  EXPECT_EQ(CompactJournal(records, {u8"C:\\VORNEX\\V-X\\OLD.DLL", u8"c:\\acad\\gone.dll"}),
+            (std::vector<JournalRecord>{RunStarted{run.time, run.version}, kept, settings, placed,
+                                        ChangeRecord{ChangeKind::kRunEnded, {u8"DONE"}}}));
 }
 
 }  // namespace

@@ -439,7 +439,12 @@ Status SimFileSystem::MoveFile(const std::string& source, const std::string& des
   Node* toDir = Parent(to, status);
   if (toDir == nullptr) return status;
   const std::string folded = text::ToUpper(to.parts.back());
-  if (toDir->children.count(folded) != 0) return platform::kAlreadyExists;
+  if (toDir->children.count(folded) != 0) {
+    // The file's own name in another letter case is no other file: it is renamed in place.
+    if (toDir != fromDir || folded != text::ToUpper(from.parts.back())) return platform::kAlreadyExists;
+    toDir->children[folded]->name = to.parts.back();
+    return platform::kSuccess;
+  }
   auto node = std::move(fromDir->children[text::ToUpper(from.parts.back())]);
   fromDir->children.erase(text::ToUpper(from.parts.back()));
   // A renamed file keeps its security and attributes; only its name changes.

@@ -99,11 +99,14 @@ Status SimAppendFiles::ReadWhole(std::u8string_view path, std::u8string& content
 Status SimAppendFiles::Truncate(std::u8string_view path, std::uint64_t size) {
   std::string ansi;
   if (!text::ToAnsi(path, ansi)) return platform::kInvalidName;
-  std::optional<std::string> content = files_.ReadFile(ansi);
-  if (!content) return platform::kFileNotFound;
-  if (content->size() > size) content->resize(static_cast<std::size_t>(size));
-  const std::uint32_t attributes = files_.Attributes(ansi).value_or(platform::kAttrArchive);
-  return files_.WriteFile(ansi, *content, attributes) ? platform::kSuccess : platform::kAccessDenied;
+  // Opened for writing first, as CreateFileW does: nothing there, a folder and a read-only file refuse it.
+  std::uint32_t attributes = 0;
+  if (const Status st = files_.GetAttributes(ansi, attributes); st != platform::kSuccess) return st;
+  if ((attributes & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) return platform::kAccessDenied;
+  std::string content = files_.ReadFile(ansi).value_or("");
+  if (content.size() <= size) return platform::kSuccess;
+  content.resize(static_cast<std::size_t>(size));
+  return files_.WriteFile(ansi, content, attributes) ? platform::kSuccess : platform::kAccessDenied;
 }
 
 Status SimAppendFiles::Replace(std::u8string_view source, std::u8string_view destination) {
